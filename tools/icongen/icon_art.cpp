@@ -146,8 +146,8 @@ void ReturnArrow(QPainter& painter, const QColor& colour) {
 // A thin arrow pointing right.
 void ThinArrowRight(QPainter& painter, const QColor& colour) {
   Glyph()
-      .Polyline({QPointF(5, 12), QPointF(18.5, 12)}, 1.5, Qt::RoundCap)
-      .Polyline({QPointF(13.5, 7), QPointF(18.5, 12), QPointF(13.5, 17)}, 1.5, Qt::RoundCap, Qt::RoundJoin)
+      .Polyline({QPointF(5, 12), QPointF(18, 12)}, 2, Qt::RoundCap)
+      .Polyline({QPointF(13, 7), QPointF(18, 12), QPointF(13, 17)}, 1.8, Qt::RoundCap, Qt::RoundJoin)
       .Paint(painter, colour);
 }
 
@@ -160,12 +160,13 @@ void Help(QPainter& painter, const QColor&) {
   painter.fillPath(ring, kHelpRing);  // the inner circle cuts the hole (odd-even fill)
 
   QPainterPath mark;
-  mark.arcMoveTo(QRectF(8.6, 5.2, 6.8, 6.8), 180);
-  mark.arcTo(QRectF(8.6, 5.2, 6.8, 6.8), 180, -230);
-  mark.quadTo(QPointF(12, 11.6), QPointF(12, 13.6));
+  const QRectF hook(8.4, 5.2, 7.2, 7.2);
+  mark.arcMoveTo(hook, 180);
+  mark.arcTo(hook, 180, -230);
+  mark.quadTo(QPointF(12, 12.2), QPointF(12, 14.2));
   Glyph().Stroke(mark, 2.2, Qt::FlatCap, Qt::RoundJoin).Paint(painter, kHelpMark);
 
-  Glyph().FillEllipse(QPointF(12, 17), 1.5).Paint(painter, kHelpDot);
+  Glyph().FillEllipse(QPointF(12, 17.3), 1.6).Paint(painter, kHelpDot);
 }
 
 // --- 20 x 20 ---
@@ -173,12 +174,12 @@ void Help(QPainter& painter, const QColor&) {
 // The loudspeaker outline shared by the mute button's icons: a box and a flaring cone.
 QPainterPath SpeakerOutline() {
   QPainterPath speaker;
-  speaker.moveTo(2.75, 7.25);
-  speaker.lineTo(5.75, 7.25);
-  speaker.lineTo(10.25, 3.5);
-  speaker.lineTo(10.25, 16.5);
-  speaker.lineTo(5.75, 12.75);
-  speaker.lineTo(2.75, 12.75);
+  speaker.moveTo(1.75, 7.25);
+  speaker.lineTo(5.25, 7.25);
+  speaker.lineTo(10.25, 3);
+  speaker.lineTo(10.25, 17);
+  speaker.lineTo(5.25, 12.75);
+  speaker.lineTo(1.75, 12.75);
   speaker.closeSubpath();
   return speaker;
 }
@@ -187,19 +188,21 @@ QPainterPath SpeakerOutline() {
 void SpeakerMuted(QPainter& painter, const QColor& colour) {
   Glyph()
       .Stroke(SpeakerOutline(), 1.5, Qt::FlatCap, Qt::RoundJoin)
-      .Polyline({QPointF(13, 7.5), QPointF(18, 12.5)}, 1.5, Qt::RoundCap)
-      .Polyline({QPointF(18, 7.5), QPointF(13, 12.5)}, 1.5, Qt::RoundCap)
+      .Polyline({QPointF(12.75, 7.25), QPointF(18.25, 12.75)}, 1.6, Qt::RoundCap)
+      .Polyline({QPointF(18.25, 7.25), QPointF(12.75, 12.75)}, 1.6, Qt::RoundCap)
       .Paint(painter, colour);
 }
 
 // Sounding: the loudspeaker with two sound arcs.
 void SpeakerSound(QPainter& painter, const QColor& colour) {
+  const QRectF near_circle(QPointF(7, 6), QPointF(15, 14));
   QPainterPath near_arc;
-  near_arc.arcMoveTo(QRectF(7.5, 6.5, 7, 7), 50);
-  near_arc.arcTo(QRectF(7.5, 6.5, 7, 7), 50, -100);
+  near_arc.arcMoveTo(near_circle, 48);
+  near_arc.arcTo(near_circle, 48, -96);
+  const QRectF far_circle(QPointF(3.5, 2.5), QPointF(18.5, 17.5));
   QPainterPath far_arc;
-  far_arc.arcMoveTo(QRectF(5, 3, 14, 14), 52);
-  far_arc.arcTo(QRectF(5, 3, 14, 14), 52, -104);
+  far_arc.arcMoveTo(far_circle, 50);
+  far_arc.arcTo(far_circle, 50, -100);
   Glyph()
       .Stroke(SpeakerOutline(), 1.5, Qt::FlatCap, Qt::RoundJoin)
       .Stroke(near_arc, 1.5, Qt::RoundCap)
@@ -217,12 +220,12 @@ Glyph LetterA() {
 
 // Larger font: A followed by a plus sign.
 void LetterAPlus(QPainter& painter, const QColor& colour) {
-  LetterA().FillRect(12, 9, 7, 2).FillRect(14.5, 6.5, 2, 7).Paint(painter, colour);
+  LetterA().FillRect(12, 9, 6, 2).FillRect(14, 7, 2, 6).Paint(painter, colour);
 }
 
 // Smaller font: A followed by a minus sign.
 void LetterAMinus(QPainter& painter, const QColor& colour) {
-  LetterA().FillRect(12, 9, 7, 2).Paint(painter, colour);
+  LetterA().FillRect(12, 9, 6, 2).Paint(painter, colour);
 }
 
 }  // namespace
