@@ -55,7 +55,7 @@ struct ListExpectation {
   const char* path;
   int count, capacity, grow_by, cell;
   int bitmap_width, bitmap_height;
-  // Tabled colour of each image's opaque pixels; the help icon lists its three colours.
+  // The colour of each image's opaque pixels; the help icon lists its three colours.
   std::vector<std::vector<QRgb>> colours;
   // Index pairs that show the same motif in two colours.
   std::vector<std::pair<int, int>> pairs;
@@ -196,7 +196,7 @@ TEST_P(GeneratedListTest, LoadsThroughSourceWithTheHeaderValues) {
   EXPECT_EQ(list.SaveToStream(), ReadResource(QString::fromLatin1(e.path)));
 }
 
-TEST_P(GeneratedListTest, ImagesHaveTheTabledColoursOnTransparentGround) {
+TEST_P(GeneratedListTest, ImagesHaveTheirColoursOnTransparentGround) {
   const ListExpectation& e = Expect();
   ImageList list;
   list.SetSource(QString::fromLatin1(e.path));
@@ -233,9 +233,9 @@ TEST_P(GeneratedListTest, ImagesHaveTheTabledColoursOnTransparentGround) {
         stray += matches ? 0 : 1;
       }
     }
-    EXPECT_EQ(stray, 0) << "pixels off the tabled colours";
+    EXPECT_EQ(stray, 0) << "pixels off the image's colours";
     EXPECT_EQ(opaque_colours, std::set<QRgb>(colours.begin(), colours.end()))
-        << "the opaque pixels must show exactly the tabled colours";
+        << "the opaque pixels must show exactly the image's colours";
     // A glyph, not a speck and not a filled cell.
     EXPECT_GE(opaque, e.cell);
     EXPECT_LE(covered, e.cell * e.cell * 3 / 4);
