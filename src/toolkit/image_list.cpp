@@ -132,13 +132,26 @@ StoredBitmap ReadBitmap(ByteReader& in, const QString& name, int bits) {
 }
 
 // A set bit for every pixel whose alpha is 0.
-QImage MaskFromAlpha(const QImage& image) {
-  QImage bits(image.size(), QImage::Format_Mono);
+QImage NewMask(QSize size) {
+  QImage bits(size, QImage::Format_Mono);
   bits.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  bits.fill(0);
+  return bits;
+}
+
+// Sets bit x of a row stored most significant bit first.
+void SetBit(uchar* row, qint64 x) { row[x / 8] = uchar(row[x / 8] | (0x80 >> (x % 8))); }
+bool Bit(const uchar* row, qint64 x) { return (row[x / 8] >> (7 - x % 8)) & 1; }
+
+QImage MaskFromAlpha(const QImage& image) {
+  QImage bits = NewMask(image.size());
   for (int y = 0; y < image.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    uchar* target = bits.scanLine(y);
     for (int x = 0; x < image.width(); ++x) {
-      bits.setPixel(x, y, qAlpha(row[x]) == 0 ? 1 : 0);
+      if (qAlpha(row[x]) == 0) {
+        SetBit(target, x);
+      }
     }
   }
   return bits;
@@ -228,13 +241,14 @@ ParsedList ParseStream(const QByteArray& bytes) {
     if (!has_mask) {
       list.masks.push_back(MaskFromAlpha(image));
     } else {
-      QImage bits(list.width, list.height, QImage::Format_Mono);
-      bits.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+      QImage bits = NewMask(QSize(list.width, list.height));
       for (int y = 0; y < list.height; ++y) {
         const uchar* row = mask.Row(top + y);
+        uchar* target = bits.scanLine(y);
         for (int x = 0; x < list.width; ++x) {
-          const int column = left + x;
-          bits.setPixel(x, y, (row[column / 8] >> (7 - column % 8)) & 1);
+          if (Bit(row, left + x)) {
+            SetBit(target, x);
+          }
         }
       }
       list.masks.push_back(std::move(bits));
@@ -359,6 +373,10 @@ QByteArray ImageList::SaveToStream() const {
   // The bitmaps always keep room for one more image after the last one.
   const int rows = count / kCellsPerRow + 1;
   const int bitmap_width = kCellsPerRow * width_;
+  // What the reader would refuse is not written either.
+  if (qint64(bitmap_width) * rows * height_ > kMaxBitmapPixels) {
+    throw Error(QStringLiteral("The image list is too large for an image list stream"));
+  }
   const int bitmap_height = rows * height_;
   const quint32 colour_size = quint32(bitmap_width) * bitmap_height * 4;
   const int mask_stride = (bitmap_width + 31) / 32 * 4;
@@ -410,7 +428,7 @@ QByteArray ImageList::SaveToStream() const {
     QByteArray bits(mask_stride, '\0');
     for (int x = 0; x < bitmap_width; ++x) {
       if (qAlpha(row[x]) == 0) {
-        bits[x / 8] = char(uchar(bits[x / 8]) | (0x80 >> (x % 8)));
+        SetBit(reinterpret_cast<uchar*>(bits.data()), x);
       }
     }
     out.append(bits);

@@ -561,6 +561,21 @@ TEST(ImageListStream, RoundTripsEveryFillOfTheLastRow) {
   }
 }
 
+TEST(ImageListStream, WriterRefusesWhatTheReaderWouldRefuse) {
+  // Sixteen cells of the largest size fill four rows; the row the writer adds for a further image
+  // would take the bitmap past the reader's pixel limit.
+  ImageList list;
+  list.SetWidth(ImageList::kMaxCellSide);
+  list.SetHeight(ImageList::kMaxCellSide);
+  QImage cell(ImageList::kMaxCellSide, ImageList::kMaxCellSide, QImage::Format_ARGB32_Premultiplied);
+  cell.fill(Qt::transparent);
+  for (int image = 0; image < 16; ++image) {
+    list.Add(cell);
+  }
+  ASSERT_GT(qint64(4) * ImageList::kMaxCellSide * 5 * ImageList::kMaxCellSide, ImageList::kMaxBitmapPixels);
+  EXPECT_THROW(list.SaveToStream(), Error);
+}
+
 TEST(ImageListStream, MalformedStreamsFailCleanlyAndKeepTheList) {
   struct Case {
     const char* name;
