@@ -70,7 +70,9 @@ class ImageList : public QObject {
   // Replaces the content by the images of an image-list stream. Throws orvelle::Error when the
   // stream is malformed or truncated; the list keeps its former content then.
   void LoadFromStream(const QByteArray& bytes);
-  // The content as an image-list stream.
+  // The content as an image-list stream. The bitmaps get count / 4 + 1 rows of cells, so there is
+  // always room after the last image; the mask is made from the alpha channel. Throws
+  // orvelle::Error when the bitmap would exceed kMaxBitmapPixels (the reader would refuse it).
   QByteArray SaveToStream() const;
 
   // The image at `index` (ARGB32 premultiplied, cell-sized); a null image for -1 or out of range.
@@ -89,7 +91,8 @@ class ImageList : public QObject {
   int Add(const QImage& image);
   void Clear();
 
-  // Header values kept for writing the list back.
+  // Header values kept for writing the list back. The background colour is not drawn: images
+  // always blend through their alpha channel.
   int Capacity() const;
   void SetCapacity(int capacity);  // 0..65535; other values are ignored
   int GrowBy() const;
