@@ -65,44 +65,26 @@ constexpr QRgb kHelpRing = 0xFFFC445C;
 constexpr QRgb kHelpMark = 0xFFFD8F9E;
 constexpr QRgb kHelpDot = 0xFFFF9B56;
 
-const ListExpectation kLarge{":/icons/il2.imagelist",
-                             13,
-                             96,
-                             104,
-                             24,
-                             96,
-                             96,
-                             {{0xFF8A8A8A},
-                              {0xFFE6E6E6},
-                              {0xFF8A8A8A},
-                              {0xFFE6E6E6},
-                              {0xFF505050},
-                              {0xFFDBDBDB},
-                              {0xFF505050},
-                              {0xFFDBDBDB},
-                              {0xFF6F6F6F},
-                              {0xFFDBDBDB},
-                              {kHelpRing, kHelpMark, kHelpDot},
-                              {0xFF6F6F6F},
-                              {0xFFDBDBDB}},
-                             {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {8, 9}, {11, 12}}};
+// clang-format off
+const ListExpectation kLarge{
+    ":/icons/il2.imagelist", /*count*/ 13, /*capacity*/ 96, /*grow_by*/ 104, /*cell*/ 24, /*bitmap*/ 96, 96,
+    {{0xFF8A8A8A}, {0xFFE6E6E6},   // skip to next
+     {0xFF8A8A8A}, {0xFFE6E6E6},   // pause
+     {0xFF505050}, {0xFFDBDBDB},   // lyrics character
+     {0xFF505050}, {0xFFDBDBDB},   // return arrow
+     {0xFF6F6F6F}, {0xFFDBDBDB},   // thin arrow
+     {kHelpRing, kHelpMark, kHelpDot},
+     {0xFF6F6F6F}, {0xFFDBDBDB}},  // play
+    {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {8, 9}, {11, 12}}};
 
-const ListExpectation kSmall{":/icons/il1.imagelist",
-                             8,
-                             32,
-                             32,
-                             20,
-                             80,
-                             60,
-                             {{0xFF6F6F6F},
-                              {0xFFDBDBDB},
-                              {0xFF6F6F6F},
-                              {0xFFDBDBDB},
-                              {0xFF6F6F6F},
-                              {0xFFDBDBDB},
-                              {0xFF6F6F6F},
-                              {0xFFDBDBDB}},
-                             {{0, 1}, {2, 3}, {4, 5}, {6, 7}}};
+const ListExpectation kSmall{
+    ":/icons/il1.imagelist", /*count*/ 8, /*capacity*/ 32, /*grow_by*/ 32, /*cell*/ 20, /*bitmap*/ 80, 60,
+    {{0xFF6F6F6F}, {0xFFDBDBDB},   // muted loudspeaker
+     {0xFF6F6F6F}, {0xFFDBDBDB},   // sounding loudspeaker
+     {0xFF6F6F6F}, {0xFFDBDBDB},   // A+
+     {0xFF6F6F6F}, {0xFFDBDBDB}},  // A-
+    {{0, 1}, {2, 3}, {4, 5}, {6, 7}}};
+// clang-format on
 
 class GeneratedListTest : public testing::TestWithParam<const ListExpectation*> {
  protected:
