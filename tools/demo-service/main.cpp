@@ -113,11 +113,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // The pictures are drawn with QPainter, which needs a GUI application but no display.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-
-  // Stop signals are taken by sigwait below; block them before any listener thread starts.
+  // Stop signals are taken by sigwait below; block them before any thread starts (Qt's or the
+  // listeners'), so that every thread inherits the mask.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
@@ -125,6 +122,10 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+
+  // The pictures are drawn with QPainter, which needs a GUI application but no display.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
 
   std::filesystem::path temporaryFolder;
   try {
