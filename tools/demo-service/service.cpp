@@ -43,6 +43,46 @@ namespace {
 
 void pause(const Fault& fault) { std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs)); }
 
+// The byte ranges of a request, taken off it: the library would apply them again after the
+// handler, and it miscounts a range that starts past the end, so the file routes answer them.
+httplib::Ranges takeRanges(const httplib::Request& request) {
+  httplib::Ranges ranges;
+  // The request object is the library's own non-const local; handlers only see it as const.
+  std::swap(ranges, const_cast<httplib::Request&>(request).ranges);
+  return ranges;
+}
+
+// Answers with the bytes, whole or the one range asked for: Content-Length always,
+// Accept-Ranges, 206 with Content-Range for a range, 416 for a range outside the bytes.
+void serveBytes(const httplib::Ranges& ranges, httplib::Response& response,
+                std::shared_ptr<const std::string> bytes, const std::string& mediaType) {
+  response.set_header("Accept-Ranges", "bytes");
+  const ByteRange range = resolveRange(ranges, bytes->size());
+  if (range.unsatisfiable) {
+    response.status = 416;
+    response.set_header("Content-Range", "bytes */" + std::to_string(bytes->size()));
+    return;
+  }
+  if (range.partial) {
+    response.status = 206;
+    response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                             std::to_string(range.first + range.length - 1) + "/" +
+                                             std::to_string(bytes->size()));
+  }
+  if (range.length == 0) {
+    // An empty body still goes out with Content-Length: 0.
+    response.set_content("", mediaType.c_str());
+    return;
+  }
+  response.set_content_provider(
+      range.length, mediaType.c_str(), [bytes, range](size_t offset, size_t length, httplib::DataSink& sink) {
+        const size_t begin = range.first + offset;
+        const size_t end = std::min(range.first + range.length, begin + length);
+        if (begin < end) sink.write(bytes->data() + begin, end - begin);
+        return true;
+      });
+}
+
 }  // namespace
 
 DemoService::DemoService(const Catalogue& catalogue, const PictureStore& pictures, AudioStore& audio,
@@ -121,55 +161,36 @@ void DemoService::lyric(const httplib::Request& request, httplib::Response& resp
 }
 
 void DemoService::picture(const httplib::Request& request, httplib::Response& response) {
+  const httplib::Ranges ranges = takeRanges(request);
   const EncodedPicture* picture = pictures_.find(request.path);
   if (!picture) return answerStatus(response, 404);
   const std::optional<Fault> fault = faults_.take(FaultTarget::Picture, request.target);
+  std::shared_ptr<const std::string> bytes;
   if (!fault || fault->kind == FaultKind::Delay) {
     if (fault) pause(*fault);
-    response.set_content(picture->bytes, picture->mediaType.c_str());
-    return;
+    // The pictures live as long as the service; the pointer does not own them.
+    bytes = std::shared_ptr<const std::string>(&picture->bytes, [](const std::string*) {});
+  } else if (fault->kind == FaultKind::Status) {
+    return answerStatus(response, fault->status);
+  } else if (fault->kind == FaultKind::Empty) {
+    bytes = std::make_shared<const std::string>();
+  } else if (fault->kind == FaultKind::OneByte) {
+    bytes = std::make_shared<const std::string>(picture->bytes.substr(0, 1));
+  } else {
+    // Starts like no picture format: neither a GIF, JPEG, PNG, BMP, icon nor metafile signature.
+    bytes = std::make_shared<const std::string>("\x7F" "not a picture, just some bytes" "\x01\x02\x03");
   }
-  switch (fault->kind) {
-    case FaultKind::Status: return answerStatus(response, fault->status);
-    case FaultKind::Empty: return response.set_content("", picture->mediaType.c_str());
-    case FaultKind::OneByte: return response.set_content(picture->bytes.substr(0, 1), picture->mediaType.c_str());
-    case FaultKind::Garbage:
-      // Starts like no picture format: neither a GIF, JPEG, PNG, BMP, icon nor metafile signature.
-      return response.set_content(std::string("\x7F" "not a picture, just some bytes" "\x01\x02\x03"),
-                                  picture->mediaType.c_str());
-    default: return answerStatus(response, 500);
-  }
+  serveBytes(ranges, response, std::move(bytes), picture->mediaType);
 }
 
 void DemoService::audio(const httplib::Request& request, httplib::Response& response) {
+  const httplib::Ranges ranges = takeRanges(request);
   std::shared_ptr<const std::string> file = audio_.find(request.path);
   if (!file) return answerStatus(response, 404);
   const std::optional<Fault> fault = faults_.take(FaultTarget::Audio, request.target);
   if (fault && fault->kind == FaultKind::Status) return answerStatus(response, fault->status);
   if (fault && fault->kind == FaultKind::Delay) pause(*fault);
-  response.set_header("Accept-Ranges", "bytes");
-  const ByteRange range = resolveRange(request.ranges, file->size());
-  // The library would apply the Range header again after this handler, and it miscounts a
-  // range that starts past the end; the range is answered here and taken off the request.
-  const_cast<httplib::Request&>(request).ranges.clear();
-  if (range.unsatisfiable) {
-    response.status = 416;
-    response.set_header("Content-Range", "bytes */" + std::to_string(file->size()));
-    return;
-  }
-  if (range.partial) {
-    response.status = 206;
-    response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                             std::to_string(range.first + range.length - 1) + "/" +
-                                             std::to_string(file->size()));
-  }
-  response.set_content_provider(
-      range.length, "audio/wav", [file, range](size_t offset, size_t length, httplib::DataSink& sink) {
-        const size_t begin = range.first + offset;
-        const size_t end = std::min(range.first + range.length, begin + length);
-        if (begin < end) sink.write(file->data() + begin, end - begin);
-        return true;
-      });
+  serveBytes(ranges, response, std::move(file), "audio/wav");
 }
 
 void DemoService::log(const httplib::Request& request, const httplib::Response& response) {

@@ -244,6 +244,9 @@ TEST_F(DemoService, PicturesNamedByTheSongDecode) {
   }
   EXPECT_EQ(types, (std::set<std::string>{"image/png", "image/jpeg", "image/gif"}));
   EXPECT_EQ(get("/img/covers/0000.png")->status, 404);
+  // Pictures answer byte ranges like the audio does, a range past the end included.
+  EXPECT_EQ(get("/img/covers/1001.png", {{"Range", "bytes=0-7"}})->body, "\x89PNG\r\n\x1A\n");
+  EXPECT_EQ(get("/img/covers/1001.png", {{"Range", "bytes=99999999-"}})->status, 416);
 }
 
 TEST_F(DemoService, AudioIsServedWholeAndInByteRanges) {
