@@ -13,6 +13,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +100,12 @@ std::string baseUrl(const char* scheme, const std::string& host, int port) {
 }
 
 int bindListener(httplib::Server& server, const std::string& host, int port) {
+  // The library's default also sets SO_REUSEPORT, which would let a second service share the
+  // port and take half of the requests; a port in use must be an error instead.
+  server.set_socket_options([](int socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   if (port == 0) return server.bind_to_any_port(host);
   return server.bind_to_port(host, port) ? port : -1;
 }

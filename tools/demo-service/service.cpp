@@ -14,9 +14,10 @@ namespace {
 constexpr const char* kJsonType = "application/json; charset=utf-8";
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 
-void answerStatus(httplib::Response& response, int status) {
+// An error answer: the status with a short text saying why.
+void answerStatus(httplib::Response& response, int status, const char* why = "demo fault") {
   response.status = status;
-  response.set_content("demo fault: status " + std::to_string(status) + "\n", kTextType);
+  response.set_content(std::string(why) + ": status " + std::to_string(status) + "\n", kTextType);
 }
 
 }  // namespace
@@ -163,7 +164,7 @@ void DemoService::lyric(const httplib::Request& request, httplib::Response& resp
 void DemoService::picture(const httplib::Request& request, httplib::Response& response) {
   const httplib::Ranges ranges = takeRanges(request);
   const EncodedPicture* picture = pictures_.find(request.path);
-  if (!picture) return answerStatus(response, 404);
+  if (!picture) return answerStatus(response, 404, "no such picture");
   const std::optional<Fault> fault = faults_.take(FaultTarget::Picture, request.target);
   std::shared_ptr<const std::string> bytes;
   if (!fault || fault->kind == FaultKind::Delay) {
@@ -186,7 +187,7 @@ void DemoService::picture(const httplib::Request& request, httplib::Response& re
 void DemoService::audio(const httplib::Request& request, httplib::Response& response) {
   const httplib::Ranges ranges = takeRanges(request);
   std::shared_ptr<const std::string> file = audio_.find(request.path);
-  if (!file) return answerStatus(response, 404);
+  if (!file) return answerStatus(response, 404, "no such song");
   const std::optional<Fault> fault = faults_.take(FaultTarget::Audio, request.target);
   if (fault && fault->kind == FaultKind::Status) return answerStatus(response, fault->status);
   if (fault && fault->kind == FaultKind::Delay) pause(*fault);

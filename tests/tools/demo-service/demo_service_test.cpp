@@ -450,6 +450,16 @@ TEST(DemoServiceProgram, FaultGivenOnTheCommandLineIsPendingFromTheStart) {
   EXPECT_EQ(process.stop(), 0);
 }
 
+TEST(DemoServiceProgram, PortInUseIsAnError) {
+  ServiceProcess first({});
+  const std::string base = first.readLine();
+  ASSERT_TRUE(base.starts_with("http://127.0.0.1:")) << base;
+  ServiceProcess second({"--port", base.substr(base.rfind(':') + 1)});
+  EXPECT_EQ(second.readLine(), "");
+  EXPECT_EQ(second.stop(), 1);
+  EXPECT_EQ(first.stop(), 0);
+}
+
 TEST(DemoServiceProgram, RefusesBadOptions) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--port", "70000"}, {"--port"}, {"--frobnicate"},
