@@ -1,6 +1,7 @@
 #include "service/http/charsets.h"
 
 #include <QHash>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <iconv.h>
@@ -173,8 +174,9 @@ QString DecodeBody(const QByteArray& body, const QString& charset) {
   const int code_page = CodePageForCharset(name);
   switch (code_page) {
     case 65001: {
-      // QString::fromUtf8 keeps a leading byte-order mark as U+FEFF.
-      return QString::fromUtf8(body);
+      // A leading byte-order mark stays in the text as U+FEFF.
+      QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+      return decoder.decode(body);
     }
     case 28591: return EightBit(body);
     case 20127: {
