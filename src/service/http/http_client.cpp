@@ -251,7 +251,7 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
   if (chunked) {
     ReadChunked(sink);
   } else if (response_.ContentLength > 0) {
-    sink.Announce(response_.ContentLength);
+    sink.AnnounceTotal(response_.ContentLength);
     input_.ReadUpTo(response_.ContentLength, sink);  // an early close ends the body
   } else if (media_type_.startsWith(QLatin1String("multipart/"))) {
     QByteArray delimiter = "--";

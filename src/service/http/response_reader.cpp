@@ -22,6 +22,11 @@ void BodySink::Announce(qint64 announced) {
   if (announced > kMaxBodyBytes - received_) Overflow();
 }
 
+void BodySink::AnnounceTotal(qint64 total) {
+  Announce(total);
+  out_.reserve(out_.size() + static_cast<qsizetype>(total));
+}
+
 void BodySink::Append(const char* data, size_t size) {
   if (static_cast<qint64>(size) > kMaxBodyBytes - received_) Overflow();
   out_.append(data, static_cast<qsizetype>(size));

@@ -26,6 +26,8 @@ class BodySink {
   void Append(const char* data, size_t size);
   // Fails at once when `announced` more bytes would pass the limit.
   void Announce(qint64 announced);
+  // Announce for a body whose whole length is known: also makes room for it at once.
+  void AnnounceTotal(qint64 total);
   // Makes room for `size` bytes written in place; Commit tells how many were written.
   char* Reserve(size_t size);
   void Commit(size_t reserved, size_t written);
