@@ -246,7 +246,14 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
   const bool chunked = response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
   if (!chunked && response_.ContentLength == 0) return;
   // A redirect's body is read only when it starts arriving soon.
-  if (redirect && !input_.WaitForData(RedirectBodyWait)) return;
+  if (redirect) {
+    auto wait = RedirectBodyWait;
+    if (limits_.deadline != Clock::time_point::max()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limits_.deadline - Clock::now());
+      wait = std::max(std::chrono::milliseconds(0), std::min(wait, left));
+    }
+    if (!input_.WaitForData(wait)) return;
+  }
 
   if (chunked) {
     ReadChunked(sink);

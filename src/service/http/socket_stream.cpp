@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -92,6 +93,10 @@ SocketStream::~SocketStream() {
 }
 
 size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
+  // A peer that keeps sending cannot stretch a request past its deadline either.
+  if (limits.deadline != Clock::time_point::max() && Clock::now() >= limits.deadline) {
+    throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
   for (;;) {
     const ssize_t n = ::recv(fd_, data, size, 0);
     if (n >= 0) return static_cast<size_t>(n);

@@ -148,6 +148,10 @@ TlsStream::~TlsStream() {
 }
 
 size_t TlsStream::Read(char* data, size_t size, const WaitLimits& limits) {
+  // A peer that keeps sending cannot stretch a request past its deadline either.
+  if (limits.deadline != Clock::time_point::max() && Clock::now() >= limits.deadline) {
+    throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
   for (;;) {
     ERR_clear_error();
     errno = 0;

@@ -95,7 +95,8 @@ Url ParseUrl(const QString& address) {
   } else {
     url.document = rest;
   }
-  if (url.path.isEmpty()) url.path = QStringLiteral("/");
+  // An address without "://" has no host and leaves only a path, which starts at the root.
+  if (!url.path.startsWith(QLatin1Char('/'))) url.path.prepend(QLatin1Char('/'));
   return url;
 }
 

@@ -12,7 +12,7 @@ struct Url {
   QString password;
   QString host;      // without the square brackets of an IPv6 literal
   QString port;      // as written; empty when the address names none
-  QString path;      // up to and including the last "/" before the query; never empty
+  QString path;      // up to and including the last "/" before the query; starts with "/"
   QString document;  // after the last "/" of the path
   QString query;     // after the first "?", without it
   QString fragment;  // after "#"; never sent

@@ -39,6 +39,8 @@ TEST(ParseUrl, SplitsEveryPart) {
       {"http://host/p#frag?notquery", "http", "", "", "host", "", "/", "p", "", "frag?notquery", false},
       {"HTTPS://Host/%3A/a%20b", "HTTPS", "", "", "Host", "", "/%3A/", "a%20b", "", "", false},
       {"http://host/a?x=1?y=2", "http", "", "", "host", "", "/", "a", "x=1?y=2", "", false},
+      {"host.example/dir/page", "", "", "", "", "", "/host.example/dir/", "page", "", "", false},
+      {"page", "", "", "", "", "", "/", "page", "", "", false},
   };
   for (const UrlCase& c : cases) {
     SCOPED_TRACE(c.address);

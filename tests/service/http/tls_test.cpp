@@ -113,6 +113,12 @@ TEST_F(Tls, PlainServerFailsTheHandshake) {
   EXPECT_TRUE(message.startsWith("Error connecting with SSL.\r\n")) << message.toStdString();
 }
 
+TEST_F(Tls, PeerClosingDuringTheHandshake) {
+  ScriptServer server({Script().Close()});
+  HttpClient client;
+  EXPECT_EQ(Failure(client, Address(server)), "Error connecting with SSL.\r\nEOF was observed that violates the protocol");
+}
+
 TEST_F(Tls, StalledReadTimesOut) {
   ScriptServer server({Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nab").Stall(5000)},
                       localhost_);
