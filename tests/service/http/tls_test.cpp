@@ -119,6 +119,13 @@ TEST_F(Tls, PeerClosingDuringTheHandshake) {
   EXPECT_EQ(Failure(client, Address(server)), "Error connecting with SSL.\r\nEOF was observed that violates the protocol");
 }
 
+TEST_F(Tls, StalledHandshakeTimesOut) {
+  ScriptServer server({Script().Stall(5000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(150);
+  EXPECT_EQ(Failure(client, Address(server)), "Read timed out.");
+}
+
 TEST_F(Tls, StalledReadTimesOut) {
   ScriptServer server({Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nab").Stall(5000)},
                       localhost_);
