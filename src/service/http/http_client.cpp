@@ -113,7 +113,6 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   }
   keep_alive_ = false;
   last_port_ = port;
-  last_url_ = url;
 
   // No Connection header goes over TLS; HTTP/1.0 asks for keep-alive explicitly.
   if (https) {

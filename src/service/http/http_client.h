@@ -141,8 +141,7 @@ class HttpClient {
   bool stream_ipv6_ = false;
   bool stream_tls_ = false;
   bool keep_alive_ = false;
-  int last_port_ = 0;
-  Url last_url_;
+  int last_port_ = 0;  // used when an address of another scheme names no port
 
   InputBuffer input_;
   WaitLimits limits_;

@@ -81,6 +81,19 @@ bool InputBuffer::ReadLine(QByteArray& line) {
   }
 }
 
+size_t InputBuffer::ReadInto(BodySink& sink, size_t want) {
+  char* target = sink.Reserve(want);
+  size_t n = 0;
+  try {
+    n = stream_->Read(target, want, *limits_);
+  } catch (...) {
+    sink.Commit(want, 0);  // the room made for the read holds nothing
+    throw;
+  }
+  sink.Commit(want, n);
+  return n;
+}
+
 qint64 InputBuffer::ReadUpTo(qint64 count, BodySink& sink) {
   qint64 done = 0;
   while (done < count) {
@@ -95,10 +108,7 @@ qint64 InputBuffer::ReadUpTo(qint64 count, BodySink& sink) {
     const qint64 left = count - done;
     if (left >= static_cast<qint64>(storage_.size())) {
       // Large remainders go straight into the destination, without passing the buffer.
-      const size_t want = static_cast<size_t>(std::min<qint64>(left, 1 << 20));
-      char* target = sink.Reserve(want);
-      const size_t n = stream_->Read(target, want, *limits_);
-      sink.Commit(want, n);
+      const size_t n = ReadInto(sink, static_cast<size_t>(std::min<qint64>(left, 1 << 20)));
       if (n == 0) {
         closed_ = true;
         break;
@@ -122,10 +132,7 @@ void InputBuffer::ReadUntilClose(BodySink& sink) {
       begin_ = end_;
     }
     if (closed_) return;
-    char* target = sink.Reserve(kReceiveBufferSize);
-    const size_t n = stream_->Read(target, kReceiveBufferSize, *limits_);
-    sink.Commit(kReceiveBufferSize, n);
-    if (n == 0) closed_ = true;
+    if (ReadInto(sink, kReceiveBufferSize) == 0) closed_ = true;
   }
 }
 

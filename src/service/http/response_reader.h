@@ -76,6 +76,8 @@ class InputBuffer {
  private:
   // Refills the empty buffer; false once the peer has closed.
   bool Fill();
+  // Reads at most `want` bytes straight into the sink, past the buffer.
+  size_t ReadInto(BodySink& sink, size_t want);
   size_t Buffered() const { return end_ - begin_; }
 
   ByteStream* stream_ = nullptr;

@@ -179,6 +179,16 @@ TEST(Connection, TimeOuts) {
   }
 }
 
+TEST(Connection, FailureInsideABodyKeepsWhatArrived) {
+  const QByteArray part(40000, 'p');
+  ScriptServer server({Script().Answer("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part).Stall(5000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(200);
+  QByteArray buffer = "<";
+  EXPECT_THROW(client.Get(Address(server), buffer), HttpError);
+  EXPECT_EQ(buffer, "<" + part);
+}
+
 TEST(Connection, ConnectTimeOutIsASocketError) {
   // A listener whose backlog is full and that never accepts: further connects get no answer.
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
