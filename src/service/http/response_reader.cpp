@@ -107,8 +107,8 @@ qint64 InputBuffer::ReadUpTo(qint64 count, BodySink& sink) {
     if (closed_) break;
     const qint64 left = count - done;
     if (left >= static_cast<qint64>(storage_.size())) {
-      // Large remainders go straight into the destination, without passing the buffer.
-      const size_t n = ReadInto(sink, static_cast<size_t>(std::min<qint64>(left, 1 << 20)));
+      // Large remainders go straight into the destination, one receive buffer's worth per read.
+      const size_t n = ReadInto(sink, kReceiveBufferSize);
       if (n == 0) {
         closed_ = true;
         break;
