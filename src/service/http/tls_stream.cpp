@@ -3,6 +3,8 @@
 #include "service/http/http_error.h"
 #include "service/http/url.h"
 
+#include <QUrl>
+
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -116,7 +118,10 @@ std::unique_ptr<TlsStream> TlsStream::Handshake(std::unique_ptr<SocketStream> so
   BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
   SSL_set_bio(ssl, bio, bio);
 
-  const QByteArray name = host.toUtf8();
+  // An internationalised name is sent and checked in its ASCII form.
+  bool ascii = true;
+  for (QChar c : host) ascii = ascii && c.unicode() < 128;
+  const QByteArray name = ascii ? host.toLatin1() : QUrl::toAce(host);
   if (IsIpAddress(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
   } else {
