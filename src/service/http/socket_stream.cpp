@@ -62,6 +62,8 @@ std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ip
   hints.ai_family = ipv6 ? AF_INET6 : AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  // A host in square brackets is an address literal, never a name to look up.
+  if (ipv6) hints.ai_flags = AI_NUMERICHOST;
   addrinfo* found = nullptr;
   const QByteArray service = QByteArray::number(port);
   const int rc = ::getaddrinfo(name.constData(), service.constData(), &hints, &found);

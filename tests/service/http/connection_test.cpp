@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -239,6 +240,18 @@ TEST(Connection, RefusedConnectIsASocketError) {
   } catch (const SocketError& error) {
     EXPECT_EQ(error.LastError(), ECONNREFUSED);
     EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(ECONNREFUSED).arg(QString::fromLocal8Bit(strerror(ECONNREFUSED))));
+  }
+}
+
+TEST(Connection, FailedResolutionIsASocketErrorWithTheResolversText) {
+  // A bracketed host is a literal address; this one fails without asking any name server.
+  HttpClient client;
+  try {
+    client.Get("http://[no.such.literal]:8080/");
+    ADD_FAILURE() << "no error";
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error.LastError(), EAI_NONAME);
+    EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(EAI_NONAME).arg(QString::fromLocal8Bit(gai_strerror(EAI_NONAME))));
   }
 }
 
