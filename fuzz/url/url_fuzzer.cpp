@@ -1,0 +1,45 @@
+// Parses arbitrary text as an address and sends a request for it to an in-memory server.
+// Whatever the address holds, the target never carries the fragment, and the request that
+// goes out is one request: its only empty line is the one that ends it.
+#include "service/http/http_client.h"
+#include "service/http/url.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace orvelle::http;
+
+namespace {
+
+class Recorder : public MemoryStream {
+ public:
+  explicit Recorder(QByteArray* log) : MemoryStream("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), log_(log) {}
+  void Write(const char* data, size_t size, const WaitLimits&) override { log_->append(data, static_cast<qsizetype>(size)); }
+
+ private:
+  QByteArray* log_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const QString address = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  const Url url = ParseUrl(address);
+  if (!url.path.startsWith(QLatin1Char('/'))) std::abort();
+  if (url.Target().contains(QLatin1Char('#'))) std::abort();
+  (void)DefaultPort(url.protocol);
+  (void)IsIpAddress(url.host);
+
+  HttpClient client;
+  QByteArray written;
+  client.SetConnector([&](const ConnectTarget&) -> std::unique_ptr<ByteStream> { return std::make_unique<Recorder>(&written); });
+  try {
+    (void)client.Get(address);
+  } catch (const HttpError&) {
+  }
+  if (!written.isEmpty()) {
+    if (!written.endsWith("\r\n\r\n") || written.indexOf("\r\n\r\n") != written.size() - 4) std::abort();
+    if (written.count('\n') != written.count("\r\n")) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+// The one HTTP/1.1 client of the program: GET only, blocking, one connection at most,
+// reused while the server keeps it alive, and an in-memory cookie jar.
+//
+// How callers use it:
+//
+//   http::HttpClient client;                         // one client for the whole run
+//   QString text = client.Get(address);              // body as text, decoded with its charset
+//
+//   client.Request.Accept = "*/*";                   // request settings are plain fields; a
+//   client.Request.AcceptLanguage = "zh-cn";         // change stays in force for every later
+//   client.Request.UserAgent = "...";                // request, whoever makes it
+//   client.Request.Connection = "Keep-Alive";        // (cleared again by every https request)
+//   client.HTTPOptions |= http::hoKeepOrigProtocol;
+//   client.ProtocolVersion = http::pv1_1;
+//   QByteArray bytes;
+//   client.Get(address, bytes);                      // body bytes appended to `bytes`
+//
+// Every failure is thrown: HttpProtocolError for a status other than 2xx (ErrorCode, and the
+// body as text in ErrorMessage), SocketError for a failed socket operation (LastError), and
+// HttpError for the rest. Addresses are full URLs; nothing in them is percent-encoded or
+// decoded. Redirects are never followed. Each request is bounded by ConnectTimeout,
+// ReadTimeout (every single wait for the peer) and RequestTimeout (connect to last byte).
+
+#include "service/cookie_jar.h"
+#include "service/http/byte_stream.h"
+#include "service/http/http_error.h"
+#include "service/http/response_reader.h"
+#include "service/http/url.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace orvelle::http {
+
+// The version written in the request line.
+enum HttpProtocolVersion { pv1_0, pv1_1 };
+
+// Option flags. Neither changes a GET; they are kept because callers set them.
+enum HttpOption : unsigned { hoForceEncodeParams = 1u << 0, hoKeepOrigProtocol = 1u << 1 };
+using HttpOptions = unsigned;
+
+// Header values sent with every request while they are not empty.
+struct HttpRequestSettings {
+  QString Accept = QStringLiteral("text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+  QString AcceptCharSet;
+  QString AcceptEncoding;
+  QString AcceptLanguage;
+  QString UserAgent = QStringLiteral("Mozilla/3.0 (compatible; Orvelle)");
+  QString Connection;
+  QString Referer;
+  QString From;
+  QStringList CustomHeaders;  // whole lines, "Name: value"
+};
+
+// What the last response said.
+struct HttpResponseInfo {
+  QString StatusLine;
+  int ResponseCode = -1;
+  QStringList RawHeaders;  // header lines, then chunk trailers and http-equiv values of HTML
+  QString ContentType;     // the Content-Type without its charset parameter
+  QString CharSet;         // the charset the body is decoded with
+  qint64 ContentLength = -1;
+  QString TransferEncoding;
+  QString Connection;
+  QString ProxyConnection;
+  QString Location;
+};
+
+// Where a connection goes; handed to a connector.
+struct ConnectTarget {
+  QString host;
+  bool ipv6 = false;
+  int port = 0;
+  bool tls = false;
+  std::chrono::milliseconds connect_timeout{10000};
+  WaitLimits limits;
+};
+
+class HttpClient {
+ public:
+  // Opens the byte stream of a new connection. The default connects a socket and, for
+  // https, runs the TLS handshake; tests and fuzzing put other streams in its place.
+  using Connector = std::function<std::unique_ptr<ByteStream>(const ConnectTarget&)>;
+
+  HttpClient();
+  ~HttpClient();
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  // GET `url` and return the body as text.
+  QString Get(const QString& url);
+  // GET `url` and append the body bytes to `buffer`. On failure the buffer holds nothing of
+  // an error response's body; a failure inside a 2xx body leaves what had arrived.
+  void Get(const QString& url, QByteArray& buffer);
+
+  HttpRequestSettings Request;
+  HttpProtocolVersion ProtocolVersion = pv1_1;
+  HttpOptions HTTPOptions = hoForceEncodeParams;
+  bool AllowCookies = true;
+  static constexpr bool HandleRedirects = false;  // 3xx answers fail as HttpProtocolError
+  static constexpr int RedirectMaximum = 15;
+  int MaxHeaderLines = kDefaultMaxHeaderLines;     // 0 or less: no limit
+
+  std::chrono::milliseconds ConnectTimeout{10000};
+  std::chrono::milliseconds ReadTimeout{30000};      // also every write
+  std::chrono::milliseconds RequestTimeout{120000};  // connect to the last body byte
+  std::chrono::milliseconds RedirectBodyWait{5000};  // a 3xx body counts as empty without data by then
+
+  // The cookie jar; none until the first response has arrived.
+  CookieJar* CookieManager() const { return jar_.get(); }
+  // Makes the jar now, with a clock of the caller's (for tests).
+  void UseCookieJar(std::unique_ptr<CookieJar> jar) { jar_ = std::move(jar); }
+
+  const HttpResponseInfo& Response() const { return response_; }
+  int ResponseCode() const { return response_.ResponseCode; }
+  int RedirectCount() const { return redirect_count_; }
+  bool Connected() const { return stream_ != nullptr; }
+  void Disconnect();
+
+  void SetConnector(Connector connector) { connector_ = std::move(connector); }
+
+ private:
+  // Runs one GET; the body goes to `out`. Returns the response's status.
+  void Perform(const QString& address, QByteArray& out, QString* text);
+  void ReadResponseHead(const Url& url);
+  void ReadBody(BodySink& sink, bool redirect);
+  void ReadChunked(BodySink& sink);
+  void ReadBodyDeclarations(const QByteArray& body);
+
+  Connector connector_;
+  std::unique_ptr<ByteStream> stream_;
+  QString stream_host_;
+  int stream_port_ = 0;
+  bool stream_ipv6_ = false;
+  bool stream_tls_ = false;
+  bool keep_alive_ = false;
+  int last_port_ = 0;  // used when an address of another scheme names no port
+
+  InputBuffer input_;
+  WaitLimits limits_;
+  HttpResponseInfo response_;
+  QString media_type_;
+  QString boundary_;
+  std::unique_ptr<CookieJar> jar_;
+  int redirect_count_ = 0;
+};
+
+}  // namespace orvelle::http

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "service/http/byte_stream.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace orvelle::http {
+
+// Limits of the response reader.
+inline constexpr qint64 kMaxBodyBytes = 32LL * 1024 * 1024;  // larger bodies fail, nothing of them kept
+inline constexpr int kMaxInterimResponses = 16;              // "100 Continue" answers accepted per request
+inline constexpr qsizetype kMaxLineLength = 16384;           // status, header and chunk-size lines
+inline constexpr size_t kReceiveBufferSize = 32768;          // the most one read takes from the stream
+inline constexpr int kDefaultMaxHeaderLines = 255;
+
+// Collects body bytes at the end of a byte array, refusing more than kMaxBodyBytes.
+// When the limit is passed, everything this sink added is removed again.
+class BodySink {
+ public:
+  explicit BodySink(QByteArray& out) : out_(out), start_(out.size()) {}
+
+  void Append(const char* data, size_t size);
+  // Fails at once when `announced` more bytes would pass the limit.
+  void Announce(qint64 announced);
+  // Announce for a body whose whole length is known: also makes room for it at once.
+  void AnnounceTotal(qint64 total);
+  // Makes room for `size` bytes written in place; Commit tells how many were written.
+  char* Reserve(size_t size);
+  void Commit(size_t reserved, size_t written);
+  qint64 Received() const { return received_; }
+  // Removes everything this sink added.
+  void Discard() { out_.truncate(start_); }
+
+ private:
+  [[noreturn]] void Overflow();
+
+  QByteArray& out_;
+  qsizetype start_;
+  qint64 received_ = 0;
+};
+
+// Buffered input of one connection for one response.
+class InputBuffer {
+ public:
+  InputBuffer() : storage_(kReceiveBufferSize) {}
+
+  void Attach(ByteStream* stream, const WaitLimits* limits) {
+    stream_ = stream;
+    limits_ = limits;
+    begin_ = end_ = 0;
+    closed_ = false;
+  }
+
+  // Reads one line up to LF; a CR before the LF is removed. Returns false when the peer
+  // closed before the line's first byte. A close inside the line throws "Connection Closed
+  // Gracefully."; a line longer than kMaxLineLength throws "Max line length exceeded.".
+  bool ReadLine(QByteArray& line);
+  // Reads up to `count` bytes into the sink; fewer only when the peer closes first.
+  qint64 ReadUpTo(qint64 count, BodySink& sink);
+  // Reads exactly `count` bytes or throws "Connection Closed Gracefully.".
+  void ReadExactly(qint64 count, BodySink& sink);
+  // Reads until the peer closes.
+  void ReadUntilClose(BodySink& sink);
+  // Reads lines (kept whole, with their line ends) until one starts with `delimiter`,
+  // which is kept too, or until the peer closes.
+  void ReadUntilDelimiterLine(const QByteArray& delimiter, BodySink& sink);
+
+  // True when body data is buffered or arrives within `wait` (a close counts as arrival).
+  bool WaitForData(std::chrono::milliseconds wait);
+  bool PeerClosed() const { return closed_; }
+
+ private:
+  // Refills the empty buffer; false once the peer has closed.
+  bool Fill();
+  // Reads at most `want` bytes straight into the sink, past the buffer.
+  size_t ReadInto(BodySink& sink, size_t want);
+  size_t Buffered() const { return end_ - begin_; }
+
+  ByteStream* stream_ = nullptr;
+  const WaitLimits* limits_ = nullptr;
+  std::vector<char> storage_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool closed_ = false;
+};
+
+// A header line's bytes as text: ASCII, every byte above 127 read as U+FFFD.
+QString LineText(const QByteArray& line);
+
+// The numeric status of a status line, or -1 when it holds none.
+int ParseStatusCode(const QString& status_line);
+
+// The value of the first header line called `name` (matched without regard to case),
+// trimmed; `found` tells whether there was one.
+QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found = nullptr);
+QStringList HeaderValues(const QStringList& lines, QLatin1String name);
+
+// Content-Type split into the media type (lower case), its charset parameter (quotes
+// removed), the rest of the header without the charset parameter, and the boundary parameter.
+struct ContentTypeParts {
+  QString media_type;
+  QString content_type;
+  QString charset;
+  bool has_charset = false;
+  QString boundary;
+};
+ContentTypeParts ParseContentType(const QString& value);
+
+// The charset that a body's own declaration gives: the meta elements of an HTML document
+// (which also yield header lines for http-equiv elements), and the encoding of an XML document.
+QString HtmlMetaCharset(const QByteArray& body, QStringList* http_equiv_lines);
+QString XmlDeclaredEncoding(const QByteArray& body);
+
+}  // namespace orvelle::http

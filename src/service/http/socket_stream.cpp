@@ -1,0 +1,140 @@
+#include "service/http/socket_stream.h"
+
+#include "service/http/http_error.h"
+
+#include <QUrl>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orvelle::http {
+
+namespace {
+
+// Milliseconds left to wait: the smaller of `limit` and what remains before `deadline`.
+// Negative when the deadline has passed.
+long long WaitBudget(std::chrono::milliseconds limit, Clock::time_point deadline) {
+  long long budget = limit.count();
+  if (deadline != Clock::time_point::max()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left < budget) budget = left;
+  }
+  return budget;
+}
+
+}  // namespace
+
+void ThrowSocketError(int error_number) {
+  throw SocketError(error_number, QString::fromLocal8Bit(std::strerror(error_number)));
+}
+
+bool WaitForSocket(int fd, short events, const WaitLimits& limits) {
+  for (;;) {
+    const long long budget = WaitBudget(limits.io, limits.deadline);
+    if (budget < 0) return false;
+    pollfd p{fd, events, 0};
+    const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(budget, 1 << 30)));
+    if (r > 0) return true;
+    if (r == 0) return false;
+    if (errno != EINTR) ThrowSocketError(errno);
+  }
+}
+
+std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ipv6, int port,
+                                                    std::chrono::milliseconds connect_timeout,
+                                                    Clock::time_point deadline) {
+  // An internationalised name is looked up in its ASCII form.
+  QByteArray name;
+  bool ascii = true;
+  for (QChar c : host) ascii = ascii && c.unicode() < 128;
+  name = ascii ? host.toLatin1() : QUrl::toAce(host);
+
+  addrinfo hints{};
+  hints.ai_family = ipv6 ? AF_INET6 : AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  // A host in square brackets is an address literal, never a name to look up.
+  if (ipv6) hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  const QByteArray service = QByteArray::number(port);
+  const int rc = ::getaddrinfo(name.constData(), service.constData(), &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    if (rc == EAI_SYSTEM) ThrowSocketError(errno);
+    throw SocketError(rc, QString::fromLocal8Bit(::gai_strerror(rc)));
+  }
+  std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> holder(found, &::freeaddrinfo);
+
+  const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, found->ai_protocol);
+  if (fd < 0) ThrowSocketError(errno);
+  auto stream = std::make_unique<SocketStream>(fd);
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+  if (::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+    if (errno != EINPROGRESS && errno != EINTR) ThrowSocketError(errno);
+    if (!WaitForSocket(fd, POLLOUT, WaitLimits{connect_timeout, deadline})) ThrowSocketError(ETIMEDOUT);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) ThrowSocketError(errno);
+    if (error != 0) ThrowSocketError(error);
+  }
+  return stream;
+}
+
+SocketStream::~SocketStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
+  // A peer that keeps sending cannot stretch a request past its deadline either.
+  if (limits.deadline != Clock::time_point::max() && Clock::now() >= limits.deadline) {
+    throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
+  for (;;) {
+    const ssize_t n = ::recv(fd_, data, size, 0);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowSocketError(errno);
+    if (!WaitForSocket(fd_, POLLIN, limits)) throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
+}
+
+void SocketStream::Write(const char* data, size_t size, const WaitLimits& limits) {
+  while (size > 0) {
+    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ThrowSocketError(errno);
+    if (!WaitForSocket(fd_, POLLOUT, limits)) ThrowSocketError(ETIMEDOUT);
+  }
+}
+
+bool SocketStream::WaitReadable(std::chrono::milliseconds wait) {
+  return WaitForSocket(fd_, POLLIN, WaitLimits{wait, Clock::time_point::max()});
+}
+
+bool SocketStream::DiscardPendingAndCheckOpen() {
+  char scratch[4096];
+  for (;;) {
+    const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
+    if (n > 0) continue;
+    if (n == 0) return false;
+    if (errno == EINTR) continue;
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+  }
+}
+
+}  // namespace orvelle::http

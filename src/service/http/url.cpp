@@ -1,0 +1,103 @@
+#include "service/http/url.h"
+
+#include <arpa/inet.h>
+
+namespace orvelle::http {
+
+bool Url::IsHttps() const { return protocol.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0; }
+
+QString Url::Target() const {
+  QString target = path + document;
+  if (!query.isEmpty()) {
+    target += QLatin1Char('?');
+    target += query;
+  }
+  return target;
+}
+
+int DefaultPort(const QString& protocol) {
+  if (protocol.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0) return 80;
+  if (protocol.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) return 443;
+  return 0;
+}
+
+bool IsIpAddress(const QString& host) {
+  const QByteArray text = host.toLatin1();
+  unsigned char buffer[16];
+  return inet_pton(AF_INET, text.constData(), buffer) == 1 || inet_pton(AF_INET6, text.constData(), buffer) == 1;
+}
+
+Url ParseUrl(const QString& address) {
+  Url url;
+  QString rest = address;
+
+  // Backslashes count as slashes, but only before the query or fragment begins.
+  qsizetype stop = rest.size();
+  for (qsizetype i = 0; i < rest.size(); ++i) {
+    if (rest[i] == QLatin1Char('?') || rest[i] == QLatin1Char('#')) {
+      stop = i;
+      break;
+    }
+  }
+  for (qsizetype i = 0; i < stop; ++i) {
+    if (rest[i] == QLatin1Char('\\')) rest[i] = QLatin1Char('/');
+  }
+
+  // The fragment starts at the first "#"; a "?" after it belongs to the fragment.
+  const qsizetype hash = rest.indexOf(QLatin1Char('#'));
+  if (hash >= 0) {
+    url.fragment = rest.mid(hash + 1);
+    rest.truncate(hash);
+  }
+  const qsizetype question = rest.indexOf(QLatin1Char('?'));
+  if (question >= 0) {
+    url.query = rest.mid(question + 1);
+    rest.truncate(question);
+  }
+
+  const qsizetype scheme_end = rest.indexOf(QLatin1String("://"));
+  if (scheme_end >= 0) {
+    url.protocol = rest.left(scheme_end);
+    rest = rest.mid(scheme_end + 3);
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    QString authority = slash >= 0 ? rest.left(slash) : rest;
+    rest = slash >= 0 ? rest.mid(slash) : QString();
+
+    const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+      const QString info = authority.left(at);
+      authority = authority.mid(at + 1);
+      const qsizetype colon = info.indexOf(QLatin1Char(':'));
+      url.user = colon >= 0 ? info.left(colon) : info;
+      url.password = colon >= 0 ? info.mid(colon + 1) : QString();
+    }
+    if (authority.startsWith(QLatin1Char('['))) {
+      const qsizetype close = authority.indexOf(QLatin1Char(']'));
+      if (close >= 0) {
+        url.ipv6 = true;
+        url.host = authority.mid(1, close - 1);
+        const QString after = authority.mid(close + 1);
+        if (after.startsWith(QLatin1Char(':'))) url.port = after.mid(1);
+      } else {
+        url.host = authority;
+      }
+    } else {
+      const qsizetype colon = authority.indexOf(QLatin1Char(':'));
+      url.host = colon >= 0 ? authority.left(colon) : authority;
+      if (colon >= 0) url.port = authority.mid(colon + 1);
+    }
+  }
+
+  const qsizetype last_slash = rest.lastIndexOf(QLatin1Char('/'));
+  if (last_slash >= 0) {
+    url.path = rest.left(last_slash + 1);
+    url.document = rest.mid(last_slash + 1);
+  } else {
+    url.document = rest;
+  }
+  // An address without "://" has no host and leaves only a path, which starts at the root.
+  if (!url.path.startsWith(QLatin1Char('/'))) url.path.prepend(QLatin1Char('/'));
+  return url;
+}
+
+}  // namespace orvelle::http

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace orvelle::http {
+
+// The parts of an address as the client uses them. Nothing is percent-decoded: every part
+// holds the characters the caller wrote.
+struct Url {
+  QString protocol;  // scheme as written, before "://"
+  QString user;
+  QString password;
+  QString host;      // without the square brackets of an IPv6 literal
+  QString port;      // as written; empty when the address names none
+  QString path;      // up to and including the last "/" before the query; starts with "/"
+  QString document;  // after the last "/" of the path
+  QString query;     // after the first "?", without it
+  QString fragment;  // after "#"; never sent
+  bool ipv6 = false; // the host was written in square brackets
+
+  bool IsHttps() const;
+  // The request target: path, document and "?query" when the query is not empty.
+  QString Target() const;
+};
+
+// Splits an address into its parts. Backslashes before the first "?" or "#" count as "/".
+// Never fails: a missing part is left empty.
+Url ParseUrl(const QString& address);
+
+// The port a scheme implies: 80 for "http", 443 for "https", 0 for any other scheme.
+int DefaultPort(const QString& protocol);
+
+// True when the text is a literal IPv4 or IPv6 address.
+bool IsIpAddress(const QString& host);
+
+}  // namespace orvelle::http

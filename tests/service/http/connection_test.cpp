@@ -1,0 +1,287 @@
+// The client against loopback servers: connection reuse, closing, time-outs and socket errors.
+
+#include "memory_connector.h"
+#include "script_server.h"
+#include "service/http/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orvelle::http {
+namespace {
+
+using testing::OkAnswer;
+using testing::Script;
+using testing::ScriptServer;
+
+QString Address(const ScriptServer& server, const char* path = "/", const char* host = "127.0.0.1") {
+  return QStringLiteral("http://%1:%2%3").arg(QLatin1String(host)).arg(server.Port()).arg(QLatin1String(path));
+}
+
+TEST(Connection, FirstRequestOverTheWire) {
+  ScriptServer server({Script().Answer(OkAnswer("{}", "Content-Type: application/json\r\n"))});
+  HttpClient client;
+  EXPECT_EQ(client.Get(Address(server, "/j/v2/playlist?client=s%3Amainsite%7Cy%3A3.0&pt=#frag")), "{}");
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0],
+            "GET /j/v2/playlist?client=s%3Amainsite%7Cy%3A3.0&pt= HTTP/1.1\r\nHost: 127.0.0.1:" +
+                QByteArray::number(server.Port()) +
+                "\r\nAccept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8\r\n"
+                "User-Agent: Mozilla/3.0 (compatible; Orvelle)\r\n\r\n");
+}
+
+TEST(Connection, ReuseAndNewConnections) {
+  const QByteArray close_answer = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\nc";
+  const QByteArray until_close = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nu";
+  struct Case {
+    const char* name;
+    std::vector<Script> scripts;
+    std::vector<const char*> hosts;  // one request per entry
+    int connections;
+    int pause_ms = 0;
+  };
+  const Case cases[] = {
+      {"keep-alive reuses one connection", {Script().Answer(OkAnswer("a")).Answer(OkAnswer("b"))},
+       {"127.0.0.1", "127.0.0.1"}, 1},
+      {"host names compare without regard to case", {Script().Answer(OkAnswer("a")).Answer(OkAnswer("b"))},
+       {"localhost", "LocalHost"}, 1},
+      {"Connection: close opens a new one", {Script().Answer(close_answer), Script().Answer(OkAnswer("b"))},
+       {"127.0.0.1", "127.0.0.1"}, 2},
+      {"a body read until the close opens a new one",
+       {Script().Answer(until_close).Close(), Script().Answer(OkAnswer("b"))}, {"127.0.0.1", "127.0.0.1"}, 2},
+      {"a peer that closed meanwhile is noticed",
+       {Script().Answer(OkAnswer("a")).Close(), Script().Answer(OkAnswer("b"))}, {"127.0.0.1", "127.0.0.1"}, 2, 100},
+      {"every host switch opens a new one",
+       {Script().Answer(OkAnswer("a")), Script().Answer(OkAnswer("b")), Script().Answer(OkAnswer("c"))},
+       {"127.0.0.1", "localhost", "127.0.0.1"}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server(c.scripts);
+    HttpClient client;
+    for (const char* host : c.hosts) {
+      QByteArray buffer;
+      // Give a server's close time to arrive before the next request.
+      if (client.Connected()) ::usleep(c.pause_ms * 1000);
+      EXPECT_NO_THROW(client.Get(Address(server, "/", host), buffer));
+      EXPECT_EQ(buffer.size(), 1);
+    }
+    EXPECT_EQ(server.Requests().size(), c.hosts.size());
+    EXPECT_EQ(server.Connections(), c.connections);
+  }
+}
+
+TEST(Connection, KeepAliveFollowsTheClientsProtocolVersion) {
+  const struct {
+    HttpProtocolVersion version;
+    QByteArray connection_header;
+    bool kept;
+  } cases[] = {
+      {pv1_1, "", true},
+      {pv1_1, "Connection:  CLOSE \r\n", false},
+      {pv1_1, "Proxy-Connection: close\r\n", false},
+      {pv1_0, "", false},
+      {pv1_0, "Connection: Keep-Alive\r\n", true},
+      {pv1_0, "Proxy-Connection: keep-alive\r\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.connection_header.constData());
+    ScriptServer server({Script().Answer(OkAnswer("a", c.connection_header))});
+    HttpClient client;
+    client.ProtocolVersion = c.version;
+    client.Get(Address(server));
+    EXPECT_EQ(client.Connected(), c.kept);
+  }
+}
+
+TEST(Connection, ErrorStatusStillDecidesKeepAlive) {
+  ScriptServer server({Script()
+                           .Answer("HTTP/1.1 404 Not Found\r\nSet-Cookie: seen=1\r\nContent-Length: 4\r\n\r\ngone")
+                           .Answer(OkAnswer("ok"))});
+  HttpClient client;
+  try {
+    client.Get(Address(server, "/a"));
+    ADD_FAILURE() << "no error";
+  } catch (const HttpProtocolError& error) {
+    EXPECT_EQ(error.ErrorCode(), 404);
+    EXPECT_EQ(error.Message(), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(error.ErrorMessage(), "gone");
+  }
+  EXPECT_EQ(client.Get(Address(server, "/b")), "ok");
+  EXPECT_EQ(server.Connections(), 1);
+  // The error response's cookie went back with the next request.
+  EXPECT_TRUE(server.Requests().at(1).contains("\r\nCookie: seen=1\r\n"));
+}
+
+TEST(Connection, RedirectIsNotFollowed) {
+  ScriptServer server(
+      {Script().Answer("HTTP/1.1 301 Moved Permanently\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n")});
+  HttpClient client;
+  try {
+    client.Get(Address(server));
+    ADD_FAILURE() << "no error";
+  } catch (const HttpProtocolError& error) {
+    EXPECT_EQ(error.ErrorCode(), 301);
+  }
+  EXPECT_EQ(client.RedirectCount(), 1);
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST(Connection, SilentRedirectBodyCountsAsEmpty) {
+  // No length, no close: the body would run until the close, but nothing arrives in time.
+  ScriptServer server({Script().Answer("HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Type: text/plain\r\n\r\n")});
+  HttpClient client;
+  client.RedirectBodyWait = std::chrono::milliseconds(100);
+  client.ReadTimeout = std::chrono::milliseconds(5000);
+  try {
+    client.Get(Address(server));
+    ADD_FAILURE() << "no error";
+  } catch (const HttpProtocolError& error) {
+    EXPECT_EQ(error.ErrorCode(), 302);
+    EXPECT_EQ(error.ErrorMessage(), "");
+  }
+}
+
+TEST(Connection, TimeOuts) {
+  struct Case {
+    const char* name;
+    Script script;
+    int read_ms;
+    int request_ms;
+  };
+  const Case cases[] = {
+      {"no status line", Script().ReadRequest().Stall(5000), 150, 60000},
+      {"stall inside the headers", Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nX-").Stall(5000), 150, 60000},
+      {"stall inside the body", Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nab").Stall(5000),
+       150, 60000},
+      {"a byte now and then", Script().ReadRequest().Drip("HTTP/1.1 200 OK\r\nX-Slow: ", 20), 5000, 300},
+      {"fast header lines without end", Script().ReadRequest().Drip("HTTP/1.1 100 Continue\r\n", 1), 5000, 300},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server({c.script});
+    HttpClient client;
+    client.ReadTimeout = std::chrono::milliseconds(c.read_ms);
+    client.RequestTimeout = std::chrono::milliseconds(c.request_ms);
+    QString message;
+    try {
+      client.Get(Address(server));
+    } catch (const HttpError& error) {
+      message = error.Message();
+    }
+    EXPECT_EQ(message, "Read timed out.");
+    EXPECT_FALSE(client.Connected());
+  }
+}
+
+TEST(Connection, FailureInsideABodyKeepsWhatArrived) {
+  const QByteArray part(40000, 'p');
+  ScriptServer server({Script().Answer("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part).Stall(5000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(200);
+  QByteArray buffer = "<";
+  EXPECT_THROW(client.Get(Address(server), buffer), HttpError);
+  EXPECT_EQ(buffer, "<" + part);
+}
+
+TEST(Connection, ConnectTimeOutIsASocketError) {
+  // A listener whose backlog is full and that never accepts: further connects get no answer.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  socklen_t length = sizeof address;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  std::vector<int> fillers;
+  for (int i = 0; i < 3; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    fillers.push_back(fd);
+  }
+  ::usleep(50000);
+
+  HttpClient client;
+  client.ConnectTimeout = std::chrono::milliseconds(200);
+  try {
+    client.Get(QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)));
+    ADD_FAILURE() << "no error";
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error.LastError(), ETIMEDOUT);
+    EXPECT_TRUE(error.Message().startsWith(QStringLiteral("Socket Error # %1\r\n").arg(ETIMEDOUT)))
+        << error.what();
+  }
+  for (int fd : fillers) ::close(fd);
+  ::close(listener);
+}
+
+TEST(Connection, RefusedConnectIsASocketError) {
+  // Take a free port and close it again, so nothing listens there.
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(probe);
+
+  HttpClient client;
+  try {
+    client.Get(QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)));
+    ADD_FAILURE() << "no error";
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error.LastError(), ECONNREFUSED);
+    EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(ECONNREFUSED).arg(QString::fromLocal8Bit(strerror(ECONNREFUSED))));
+  }
+}
+
+TEST(Connection, FailedResolutionIsASocketErrorWithTheResolversText) {
+  // A bracketed host is a literal address; this one fails without asking any name server.
+  HttpClient client;
+  try {
+    client.Get("http://[no.such.literal]:8080/");
+    ADD_FAILURE() << "no error";
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error.LastError(), EAI_NONAME);
+    EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(EAI_NONAME).arg(QString::fromLocal8Bit(gai_strerror(EAI_NONAME))));
+  }
+}
+
+TEST(Connection, LargeAnnouncedBodyFailsAtOnce) {
+  // The server announces more than the limit and then sends nothing: the client must not wait.
+  ScriptServer server({Script().Answer("HTTP/1.1 200 OK\r\nContent-Length: 1000000000\r\n\r\n").Stall(5000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(3000);
+  QByteArray buffer;
+  try {
+    client.Get(Address(server), buffer);
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& error) {
+    EXPECT_EQ(error.Message(), "Response body too large");
+  }
+  EXPECT_TRUE(buffer.isEmpty());
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST(Connection, StreamedBodyFailsAsSoonAsItPassesTheLimit) {
+  const QByteArray chunk(1 << 20, 'x');
+  Script script;
+  script.ReadRequest().Send("HTTP/1.1 200 OK\r\n\r\n");
+  for (int i = 0; i < 40; ++i) script.Send(chunk);
+  ScriptServer server({script});
+  HttpClient client;
+  QByteArray buffer;
+  EXPECT_THROW(client.Get(Address(server), buffer), HttpError);
+  EXPECT_TRUE(buffer.isEmpty());
+}
+
+}  // namespace
+}  // namespace orvelle::http

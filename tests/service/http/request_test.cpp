@@ -1,0 +1,223 @@
+// What the client sends: address parsing, the request line and the header lines.
+
+#include "memory_connector.h"
+#include "service/http/http_client.h"
+#include "service/http/url.h"
+
+#include <gtest/gtest.h>
+
+namespace orvelle::http {
+namespace {
+
+using testing::MemoryServer;
+using testing::OkAnswer;
+
+struct UrlCase {
+  const char* address;
+  const char* protocol;
+  const char* user;
+  const char* password;
+  const char* host;
+  const char* port;
+  const char* path;
+  const char* document;
+  const char* query;
+  const char* fragment;
+  bool ipv6;
+};
+
+TEST(ParseUrl, SplitsEveryPart) {
+  const UrlCase cases[] = {
+      {"https://kestra.fm/j/v2/playlist?channel=-10&pt=", "https", "", "", "kestra.fm", "", "/j/v2/", "playlist",
+       "channel=-10&pt=", "", false},
+      {"http://u:p:w@a@host:8080/x", "http", "u", "p:w@a", "host", "8080", "/", "x", "", "", false},
+      {"http://host", "http", "", "", "host", "", "/", "", "", "", false},
+      {"http://host?q=1", "http", "", "", "host", "", "/", "", "q=1", "", false},
+      {"http://[::1]:8443/a/b", "http", "", "", "::1", "8443", "/a/", "b", "", "", true},
+      {"http://[fe80::2]/", "http", "", "", "fe80::2", "", "/", "", "", "", true},
+      {"http:\\\\host\\dir\\file?a=\\b#c\\d", "http", "", "", "host", "", "/dir/", "file", "a=\\b", "c\\d", false},
+      {"http://host/p#frag?notquery", "http", "", "", "host", "", "/", "p", "", "frag?notquery", false},
+      {"HTTPS://Host/%3A/a%20b", "HTTPS", "", "", "Host", "", "/%3A/", "a%20b", "", "", false},
+      {"http://host/a?x=1?y=2", "http", "", "", "host", "", "/", "a", "x=1?y=2", "", false},
+      {"host.example/dir/page", "", "", "", "", "", "/host.example/dir/", "page", "", "", false},
+      {"page", "", "", "", "", "", "/", "page", "", "", false},
+  };
+  for (const UrlCase& c : cases) {
+    SCOPED_TRACE(c.address);
+    const Url url = ParseUrl(QString::fromLatin1(c.address));
+    EXPECT_EQ(url.protocol, QLatin1String(c.protocol));
+    EXPECT_EQ(url.user, QLatin1String(c.user));
+    EXPECT_EQ(url.password, QLatin1String(c.password));
+    EXPECT_EQ(url.host, QLatin1String(c.host));
+    EXPECT_EQ(url.port, QLatin1String(c.port));
+    EXPECT_EQ(url.path, QLatin1String(c.path));
+    EXPECT_EQ(url.document, QLatin1String(c.document));
+    EXPECT_EQ(url.query, QLatin1String(c.query));
+    EXPECT_EQ(url.fragment, QLatin1String(c.fragment));
+    EXPECT_EQ(url.ipv6, c.ipv6);
+  }
+}
+
+// The request the client writes for one address, with the client as a test leaves it.
+QByteArray RequestFor(HttpClient& client, const QString& address, MemoryServer& server) {
+  server.answers.push_back(OkAnswer("x"));
+  server.written->clear();
+  client.Get(address);
+  return *server.written;
+}
+
+TEST(Request, TargetAndHostAreSentAsWritten) {
+  struct Case {
+    QString address;
+    QByteArray request_line;
+    QByteArray host;
+    int connect_port;
+  };
+  const Case cases[] = {
+      {"https://kestra.fm/j/v2/playlist?channel=-10&client=s%3Amainsite%7Cy%3A3.0&pt=",
+       "GET /j/v2/playlist?channel=-10&client=s%3Amainsite%7Cy%3A3.0&pt= HTTP/1.1", "kestra.fm", 443},
+      {"https://kestra.fm:443/", "GET / HTTP/1.1", "kestra.fm", 443},
+      {"https://kestra.fm:8443/x", "GET /x HTTP/1.1", "kestra.fm:8443", 8443},
+      {"http://pics.example:80/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example", 80},
+      {"http://pics.example:443/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example:443", 443},
+      {"http://[::1]:8080/v6", "GET /v6 HTTP/1.1", "[::1]:8080", 8080},
+      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a b|c?n=?? HTTP/1.1", "h", 80},
+      {"http://h\\dir\\x?k=a\\b", "GET /dir/x?k=a\\b HTTP/1.1", "h", 80},
+      {"http://h?only=query", "GET /?only=query HTTP/1.1", "h", 80},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address.toStdString());
+    HttpClient client;
+    MemoryServer server;
+    server.Attach(client);
+    const QByteArray request = RequestFor(client, c.address, server);
+    EXPECT_TRUE(request.startsWith(c.request_line + "\r\n")) << request.constData();
+    EXPECT_TRUE(request.contains("\r\nHost: " + c.host + "\r\n")) << request.constData();
+    ASSERT_EQ(server.targets.size(), 1u);
+    EXPECT_EQ(server.targets[0].port, c.connect_port);
+  }
+}
+
+TEST(Request, HeaderLinesFollowTheSettings) {
+  const QByteArray accept_default = "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8\r\n";
+  const QByteArray agent_default = "User-Agent: Mozilla/3.0 (compatible; Orvelle)\r\n";
+  const QByteArray ie = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; Maxthon; .NET CLR 1.1.4322)";
+  auto picture_settings = [&](HttpClient& c) {
+    c.Request.Accept = "*/*";
+    c.Request.AcceptLanguage = "zh-cn";
+    c.Request.UserAgent = QString::fromLatin1(ie);
+    c.Request.Connection = "Keep-Alive";
+    c.HTTPOptions |= hoKeepOrigProtocol;
+    c.ProtocolVersion = pv1_1;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(HttpClient&)> setup;
+    QString address;
+    QByteArray expected;
+  };
+  const Case cases[] = {
+      {"first request with the start values", [](HttpClient&) {}, "https://kestra.fm/j/v2/playlist?a=1",
+       "GET /j/v2/playlist?a=1 HTTP/1.1\r\nHost: kestra.fm\r\n" + accept_default + agent_default + "\r\n"},
+      {"https after picture settings drops Connection", picture_settings, "https://kestra.fm/j",
+       "GET /j HTTP/1.1\r\nHost: kestra.fm\r\nAccept: */*\r\nAccept-Language: zh-cn\r\nUser-Agent: " + ie + "\r\n\r\n"},
+      {"http after picture settings sends Connection first", picture_settings, "http://pics.example/c.jpg",
+       "GET /c.jpg HTTP/1.1\r\nConnection: Keep-Alive\r\nHost: pics.example\r\nAccept: */*\r\n"
+       "Accept-Language: zh-cn\r\nUser-Agent: " + ie + "\r\n\r\n"},
+      {"HTTP/1.0 asks for keep-alive", [](HttpClient& c) { c.ProtocolVersion = pv1_0; }, "http://h/",
+       "GET / HTTP/1.0\r\nConnection: keep-alive\r\nHost: h\r\n" + accept_default + agent_default + "\r\n"},
+      {"every setting in its place",
+       [](HttpClient& c) {
+         c.Request.AcceptCharSet = "utf-8";
+         c.Request.AcceptEncoding = "gzip";
+         c.Request.From = "me@example.org";
+         c.Request.Referer = "http://ref/";
+         c.Request.CustomHeaders = {"X-One: 1"};
+         c.Request.UserAgent = QStringLiteral("Agent \u00fc");
+       },
+       "http://h/",
+       "GET / HTTP/1.1\r\nX-One: 1\r\nHost: h\r\n" + accept_default +
+           "Accept-Charset: utf-8\r\nAccept-Encoding: gzip, identity\r\nFrom: me@example.org\r\n"
+           "Referer: http://ref/\r\nUser-Agent: Agent ?\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpClient client;
+    MemoryServer server;
+    server.Attach(client);
+    c.setup(client);
+    EXPECT_EQ(RequestFor(client, c.address, server), c.expected);
+    if (c.address.startsWith("https")) {
+      EXPECT_TRUE(client.Request.Connection.isEmpty());
+    }
+  }
+}
+
+TEST(Request, AcceptEncodingGetsIdentityOnce) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  client.Request.AcceptEncoding = "gzip";
+  RequestFor(client, "http://h/", server);
+  EXPECT_TRUE(RequestFor(client, "http://h/", server).contains("\r\nAccept-Encoding: gzip, identity\r\n"));
+  EXPECT_EQ(client.Request.AcceptEncoding, "gzip, identity");
+}
+
+TEST(Request, ControlCharactersInTheAddressFailBeforeConnecting) {
+  const QString addresses[] = {
+      "http://h/a\r\nX-Injected: 1",
+      "http://h/a\nGET /second HTTP/1.1",
+      QStringLiteral("http://h/a?b=\u0001"),
+      "http://h/\t",
+      QString("http://h/") + QChar(0),
+  };
+  for (const QString& address : addresses) {
+    HttpClient client;
+    MemoryServer server;
+    server.Attach(client);
+    server.answers.push_back(OkAnswer("x"));
+    try {
+      client.Get(address);
+      ADD_FAILURE() << "no error for " << address.toStdString();
+    } catch (const HttpError& error) {
+      EXPECT_EQ(error.Message(), "Invalid character in URL");
+    }
+    EXPECT_TRUE(server.targets.empty());
+    EXPECT_TRUE(server.written->isEmpty());
+  }
+}
+
+TEST(Request, OtherSchemesNeedAPortFromThisOrAnEarlierAddress) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  server.answers.push_back(OkAnswer("x"));
+  try {
+    client.Get("ftp://h/file");
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& error) {
+    EXPECT_EQ(error.Message(), "Unknown Protocol");
+  }
+  EXPECT_TRUE(server.targets.empty());
+
+  RequestFor(client, "http://h:8081/", server);
+  const QByteArray request = RequestFor(client, "gopher://other/x", server);
+  ASSERT_EQ(server.targets.size(), 2u);
+  EXPECT_EQ(server.targets[1].port, 8081);
+  EXPECT_FALSE(server.targets[1].tls);
+  EXPECT_TRUE(request.contains("\r\nHost: other:8081\r\n"));
+}
+
+TEST(Request, CookieLineIsTheLastHeaderLine) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  server.answers.push_back(OkAnswer("x", "Set-Cookie: bid=abc; Path=/\r\n"));
+  client.Get("https://kestra.fm/j/v2/playlist");
+  const QByteArray request = RequestFor(client, "https://kestra.fm/j/v2/lyric", server);
+  EXPECT_TRUE(request.endsWith("User-Agent: Mozilla/3.0 (compatible; Orvelle)\r\nCookie: bid=abc\r\n\r\n"))
+      << request.constData();
+}
+
+}  // namespace
+}  // namespace orvelle::http

@@ -1,0 +1,287 @@
+#include "script_server.h"
+
+#include <QTemporaryFile>
+
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orvelle::testing {
+
+namespace {
+
+EVP_PKEY* NewKey() { return EVP_EC_gen("P-256"); }
+
+void AddExtension(X509* certificate, X509* issuer, int nid, const char* value) {
+  X509V3_CTX context;
+  X509V3_set_ctx_nodb(&context);
+  X509V3_set_ctx(&context, issuer, certificate, nullptr, nullptr, 0);
+  X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+  X509_add_ext(certificate, extension, -1);
+  X509_EXTENSION_free(extension);
+}
+
+X509* NewCertificate(EVP_PKEY* key, const char* common_name, X509* issuer, long serial) {
+  X509* certificate = X509_new();
+  X509_set_version(certificate, 2);
+  ASN1_INTEGER_set(X509_get_serialNumber(certificate), serial);
+  X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
+  X509_gmtime_adj(X509_getm_notAfter(certificate), 3600L * 24 * 30);
+  X509_set_pubkey(certificate, key);
+  X509_NAME* name = X509_get_subject_name(certificate);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(common_name), -1, -1, 0);
+  X509_set_issuer_name(certificate, issuer ? X509_get_subject_name(issuer) : name);
+  return certificate;
+}
+
+QByteArray CertificatePem(X509* certificate) {
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(bio, certificate);
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio, &data);
+  QByteArray pem(data, size);
+  BIO_free(bio);
+  return pem;
+}
+
+QByteArray KeyPem(EVP_PKEY* key) {
+  BIO* bio = BIO_new(BIO_s_mem());
+  PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio, &data);
+  QByteArray pem(data, size);
+  BIO_free(bio);
+  return pem;
+}
+
+bool WaitFd(int fd, short events, int ms) {
+  pollfd p{fd, events, 0};
+  return ::poll(&p, 1, ms) > 0;
+}
+
+// One connection's byte I/O, plain or TLS, on a blocking socket.
+class Connection {
+ public:
+  Connection(int fd, SSL* ssl) : fd_(fd), ssl_(ssl) {}
+  ~Connection() {
+    if (ssl_) {
+      SSL_shutdown(ssl_);
+      SSL_free(ssl_);
+    }
+    ::close(fd_);
+  }
+  // Bytes read; 0 at close or error; -1 when nothing came within `ms`.
+  long Read(char* data, size_t size, int ms) {
+    if (!(ssl_ && SSL_pending(ssl_) > 0) && !WaitFd(fd_, POLLIN, ms)) return -1;
+    if (ssl_) {
+      const int n = SSL_read(ssl_, data, static_cast<int>(size));
+      return n > 0 ? n : 0;
+    }
+    const ssize_t n = ::recv(fd_, data, size, 0);
+    return n > 0 ? n : 0;
+  }
+  bool Write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+      long n;
+      if (ssl_) {
+        n = SSL_write(ssl_, bytes.constData() + done, static_cast<int>(bytes.size() - done));
+      } else {
+        n = ::send(fd_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), MSG_NOSIGNAL);
+      }
+      if (n <= 0) return false;
+      done += n;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  SSL* ssl_;
+};
+
+}  // namespace
+
+struct TestCertificates::Impl {
+  EVP_PKEY* key = nullptr;
+  X509* certificate = nullptr;
+  mutable long serial = 2;
+};
+
+TestCertificates::TestCertificates() : impl_(std::make_unique<Impl>()) {
+  impl_->key = NewKey();
+  impl_->certificate = NewCertificate(impl_->key, "Orvelle Test Authority", nullptr, 1);
+  AddExtension(impl_->certificate, impl_->certificate, NID_basic_constraints, "critical,CA:TRUE");
+  AddExtension(impl_->certificate, impl_->certificate, NID_key_usage, "critical,keyCertSign,cRLSign");
+  AddExtension(impl_->certificate, impl_->certificate, NID_subject_key_identifier, "hash");
+  X509_sign(impl_->certificate, impl_->key, EVP_sha256());
+}
+
+TestCertificates::~TestCertificates() {
+  X509_free(impl_->certificate);
+  EVP_PKEY_free(impl_->key);
+}
+
+QByteArray TestCertificates::AuthorityPem() const { return CertificatePem(impl_->certificate); }
+
+PemPair TestCertificates::ServerCertificate(const QString& host) const {
+  EVP_PKEY* key = NewKey();
+  const QByteArray name = host.toLatin1();
+  X509* certificate = NewCertificate(key, name.constData(), impl_->certificate, impl_->serial++);
+  AddExtension(certificate, impl_->certificate, NID_basic_constraints, "critical,CA:FALSE");
+  AddExtension(certificate, impl_->certificate, NID_ext_key_usage, "serverAuth");
+  AddExtension(certificate, impl_->certificate, NID_authority_key_identifier, "keyid:always");
+  const QByteArray san = "DNS:" + name + ",IP:127.0.0.1";
+  AddExtension(certificate, impl_->certificate, NID_subject_alt_name, san.constData());
+  X509_sign(certificate, impl_->key, EVP_sha256());
+  PemPair pair{CertificatePem(certificate), KeyPem(key)};
+  X509_free(certificate);
+  EVP_PKEY_free(key);
+  return pair;
+}
+
+ScriptServer::ScriptServer(std::vector<Script> scripts, const PemPair* tls) : scripts_(std::move(scripts)) {
+  // The TLS side writes through OpenSSL's socket BIO; a client that went away must not end
+  // the test program with SIGPIPE.
+  ::signal(SIGPIPE, SIG_IGN);
+  if (tls) {
+    tls_ = SSL_CTX_new(TLS_server_method());
+    BIO* cert_bio = BIO_new_mem_buf(tls->certificate.constData(), static_cast<int>(tls->certificate.size()));
+    X509* certificate = PEM_read_bio_X509(cert_bio, nullptr, nullptr, nullptr);
+    BIO* key_bio = BIO_new_mem_buf(tls->key.constData(), static_cast<int>(tls->key.size()));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr);
+    SSL_CTX_use_certificate(tls_, certificate);
+    SSL_CTX_use_PrivateKey(tls_, key);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    BIO_free(cert_bio);
+    BIO_free(key_bio);
+  }
+  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listen_fd_, 16) != 0) {
+    throw std::runtime_error("cannot listen on loopback");
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread([this] { Run(); });
+}
+
+ScriptServer::~ScriptServer() {
+  stopping_ = true;
+  thread_.join();
+  ::close(listen_fd_);
+  if (tls_) SSL_CTX_free(tls_);
+}
+
+std::vector<QByteArray> ScriptServer::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void ScriptServer::Run() {
+  size_t next = 0;
+  while (!stopping_) {
+    if (!WaitFd(listen_fd_, POLLIN, 20)) continue;
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    ++connections_;
+    if (next < scripts_.size()) {
+      Serve(fd, scripts_[next++]);
+    } else {
+      ::close(fd);
+    }
+  }
+}
+
+void ScriptServer::Serve(int fd, const Script& script) {
+  SSL* ssl = nullptr;
+  if (tls_) {
+    ssl = SSL_new(tls_);
+    SSL_set_fd(ssl, fd);
+    if (SSL_accept(ssl) != 1) {
+      ERR_clear_error();
+      SSL_free(ssl);
+      ::close(fd);
+      return;
+    }
+  }
+  Connection connection(fd, ssl);
+  char buffer[65536];
+  QByteArray pending;
+  for (const Step& step : script.Steps()) {
+    switch (step.kind) {
+      case Step::kReadRequest: {
+        while (!pending.contains("\r\n\r\n")) {
+          if (stopping_) return;
+          const long n = connection.Read(buffer, sizeof buffer, 20);
+          if (n == 0) return;
+          if (n > 0) pending.append(buffer, n);
+        }
+        const qsizetype end = pending.indexOf("\r\n\r\n") + 4;
+        {
+          std::lock_guard lock(mutex_);
+          requests_.push_back(pending.left(end));
+        }
+        pending.remove(0, end);
+        break;
+      }
+      case Step::kSend:
+        if (!connection.Write(step.bytes)) return;
+        break;
+      case Step::kStall: {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.ms);
+        while (!stopping_ && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        break;
+      }
+      case Step::kDrip: {
+        for (qsizetype i = 0; !stopping_; i = (i + 1) % step.bytes.size()) {
+          if (!connection.Write(step.bytes.mid(i, 1))) return;
+          std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
+        }
+        return;
+      }
+      case Step::kClose:
+        return;
+    }
+  }
+  // Hold the connection until the client closes it or the server stops.
+  while (!stopping_) {
+    const long n = connection.Read(buffer, sizeof buffer, 20);
+    if (n == 0) return;
+    if (n > 0) {
+      // A further request that the script did not expect is recorded all the same.
+      pending.append(buffer, n);
+    }
+  }
+}
+
+QString WriteTemporaryFile(const QByteArray& bytes) {
+  // The files live as long as the test program, and are removed when it ends.
+  static std::vector<std::unique_ptr<QTemporaryFile>> files;
+  files.push_back(std::make_unique<QTemporaryFile>());
+  QTemporaryFile* file = files.back().get();
+  file->open();
+  file->write(bytes);
+  file->flush();
+  return file->fileName();
+}
+
+}  // namespace orvelle::testing
