@@ -27,6 +27,11 @@ void Form::Load(const QString& layoutPath) {
   emit OnCreate(this);
 }
 
+void Form::LoadFromJson(const QByteArray& json, const QString& sourceName) {
+  LayoutLoader::LoadFromJson(this, json, sourceName);
+  emit OnCreate(this);
+}
+
 QObject* Form::FindComponent(const QString& name) const {
   if (name.isEmpty()) return nullptr;
   return findChild<QObject*>(name);

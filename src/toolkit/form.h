@@ -32,6 +32,8 @@ class Form : public Control {
 
   // Builds the window from a layout resource (see LayoutLoader), then runs OnCreate.
   void Load(const QString& layoutPath);
+  // The same from the layout's text; sourceName names it in errors.
+  void LoadFromJson(const QByteArray& json, const QString& sourceName);
 
   // The component of that name in this window; throws Error when there is none of that type.
   template <class T>
