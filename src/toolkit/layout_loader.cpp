@@ -55,6 +55,7 @@ class Builder {
   void WriteProperties(QObject* object, const QJsonObject& values, const QString& where);
   void WriteProperty(QObject* object, const QMetaProperty& property, const QJsonValue& value, const QString& where);
   void FillCollection(QObject* collection, const QJsonArray& items, const QString& where);
+  void Write(QObject* object, const QMetaProperty& property, QVariant value, const QString& where);
   void ResolveReferences();
   void FillFormMembers();
   void ApplyTabOrders();
@@ -270,7 +271,26 @@ void Builder::WriteProperty(QObject* object, const QMetaProperty& property, cons
         Fail(QStringLiteral("%1 has a type (%2) that a layout cannot write").arg(where, QString::fromLatin1(type.name())));
     }
   }
-  if (!property.write(object, variant)) Fail(QStringLiteral("%1 cannot be written").arg(where));
+  Write(object, property, std::move(variant), where);
+}
+
+// Writes through the object's own generated dispatch rather than QMetaProperty::write, so that an
+// error thrown by a setter (a malformed resource, say) never unwinds through Qt's frames; the
+// error is reported with the place in the layout.
+void Builder::Write(QObject* object, const QMetaProperty& property, QVariant value, const QString& where) {
+  if (value.metaType() != property.metaType() && !value.convert(property.metaType())) {
+    Fail(QStringLiteral("%1 cannot take that value").arg(where));
+  }
+  int status = -1;
+  int flags = 0;
+  void* argv[] = {value.data(), nullptr, &status, &flags};
+  try {
+    object->qt_metacall(QMetaObject::WriteProperty, property.propertyIndex(), argv);
+  } catch (const Error& e) {
+    Fail(QStringLiteral("%1: %2").arg(where, e.Message()));
+  } catch (const std::exception& e) {
+    Fail(QStringLiteral("%1: %2").arg(where, QString::fromUtf8(e.what())));
+  }
 }
 
 void Builder::FillCollection(QObject* collection, const QJsonArray& items, const QString& where) {
@@ -292,9 +312,7 @@ void Builder::ResolveReferences() {
     if (wanted && !target->metaObject()->inherits(wanted)) {
       Fail(QStringLiteral("%1: '%2' is not a %3").arg(ref.where, ref.target, ClassRegistry::ClassName(*wanted)));
     }
-    if (!ref.property.write(ref.object, QVariant(ref.property.metaType(), &target))) {
-      Fail(QStringLiteral("%1 cannot be written").arg(ref.where));
-    }
+    Write(ref.object, ref.property, QVariant(ref.property.metaType(), &target), ref.where);
   }
 }
 
@@ -310,7 +328,7 @@ void Builder::FillFormMembers() {
     if (wanted && !component->metaObject()->inherits(wanted)) {
       Fail(QStringLiteral("the window's member '%1' is not a %2").arg(it.key(), ClassRegistry::ClassName(*component->metaObject())));
     }
-    property.write(form_, QVariant(property.metaType(), &component));
+    Write(form_, property, QVariant(property.metaType(), &component), QStringLiteral("the window's member '%1'").arg(it.key()));
   }
 }
 

@@ -1,4 +1,5 @@
 #include "service/error.h"
+#include "toolkit/application.h"
 #include "toolkit/focus.h"
 #include "toolkit/form.h"
 #include "toolkit/message_box.h"
@@ -10,6 +11,9 @@
 #include "../support/modal_watcher.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QScreen>
+#include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -195,6 +199,31 @@ TEST_F(ToolkitControls, FormCentresOnFirstShow) {
   EXPECT_EQ(form_.pos(), area.center() - QPoint(150, 100));
   EXPECT_EQ(form_.minimumSize(), QSize(300, 200));
   EXPECT_EQ(form_.maximumSize(), QSize(300, 200));
+}
+
+TEST(MainForm, ClosingTheMainWindowEndsTheEventLoop) {
+  Form* previous = Application::MainForm();
+  Form main;
+  Form other;
+  Application::SetMainForm(&main);
+  int shows = 0;
+  QObject::connect(&main, &Form::OnShow, [&] { ++shows; });
+  QTimer::singleShot(0, [&] {
+    other.show();
+    EXPECT_TRUE(main.isVisible());
+    main.close();
+  });
+  EXPECT_EQ(Application::Run(), 0);  // returns once the main window closed, the other still shown
+  EXPECT_EQ(shows, 1);
+  EXPECT_FALSE(main.isVisible());
+  Application::SetMainForm(previous);
+}
+
+TEST(Fonts, TheLayoutsFontFamilyIsAvailable) {
+  Application::RegisterFonts();
+  EXPECT_TRUE(QFontDatabase::hasFamily(QStringLiteral("Tahoma")));
+  Application::RegisterFonts();  // a second call changes nothing
+  EXPECT_TRUE(QFontDatabase::hasFamily(QStringLiteral("Tahoma")));
 }
 
 }  // namespace

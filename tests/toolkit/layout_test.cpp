@@ -73,6 +73,7 @@ class ProbeControl : public Control {
   Q_PROPERTY(orvelle::ProbeOptions* Options READ Options)
   Q_PROPERTY(orvelle::ProbeItems* Items READ Items)
   Q_PROPERTY(QStringList Lines MEMBER lines)
+  Q_PROPERTY(int Strict READ Strict WRITE SetStrict)
 
  public:
   enum Kind { pkOne, pkTwo, pkThree };
@@ -98,6 +99,11 @@ class ProbeControl : public Control {
     label_ = v;
     writes << "Label";
   }
+  int Strict() const { return strict_; }
+  void SetStrict(int v) {
+    if (v < 0) throw Error(QStringLiteral("Strict cannot be negative"));
+    strict_ = v;
+  }
   ProbeOptions* Options() const { return options_; }
   ProbeItems* Items() const { return items_; }
 
@@ -118,6 +124,7 @@ class ProbeControl : public Control {
  private:
   int first_ = 1;
   int second_ = 2;
+  int strict_ = 0;
   QString label_ = QStringLiteral("default");
   ProbeOptions* options_;
   ProbeItems* items_;
@@ -141,6 +148,7 @@ class TestForm : public Form {
     calls << "FormCreate:" + sender->objectName();
     members_set_at_create = pnl1 != nullptr && probe != nullptr;
   }
+  Q_INVOKABLE void FormShow(QObject* sender) { calls << "FormShow:" + sender->objectName(); }
   Q_INVOKABLE void Changed(QObject* sender) { calls << "Changed:" + sender->objectName(); }
   Q_INVOKABLE void ButtonClick(QObject* sender) { calls << "Click:" + sender->objectName(); }
   Q_INVOKABLE void NoArguments() { calls << "NoArguments"; }
@@ -182,7 +190,7 @@ const char* kWindow = R"({
   "properties": { "Caption": "Orvelle", "ClientWidth": 649, "ClientHeight": 266, "Color": "clBtnFace",
                   "BorderStyle": "bsSingle", "Position": "poScreenCenter",
                   "Font": { "Name": "Tahoma", "Height": 11 } },
-  "events": { "OnCreate": "FormCreate", "OnCloseQuery": "CloseQuery" },
+  "events": { "OnCreate": "FormCreate", "OnShow": "FormShow", "OnCloseQuery": "CloseQuery" },
   "components": [
     { "name": "tmr1", "class": "Timer", "properties": { "Enabled": false } },
     { "name": "pnl1", "class": "Panel", "properties": { "Align": "alClient", "ShowCaption": false, "Caption": "pnl1" },
@@ -307,6 +315,8 @@ TEST(Layout, NoHandlerRunsWhileLoadingAndBoundHandlersRunAfter) {
   // Handlers bound by name get the event's arguments, or the leading part they take.
   form->calls.clear();
   form->show();
+  EXPECT_EQ(form->calls, QStringList({"FormShow:Form1"}));
+  form->calls.clear();
   auto* button = form->Component<PushButton>(QStringLiteral("btn1"));
   QTest::mouseClick(button, Qt::LeftButton);
   QTest::mouseClick(form->probe, Qt::LeftButton);
@@ -364,6 +374,8 @@ TEST(Layout, ErrorsNameTheLayoutAndThePlace) {
       {R"({"components": [{"class": "Panel"}]})", "a component of TestForm has no name"},
       {R"({"components": [{"name": "p", "class": "Panel", "colour": 1}]})", "unknown entry 'colour' in p"},
       {"{ not json", "is not a JSON object"},
+      {R"({"components": [{"name": "p", "class": "ProbeControl", "properties": {"Strict": -1}}]})",
+       "p.Strict: Strict cannot be negative"},
   };
   for (const Case& c : cases) {
     RegisterProbes();
