@@ -1,13 +1,12 @@
 #pragma once
 
+#include "controls/options.h"
 #include "toolkit/color.h"
-
-#include <QObject>
 
 namespace orvelle {
 
 // The glow option set of kit captions and labels: a halo of the text in a colour.
-class TscGlowEffect : public QObject {
+class TscGlowEffect : public TscOptions {
   Q_OBJECT
   Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
   Q_PROPERTY(orvelle::Color Color READ GetColor WRITE SetColor)
@@ -18,7 +17,7 @@ class TscGlowEffect : public QObject {
   Q_PROPERTY(bool StyleColors READ StyleColors WRITE SetStyleColors)
 
  public:
-  explicit TscGlowEffect(QObject* parent = nullptr) : QObject(parent) {}
+  explicit TscGlowEffect(QObject* parent = nullptr) : TscOptions(parent) {}
 
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool value) { Store(enabled_, value); }
@@ -39,17 +38,7 @@ class TscGlowEffect : public QObject {
   bool StyleColors() const { return style_colors_; }
   void SetStyleColors(bool value) { Store(style_colors_, value); }
 
- signals:
-  void Changed();
-
  private:
-  template <class T>
-  void Store(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    emit Changed();
-  }
-
   bool enabled_ = false;
   orvelle::Color color_ = clBtnShadow;
   int alpha_ = 255;
