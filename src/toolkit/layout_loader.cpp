@@ -65,7 +65,6 @@ class Builder {
   QString source_;
   QHash<QString, QObject*> components_;
   QList<QObject*> created_;  // the window first, then every component in creation order
-  QList<QObject*> described_;  // every object whose properties were written, option sets included
   QList<PendingReference> references_;
   QList<PendingEvent> events_;
 };
@@ -144,7 +143,6 @@ void Builder::CreateChildren(QObject* parent, const QJsonValue& list, const QStr
 }
 
 void Builder::WriteProperties(QObject* object, const QJsonObject& values, const QString& where) {
-  described_.append(object);
   const QMetaObject* meta = object->metaObject();
   QSet<QString> written;
   // The class's declaration order, base classes first, decides the order of the writes.

@@ -1,6 +1,7 @@
 #include "service/error.h"
 #include "toolkit/application.h"
 #include "toolkit/class_registry.h"
+#include "toolkit/focus.h"
 #include "toolkit/form.h"
 #include "toolkit/layout_loader.h"
 #include "toolkit/message_box.h"
@@ -148,7 +149,11 @@ class TestForm : public Form {
     calls << "FormCreate:" + sender->objectName();
     members_set_at_create = pnl1 != nullptr && probe != nullptr;
   }
-  Q_INVOKABLE void FormShow(QObject* sender) { calls << "FormShow:" + sender->objectName(); }
+  // Gives the focus to the sink button as the program's first show does.
+  Q_INVOKABLE void FormShow(QObject* sender) {
+    calls << "FormShow:" + sender->objectName();
+    SetFocus(Component<PushButton>(QStringLiteral("btn6")));
+  }
   Q_INVOKABLE void Changed(QObject* sender) { calls << "Changed:" + sender->objectName(); }
   Q_INVOKABLE void ButtonClick(QObject* sender) { calls << "Click:" + sender->objectName(); }
   Q_INVOKABLE void NoArguments() { calls << "NoArguments"; }
@@ -316,6 +321,7 @@ TEST(Layout, NoHandlerRunsWhileLoadingAndBoundHandlersRunAfter) {
   form->calls.clear();
   form->show();
   EXPECT_EQ(form->calls, QStringList({"FormShow:Form1"}));
+  EXPECT_TRUE(Focused(form->Component<PushButton>(QStringLiteral("btn6"))));
   form->calls.clear();
   auto* button = form->Component<PushButton>(QStringLiteral("btn1"));
   QTest::mouseClick(button, Qt::LeftButton);
