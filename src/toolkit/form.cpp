@@ -46,6 +46,9 @@ void Form::SetClientWidth(int width) { SetBounds(x(), y(), width, height()); }
 void Form::SetClientHeight(int height) { SetBounds(x(), y(), width(), height); }
 
 void Form::SetBounds(int left, int top, int width, int height) {
+  // A fixed border only keeps the user from resizing; the program still sizes the window.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   Control::SetBounds(left, top, width, height);
   ApplyBorder();
 }

@@ -286,9 +286,9 @@ TEST(Layout, AlignmentAnchorsAndFonts) {
 
   // The probe keeps its distances to the right and bottom edges of the panel.
   const QRect before = form->probe->geometry();
-  form->SetBorderStyle(Form::bsSizeable);
   form->SetClientWidth(749);
   form->SetClientHeight(300);
+  EXPECT_EQ(form->maximumSize(), QSize(749, 300));  // still a fixed border, at the new size
   EXPECT_EQ(form->pnl1->geometry(), QRect(0, 0, 749, 300));
   EXPECT_EQ(form->probe->geometry(), QRect(before.left() + 100, before.top(), before.width(), before.height() + 34));
 
