@@ -20,6 +20,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace orvelle {
@@ -235,8 +236,14 @@ void Builder::WriteProperty(QObject* object, const QMetaProperty& property, cons
       case QMetaType::UShort: {
         const double number = value.toDouble(std::nan(""));
         if (!value.isDouble() || number != std::floor(number)) Fail(QStringLiteral("%1 expects a whole number").arg(where));
+        const bool fits = type.id() == QMetaType::Int    ? number >= INT_MIN && number <= INT_MAX
+                          : type.id() == QMetaType::UInt   ? number >= 0 && number <= UINT_MAX
+                          : type.id() == QMetaType::Short  ? number >= SHRT_MIN && number <= SHRT_MAX
+                          : type.id() == QMetaType::UShort ? number >= 0 && number <= USHRT_MAX
+                                                           : std::abs(number) < 9.0e15;
+        if (!fits) Fail(QStringLiteral("%1 is out of range").arg(where));
         variant = QVariant(static_cast<qlonglong>(number));
-        if (!variant.convert(type)) Fail(QStringLiteral("%1 is out of range").arg(where));
+        variant.convert(type);
         break;
       }
       case QMetaType::Double:

@@ -366,6 +366,8 @@ TEST(Layout, ErrorsNameTheLayoutAndThePlace) {
        "p.Width expects a whole number"},
       {R"({"components": [{"name": "p", "class": "Panel", "properties": {"Width": 1.5}}]})",
        "p.Width expects a whole number"},
+      {R"({"components": [{"name": "p", "class": "Panel", "properties": {"Width": 3000000000}}]})",
+       "p.Width is out of range"},
       {R"({"components": [{"name": "p", "class": "Panel", "properties": {"Align": "alMiddle"}}]})",
        "p.Align has no value"},
       {R"({"components": [{"name": "p", "class": "Panel", "properties": {"Color": "clReddish"}}]})",
