@@ -1,0 +1,80 @@
+#include "controls/drawing.h"
+
+#include "toolkit/theme.h"
+
+#include <algorithm>
+
+namespace orvelle {
+
+Color GetStyleColor(Color color) { return IsCustomStyleActive() ? GetSystemColor(color) : color; }
+
+std::uint32_t GPColor(Color color, std::uint8_t alpha) {
+  if (color.IsNone()) return 0;
+  const QRgb rgb = ColorToRGB(color);
+  return (static_cast<std::uint32_t>(alpha) << 24) | (static_cast<std::uint32_t>(qRed(rgb)) << 16) |
+         (static_cast<std::uint32_t>(qGreen(rgb)) << 8) | static_cast<std::uint32_t>(qBlue(rgb));
+}
+
+Color DarkerColor(Color color, int percent) {
+  percent = std::min(percent, 100);
+  const QRgb rgb = ColorToRGB(color);
+  auto darker = [&](int c) { return c - MulDiv(c, percent, 100); };
+  return Color::FromRgb(darker(qRed(rgb)), darker(qGreen(rgb)), darker(qBlue(rgb)));
+}
+
+Color LighterColor(Color color, int percent) {
+  percent = std::min(percent, 100);
+  const QRgb rgb = ColorToRGB(color);
+  auto lighter = [&](int c) { return c + MulDiv(255 - c, percent, 100); };
+  return Color::FromRgb(lighter(qRed(rgb)), lighter(qGreen(rgb)), lighter(qBlue(rgb)));
+}
+
+QRectF ToGPRectF(const QRect& rect) { return QRectF(rect.left(), rect.top(), rect.width(), rect.height()); }
+
+void InflateGPRectF(QRectF& rect, double dy, double dx) {
+  rect = QRectF(rect.x() - dx, rect.y() - dy, rect.width() + 2 * dx, rect.height() + 2 * dy);
+}
+
+void AddRoundedRectPath(QPainterPath& path, const QRectF& rect, double radius) {
+  const double d = 2 * radius;
+  const double x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
+  // Qt counts angles counter-clockwise on screen, so each clockwise angle changes sign.
+  path.arcMoveTo(QRectF(x, y, d, d), -180);
+  path.arcTo(QRectF(x, y, d, d), -180, -90);
+  path.arcTo(QRectF(x + w - d, y, d, d), -270, -90);
+  path.arcTo(QRectF(x + w - d, y + h - d, d, d), 0, -90);
+  path.arcTo(QRectF(x, y + h - d, d, d), -90, -90);
+  path.closeSubpath();
+}
+
+Color GetStyleLabelTextColor(TscsCtrlState state) {
+  if (!IsCustomStyleActive()) return state == scsDisabled ? clGrayText : clBtnText;
+  QString element;
+  switch (state) {
+    case scsHot:
+    case scsFocused:
+      element = QStringLiteral("CheckBoxTextHot");
+      break;
+    case scsPressed:
+      element = QStringLiteral("CheckBoxTextPressed");
+      break;
+    case scsDisabled:
+      element = QStringLiteral("CheckBoxTextDisabled");
+      break;
+    case scsNormal:
+      element = QStringLiteral("CheckBoxTextNormal");
+      break;
+  }
+  const Color color = GetStyleFontColor(element);
+  return color.IsNone() ? clBtnText : color;
+}
+
+Color GetStyleEditTextColor(bool enabled) {
+  if (IsCustomStyleActive()) {
+    const Color color = GetStyleFontColor(enabled ? QStringLiteral("EditBoxTextNormal") : QStringLiteral("EditBoxTextDisabled"));
+    if (!color.IsNone()) return color;
+  }
+  return enabled ? clWindowText : clGrayText;
+}
+
+}  // namespace orvelle

@@ -1,0 +1,293 @@
+#include "controls/panel.h"
+
+#include "toolkit/theme.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace orvelle {
+namespace {
+
+QColor Opaque(Color color) { return QColor::fromRgba(GPColor(color, 255)); }
+
+// The first theme element colour that exists, else the fallback colour.
+Color ElementOr(const QString& element, Color fallback) {
+  const Color color = GetElementColor(element);
+  return color.IsNone() ? fallback : color;
+}
+
+}  // namespace
+
+TscPanel::TscPanel(QWidget* parent) : TscCustomControl(parent), caption_glow_(new TscGlowEffect(this)) {
+  FTransparentBackground = false;
+  resize(185, 41);
+  connect(caption_glow_, &TscGlowEffect::Changed, this, [this] {
+    if (show_caption_) RePaintControl();
+  });
+}
+
+void TscPanel::SetStyleKind(TscPanelStyleKind kind) {
+  if (kind == style_kind_) return;
+  const bool was_transparent = style_kind_ == scpsTransparent;
+  style_kind_ = kind;
+  if (was_transparent && kind != scpsTransparent) {
+    FTransparentBackground = false;
+  } else if (kind == scpsTransparent) {
+    FTransparentBackground = true;
+    CaptureParentBackground();
+  }
+  RePaintControl();
+  NotifyChildrenBackground();
+}
+
+void TscPanel::SetBorderStyle(TscPanelBorderStyle style) {
+  if (style == border_style_) return;
+  border_style_ = style;
+  UpdateClientMargins();
+  RePaintControl();
+}
+
+void TscPanel::UpdateClientMargins() {
+  int m = 0;
+  switch (border_style_) {
+    case scpbsFlat:
+    case scpbsRaised:
+    case scpbsLowered:
+      m = 1;
+      break;
+    case scpbsLoweredBevel:
+    case scpbsRaisedBevel:
+      m = 2;
+      break;
+    default:
+      break;
+  }
+  setContentsMargins(m, m, m, m);
+  Realign();
+}
+
+void TscPanel::SetLightBorderColor(orvelle::Color color) {
+  if (color == light_border_color_) return;
+  light_border_color_ = color;
+  RePaintControl();
+}
+
+void TscPanel::SetShadowBorderColor(orvelle::Color color) {
+  if (color == shadow_border_color_) return;
+  shadow_border_color_ = color;
+  RePaintControl();
+}
+
+void TscPanel::SetCaption(const QString& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  if (show_caption_) RePaintControl();
+}
+
+void TscPanel::SetShowCaption(bool value) {
+  if (value == show_caption_) return;
+  show_caption_ = value;
+  RePaintControl();
+}
+
+void TscPanel::SetAlignment(TAlignment alignment) {
+  if (alignment == alignment_) return;
+  alignment_ = alignment;
+  if (show_caption_) RePaintControl();
+}
+
+QRect TscPanel::ContentRect() const {
+  const QRect r = rect();
+  return border_style_ == scpbsNone ? r : r.adjusted(2, 2, -2, -2);
+}
+
+Color TscPanel::BorderColor(Color color) const { return UsesStyle(seClient) ? GetStyleColor(color) : color; }
+
+Color TscPanel::GetCaptionFontColor() const {
+  if (UsesStyle(seFont)) {
+    const Color color = GetStyleFontColor(isEnabled() ? QStringLiteral("PanelTextNormal") : QStringLiteral("PanelTextDisabled"));
+    if (!color.IsNone()) return color;
+  }
+  return isEnabled() ? GetFont()->GetColor() : clGrayText;
+}
+
+void TscPanel::DrawClientArea(QPainter&, const QRect&, TscsCtrlState) {}
+
+void TscPanel::DrawControl(QPainter& painter, TscsCtrlState state) {
+  if (style_kind_ == scpsEmpty && FCanEmpty) return;
+  const QRect r = rect();
+  DrawBackground(painter, r);
+  DrawBorder(painter, r);
+  const QRect content = ContentRect();
+  DrawClientArea(painter, content, state);
+  emit OnPanelPaint(this, &painter, content);
+  if (show_caption_ && !GetCaptionText().isEmpty()) DrawCaption(painter, r);
+}
+
+void TscPanel::DrawBackground(QPainter& painter, const QRect& r) {
+  const bool themed = UsesStyle(seClient);
+  auto gradient = [&](const QString& base, const QString& end) {
+    const Color top = themed ? ElementOr(base, clNone) : clNone;
+    const Color bottom = themed ? ElementOr(end, clNone) : clNone;
+    if (top.IsNone() || bottom.IsNone()) {
+      painter.fillRect(r, Opaque(GetStyleColor(GetColor())));
+      return;
+    }
+    QLinearGradient fill(r.topLeft(), r.bottomLeft());
+    fill.setColorAt(0, Opaque(top));
+    fill.setColorAt(1, Opaque(bottom));
+    painter.fillRect(r, fill);
+  };
+  switch (style_kind_) {
+    case scpsPanel:
+      painter.fillRect(r, Opaque(themed ? GetStyleColor(GetColor()) : GetColor()));
+      break;
+    case scpsTransparent:
+    case scpsEmpty:
+      break;
+    case scpsToolBar:
+      gradient(QStringLiteral("ToolBarGradientBase"), QStringLiteral("ToolBarGradientEnd"));
+      break;
+    case scpsHeader:
+      gradient(QStringLiteral("GenericGradientBase"), QStringLiteral("GenericGradientEnd"));
+      break;
+    case scpsFormBackground:
+      painter.fillRect(r, Opaque(themed ? ElementOr(QStringLiteral("Window"), GetStyleColor(clBtnFace)) : clBtnFace));
+      break;
+    case scpsTabSheet:
+      painter.fillRect(r, Opaque(themed ? ElementOr(QStringLiteral("Panel"), GetStyleColor(clBtnFace)) : clBtnFace));
+      break;
+    case scpsEdit: {
+      const Color frame = themed ? ElementOr(QStringLiteral("Border"), GetStyleColor(clBtnShadow)) : clBtnShadow;
+      const Color inside = themed ? ElementOr(QStringLiteral("Edit"), GetStyleColor(clWindow)) : clWindow;
+      painter.fillRect(r, Opaque(frame));
+      painter.fillRect(r.adjusted(2, 2, -2, -2), Opaque(inside));
+      break;
+    }
+  }
+}
+
+void TscPanel::DrawBorder(QPainter& painter, const QRect& r) {
+  if (border_style_ == scpbsNone || r.isEmpty()) return;
+  const QColor light = Opaque(BorderColor(light_border_color_));
+  const QColor shadow = Opaque(BorderColor(shadow_border_color_));
+  auto top = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.top(), b.width(), 1), c); };
+  auto bottom = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.bottom(), b.width(), 1), c); };
+  auto left = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.top(), 1, b.height()), c); };
+  auto right = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.right(), b.top(), 1, b.height()), c); };
+  auto frame = [&](const QRect& b, const QColor& top_left, const QColor& bottom_right) {
+    top(b, top_left);
+    left(b, top_left);
+    bottom(b, bottom_right);
+    right(b, bottom_right);
+  };
+  const QRect inner = r.adjusted(1, 1, -1, -1);
+  switch (border_style_) {
+    case scpbsNone:
+      break;
+    case scpbsFlat:
+      frame(r, shadow, shadow);
+      break;
+    case scpbsRaised:
+      frame(r, light, shadow);
+      break;
+    case scpbsLowered:
+      frame(r, shadow, light);
+      break;
+    case scpbsLoweredBevel:
+      frame(r, shadow, light);
+      frame(inner, light, shadow);
+      break;
+    case scpbsRaisedBevel:
+      frame(r, light, shadow);
+      frame(inner, shadow, light);
+      break;
+    case scpbsTopBevel:
+      top(r, shadow);
+      top(inner, light);
+      break;
+    case scpbsBottomBevel:
+      bottom(r.adjusted(0, 0, 0, -1), shadow);
+      bottom(r, light);
+      break;
+    case scpbsTopLightLine:
+      top(r, light);
+      break;
+    case scpbsBottomLightLine:
+      bottom(r, light);
+      break;
+    case scpbsTopShadowLine:
+      top(r, shadow);
+      break;
+    case scpbsBottomShadowLine:
+      bottom(r, shadow);
+      break;
+    case scpbsLeftBevel:
+      left(r, shadow);
+      left(inner, light);
+      break;
+    case scpbsRightBevel:
+      right(r.adjusted(0, 0, -1, 0), shadow);
+      right(r, light);
+      break;
+    case scpbsLeftLightLine:
+      left(r, light);
+      break;
+    case scpbsRightLightLine:
+      right(r, light);
+      break;
+    case scpbsLeftShadowLine:
+      left(r, shadow);
+      break;
+    case scpbsRightShadowLine:
+      right(r, shadow);
+      break;
+    case scpbsHorzCenterBevel: {
+      const int y = r.top() + r.height() / 2;
+      painter.fillRect(QRect(r.left(), y - 1, r.width(), 1), shadow);
+      painter.fillRect(QRect(r.left(), y, r.width(), 1), light);
+      break;
+    }
+    case scpbsVertCenterBevel: {
+      const int x = r.left() + r.width() / 2;
+      painter.fillRect(QRect(x - 1, r.top(), 1, r.height()), shadow);
+      painter.fillRect(QRect(x, r.top(), 1, r.height()), light);
+      break;
+    }
+  }
+}
+
+void TscPanel::DrawCaption(QPainter& painter, const QRect& r) {
+  const QRect area = r.adjusted(3, 3, -3, -3);
+  int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+  flags |= alignment_ == taLeftJustify ? Qt::AlignLeft : alignment_ == taRightJustify ? Qt::AlignRight : Qt::AlignHCenter;
+  const QString text = GetCaptionText();
+  painter.save();
+  painter.setFont(font());
+  if (caption_glow_->Enabled()) {
+    // A halo: the text in the glow colour around the caption, fading with distance.
+    const Color glow = caption_glow_->StyleColors() ? GetStyleColor(caption_glow_->GetColor()) : caption_glow_->GetColor();
+    const int size = std::max(1, caption_glow_->GlowSize() / 2);
+    const int offset = caption_glow_->Offset();
+    for (int d = size; d >= 1; --d) {
+      const int alpha = caption_glow_->AlphaValue() * (size - d + 1) / (size + 1) / (caption_glow_->Intensive() ? 1 : 2);
+      painter.setPen(QColor::fromRgba(GPColor(glow, static_cast<std::uint8_t>(alpha))));
+      for (const QPoint step : {QPoint(-d, 0), QPoint(d, 0), QPoint(0, -d), QPoint(0, d)}) {
+        painter.drawText(area.translated(step + QPoint(offset, offset)), flags, text);
+      }
+    }
+  }
+  painter.setPen(Opaque(GetStyleColor(GetCaptionFontColor())));
+  painter.drawText(area, flags, text);
+  painter.restore();
+}
+
+void TscPanel::resizeEvent(QResizeEvent* event) {
+  TscCustomControl::resizeEvent(event);
+  if (!FTransparentBackground && !FStorePaintBuffer) {
+    RePaintControl();
+    PanelResized();
+  }
+}
+
+}  // namespace orvelle

@@ -1,0 +1,85 @@
+#include "toolkit/application.h"
+
+#include "service/error.h"
+#include "toolkit/form.h"
+#include "toolkit/message_box.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QPointer>
+
+namespace orvelle {
+namespace {
+
+QPointer<Form>& MainFormPointer() {
+  static QPointer<Form> form;
+  return form;
+}
+
+bool& MainFormOnTaskBarFlag() {
+  static bool value = false;
+  return value;
+}
+
+}  // namespace
+
+QString Application::TitleFromFileName(const QString& fileName) {
+  QString title = fileName.section(u'.', 0, 0).toLower();
+  if (!title.isEmpty()) title[0] = title[0].toUpper();
+  return title;
+}
+
+QString Application::Title() {
+  return TitleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+}
+
+QString Application::ErrorBoxText(const QString& message) {
+  if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
+  return message;
+}
+
+void Application::ShowErrorBox(const QString& message) {
+  MessageBox(nullptr, QMessageBox::Critical, Title(), ErrorBoxText(message), QMessageBox::Ok);
+}
+
+void Application::HandleException(std::exception_ptr error) noexcept {
+  try {
+    QString message;
+    try {
+      std::rethrow_exception(error);
+    } catch (const Error& e) {
+      message = e.Message();
+    } catch (const std::exception& e) {
+      message = QString::fromUtf8(e.what());
+    } catch (...) {
+      message = QStringLiteral("Unknown error");
+    }
+    ShowErrorBox(message);
+  } catch (...) {
+    // Showing the box failed (out of memory): nothing more can be done here.
+  }
+}
+
+void Application::RegisterFonts() {
+  if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) return;
+  for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+    if (QFile::exists(QLatin1String(path))) QFontDatabase::addApplicationFont(QLatin1String(path));
+  }
+}
+
+Form* Application::MainForm() { return MainFormPointer(); }
+
+void Application::SetMainForm(Form* form) { MainFormPointer() = form; }
+
+bool Application::MainFormOnTaskBar() { return MainFormOnTaskBarFlag(); }
+
+void Application::SetMainFormOnTaskBar(bool value) { MainFormOnTaskBarFlag() = value; }
+
+int Application::Run() {
+  if (Form* form = MainForm()) form->SetVisible(true);
+  return QApplication::exec();
+}
+
+}  // namespace orvelle

@@ -1,0 +1,52 @@
+#include "toolkit/class_registry.h"
+
+#include "toolkit/panel.h"
+#include "toolkit/picture_holder.h"
+#include "toolkit/push_button.h"
+#include "toolkit/timer.h"
+
+#if __has_include("toolkit/image_list.h")
+#include "toolkit/image_list.h"
+#define ORVELLE_HAS_IMAGE_LIST 1
+#endif
+
+#include <QHash>
+
+namespace orvelle {
+namespace {
+
+QHash<QString, ClassRegistry::Factory>& Factories() {
+  static QHash<QString, ClassRegistry::Factory> factories;
+  return factories;
+}
+
+}  // namespace
+
+void ClassRegistry::Register(const QString& className, Factory factory) {
+  Factories().insert(className, std::move(factory));
+}
+
+bool ClassRegistry::Contains(const QString& className) { return Factories().contains(className); }
+
+QObject* ClassRegistry::Create(const QString& className) {
+  const auto it = Factories().constFind(className);
+  return it == Factories().constEnd() ? nullptr : (*it)();
+}
+
+QString ClassRegistry::ClassName(const QMetaObject& meta) {
+  const QString full = QString::fromLatin1(meta.className());
+  const qsizetype colon = full.lastIndexOf(u':');
+  return colon < 0 ? full : full.mid(colon + 1);
+}
+
+void RegisterToolkitClasses() {
+  ClassRegistry::Register<Panel>();
+  ClassRegistry::Register<PictureHolder>();
+  ClassRegistry::Register<PushButton>();
+  ClassRegistry::Register<Timer>();
+#ifdef ORVELLE_HAS_IMAGE_LIST
+  ClassRegistry::Register<ImageList>();
+#endif
+}
+
+}  // namespace orvelle

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "toolkit/color.h"
+#include "toolkit/font.h"
+
+#include <QList>
+#include <QWidget>
+
+namespace orvelle {
+
+// Components that a layout builds are told when loading starts and when the whole tree is
+// built, their properties written and their references resolved (before any handler is bound).
+class Loadable {
+ public:
+  virtual ~Loadable() = default;
+  bool Loading() const { return loading_; }
+  void BeginLoad() { loading_ = true; }
+  void EndLoad() {
+    loading_ = false;
+    Loaded();
+  }
+
+ protected:
+  virtual void Loaded() {}
+
+ private:
+  bool loading_ = false;
+};
+
+// The base of every visible control of the toolkit and the kit: the positional properties a
+// layout writes (bounds, visibility, alignment in the parent, anchors, tab order), the font and
+// colour, the generic mouse events, and scaling.
+//
+// Events are Qt signals named after the event ("OnClick"); their first parameter is the sender.
+// A layout binds them to handlers of its window by name.
+class Control : public QWidget, public Loadable {
+  Q_OBJECT
+  Q_PROPERTY(int Left READ Left WRITE SetLeft)
+  Q_PROPERTY(int Top READ Top WRITE SetTop)
+  Q_PROPERTY(int Width READ Width WRITE SetWidth)
+  Q_PROPERTY(int Height READ Height WRITE SetHeight)
+  Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+  Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
+  Q_PROPERTY(orvelle::Control::TAlign Align READ Align WRITE SetAlign)
+  Q_PROPERTY(orvelle::Control::TAnchors Anchors READ Anchors WRITE SetAnchors)
+  Q_PROPERTY(int TabOrder READ TabOrder WRITE SetTabOrder)
+  Q_PROPERTY(bool TabStop READ TabStop WRITE SetTabStop)
+  Q_PROPERTY(orvelle::Font* Font READ GetFont)
+  Q_PROPERTY(bool ParentFont READ ParentFont WRITE SetParentFont)
+  Q_PROPERTY(orvelle::Color Color READ GetColor WRITE SetColor)
+
+ public:
+  enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+  Q_ENUM(TAlign)
+  enum TAnchorKind { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+  Q_DECLARE_FLAGS(TAnchors, TAnchorKind)
+  Q_FLAG(TAnchors)
+
+  explicit Control(QWidget* parent = nullptr);
+
+  int Left() const { return x(); }
+  void SetLeft(int value) { SetBounds(value, Top(), Width(), Height()); }
+  int Top() const { return y(); }
+  void SetTop(int value) { SetBounds(Left(), value, Width(), Height()); }
+  int Width() const { return width(); }
+  void SetWidth(int value) { SetBounds(Left(), Top(), value, Height()); }
+  int Height() const { return height(); }
+  void SetHeight(int value) { SetBounds(Left(), Top(), Width(), value); }
+  // Moves and sizes the control (negative sizes count as 0), remembers its distances to the
+  // parent's edges for its anchors, and realigns its own aligned children.
+  virtual void SetBounds(int left, int top, int width, int height);
+
+  // The control's own visibility flag (a child not hidden shows with its parent).
+  bool Visible() const;
+  void SetVisible(bool visible);
+  // The control's own enabled flag.
+  bool Enabled() const;
+  void SetEnabled(bool enabled);
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors anchors);
+  // Lays out the aligned children (top, bottom, left, right, then client, each in child order)
+  // and moves the anchored ones after a size change.
+  void Realign();
+
+  int TabOrder() const { return tab_order_; }
+  void SetTabOrder(int order) { tab_order_ = order; }
+  bool TabStop() const { return tab_stop_; }
+  void SetTabStop(bool value);
+
+  orvelle::Font* GetFont() const { return font_; }
+  bool ParentFont() const { return parent_font_; }
+  void SetParentFont(bool value);
+  orvelle::Color GetColor() const { return color_; }
+  void SetColor(orvelle::Color color);
+
+  // Rescales the control from M to D pixels per inch: bounds and font height by MulDiv, then
+  // the child controls.
+  virtual void ChangeScale(int m, int d);
+
+  // Runs the click event; called for a left press and release inside the control.
+  virtual void Click();
+  virtual void DblClick();
+
+  // Direct child controls in child order.
+  QList<Control*> ChildControls() const;
+
+ signals:
+  void OnClick(QObject* sender);
+  void OnDblClick(QObject* sender);
+  void OnMouseEnter(QObject* sender);
+  void OnMouseLeave(QObject* sender);
+  void OnMouseDown(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+  void OnMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+  void OnMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+  void OnResize(QObject* sender);
+
+ protected:
+  // Hooks for subclasses: called after the colour or the font changed (both repaint by default).
+  virtual void ColorChanged() { update(); }
+  virtual void FontChanged() { update(); }
+
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  Control* ParentControl() const;
+  void RealignParent();
+  void RememberAnchors();
+  void ApplyAnchors(int parentWidth, int parentHeight);
+  void FontObjectChanged();
+  void AdoptParentFont();
+
+  orvelle::Font* font_;
+  orvelle::Color color_ = clBtnFace;
+  TAlign align_ = alNone;
+  TAnchors anchors_ = TAnchors(akLeft | akTop);
+  int anchor_right_ = 0;
+  int anchor_bottom_ = 0;
+  int tab_order_ = -1;
+  bool tab_stop_ = false;
+  bool parent_font_ = true;
+  bool adopting_font_ = false;
+  bool aligning_ = false;
+  bool left_pressed_ = false;
+};
+
+}  // namespace orvelle
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(orvelle::Control::TAnchors)

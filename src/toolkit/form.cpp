@@ -1,0 +1,111 @@
+#include "toolkit/form.h"
+
+#include "service/error.h"
+#include "toolkit/application.h"
+#include "toolkit/layout_loader.h"
+#include "toolkit/theme.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScreen>
+
+namespace orvelle {
+
+Form::Form(QWidget* parent) : Control(parent) {
+  setWindowFlag(Qt::Window);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  if (!Application::MainForm()) Application::SetMainForm(this);
+}
+
+Form::~Form() {
+  if (Application::MainForm() == this) Application::SetMainForm(nullptr);
+}
+
+void Form::Load(const QString& layoutPath) {
+  LayoutLoader::Load(this, layoutPath);
+  emit OnCreate(this);
+}
+
+void Form::LoadFromJson(const QByteArray& json, const QString& sourceName) {
+  LayoutLoader::LoadFromJson(this, json, sourceName);
+  emit OnCreate(this);
+}
+
+QObject* Form::FindComponent(const QString& name) const {
+  if (name.isEmpty()) return nullptr;
+  return findChild<QObject*>(name);
+}
+
+void Form::ThrowMissingComponent(const QString& name) const {
+  throw Error(QStringLiteral("Component '%1' not found in '%2'").arg(name, objectName()));
+}
+
+void Form::SetClientWidth(int width) { SetBounds(x(), y(), width, height()); }
+
+void Form::SetClientHeight(int height) { SetBounds(x(), y(), width(), height); }
+
+void Form::SetBounds(int left, int top, int width, int height) {
+  // A fixed border only keeps the user from resizing; the program still sizes the window.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  Control::SetBounds(left, top, width, height);
+  ApplyBorder();
+}
+
+void Form::SetBorderStyle(TFormBorderStyle style) {
+  border_style_ = style;
+  ApplyBorder();
+}
+
+void Form::ApplyBorder() {
+  const bool fixed = border_style_ == bsSingle || border_style_ == bsDialog || border_style_ == bsToolWindow ||
+                     border_style_ == bsNone;
+  if (fixed) {
+    setFixedSize(size());
+  } else {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  if (border_style_ == bsNone) setWindowFlag(Qt::FramelessWindowHint, true);
+}
+
+void Form::setVisible(bool visible) {
+  if (visible && !shown_once_ && (position_ == poScreenCenter || position_ == poDesktopCenter ||
+                                  position_ == poMainFormCenter || position_ == poOwnerFormCenter)) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+  }
+  if (visible) shown_once_ = true;
+  Control::setVisible(visible);
+}
+
+void Form::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(event->rect(), ThemedColor(GetColor()));
+}
+
+void Form::showEvent(QShowEvent* event) {
+  Control::showEvent(event);
+  if (!event->spontaneous()) emit OnShow(this);
+}
+
+void Form::hideEvent(QHideEvent* event) {
+  Control::hideEvent(event);
+  if (!event->spontaneous()) emit OnHide(this);
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+  bool can_close = true;
+  emit OnCloseQuery(this, &can_close);
+  if (!can_close) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  if (Application::MainForm() == this) QCoreApplication::quit();
+}
+
+}  // namespace orvelle
