@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <csetjmp>
+#include <limits>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -175,12 +176,15 @@ void DecodeInto(const QByteArray& data, JpegGraphic::PixelFormat format, JpegBit
   bitmap.stride = CheckedBufferSize(cinfo->output_width, static_cast<uint64_t>(bitmap.bitsPerPixel / 8));
   bitmap.invertedCmyk = cmyk && cinfo->saw_Adobe_marker;
   try {
-    bitmap.pixels.resize(CheckedBufferSize(bitmap.stride, cinfo->output_height));
+    const size_t bytes = CheckedBufferSize(bitmap.stride, cinfo->output_height);
+    if (bytes > static_cast<size_t>(std::numeric_limits<qsizetype>::max())) ThrowPictureTooLarge();
+    bitmap.pixels = QByteArray(static_cast<qsizetype>(bytes), Qt::Uninitialized);
   } catch (const std::bad_alloc&) {
     ThrowPictureTooLarge();
   }
+  auto* pixels = reinterpret_cast<JSAMPLE*>(bitmap.pixels.data());
   while (cinfo->output_scanline < cinfo->output_height) {
-    JSAMPROW row = bitmap.pixels.data() + bitmap.stride * cinfo->output_scanline;
+    JSAMPROW row = pixels + bitmap.stride * cinfo->output_scanline;
     jpeg_read_scanlines(cinfo, &row, 1);
   }
   if (cinfo->quantize_colors) {
@@ -255,7 +259,7 @@ QImage JpegGraphic::ToImage() const {
   if (image.isNull()) ThrowPictureTooLarge();
   for (int y = 0; y < b.height; ++y) {
     auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    const uint8_t* in = b.pixels.data() + b.stride * static_cast<size_t>(y);
+    const auto* in = reinterpret_cast<const uint8_t*>(b.pixels.constData()) + b.stride * static_cast<size_t>(y);
     switch (b.bitsPerPixel) {
       case 24:
         for (int x = 0; x < b.width; ++x, in += 3) out[x] = qRgb(in[0], in[1], in[2]);

@@ -2,6 +2,7 @@
 
 #include "service/picture/graphic.h"
 
+#include <QByteArray>
 #include <QRgb>
 
 #include <cstdint>
@@ -15,7 +16,7 @@ struct JpegBitmap {
   int height = 0;
   int bitsPerPixel = 0;  // 24, 32 or 8
   size_t stride = 0;     // bytes per row
-  std::vector<uint8_t> pixels;
+  QByteArray pixels;  // rows of stride bytes
   std::vector<QRgb> palette;  // 8-bit bitmaps only
   bool invertedCmyk = false;  // CMYK samples stored inverted (Adobe files)
 };

@@ -6,6 +6,10 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -145,6 +149,41 @@ class Inflater {
     }
   }
 
+  // Inflates the whole stream into out in one go, which lets zlib skip keeping a copy of
+  // its window between calls. Only the first size bytes matter; a stream that ends
+  // before them is an error.
+  void ReadAll(uint8_t* out, size_t size) {
+    std::vector<uint8_t> joined;
+    const uint8_t* in = nullptr;
+    size_t inSize = 0;
+    if (spans_.size() == 1) {
+      in = spans_[0].data;
+      inSize = spans_[0].size;
+    } else {
+      size_t total = 0;
+      for (const Span& span : spans_) total += span.size;
+      joined.reserve(total);
+      for (const Span& span : spans_) joined.insert(joined.end(), span.data, span.data + span.size);
+      in = joined.data();
+      inSize = joined.size();
+    }
+    z_.next_in = const_cast<Bytef*>(in);
+    z_.next_out = out;
+    for (;;) {
+      const uInt inStep = inSize > 0x40000000 ? 0x40000000 : static_cast<uInt>(inSize);
+      const uInt outStep = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
+      z_.avail_in = inStep;
+      z_.avail_out = outStep;
+      const bool last = inStep == inSize && outStep == size;
+      const int rc = inflate(&z_, last ? Z_FINISH : Z_NO_FLUSH);
+      inSize -= inStep - z_.avail_in;
+      size -= outStep - z_.avail_out;
+      if (size == 0) return;
+      if (rc == Z_STREAM_END || rc == Z_BUF_ERROR) FailInflate("unexpected end of compressed data");
+      if (rc != Z_OK) FailInflate(z_.msg ? z_.msg : zError(rc));
+    }
+  }
+
  private:
   const std::vector<Span>& spans_;
   size_t next_ = 0;
@@ -159,32 +198,113 @@ inline uint8_t Paeth(int a, int b, int c) {
   return static_cast<uint8_t>(pb <= pc ? b : c);
 }
 
+#if defined(__SSE2__)
+// Filters for 3- and 4-byte pixels, one pixel at a time in 16-bit lanes: each pixel
+// depends on the one before it, but its channels go together.
+template <size_t kBpp>
+inline __m128i LoadPixel(const uint8_t* p) {
+  // Assembled in a register: a 3-byte copy through memory would stall the wide read.
+  uint32_t v;
+  if constexpr (kBpp == 4) {
+    std::memcpy(&v, p, 4);
+  } else {
+    v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+  }
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+template <size_t kBpp>
+inline void StorePixel(uint8_t* p, __m128i v) {
+  const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  if constexpr (kBpp == 4) {
+    std::memcpy(p, &packed, 4);
+  } else {
+    p[0] = static_cast<uint8_t>(packed);
+    p[1] = static_cast<uint8_t>(packed >> 8);
+    p[2] = static_cast<uint8_t>(packed >> 16);
+  }
+}
+inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+
+template <size_t bpp>
+void UnfilterSubPixels(uint8_t* row, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), a), mask);
+    StorePixel<bpp>(row + i, a);
+  }
+}
+
+template <size_t bpp>
+void UnfilterAveragePixels(uint8_t* row, const uint8_t* prev, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    const __m128i b = LoadPixel<bpp>(prev + i);
+    const __m128i average = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), average), mask);
+    StorePixel<bpp>(row + i, a);
+  }
+}
+
+template <size_t bpp>
+void UnfilterPaethPixels(uint8_t* row, const uint8_t* prev, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  __m128i c = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    const __m128i b = LoadPixel<bpp>(prev + i);
+    const __m128i bc = _mm_sub_epi16(b, c);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(bc);
+    const __m128i pb = Abs16(ac);
+    const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
+    const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    // Ties go to a, then b, then c.
+    __m128i nearest = c;
+    __m128i pick = _mm_cmpeq_epi16(pb, smallest);
+    nearest = _mm_or_si128(_mm_and_si128(pick, b), _mm_andnot_si128(pick, nearest));
+    pick = _mm_cmpeq_epi16(pa, smallest);
+    nearest = _mm_or_si128(_mm_and_si128(pick, a), _mm_andnot_si128(pick, nearest));
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), nearest), mask);
+    StorePixel<bpp>(row + i, a);
+    c = b;
+  }
+}
+#endif
+
 // Reverses a row's filter in place; prev is the previous unfiltered row (zeros for the first).
 void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t length, size_t bpp) {
+#if defined(__SSE2__)
+  const bool pixels = (bpp == 3 || bpp == 4) && length % bpp == 0;
+#endif
   switch (filter) {
     case 0:
       return;
     case 1:
+#if defined(__SSE2__)
+      if (pixels) return bpp == 3 ? UnfilterSubPixels<3>(row, length) : UnfilterSubPixels<4>(row, length);
+#endif
       for (size_t i = bpp; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
       return;
     case 2:
       for (size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
       return;
     case 3:
+#if defined(__SSE2__)
+      if (pixels)
+        return bpp == 3 ? UnfilterAveragePixels<3>(row, prev, length) : UnfilterAveragePixels<4>(row, prev, length);
+#endif
       for (size_t i = 0; i < bpp && i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
       for (size_t i = bpp; i < length; ++i)
         row[i] = static_cast<uint8_t>(row[i] + ((row[i - bpp] + prev[i]) >> 1));
       return;
     case 4:
+#if defined(__SSE2__)
+      if (pixels)
+        return bpp == 3 ? UnfilterPaethPixels<3>(row, prev, length) : UnfilterPaethPixels<4>(row, prev, length);
+#endif
       for (size_t i = 0; i < bpp && i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-      if (bpp == 4) {
-        // The common RGBA case, kept in registers channel by channel.
-        for (size_t i = 4; i < length; i += 4) {
-          for (size_t k = 0; k < 4; ++k)
-            row[i + k] = static_cast<uint8_t>(row[i + k] + Paeth(row[i + k - 4], prev[i + k], prev[i + k - 4]));
-        }
-        return;
-      }
       for (size_t i = bpp; i < length; ++i)
         row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - bpp], prev[i], prev[i - bpp]));
       return;
@@ -210,7 +330,8 @@ class Decoder {
     const size_t pixels = CheckPictureSize(p_.width, p_.height);
     PrepareKey();
     try {
-      p_.samples.assign(CheckedBufferSize(pixels, static_cast<uint64_t>(channels_)), 0);
+      if (!(p_.interlace == 0 && p_.bitDepth == 8))
+        p_.samples.assign(CheckedBufferSize(pixels, static_cast<uint64_t>(channels_)), 0);
       if (!key_.empty() || keyActive_) p_.keyAlpha.assign(pixels, 255);
     } catch (const std::bad_alloc&) {
       ThrowPictureTooLarge();
@@ -249,18 +370,26 @@ class Decoder {
     return true;
   }
 
-  // 8-bit, not interlaced: the unfiltered rows are the samples themselves.
+  // 8-bit, not interlaced: the image data is inflated at once into the sample store,
+  // unfiltered there, and the filter bytes squeezed out.
   void DecodeInPlace(Inflater& inflater) {
     const size_t rowBytes = RowBytes(p_.width);
-    std::vector<uint8_t> zeros(rowBytes, 0);
-    uint8_t* base = p_.samples.data();
-    for (uint32_t y = 0; y < p_.height; ++y) {
-      uint8_t filter = 0;
-      inflater.Read(&filter, 1);
-      uint8_t* row = base + static_cast<size_t>(y) * rowBytes;
-      inflater.Read(row, rowBytes);
-      Unfilter(filter, row, y == 0 ? zeros.data() : row - rowBytes, rowBytes, bpp_);
+    const size_t stride = rowBytes + 1;
+    try {
+      p_.samples.resize(CheckedBufferSize(stride, p_.height));
+    } catch (const std::bad_alloc&) {
+      ThrowPictureTooLarge();
     }
+    uint8_t* base = p_.samples.data();
+    inflater.ReadAll(base, p_.samples.size());
+    std::vector<uint8_t> zeros(rowBytes, 0);
+    for (uint32_t y = 0; y < p_.height; ++y) {
+      uint8_t* row = base + static_cast<size_t>(y) * stride + 1;
+      Unfilter(row[-1], row, y == 0 ? zeros.data() : row - stride, rowBytes, bpp_);
+    }
+    for (uint32_t y = 0; y < p_.height; ++y)
+      std::memmove(base + static_cast<size_t>(y) * rowBytes, base + static_cast<size_t>(y) * stride + 1, rowBytes);
+    p_.samples.resize(rowBytes * p_.height);
     const size_t pixels = static_cast<size_t>(p_.width) * p_.height;
     if (keyActive_) {
       uint8_t* alpha = p_.keyAlpha.data();
