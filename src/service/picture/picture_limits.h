@@ -5,9 +5,9 @@
 
 namespace orvelle {
 
-// The largest picture any decoder will make: 64 Mi pixels. Above it a decode fails with
+// The largest picture any decoder will make: 64 megapixels. Above it a decode fails with
 // "Picture too large" before a pixel buffer is allocated.
-inline constexpr uint64_t kMaxPicturePixels = uint64_t{64} * 1024 * 1024;
+inline constexpr uint64_t kMaxPicturePixels = 64'000'000;
 
 // Checks a declared picture size against kMaxPicturePixels and returns the pixel count.
 // Throws PictureError "Picture too large" when the size is above the limit.

@@ -3,6 +3,7 @@
 // that later breaks the conversion.
 
 #include "picture_fixtures.h"
+#include "service/picture/jpeg_graphic.h"
 #include "service/picture/picture_container.h"
 #include "service/picture/picture_error.h"
 
@@ -78,7 +79,12 @@ TEST(PictureLimit, PicturesAboveSixtyFourMegapixelsFailBeforeAllocation) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(LoadAndConvert(c.file), QStringLiteral("Picture too large"));
   }
-  // Just below the limit in one dimension is fine as far as the size goes.
+  // The limit itself: 8000 x 8000 is 64 megapixels, one more column is too many. A JPEG
+  // shows it at load, which reads only the header.
+  JpegGraphic atLimit;
+  EXPECT_NO_THROW(atLimit.LoadFromBytes(JpegWithSize(8000, 8000)));
+  JpegGraphic aboveLimit;
+  EXPECT_THROW(aboveLimit.LoadFromBytes(JpegWithSize(8001, 8000)), PictureError);
   EXPECT_NE(LoadAndConvert(JpegWithSize(65000, 16)), QStringLiteral("Picture too large"));
 }
 

@@ -151,6 +151,30 @@ TEST(JpegDecoder, FailuresCarryLibjpegsCode) {
   EXPECT_THROW(broken.Clone(), PictureError);
 }
 
+// The file with its last scan repeated: each repeat is one more pass over the picture.
+QByteArray WithRepeatedLastScan(const QByteArray& jpeg, int repeats) {
+  const qsizetype scan = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+  const QByteArray last = jpeg.mid(scan, jpeg.size() - 2 - scan);
+  QByteArray out = jpeg.left(jpeg.size() - 2);
+  for (int i = 0; i < repeats; ++i) out.append(last);
+  return out + QByteArray("\xFF\xD9", 2);
+}
+
+TEST(JpegDecoder, ProgressiveFilesWithEndlessScansAreRefused) {
+  const QByteArray file = test::BuildJpeg(16, 16, 3, test::Gradient(16, 16), true);
+  JpegGraphic few;
+  few.LoadFromBytes(WithRepeatedLastScan(file, 3));
+  EXPECT_NO_THROW(few.ToImage());
+  JpegGraphic many;
+  many.LoadFromBytes(WithRepeatedLastScan(file, JpegGraphic::kMaxScans + 10));
+  try {
+    many.ToImage();
+    ADD_FAILURE() << "decoded";
+  } catch (const PictureError& error) {
+    EXPECT_EQ(error.Message(), QStringLiteral("JPEG error #%1").arg(JMSG_LASTMSGCODE));
+  }
+}
+
 TEST(JpegDecoder, CopySharesBytesAndCopiesTheBitmap) {
   JpegGraphic source;
   source.LoadFromBytes(test::BuildJpeg(16, 8, 3, test::Gradient(16, 8)));
