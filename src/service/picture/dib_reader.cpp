@@ -184,17 +184,21 @@ QImage Decode(const DibSource& s) {
   if (s.bitsOffset != 0 && s.bitsOffset < size) bits = s.bitsOffset;
   if (bits > size) throw Invalid{};
 
+  const size_t stride = ((static_cast<size_t>(w) * bitCount + 31) / 32) * 4;
+  const uint8_t* p = data + bits;
+  const size_t available = size - bits;
+  const bool runLength = compression == kBiRle8 || compression == kBiRle4;
+  // Uncompressed pixels must all be there; checked before the picture is made.
+  if (!runLength && available / stride < static_cast<size_t>(hgt)) throw Invalid{};
+
   QImage image(w, hgt, QImage::Format_ARGB32);
   if (image.isNull()) ThrowPictureTooLarge();
   auto line = [&](int fileRow) {
     return reinterpret_cast<uint32_t*>(image.scanLine(topDown ? fileRow : hgt - 1 - fileRow));
   };
 
-  const size_t stride = ((static_cast<size_t>(w) * bitCount + 31) / 32) * 4;
-  const uint8_t* p = data + bits;
-  const size_t available = size - bits;
   bool alphaFromPixels = false;
-  if (compression == kBiRle8 || compression == kBiRle4) {
+  if (runLength) {
     std::vector<uint8_t> indices(pixels, 0);
     DecodeRle(p, available, compression == kBiRle4, w, hgt, indices);
     for (int r = 0; r < hgt; ++r) {
@@ -203,7 +207,6 @@ QImage Decode(const DibSource& s) {
       for (int x = 0; x < w; ++x) out[x] = palette[in[x]];
     }
   } else {
-    if (available / stride < static_cast<size_t>(hgt)) throw Invalid{};
     Channel red, green, blue, alpha;
     if (bitCount == 16) {
       red = Channel(haveMasks ? masks[0] : 0x7C00);

@@ -24,6 +24,8 @@ namespace {
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint32_t kMaxDimension = 65535;
 constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// Above deflate's largest possible expansion (258 bytes from a 2-bit code, about 1032:1).
+constexpr uint64_t kMaxDeflateRatio = 1100;
 
 #define PNG_NAME "\"Portable Network Graphics\""
 
@@ -328,6 +330,11 @@ class Decoder {
     bitsPerPixel_ = static_cast<uint32_t>(channels_) * p_.bitDepth;
     bpp_ = bitsPerPixel_ >= 8 ? bitsPerPixel_ / 8 : 1;
     const size_t pixels = CheckPictureSize(p_.width, p_.height);
+    // Deflate cannot expand data more than about 1032 times, so image data too short for
+    // the declared size fails here, before a buffer the size of the picture is made.
+    uint64_t compressed = 0;
+    for (const Span& span : idat_) compressed += span.size;
+    if (compressed * kMaxDeflateRatio < FilteredSize()) FailInflate("unexpected end of compressed data");
     PrepareKey();
     try {
       if (!(p_.interlace == 0 && p_.bitDepth == 8))
@@ -348,6 +355,19 @@ class Decoder {
 
  private:
   size_t RowBytes(uint32_t pixels) const { return (static_cast<size_t>(pixels) * bitsPerPixel_ + 7) / 8; }
+
+  // The size of the inflated image data: every row of every pass with its filter byte.
+  uint64_t FilteredSize() const {
+    if (p_.interlace == 0) return (uint64_t{RowBytes(p_.width)} + 1) * p_.height;
+    uint64_t total = 0;
+    for (const Pass& pass : kAdam7) {
+      if (p_.width <= pass.x0 || p_.height <= pass.y0) continue;
+      const uint32_t passWidth = (p_.width - pass.x0 + pass.dx - 1) / pass.dx;
+      const uint32_t passHeight = (p_.height - pass.y0 + pass.dy - 1) / pass.dy;
+      total += (uint64_t{RowBytes(passWidth)} + 1) * passHeight;
+    }
+    return total;
+  }
 
   // The tRNS colour key of gray and RGB pictures, at the file's bit depth.
   void PrepareKey() {
