@@ -15,7 +15,7 @@
 namespace orvelle {
 namespace {
 
-using test::BmpSpec;
+using test::BmpLayout;
 using test::Bytes;
 
 const std::vector<uint32_t> kPalette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
@@ -100,7 +100,7 @@ TEST(BitmapDecoder, EveryLayoutGivesTheSamePicture) {
   const std::vector<uint32_t> two(kPalette.begin(), kPalette.begin() + 2);
   struct Case {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     int colors;
   } cases[] = {
       {"core header, 8-bit", {12, kW, kH, 8, 0, kPalette, {}, Rows(8, false, index(4))}, 4},
@@ -123,7 +123,7 @@ TEST(BitmapDecoder, EveryLayoutGivesTheSamePicture) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     BitmapGraphic graphic;
-    ASSERT_NO_THROW(graphic.LoadFromBytes(test::BuildBmp(c.spec)));
+    ASSERT_NO_THROW(graphic.LoadFromBytes(test::BuildBmp(c.layout)));
     ASSERT_EQ(graphic.Width(), kW);
     ASSERT_EQ(graphic.Height(), kH);
     const QImage image = graphic.ToImage();
@@ -177,19 +177,19 @@ TEST(BitmapDecoder, BrokenFilesAreNotValid) {
 // An icon image: 4 x 4, 8-bit palette or 32-bit, with its AND mask.
 QByteArray IconDib(int bitCount, const std::vector<uint8_t>& alpha, const std::vector<bool>& andMask) {
   const int w = 4, h = 4;
-  BmpSpec spec;
-  spec.width = w;
-  spec.height = 2 * h;
-  spec.bitCount = bitCount;
-  if (bitCount == 8) spec.palette = kPalette;
+  BmpLayout layout;
+  layout.width = w;
+  layout.height = 2 * h;
+  layout.bitCount = bitCount;
+  if (bitCount == 8) layout.palette = kPalette;
   for (int r = 0; r < h; ++r) {
     const int y = h - 1 - r;
     for (int x = 0; x < w; ++x) {
       if (bitCount == 8) {
-        spec.pixels.append(static_cast<char>((x + y) % 4));
+        layout.pixels.append(static_cast<char>((x + y) % 4));
       } else {
         const uint32_t c = kPalette[static_cast<size_t>((x + y) % 4)];
-        spec.pixels.append(Bytes({static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+        layout.pixels.append(Bytes({static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
                                   static_cast<int>(c >> 16), alpha.empty() ? 0 : alpha[static_cast<size_t>(y * w + x)]}));
       }
     }
@@ -199,9 +199,9 @@ QByteArray IconDib(int bitCount, const std::vector<uint8_t>& alpha, const std::v
     int bits = 0;
     for (int x = 0; x < w; ++x)
       if (!andMask.empty() && andMask[static_cast<size_t>(y * w + x)]) bits |= 0x80 >> x;
-    spec.pixels.append(Bytes({bits, 0, 0, 0}));
+    layout.pixels.append(Bytes({bits, 0, 0, 0}));
   }
-  return test::BuildDib(spec);
+  return test::BuildDib(layout);
 }
 
 TEST(IconDecoder, DecodesMaskedAlphaAndPngImages) {
@@ -237,7 +237,7 @@ TEST(IconDecoder, DecodesMaskedAlphaAndPngImages) {
 
 TEST(IconDecoder, TheLargestImageIsTheOneShown) {
   std::vector<uint8_t> bigRows;
-  BmpSpec big;
+  BmpLayout big;
   big.width = 8;
   big.height = 16;
   big.bitCount = 24;

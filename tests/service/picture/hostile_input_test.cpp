@@ -56,12 +56,12 @@ TEST(PictureLimit, PicturesAboveSixtyFourMegapixelsFailBeforeAllocation) {
   bigFrame.Image(0, 0, 1, 1, {1}).Trailer();
   bigFrame.bytes[13 + 6 + 6] = static_cast<char>(0x40);  // frame width 16384
   bigFrame.bytes[13 + 6 + 8] = static_cast<char>(0x40);  // frame height 16384
-  test::BmpSpec bmp;
+  test::BmpLayout bmp;
   bmp.width = 10000;
   bmp.height = 8000;
   bmp.bitCount = 24;
   bmp.pixels = QByteArray(64, '\0');
-  test::BmpSpec iconBmp = bmp;
+  test::BmpLayout iconBmp = bmp;
   iconBmp.height = 16000;
   const struct {
     const char* name;
@@ -93,14 +93,14 @@ std::vector<std::pair<const char*, QByteArray>> ValidFiles() {
   std::vector<uint8_t> indices(12 * 9);
   for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>((i * 7 / 3) % 4);
   gif.ControlExtension(2).Image(0, 0, 12, 9, indices).Comment("c").Image(2, 2, 4, 3, std::vector<uint8_t>(12, 1), {}, true).Trailer();
-  test::BmpSpec rle;
+  test::BmpLayout rle;
   rle.width = 7;
   rle.height = 3;
   rle.bitCount = 8;
   rle.compression = 1;
   rle.palette = {0x102030, 0x405060};
   rle.pixels = Bytes({3, 1, 0, 3, 0, 1, 1, 0, 0, 0, 0, 2, 2, 1, 5, 0, 0, 1});
-  test::BmpSpec icon;
+  test::BmpLayout icon;
   icon.width = 4;
   icon.height = 8;
   icon.bitCount = 32;

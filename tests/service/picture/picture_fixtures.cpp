@@ -216,7 +216,7 @@ GifBuilder& GifBuilder::Trailer() {
   return *this;
 }
 
-QByteArray BuildDib(const BmpSpec& s) {
+QByteArray BuildDib(const BmpLayout& s) {
   QByteArray out;
   PutLe32(out, static_cast<uint32_t>(s.headerSize));
   if (s.headerSize == 12) {
@@ -252,7 +252,7 @@ QByteArray BuildDib(const BmpSpec& s) {
   return out;
 }
 
-QByteArray BuildBmp(const BmpSpec& s) {
+QByteArray BuildBmp(const BmpLayout& s) {
   const QByteArray dib = BuildDib(s);
   QByteArray out("BM");
   PutLe32(out, static_cast<uint32_t>(14 + dib.size()));

@@ -53,7 +53,7 @@ class GifBuilder {
 QByteArray GifLzw(const std::vector<uint8_t>& indices, int minCodeSize, bool clearWhenFull = true);
 
 // BMP: a file header and a BITMAPINFOHEADER-family header around given pixel rows.
-struct BmpSpec {
+struct BmpLayout {
   int headerSize = 40;  // 12, 40, 108 or 124
   int width = 0;
   int height = 0;  // negative: top-down
@@ -63,9 +63,9 @@ struct BmpSpec {
   std::vector<uint32_t> masks;    // bit fields (R, G, B[, A])
   QByteArray pixels;              // rows as stored in the file
 };
-QByteArray BuildBmp(const BmpSpec& spec);
+QByteArray BuildBmp(const BmpLayout& layout);
 // The same without the 14-byte file header (as stored inside icons).
-QByteArray BuildDib(const BmpSpec& spec);
+QByteArray BuildDib(const BmpLayout& layout);
 
 // ICO: directory entries around the given image blobs (BMP DIBs or PNG files).
 struct IconEntry {
