@@ -48,7 +48,9 @@ class Graphic {
   // Kinds with alpha (PNG, icons) keep it; the others are opaque.
   virtual QImage ToImage() const = 0;
 
-  // Draws the picture stretched into the rectangle. The default draws ToImage().
+  // Draws the picture stretched into the rectangle. The default draws ToImage(). Like
+  // ToImage(), it can fail with a PictureError (a JPEG whose pixels do not decode), so
+  // painting code catches it.
   virtual void Draw(QPainter& painter, const QRectF& target) const;
 
   // A new graphic of the same kind holding an independent copy of this picture.
