@@ -1,0 +1,13 @@
+#pragma once
+
+#include "service/error.h"
+
+namespace orvelle {
+
+// Every failed recognition, decode or conversion of a picture.
+class PictureError : public Error {
+ public:
+  using Error::Error;
+};
+
+}  // namespace orvelle

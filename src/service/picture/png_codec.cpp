@@ -1,0 +1,781 @@
+#include "service/picture/png_codec.h"
+
+#include "service/picture/byte_reader.h"
+#include "service/picture/picture_error.h"
+#include "service/picture/picture_limits.h"
+
+#include <zlib.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace orvelle {
+
+using picture_bytes::Be32;
+using picture_bytes::PutBe32;
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr uint32_t kMaxDimension = 65535;
+constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// Above deflate's largest possible expansion (258 bytes from a 2-bit code, about 1032:1).
+constexpr uint64_t kMaxDeflateRatio = 1100;
+
+#define PNG_NAME "\"Portable Network Graphics\""
+
+[[noreturn]] void Fail(const char* text) { throw PictureError(QString::fromUtf8(text)); }
+
+[[noreturn]] void FailSignature() {
+  Fail("The file being read is not a valid " PNG_NAME
+       " image because it contains an invalid header. This file may be corrupted, try obtaining it again");
+}
+[[noreturn]] void FailUnexpectedEnd() {
+  Fail("This " PNG_NAME " image is invalid because the decoder found an unexpected end of the file.");
+}
+[[noreturn]] void FailCrc() {
+  Fail("This " PNG_NAME " image is not valid because it contains invalid pieces of data (crc error)");
+}
+[[noreturn]] void FailHeaderNotFirst() {
+  Fail("This " PNG_NAME " image is not supported or it might be invalid.\r\n(IHDR chunk is not the first)");
+}
+[[noreturn]] void FailUnknownCritical() {
+  Fail("This " PNG_NAME " image contains an unknown critical part which could not be decoded.");
+}
+[[noreturn]] void FailNoData() { Fail("This " PNG_NAME " image contains no data."); }
+[[noreturn]] void FailTooWide() {
+  Fail("This " PNG_NAME
+       " image is not supported because either its width or height exceeds the maximum size of 65535 pixels.");
+}
+[[noreturn]] void FailInflate(const char* description) {
+  throw PictureError(QStringLiteral("Could not decompress the image because it contains invalid compressed data.\r\n"
+                                    " Description: ") +
+                     QString::fromUtf8(description));
+}
+[[noreturn]] void FailColorType() {
+  Fail("This " PNG_NAME " image uses an unknown color type which could not be decoded.");
+}
+[[noreturn]] void FailBitDepth() {
+  Fail("This " PNG_NAME " image uses an unknown bit depth which could not be decoded.");
+}
+[[noreturn]] void FailInterlace() {
+  Fail("This " PNG_NAME " image uses an unknown interlace scheme which could not be decoded.");
+}
+[[noreturn]] void FailCompression() {
+  Fail("This " PNG_NAME " image is encoded with an unknown compression scheme which could not be decoded.");
+}
+[[noreturn]] void FailFilterMethod() {
+  Fail("This " PNG_NAME " image uses an unknown filter method which could not be decoded.");
+}
+[[noreturn]] void FailFilterType() {
+  Fail("This " PNG_NAME " image contains an unknown filter type which could not be decoded.");
+}
+[[noreturn]] void FailPalette() { Fail("This " PNG_NAME " image contains an invalid palette."); }
+[[noreturn]] void FailMissingPalette() { Fail("This " PNG_NAME " image has no palette."); }
+[[noreturn]] void FailHeader() {
+  Fail("This " PNG_NAME " image is not supported or it might be invalid.");
+}
+[[noreturn]] void FailSize() { Fail("This " PNG_NAME " image has an invalid size."); }
+
+bool TypeIs(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+int FileChannels(uint8_t colorType) {
+  switch (colorType) {
+    case kPngGray: return 1;
+    case kPngRgb: return 3;
+    case kPngPalette: return 1;
+    case kPngGrayAlpha: return 2;
+    case kPngRgba: return 4;
+  }
+  return 0;
+}
+
+bool ValidDepth(uint8_t colorType, uint8_t depth) {
+  switch (colorType) {
+    case kPngGray: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case kPngPalette: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case kPngRgb:
+    case kPngGrayAlpha:
+    case kPngRgba: return depth == 8 || depth == 16;
+  }
+  return false;
+}
+
+struct Span {
+  const uint8_t* data;
+  uint32_t size;
+};
+
+// Inflates the concatenated IDAT data on demand, an exact number of bytes at a time.
+class Inflater {
+ public:
+  explicit Inflater(const std::vector<Span>& spans) : spans_(spans) {
+    std::memset(&z_, 0, sizeof z_);
+    if (inflateInit(&z_) != Z_OK) throw std::bad_alloc();
+  }
+  ~Inflater() { inflateEnd(&z_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  void Read(uint8_t* out, size_t size) {
+    z_.next_out = out;
+    while (size > 0) {
+      const uInt step = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
+      z_.avail_out = step;
+      while (z_.avail_out > 0) {
+        if (z_.avail_in == 0) {
+          while (next_ < spans_.size() && spans_[next_].size == 0) ++next_;
+          if (next_ < spans_.size()) {
+            z_.next_in = const_cast<Bytef*>(spans_[next_].data);
+            z_.avail_in = spans_[next_].size;
+            ++next_;
+          }
+        }
+        const int rc = inflate(&z_, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) {
+          if (z_.avail_out > 0) FailInflate("unexpected end of compressed data");
+          break;
+        }
+        if (rc == Z_BUF_ERROR) {
+          // No progress possible: the data ran out before the picture was complete.
+          FailInflate("unexpected end of compressed data");
+        }
+        if (rc != Z_OK) FailInflate(z_.msg ? z_.msg : zError(rc));
+      }
+      size -= step;
+    }
+  }
+
+  // Inflates the whole stream into out in one go, which lets zlib skip keeping a copy of
+  // its window between calls. Only the first size bytes matter; a stream that ends
+  // before them is an error.
+  void ReadAll(uint8_t* out, size_t size) {
+    std::vector<uint8_t> joined;
+    const uint8_t* in = nullptr;
+    size_t inSize = 0;
+    if (spans_.size() == 1) {
+      in = spans_[0].data;
+      inSize = spans_[0].size;
+    } else {
+      size_t total = 0;
+      for (const Span& span : spans_) total += span.size;
+      joined.reserve(total);
+      for (const Span& span : spans_) joined.insert(joined.end(), span.data, span.data + span.size);
+      in = joined.data();
+      inSize = joined.size();
+    }
+    z_.next_in = const_cast<Bytef*>(in);
+    z_.next_out = out;
+    for (;;) {
+      const uInt inStep = inSize > 0x40000000 ? 0x40000000 : static_cast<uInt>(inSize);
+      const uInt outStep = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
+      z_.avail_in = inStep;
+      z_.avail_out = outStep;
+      const bool last = inStep == inSize && outStep == size;
+      const int rc = inflate(&z_, last ? Z_FINISH : Z_NO_FLUSH);
+      inSize -= inStep - z_.avail_in;
+      size -= outStep - z_.avail_out;
+      if (size == 0) return;
+      if (rc == Z_STREAM_END || rc == Z_BUF_ERROR) FailInflate("unexpected end of compressed data");
+      if (rc != Z_OK) FailInflate(z_.msg ? z_.msg : zError(rc));
+    }
+  }
+
+ private:
+  const std::vector<Span>& spans_;
+  size_t next_ = 0;
+  z_stream z_;
+};
+
+inline uint8_t Paeth(int a, int b, int c) {
+  const int pa = std::abs(b - c);
+  const int pb = std::abs(a - c);
+  const int pc = std::abs(a + b - 2 * c);
+  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+  return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+#if defined(__SSE2__)
+// Filters for 3- and 4-byte pixels, one pixel at a time in 16-bit lanes: each pixel
+// depends on the one before it, but its channels go together.
+template <size_t kBpp>
+inline __m128i LoadPixel(const uint8_t* p) {
+  // Assembled in a register: a 3-byte copy through memory would stall the wide read.
+  uint32_t v;
+  if constexpr (kBpp == 4) {
+    std::memcpy(&v, p, 4);
+  } else {
+    v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+  }
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+template <size_t kBpp>
+inline void StorePixel(uint8_t* p, __m128i v) {
+  const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  if constexpr (kBpp == 4) {
+    std::memcpy(p, &packed, 4);
+  } else {
+    p[0] = static_cast<uint8_t>(packed);
+    p[1] = static_cast<uint8_t>(packed >> 8);
+    p[2] = static_cast<uint8_t>(packed >> 16);
+  }
+}
+inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+
+template <size_t bpp>
+void UnfilterSubPixels(uint8_t* row, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), a), mask);
+    StorePixel<bpp>(row + i, a);
+  }
+}
+
+template <size_t bpp>
+void UnfilterAveragePixels(uint8_t* row, const uint8_t* prev, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    const __m128i b = LoadPixel<bpp>(prev + i);
+    const __m128i average = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), average), mask);
+    StorePixel<bpp>(row + i, a);
+  }
+}
+
+template <size_t bpp>
+void UnfilterPaethPixels(uint8_t* row, const uint8_t* prev, size_t length) {
+  const __m128i mask = _mm_set1_epi16(0xFF);
+  __m128i a = _mm_setzero_si128();
+  __m128i c = _mm_setzero_si128();
+  for (size_t i = 0; i + bpp <= length; i += bpp) {
+    const __m128i b = LoadPixel<bpp>(prev + i);
+    const __m128i bc = _mm_sub_epi16(b, c);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(bc);
+    const __m128i pb = Abs16(ac);
+    const __m128i pc = Abs16(_mm_add_epi16(bc, ac));
+    const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    // Ties go to a, then b, then c.
+    __m128i nearest = c;
+    __m128i pick = _mm_cmpeq_epi16(pb, smallest);
+    nearest = _mm_or_si128(_mm_and_si128(pick, b), _mm_andnot_si128(pick, nearest));
+    pick = _mm_cmpeq_epi16(pa, smallest);
+    nearest = _mm_or_si128(_mm_and_si128(pick, a), _mm_andnot_si128(pick, nearest));
+    a = _mm_and_si128(_mm_add_epi16(LoadPixel<bpp>(row + i), nearest), mask);
+    StorePixel<bpp>(row + i, a);
+    c = b;
+  }
+}
+#endif
+
+// Reverses a row's filter in place; prev is the previous unfiltered row (zeros for the first).
+void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t length, size_t bpp) {
+#if defined(__SSE2__)
+  const bool pixels = (bpp == 3 || bpp == 4) && length % bpp == 0;
+#endif
+  switch (filter) {
+    case 0:
+      return;
+    case 1:
+#if defined(__SSE2__)
+      if (pixels) return bpp == 3 ? UnfilterSubPixels<3>(row, length) : UnfilterSubPixels<4>(row, length);
+#endif
+      for (size_t i = bpp; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
+      return;
+    case 2:
+      for (size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+      return;
+    case 3:
+#if defined(__SSE2__)
+      if (pixels)
+        return bpp == 3 ? UnfilterAveragePixels<3>(row, prev, length) : UnfilterAveragePixels<4>(row, prev, length);
+#endif
+      for (size_t i = 0; i < bpp && i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
+      for (size_t i = bpp; i < length; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + ((row[i - bpp] + prev[i]) >> 1));
+      return;
+    case 4:
+#if defined(__SSE2__)
+      if (pixels)
+        return bpp == 3 ? UnfilterPaethPixels<3>(row, prev, length) : UnfilterPaethPixels<4>(row, prev, length);
+#endif
+      for (size_t i = 0; i < bpp && i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+      for (size_t i = bpp; i < length; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - bpp], prev[i], prev[i - bpp]));
+      return;
+    default:
+      FailFilterType();
+  }
+}
+
+struct Pass {
+  uint32_t x0, y0, dx, dy;
+};
+constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+class Decoder {
+ public:
+  Decoder(PngPicture& p, const std::vector<Span>& idat) : p_(p), idat_(idat) {}
+
+  void Run() {
+    channels_ = FileChannels(p_.colorType);
+    bitsPerPixel_ = static_cast<uint32_t>(channels_) * p_.bitDepth;
+    bpp_ = bitsPerPixel_ >= 8 ? bitsPerPixel_ / 8 : 1;
+    const size_t pixels = CheckPictureSize(p_.width, p_.height);
+    // Deflate cannot expand data more than about 1032 times, so image data too short for
+    // the declared size fails here, before a buffer the size of the picture is made.
+    uint64_t compressed = 0;
+    for (const Span& span : idat_) compressed += span.size;
+    if (compressed * kMaxDeflateRatio < FilteredSize()) FailInflate("unexpected end of compressed data");
+    PrepareKey();
+    try {
+      if (!(p_.interlace == 0 && p_.bitDepth == 8))
+        p_.samples.assign(CheckedBufferSize(pixels, static_cast<uint64_t>(channels_)), 0);
+      if (!key_.empty() || keyActive_) p_.keyAlpha.assign(pixels, 255);
+    } catch (const std::bad_alloc&) {
+      ThrowPictureTooLarge();
+    }
+    Inflater inflater(idat_);
+    if (p_.interlace == 0 && p_.bitDepth == 8) {
+      DecodeInPlace(inflater);
+    } else if (p_.interlace == 0) {
+      DecodePass(inflater, Pass{0, 0, 1, 1});
+    } else {
+      for (const Pass& pass : kAdam7) DecodePass(inflater, pass);
+    }
+  }
+
+ private:
+  size_t RowBytes(uint32_t pixels) const { return (static_cast<size_t>(pixels) * bitsPerPixel_ + 7) / 8; }
+
+  // The size of the inflated image data: every row of every pass with its filter byte.
+  uint64_t FilteredSize() const {
+    if (p_.interlace == 0) return (uint64_t{RowBytes(p_.width)} + 1) * p_.height;
+    uint64_t total = 0;
+    for (const Pass& pass : kAdam7) {
+      if (p_.width <= pass.x0 || p_.height <= pass.y0) continue;
+      const uint32_t passWidth = (p_.width - pass.x0 + pass.dx - 1) / pass.dx;
+      const uint32_t passHeight = (p_.height - pass.y0 + pass.dy - 1) / pass.dy;
+      total += (uint64_t{RowBytes(passWidth)} + 1) * passHeight;
+    }
+    return total;
+  }
+
+  // The tRNS colour key of gray and RGB pictures, at the file's bit depth.
+  void PrepareKey() {
+    const QByteArray& t = p_.transparencyChunk;
+    if (t.isEmpty()) return;
+    const auto* d = reinterpret_cast<const uint8_t*>(t.constData());
+    if (p_.colorType == kPngGray && t.size() == 2) {
+      keyActive_ = true;
+      key_ = {static_cast<uint16_t>((d[0] << 8) | d[1])};
+    } else if (p_.colorType == kPngRgb && t.size() == 6) {
+      keyActive_ = true;
+      key_ = {static_cast<uint16_t>((d[0] << 8) | d[1]), static_cast<uint16_t>((d[2] << 8) | d[3]),
+              static_cast<uint16_t>((d[4] << 8) | d[5])};
+    }
+  }
+
+  bool GammaIsIdentity() const {
+    for (int i = 0; i < 256; ++i)
+      if (p_.gammaTable[i] != i) return false;
+    return true;
+  }
+
+  // 8-bit, not interlaced: the image data is inflated at once into the sample store,
+  // unfiltered there, and the filter bytes squeezed out.
+  void DecodeInPlace(Inflater& inflater) {
+    const size_t rowBytes = RowBytes(p_.width);
+    const size_t stride = rowBytes + 1;
+    try {
+      p_.samples.resize(CheckedBufferSize(stride, p_.height));
+    } catch (const std::bad_alloc&) {
+      ThrowPictureTooLarge();
+    }
+    uint8_t* base = p_.samples.data();
+    inflater.ReadAll(base, p_.samples.size());
+    std::vector<uint8_t> zeros(rowBytes, 0);
+    for (uint32_t y = 0; y < p_.height; ++y) {
+      uint8_t* row = base + static_cast<size_t>(y) * stride + 1;
+      Unfilter(row[-1], row, y == 0 ? zeros.data() : row - stride, rowBytes, bpp_);
+    }
+    for (uint32_t y = 0; y < p_.height; ++y)
+      std::memmove(base + static_cast<size_t>(y) * rowBytes, base + static_cast<size_t>(y) * stride + 1, rowBytes);
+    p_.samples.resize(rowBytes * p_.height);
+    const size_t pixels = static_cast<size_t>(p_.width) * p_.height;
+    if (keyActive_) {
+      uint8_t* alpha = p_.keyAlpha.data();
+      if (channels_ == 1) {
+        for (size_t i = 0; i < pixels; ++i)
+          if (base[i] == key_[0]) alpha[i] = 0;
+      } else {
+        for (size_t i = 0; i < pixels; ++i) {
+          const uint8_t* s = base + i * 3;
+          if (s[0] == key_[0] && s[1] == key_[1] && s[2] == key_[2]) alpha[i] = 0;
+        }
+      }
+    }
+    if (p_.colorType != kPngPalette && !GammaIsIdentity()) {
+      const bool hasAlpha = p_.colorType == kPngGrayAlpha || p_.colorType == kPngRgba;
+      const int colour = hasAlpha ? channels_ - 1 : channels_;
+      for (size_t i = 0; i < pixels; ++i) {
+        uint8_t* s = base + i * static_cast<size_t>(channels_);
+        for (int c = 0; c < colour; ++c) s[c] = p_.gammaTable[s[c]];
+      }
+    }
+  }
+
+  void DecodePass(Inflater& inflater, const Pass& pass) {
+    if (p_.width <= pass.x0 || p_.height <= pass.y0) return;
+    const uint32_t passWidth = (p_.width - pass.x0 + pass.dx - 1) / pass.dx;
+    const uint32_t passHeight = (p_.height - pass.y0 + pass.dy - 1) / pass.dy;
+    const size_t rowBytes = RowBytes(passWidth);
+    std::vector<uint8_t> current(rowBytes, 0);
+    std::vector<uint8_t> previous(rowBytes, 0);
+    for (uint32_t r = 0; r < passHeight; ++r) {
+      uint8_t filter = 0;
+      inflater.Read(&filter, 1);
+      inflater.Read(current.data(), rowBytes);
+      Unfilter(filter, current.data(), previous.data(), rowBytes, bpp_);
+      StoreRow(current.data(), passWidth, pass.y0 + r * pass.dy, pass.x0, pass.dx);
+      current.swap(previous);
+    }
+  }
+
+  // Writes one unfiltered row of the file's samples into the 8-bit sample store.
+  void StoreRow(const uint8_t* row, uint32_t count, uint32_t y, uint32_t x0, uint32_t dx) {
+    const size_t ch = static_cast<size_t>(channels_);
+    const size_t rowStart = static_cast<size_t>(y) * p_.width;
+    uint8_t* samples = p_.samples.data();
+    uint8_t* alpha = p_.keyAlpha.empty() ? nullptr : p_.keyAlpha.data();
+    const auto& g = p_.gammaTable;
+    const uint8_t depth = p_.bitDepth;
+    if (depth < 8) {
+      const uint32_t maxValue = (1u << depth) - 1;
+      const bool palette = p_.colorType == kPngPalette;
+      for (uint32_t i = 0; i < count; ++i) {
+        const size_t bit = static_cast<size_t>(i) * depth;
+        const uint32_t v = (row[bit >> 3] >> (8 - depth - (bit & 7))) & maxValue;
+        const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
+        if (palette) {
+          samples[at] = static_cast<uint8_t>(v);
+        } else {
+          samples[at] = g[v * 255 / maxValue];
+          if (alpha && v == key_[0]) alpha[at] = 0;
+        }
+      }
+      return;
+    }
+    const bool hasAlphaChannel = p_.colorType == kPngGrayAlpha || p_.colorType == kPngRgba;
+    const size_t colour = p_.colorType == kPngPalette ? 0 : (hasAlphaChannel ? ch - 1 : ch);
+    if (depth == 8) {
+      for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* s = row + i * ch;
+        const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
+        uint8_t* d = samples + at * ch;
+        for (size_t c = 0; c < colour; ++c) d[c] = g[s[c]];
+        for (size_t c = colour; c < ch; ++c) d[c] = s[c];
+        if (alpha) {
+          bool match = true;
+          for (size_t c = 0; c < ch; ++c) match = match && s[c] == key_[c];
+          if (match) alpha[at] = 0;
+        }
+      }
+      return;
+    }
+    // 16 bits: keep the high byte; the key is compared at full precision.
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* s = row + i * ch * 2;
+      const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
+      uint8_t* d = samples + at * ch;
+      for (size_t c = 0; c < colour; ++c) d[c] = g[s[2 * c]];
+      for (size_t c = colour; c < ch; ++c) d[c] = s[2 * c];
+      if (alpha) {
+        bool match = true;
+        for (size_t c = 0; c < ch; ++c) match = match && ((s[2 * c] << 8) | s[2 * c + 1]) == key_[c];
+        if (match) alpha[at] = 0;
+      }
+    }
+  }
+
+  PngPicture& p_;
+  const std::vector<Span>& idat_;
+  int channels_ = 0;
+  uint32_t bitsPerPixel_ = 0;
+  size_t bpp_ = 1;
+  bool keyActive_ = false;
+  std::vector<uint16_t> key_;
+};
+
+void AppendChunk(QByteArray& out, const char* type, const QByteArray& data) {
+  uint8_t head[8];
+  PutBe32(head, static_cast<uint32_t>(data.size()));
+  std::memcpy(head + 4, type, 4);
+  out.append(reinterpret_cast<const char*>(head), 8);
+  out.append(data);
+  uLong crc = crc32(0, head + 4, 4);
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(data.constData()), static_cast<uInt>(data.size()));
+  uint8_t tail[4];
+  PutBe32(tail, static_cast<uint32_t>(crc));
+  out.append(reinterpret_cast<const char*>(tail), 4);
+}
+
+}  // namespace
+
+int PngPicture::Channels() const { return FileChannels(colorType); }
+
+bool PngPicture::HasAlpha() const {
+  return colorType == kPngGrayAlpha || colorType == kPngRgba || !transparencyChunk.isEmpty();
+}
+
+std::array<uint8_t, 256> PngGammaTable(uint32_t gamma) {
+  std::array<uint8_t, 256> table{};
+  for (int s = 0; s < 256; ++s) table[s] = static_cast<uint8_t>(s);
+  if (gamma == 0) return table;
+  const double exponent = 1.0 / (2.2 * gamma / 100000.0);
+  for (int s = 0; s < 256; ++s) {
+    const double v = std::nearbyint(255.0 * std::pow(s / 255.0, exponent));
+    table[s] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+  }
+  return table;
+}
+
+bool HasPngSignature(const uint8_t* data, size_t size) {
+  return size >= 8 && std::memcmp(data, kSignature, 8) == 0;
+}
+
+PngPicture DecodePng(const uint8_t* data, size_t size) {
+  if (!HasPngSignature(data, size)) FailSignature();
+  PngPicture p;
+  std::vector<Span> idat;
+  bool haveHeader = false;
+  bool havePalette = false;
+  bool seenData = false;
+  size_t pos = 8;
+  for (;;) {
+    // Data that ends where a chunk should begin is cut short; data that ends inside a
+    // chunk (even inside its length or type) cannot carry the right CRC.
+    if (pos == size) FailUnexpectedEnd();
+    if (size - pos < 12) FailCrc();
+    const uint32_t length = Be32(data + pos);
+    const uint8_t* type = data + pos + 4;
+    if (length > kMaxChunkLength || size - pos - 12 < length) FailCrc();
+    const uint8_t* body = data + pos + 8;
+    const uint32_t storedCrc = Be32(body + length);
+    if (crc32(crc32(0, type, 4), body, length) != storedCrc) FailCrc();
+    pos += 12 + static_cast<size_t>(length);
+
+    if (!haveHeader) {
+      if (!TypeIs(type, "IHDR")) FailHeaderNotFirst();
+      if (length != 13) FailHeader();
+      p.width = Be32(body);
+      p.height = Be32(body + 4);
+      p.bitDepth = body[8];
+      p.colorType = body[9];
+      if (p.width > kMaxDimension || p.height > kMaxDimension) FailTooWide();
+      if (p.width == 0 || p.height == 0) FailSize();
+      if (FileChannels(p.colorType) == 0) FailColorType();
+      if (!ValidDepth(p.colorType, p.bitDepth)) FailBitDepth();
+      if (body[10] != 0) FailCompression();
+      if (body[11] != 0) FailFilterMethod();
+      if (body[12] > 1) FailInterlace();
+      p.interlace = body[12];
+      haveHeader = true;
+      continue;
+    }
+    if (TypeIs(type, "IHDR")) FailHeader();
+    if (TypeIs(type, "IEND")) break;
+    if (TypeIs(type, "IDAT")) {
+      if (p.colorType == kPngPalette && !havePalette) FailMissingPalette();
+      idat.push_back(Span{body, length});
+      seenData = true;
+      continue;
+    }
+    if (TypeIs(type, "PLTE")) {
+      if (havePalette || seenData || length == 0 || length % 3 != 0 || length / 3 > 256) FailPalette();
+      if (p.colorType == kPngGray || p.colorType == kPngGrayAlpha) FailPalette();
+      if (p.colorType == kPngPalette && length / 3 > (1u << p.bitDepth)) FailPalette();
+      p.paletteChunk = QByteArray(reinterpret_cast<const char*>(body), static_cast<qsizetype>(length));
+      havePalette = true;
+      continue;
+    }
+    if (!(type[0] & 0x20)) FailUnknownCritical();
+    if (TypeIs(type, "tRNS")) {
+      // A key of the wrong size, or one on a picture with an alpha channel, is ignored.
+      const bool fits = (p.colorType == kPngGray && length == 2) || (p.colorType == kPngRgb && length == 6) ||
+                        (p.colorType == kPngPalette && havePalette && length > 0 &&
+                         length <= static_cast<uint32_t>(p.paletteChunk.size() / 3));
+      if (fits && p.transparencyChunk.isEmpty() && !seenData)
+        p.transparencyChunk = QByteArray(reinterpret_cast<const char*>(body), static_cast<qsizetype>(length));
+      continue;
+    }
+    PngChunk chunk;
+    std::memcpy(chunk.type.data(), type, 4);
+    chunk.data = QByteArray(reinterpret_cast<const char*>(body), static_cast<qsizetype>(length));
+    chunk.place = seenData ? PngChunkPlace::AfterData
+                           : (havePalette ? PngChunkPlace::BeforeData : PngChunkPlace::BeforePalette);
+    if (TypeIs(type, "gAMA") && length == 4 && !havePalette && !seenData) p.gamma = Be32(body);
+    p.ancillary.push_back(std::move(chunk));
+  }
+  if (idat.empty()) FailNoData();
+  if (p.colorType == kPngPalette && !havePalette) FailMissingPalette();
+
+  p.gammaTable = PngGammaTable(p.gamma);
+  const auto* pal = reinterpret_cast<const uint8_t*>(p.paletteChunk.constData());
+  const auto* trns = reinterpret_cast<const uint8_t*>(p.transparencyChunk.constData());
+  const int entries = static_cast<int>(p.paletteChunk.size() / 3);
+  for (int i = 0; i < 256; ++i) {
+    uint32_t argb = 0xFF000000u;
+    if (i < entries) {
+      argb |= (uint32_t{p.gammaTable[pal[3 * i]]} << 16) | (uint32_t{p.gammaTable[pal[3 * i + 1]]} << 8) |
+              p.gammaTable[pal[3 * i + 2]];
+    }
+    if (p.colorType == kPngPalette && i < p.transparencyChunk.size()) argb = (argb & 0xFFFFFF) | (uint32_t{trns[i]} << 24);
+    p.palette[i] = argb;
+  }
+
+  Decoder(p, idat).Run();
+  return p;
+}
+
+QImage PngPicture::ToImage() const {
+  QImage image;
+  CheckPictureSize(width, height);
+  image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
+  if (image.isNull()) ThrowPictureTooLarge();
+  const size_t ch = static_cast<size_t>(Channels());
+  const uint8_t* key = keyAlpha.empty() ? nullptr : keyAlpha.data();
+  for (uint32_t y = 0; y < height; ++y) {
+    auto* out = reinterpret_cast<uint32_t*>(image.scanLine(static_cast<int>(y)));
+    const size_t first = static_cast<size_t>(y) * width;
+    const uint8_t* s = samples.data() + first * ch;
+    for (uint32_t x = 0; x < width; ++x, s += ch) {
+      const uint32_t a = key ? key[first + x] : 255u;
+      switch (colorType) {
+        case kPngGray: out[x] = (a << 24) | (uint32_t{s[0]} * 0x010101u); break;
+        case kPngGrayAlpha: out[x] = (uint32_t{s[1]} << 24) | (uint32_t{s[0]} * 0x010101u); break;
+        case kPngRgb: out[x] = (a << 24) | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2]; break;
+        case kPngRgba: out[x] = (uint32_t{s[3]} << 24) | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2]; break;
+        default: out[x] = palette[s[0]]; break;
+      }
+    }
+  }
+  return image;
+}
+
+QByteArray EncodePng(const PngPicture& p) {
+  const bool palette = p.colorType == kPngPalette;
+  const size_t ch = static_cast<size_t>(p.Channels());
+  const bool hasAlphaChannel = p.colorType == kPngGrayAlpha || p.colorType == kPngRgba;
+  const size_t colour = palette ? 0 : (hasAlphaChannel ? ch - 1 : ch);
+  const size_t pixels = static_cast<size_t>(p.width) * p.height;
+
+  // Inverse gamma: the smallest sample that the table maps to at least the value.
+  std::array<uint8_t, 256> inverse{};
+  for (int v = 0, s = 0; v < 256; ++v) {
+    while (s < 255 && p.gammaTable[s] < v) ++s;
+    inverse[v] = static_cast<uint8_t>(s);
+  }
+  auto encoded = [&](size_t pixel, size_t c) {
+    const uint8_t v = p.samples[pixel * ch + c];
+    return c < colour ? inverse[v] : v;
+  };
+
+  // A gray or RGB picture with a colour key is written at 8 bits, so the key must be an
+  // 8-bit value that no visible pixel is written as. The file's key reduced to 8 bits
+  // is kept when it is free; otherwise the first free value is used, and when every gray
+  // level is taken the picture is written with an alpha channel instead.
+  uint8_t colorType = p.colorType;
+  bool keyed = !palette && !p.keyAlpha.empty();
+  uint32_t key = 0;
+  if (keyed) {
+    const auto* t = reinterpret_cast<const uint8_t*>(p.transparencyChunk.constData());
+    auto reduce = [&](int i) {
+      uint32_t v = (uint32_t{t[2 * i]} << 8) | t[2 * i + 1];
+      if (p.bitDepth == 16) return v >> 8;
+      if (p.bitDepth < 8) {
+        const uint32_t maxValue = (1u << p.bitDepth) - 1;
+        return v > maxValue ? 0u : v * 255 / maxValue;
+      }
+      return v & 0xFF;
+    };
+    for (size_t c = 0; c < ch; ++c) key = (key << 8) | inverse[p.gammaTable[reduce(static_cast<int>(c))]];
+    std::vector<bool> used(ch == 1 ? 256 : (size_t{1} << 24), false);
+    for (size_t i = 0; i < pixels; ++i) {
+      if (p.keyAlpha[i] == 0) continue;
+      uint32_t v = 0;
+      for (size_t c = 0; c < ch; ++c) v = (v << 8) | encoded(i, c);
+      used[v] = true;
+    }
+    if (used[key]) {
+      keyed = false;
+      for (uint32_t v = 0; v < used.size(); ++v)
+        if (!used[v]) {
+          key = v;
+          keyed = true;
+          break;
+        }
+      if (!keyed) colorType = ch == 1 ? kPngGrayAlpha : kPngRgba;
+    }
+  }
+  const size_t outChannels = colorType == p.colorType ? ch : ch + 1;
+
+  QByteArray out(reinterpret_cast<const char*>(kSignature), 8);
+  QByteArray header(13, '\0');
+  auto* h = reinterpret_cast<uint8_t*>(header.data());
+  PutBe32(h, p.width);
+  PutBe32(h + 4, p.height);
+  h[8] = 8;
+  h[9] = colorType;
+  AppendChunk(out, "IHDR", header);
+  auto writePlace = [&](PngChunkPlace place) {
+    for (const PngChunk& c : p.ancillary)
+      if (c.place == place) AppendChunk(out, c.type.data(), c.data);
+  };
+  writePlace(PngChunkPlace::BeforePalette);
+  if (!p.paletteChunk.isEmpty()) AppendChunk(out, "PLTE", p.paletteChunk);
+  if (palette && !p.transparencyChunk.isEmpty()) AppendChunk(out, "tRNS", p.transparencyChunk);
+  std::array<uint8_t, 3> keySamples{};
+  if (keyed) {
+    QByteArray trns;
+    for (size_t c = 0; c < ch; ++c) {
+      keySamples[c] = static_cast<uint8_t>(key >> (8 * (ch - 1 - c)));
+      trns.append('\0');
+      trns.append(static_cast<char>(keySamples[c]));
+    }
+    AppendChunk(out, "tRNS", trns);
+  }
+  writePlace(PngChunkPlace::BeforeData);
+
+  const size_t rowBytes = CheckedBufferSize(p.width, outChannels);
+  std::vector<uint8_t> raw(CheckedBufferSize(rowBytes + 1, p.height));
+  for (uint32_t y = 0; y < p.height; ++y) {
+    uint8_t* dst = raw.data() + static_cast<size_t>(y) * (rowBytes + 1);
+    *dst++ = 0;
+    for (uint32_t x = 0; x < p.width; ++x) {
+      const size_t i = static_cast<size_t>(y) * p.width + x;
+      const bool hidden = !p.keyAlpha.empty() && p.keyAlpha[i] == 0;
+      for (size_t c = 0; c < ch; ++c) *dst++ = hidden && keyed ? keySamples[c] : encoded(i, c);
+      if (outChannels > ch) *dst++ = hidden ? 0 : 255;
+    }
+  }
+  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+  QByteArray packed(static_cast<qsizetype>(packedSize), '\0');
+  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
+    throw PictureError(QStringLiteral("Could not compress the image data"));
+  packed.truncate(static_cast<qsizetype>(packedSize));
+  AppendChunk(out, "IDAT", packed);
+  writePlace(PngChunkPlace::AfterData);
+  AppendChunk(out, "IEND", QByteArray());
+  return out;
+}
+
+}  // namespace orvelle

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "service/picture/graphic.h"
+
+namespace orvelle {
+
+// Listed in the format registry for a TIFF picture, but never chosen for a buffer: its
+// recognition test always answers no, and loading fails with "Unsupported stream format".
+class TiffGraphic : public Graphic {
+ public:
+  GraphicKind Kind() const override { return GraphicKind::Tiff; }
+  const char* ClassName() const override { return "TiffGraphic"; }
+  int Width() const override { return 0; }
+  int Height() const override { return 0; }
+
+  static bool CanLoadFromStream(QIODevice&) { return false; }
+
+  void LoadFromBytes(const QByteArray& bytes) override;
+  QImage ToImage() const override { return QImage(); }
+  std::unique_ptr<Graphic> Clone() const override;
+};
+
+}  // namespace orvelle
