@@ -7,6 +7,14 @@
 #include <QPainter>
 
 namespace orvelle {
+namespace {
+
+// The content area lies inside the one-pixel frame with two pixels of padding.
+constexpr int kContentInset = 3;
+// Gap between the image and the caption.
+constexpr int kImageSpacing = 4;
+
+}  // namespace
 
 PushButton::PushButton(QWidget* parent) : Control(parent) {
   resize(75, 25);
@@ -77,21 +85,18 @@ void PushButton::paintEvent(QPaintEvent*) {
   Color text = GetStyleFontColor(element);
   if (text.IsNone()) text = enabled ? clBtnText : clGrayText;
 
-  // An index of -1, one beyond the list's count, or no list at all: no image, and no room for one.
+  // The image sits at the left edge of the content area, vertically centred in the button; the
+  // caption is centred in what remains right of it. An index of -1, one beyond the list's count,
+  // or no list at all: no image, and no room taken for one.
+  QRect content = rect().adjusted(kContentInset, kContentInset, -kContentInset, -kContentInset);
   const int index = CurrentImageIndex();
-  const bool has_image = images_ && index >= 0 && index < images_->Count();
-  const QSize image = has_image ? QSize(images_->Width(), images_->Height()) : QSize();
-  const int text_width = caption_.isEmpty() ? 0 : painter.fontMetrics().horizontalAdvance(caption_);
-  const int spacing = has_image && text_width > 0 ? 4 : 0;
-  const int group = (has_image ? image.width() : 0) + spacing + text_width;
-  int x = (width() - group) / 2;
-  if (has_image) {
-    images_->Draw(painter, x, (height() - image.height()) / 2, index, enabled);
-    x += image.width() + spacing;
+  if (images_ && index >= 0 && index < images_->Count()) {
+    images_->Draw(painter, content.left(), (height() - images_->Height()) / 2, index, enabled);
+    content.setLeft(content.left() + images_->Width() + kImageSpacing);
   }
-  if (text_width > 0) {
+  if (!caption_.isEmpty()) {
     painter.setPen(ThemedColor(text));
-    painter.drawText(QRect(x, 0, text_width, height()), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, caption_);
+    painter.drawText(content, Qt::AlignCenter | Qt::TextSingleLine, caption_);
   }
 }
 

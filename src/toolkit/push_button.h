@@ -11,8 +11,9 @@ namespace orvelle {
 // The toolkit's standard push button: a caption and an image from an image list. The image shows
 // ImageIndex normally, HotImageIndex while the pointer is over the button (or it is pressed),
 // PressedImageIndex while it is pressed; an index of -1 falls back to the next plainer one. A
-// disabled button shows ImageIndex dimmed, whether the pointer is over it or not. The image and
-// the caption are centred as one group, the image left of the caption. Clicks on a left press and
+// disabled button shows ImageIndex dimmed, whether the pointer is over it or not. The image sits
+// at the left of the button, vertically centred, and the caption is centred right of it, so
+// controls laid over the middle of a wide button leave its image visible. Clicks on a left press and
 // release inside, on Space released and on Enter while it has the focus. It takes the focus on a
 // click and is a tab stop.
 class PushButton : public Control {

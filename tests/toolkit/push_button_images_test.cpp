@@ -74,10 +74,9 @@ void ShowAwayFromThePointer(QWidget& window) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 }
 
-// The image's place in a button of `size` with no caption: centred, halves rounded down.
-QPoint Centred(QSize size, const ImageList& list) {
-  return QPoint((size.width() - list.Width()) / 2, (size.height() - list.Height()) / 2);
-}
+// The image's place in a button of `size`: at the left of the content area, three pixels inside
+// the edge (the frame and its padding), vertically centred with the half rounded down.
+QPoint Placed(QSize size, const ImageList& list) { return QPoint(3, (size.height() - list.Height()) / 2); }
 
 class PushButtonImages : public ::testing::Test {
  protected:
@@ -109,7 +108,7 @@ class PushButtonImages : public ::testing::Test {
   }
   void PointerAway() { QTest::mouseMove(&form_, QPoint(299, 119)); }
   // The face's colour away from the frame and the image.
-  static QRgb Ground(const QImage& grab) { return grab.pixel(3, 3); }
+  static QRgb Ground(const QImage& grab) { return grab.pixel(grab.width() - 4, 3); }
 
   Form form_;
 };
@@ -125,23 +124,34 @@ TEST_F(PushButtonImages, NormalImageAndHotImageUnderThePointer) {
     QSize size;
     int image, hot;
     int shown_hot;  // the image expected under the pointer
+    const char* caption;
   };
   const Case cases[] = {
-      {"btn1: right arrow, light when hot", &large, QSize(230, 41), 8, 9, 9},
-      {"font larger from the small set", &small, QSize(49, 35), 4, 5, 5},
-      {"no hot image: the normal one in every state", &large, QSize(60, 30), 10, -1, 10},
+      {"btn1: right arrow, light when hot", &large, QSize(230, 41), 8, 9, 9, ""},
+      {"font larger from the small set", &small, QSize(49, 35), 4, 5, 5, ""},
+      {"no hot image: the normal one in every state", &large, QSize(60, 30), 10, -1, 10, ""},
+      {"a caption beside the image leaves it whole", &large, QSize(120, 35), 0, 1, 1, "Next"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Form form;
     Prepare(form);
     PushButton* button = NewButton(&form, c.list, c.size, c.image, c.hot);
+    button->SetCaption(QString::fromLatin1(c.caption));
     ShowAwayFromThePointer(form);
-    const QPoint origin = Centred(c.size, *c.list);
+    const QPoint origin = Placed(c.size, *c.list);
 
     ASSERT_FALSE(button->Hot());
     QImage grab = button->grab().toImage();
     ExpectImageAt(grab, c.list->Image(c.image), origin, Ground(grab));
+    if (*c.caption) {
+      // The caption's pixels lie right of the image.
+      int text = 0;
+      for (int y = 3; y < c.size.height() - 3; ++y) {
+        for (int x = origin.x() + c.list->Width(); x < c.size.width() - 3; ++x) text += grab.pixel(x, y) != Ground(grab);
+      }
+      EXPECT_GT(text, 0);
+    }
 
     QTest::mouseMove(&form, QPoint(299, 119));
     QTest::mouseMove(button, QPoint(c.size.width() / 2, 2));
@@ -161,7 +171,7 @@ TEST_F(PushButtonImages, PressedShowsTheHotImageAndFollowsTheIndexesSetAtRunTime
   large.SetSource(kLarge);
   PushButton* button = NewButton(&form_, &large, QSize(87, 35), 2, 3);
   Show();
-  const QPoint origin = Centred(button->size(), large);
+  const QPoint origin = Placed(button->size(), large);
   PointerOver(button);
   QTest::mousePress(button, Qt::LeftButton, {}, QPoint(40, 17));
   QImage grab = button->grab().toImage();
@@ -226,7 +236,7 @@ TEST_F(PushButtonImages, ImagesLoadedLaterShowWithoutAnotherWrite) {
   QApplication::processEvents();
   EXPECT_GE(counter.paints, 1) << "the button repaints when its list's content changes";
   const QImage grab = button->grab().toImage();
-  ExpectImageAt(grab, list.Image(8), Centred(button->size(), list), Ground(grab));
+  ExpectImageAt(grab, list.Image(8), Placed(button->size(), list), Ground(grab));
 }
 
 // The image's pixels dimmed: transparent ones stay the ground, and every opaque one lies strictly
@@ -276,7 +286,7 @@ TEST_F(PushButtonImages, DisabledDrawsTheNormalImageDimmedEvenUnderThePointer) {
       button->SetEnabled(false);
     }
     ASSERT_FALSE(button->isEnabled());
-    const QPoint origin = Centred(button->size(), large);
+    const QPoint origin = Placed(button->size(), large);
     const QImage disabled = button->grab().toImage();
     EXPECT_FALSE(disabled == enabled);
     ExpectDimmedAt(disabled, large.Image(8), origin, Ground(disabled));
@@ -315,7 +325,8 @@ class ImageForm : public Form {
 };
 
 // The list is declared after the button that names it, as the window's components without a
-// window follow its controls.
+// window follow its controls. Two controls lie over the middle of the button's strip, as the
+// lyrics font buttons do, and leave its image in sight.
 const char* kImageLayout = R"({
   "class": "ImageForm", "name": "Form1",
   "properties": { "ClientWidth": 300, "ClientHeight": 120, "Color": "clBtnFace" },
@@ -324,7 +335,9 @@ const char* kImageLayout = R"({
       "components": [
         { "name": "btn1", "class": "PushButton",
           "properties": { "Align": "alTop", "Height": 41, "TabStop": false,
-                          "Images": "il2", "ImageIndex": 8, "HotImageIndex": 9 } } ] },
+                          "Images": "il2", "ImageIndex": 8, "HotImageIndex": 9 } },
+        { "name": "btn7", "class": "Panel", "properties": { "Left": 64, "Top": 3, "Width": 49, "Height": 35 } },
+        { "name": "btn8", "class": "Panel", "properties": { "Left": 117, "Top": 3, "Width": 49, "Height": 35 } } ] },
     { "name": "il2", "class": "ImageList",
       "properties": { "Width": 24, "Height": 24, "Source": ":/icons/il2.imagelist" } }
   ] })";
@@ -341,7 +354,7 @@ TEST_F(PushButtonImages, LayoutDeclaresTheListAndTheButtonNamesIt) {
   EXPECT_EQ(form.btn1->size(), QSize(230, 41));
 
   ShowAwayFromThePointer(form);
-  const QPoint origin = Centred(form.btn1->size(), *form.il2);
+  const QPoint origin = Placed(form.btn1->size(), *form.il2);
   // Drawn as part of the window, not only when grabbed on its own.
   QImage grab = form.grab().toImage().copy(QRect(form.btn1->mapTo(&form, QPoint()), form.btn1->size()));
   ExpectImageAt(grab, form.il2->Image(8), origin, Ground(grab));
