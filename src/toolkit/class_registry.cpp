@@ -1,14 +1,10 @@
 #include "toolkit/class_registry.h"
 
+#include "toolkit/image_list.h"
 #include "toolkit/panel.h"
 #include "toolkit/picture_holder.h"
 #include "toolkit/push_button.h"
 #include "toolkit/timer.h"
-
-#if __has_include("toolkit/image_list.h")
-#include "toolkit/image_list.h"
-#define ORVELLE_HAS_IMAGE_LIST 1
-#endif
 
 #include <QHash>
 
@@ -44,9 +40,7 @@ void RegisterToolkitClasses() {
   ClassRegistry::Register<PictureHolder>();
   ClassRegistry::Register<PushButton>();
   ClassRegistry::Register<Timer>();
-#ifdef ORVELLE_HAS_IMAGE_LIST
   ClassRegistry::Register<ImageList>();
-#endif
 }
 
 }  // namespace orvelle

@@ -2,16 +2,19 @@
 
 #include "toolkit/theme.h"
 
-#if __has_include("toolkit/image_list.h")
-#include "toolkit/image_list.h"
-#define ORVELLE_HAS_IMAGE_LIST 1
-#endif
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace orvelle {
+namespace {
+
+// The content area lies inside the one-pixel frame with two pixels of padding.
+constexpr int kContentInset = 3;
+// Gap between the image and the caption.
+constexpr int kImageSpacing = 4;
+
+}  // namespace
 
 PushButton::PushButton(QWidget* parent) : Control(parent) {
   resize(75, 25);
@@ -25,9 +28,11 @@ void PushButton::SetCaption(const QString& caption) {
   update();
 }
 
-void PushButton::SetImages(QObject* images) {
+void PushButton::SetImages(ImageList* images) {
   if (images == images_) return;
+  if (images_) disconnect(images_, &ImageList::Changed, this, nullptr);
   images_ = images;
+  if (images_) connect(images_, &ImageList::Changed, this, qOverload<>(&QWidget::update));
   update();
 }
 
@@ -50,24 +55,11 @@ void PushButton::SetPressedImageIndex(int index) {
 }
 
 int PushButton::CurrentImageIndex() const {
+  // A disabled button may still be told that the pointer entered it; it keeps its plain image.
+  if (!isEnabled()) return image_index_;
   if (Pressed() && pressed_image_index_ >= 0) return pressed_image_index_;
   if ((hot_ || Pressed()) && hot_image_index_ >= 0) return hot_image_index_;
   return image_index_;
-}
-
-QSize PushButton::ImageSize() const {
-#ifdef ORVELLE_HAS_IMAGE_LIST
-  if (const auto* list = qobject_cast<const ImageList*>(images_.data())) return QSize(list->Width(), list->Height());
-#endif
-  return QSize();
-}
-
-void PushButton::DrawImage(QPainter& painter, int x, int y, int index, bool enabled) const {
-#ifdef ORVELLE_HAS_IMAGE_LIST
-  if (const auto* list = qobject_cast<const ImageList*>(images_.data())) list->Draw(painter, x, y, index, enabled);
-#else
-  (void)painter, (void)x, (void)y, (void)index, (void)enabled;
-#endif
 }
 
 void PushButton::paintEvent(QPaintEvent*) {
@@ -93,20 +85,18 @@ void PushButton::paintEvent(QPaintEvent*) {
   Color text = GetStyleFontColor(element);
   if (text.IsNone()) text = enabled ? clBtnText : clGrayText;
 
+  // The image sits at the left edge of the content area, vertically centred in the button; the
+  // caption is centred in what remains right of it. An index of -1, one beyond the list's count,
+  // or no list at all: no image, and no room taken for one.
+  QRect content = rect().adjusted(kContentInset, kContentInset, -kContentInset, -kContentInset);
   const int index = CurrentImageIndex();
-  const QSize image = ImageSize();
-  const bool has_image = image.isValid() && index >= 0;
-  const int text_width = caption_.isEmpty() ? 0 : painter.fontMetrics().horizontalAdvance(caption_);
-  const int spacing = has_image && text_width > 0 ? 4 : 0;
-  const int group = (has_image ? image.width() : 0) + spacing + text_width;
-  int x = (width() - group) / 2;
-  if (has_image) {
-    DrawImage(painter, x, (height() - image.height()) / 2, index, enabled);
-    x += image.width() + spacing;
+  if (images_ && index >= 0 && index < images_->Count()) {
+    images_->Draw(painter, content.left(), (height() - images_->Height()) / 2, index, enabled);
+    content.setLeft(content.left() + images_->Width() + kImageSpacing);
   }
-  if (text_width > 0) {
+  if (!caption_.isEmpty()) {
     painter.setPen(ThemedColor(text));
-    painter.drawText(QRect(x, 0, text_width, height()), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, caption_);
+    painter.drawText(content, Qt::AlignCenter | Qt::TextSingleLine, caption_);
   }
 }
 

@@ -1,19 +1,25 @@
 #pragma once
 
 #include "toolkit/control.h"
+#include "toolkit/image_list.h"
 
 #include <QPointer>
 #include <QString>
 
 namespace orvelle {
 
-// The toolkit's standard push button: a caption and an image from an image list (a hot image
-// while the pointer is over it). Clicks on a left press and release inside, on Space released and
-// on Enter while it has the focus. It takes the focus on a click and is a tab stop.
+// The toolkit's standard push button: a caption and an image from an image list. The image shows
+// ImageIndex normally, HotImageIndex while the pointer is over the button (or it is pressed),
+// PressedImageIndex while it is pressed; an index of -1 falls back to the next plainer one. A
+// disabled button shows ImageIndex dimmed, whether the pointer is over it or not. The image sits
+// at the left of the button, vertically centred, and the caption is centred right of it, so
+// controls laid over the middle of a wide button leave its image visible. Clicks on a left press and
+// release inside, on Space released and on Enter while it has the focus. It takes the focus on a
+// click and is a tab stop.
 class PushButton : public Control {
   Q_OBJECT
   Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-  Q_PROPERTY(QObject* Images READ Images WRITE SetImages)
+  Q_PROPERTY(orvelle::ImageList* Images READ Images WRITE SetImages)
   Q_PROPERTY(int ImageIndex READ ImageIndex WRITE SetImageIndex)
   Q_PROPERTY(int HotImageIndex READ HotImageIndex WRITE SetHotImageIndex)
   Q_PROPERTY(int PressedImageIndex READ PressedImageIndex WRITE SetPressedImageIndex)
@@ -23,9 +29,10 @@ class PushButton : public Control {
 
   QString Caption() const { return caption_; }
   void SetCaption(const QString& caption);
-  // The image list (an ImageList) the images come from.
-  QObject* Images() const { return images_; }
-  void SetImages(QObject* images);
+  // The image list the images come from (none when it is destroyed). The button repaints when
+  // the list's content changes.
+  ImageList* Images() const { return images_; }
+  void SetImages(ImageList* images);
   int ImageIndex() const { return image_index_; }
   void SetImageIndex(int index);
   int HotImageIndex() const { return hot_image_index_; }
@@ -35,7 +42,8 @@ class PushButton : public Control {
 
   bool Hot() const { return hot_; }
   bool Pressed() const { return (pressed_ && hot_) || space_down_; }
-  // The image index drawn in the current state: pressed, then hot, then the plain index.
+  // The image index drawn in the current state: ImageIndex when disabled; otherwise pressed,
+  // then hot, then the plain index.
   int CurrentImageIndex() const;
 
  protected:
@@ -52,11 +60,9 @@ class PushButton : public Control {
   void changeEvent(QEvent* event) override;
 
  private:
-  void DrawImage(QPainter& painter, int x, int y, int index, bool enabled) const;
-  QSize ImageSize() const;
 
   QString caption_;
-  QPointer<QObject> images_;
+  QPointer<ImageList> images_;
   int image_index_ = -1;
   int hot_image_index_ = -1;
   int pressed_image_index_ = -1;

@@ -42,7 +42,9 @@ TEST(Color, ParsesNamesAndNotations) {
   for (const Case& c : cases) {
     const auto parsed = Color::FromName(QString::fromLatin1(c.text));
     ASSERT_EQ(parsed.has_value(), c.value.has_value()) << c.text;
-    if (parsed) EXPECT_EQ(parsed->Value(), *c.value) << c.text;
+    if (parsed) {
+      EXPECT_EQ(parsed->Value(), *c.value) << c.text;
+    }
   }
 }
 
