@@ -119,7 +119,9 @@ void DemoService::install(httplib::Server& server, const std::string& baseUrl) {
     r.status = 204;
   });
 
-  server.set_logger([this](const Request& q, const Response& r) { log(q, r); });
+  // Logged just before the answer is written, so a client that reads the log right after its
+  // own answer always finds its request there.
+  server.set_post_routing_handler([this](const Request& q, Response& r) { log(q, r); });
   server.set_exception_handler([](const Request&, Response& r, std::exception_ptr) {
     r.status = 500;
     r.set_content("internal error\n", kTextType);
