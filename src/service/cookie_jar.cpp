@@ -159,6 +159,11 @@ void CookieJar::Store(const QStringList& header_lines, const http::Url& request_
 }
 
 void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& request_url) {
+  // A control character other than a tab (a lone CR survives the line reading) would go back
+  // out inside the Cookie line and add header lines to a later request: drop the whole line.
+  for (QChar c : set_cookie) {
+    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return;
+  }
   const qint64 now = Now();
   const QStringList parts = set_cookie.split(QLatin1Char(';'));
   const QString& pair = parts.first();

@@ -219,5 +219,18 @@ TEST(Request, CookieLineIsTheLastHeaderLine) {
       << request.constData();
 }
 
+TEST(Request, ALoneCarriageReturnInASetCookieLineNeverReachesARequest) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  // Only the CR before the LF ends a line; the lone CR stays inside the header value.
+  server.answers.push_back(
+      OkAnswer("x", "Set-Cookie: a=1\rX-Injected: 1; Path=/\r\nSet-Cookie: b=2; Path=/\r\n"));
+  client.Get("http://h/");
+  const QByteArray request = RequestFor(client, "http://h/", server);
+  EXPECT_EQ(request.count('\r'), request.count("\r\n")) << request.constData();
+  EXPECT_TRUE(request.endsWith("\r\nCookie: b=2\r\n\r\n")) << request.constData();
+}
+
 }  // namespace
 }  // namespace orvelle::http
