@@ -18,6 +18,8 @@ struct WaitLimits {
 
 // The bytes of one connection, seen by the request writer and the response reader.
 // Implemented over a socket, over TLS, and in memory for tests and fuzzing.
+inline constexpr size_t kMaxDiscardedBytes = 64 * 1024;
+
 class ByteStream {
  public:
   virtual ~ByteStream() = default;
@@ -29,7 +31,9 @@ class ByteStream {
   virtual void Write(const char* data, size_t size, const WaitLimits& limits) = 0;
   // True when a Read would not wait (data or the peer's close is there), waiting at most `wait`.
   virtual bool WaitReadable(std::chrono::milliseconds wait) = 0;
-  // Drops whatever input is waiting, without waiting; returns false when the peer has closed.
+  // Drops whatever input is waiting, without waiting; returns false when the peer has closed,
+  // or when more than kMaxDiscardedBytes are waiting: a peer that keeps sending unasked data
+  // could otherwise hold the client in this loop, and its connection is not worth keeping.
   virtual bool DiscardPendingAndCheckOpen() = 0;
 };
 

@@ -128,9 +128,14 @@ bool SocketStream::WaitReadable(std::chrono::milliseconds wait) {
 
 bool SocketStream::DiscardPendingAndCheckOpen() {
   char scratch[4096];
+  size_t discarded = 0;
   for (;;) {
     const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
-    if (n > 0) continue;
+    if (n > 0) {
+      discarded += static_cast<size_t>(n);
+      if (discarded > kMaxDiscardedBytes) return false;
+      continue;
+    }
     if (n == 0) return false;
     if (errno == EINTR) continue;
     return errno == EAGAIN || errno == EWOULDBLOCK;

@@ -207,11 +207,16 @@ bool TlsStream::WaitReadable(std::chrono::milliseconds wait) {
 
 bool TlsStream::DiscardPendingAndCheckOpen() {
   char scratch[4096];
+  size_t discarded = 0;
   for (;;) {
     ERR_clear_error();
     size_t n = 0;
     const int rc = SSL_read_ex(ssl_, scratch, sizeof scratch, &n);
-    if (rc == 1) continue;
+    if (rc == 1) {
+      discarded += n;
+      if (discarded > kMaxDiscardedBytes) return false;
+      continue;
+    }
     const int error = SSL_get_error(ssl_, rc);
     ERR_clear_error();
     return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
