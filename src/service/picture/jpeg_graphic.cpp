@@ -101,6 +101,15 @@ struct Session {
   }
 };
 
+// Adobe files store CMYK inverted: the samples are then 255 - ink.
+QRgb CmykToRgb(const JSAMPLE* sample, bool inverted) {
+  const int c = inverted ? sample[0] : 255 - sample[0];
+  const int m = inverted ? sample[1] : 255 - sample[1];
+  const int y = inverted ? sample[2] : 255 - sample[2];
+  const int k = inverted ? sample[3] : 255 - sample[3];
+  return qRgb(c * k / 255, m * k / 255, y * k / 255);
+}
+
 [[noreturn]] void ThrowJpegError(int code) {
   throw PictureError(QStringLiteral("JPEG error #%1").arg(code));
 }
@@ -157,14 +166,13 @@ void DecodeInto(const QByteArray& data, JpegGraphic::PixelFormat format, JpegBit
   cinfo->do_block_smoothing = TRUE;
   cinfo->buffered_image = FALSE;
   const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
-  if (cmyk) {
-    cinfo->out_color_space = JCS_CMYK;
-  } else if (cinfo->jpeg_color_space == JCS_GRAYSCALE || format == JpegGraphic::PixelFormat::Bits8) {
-    cinfo->out_color_space = cinfo->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+  const bool gray = cinfo->jpeg_color_space == JCS_GRAYSCALE;
+  cinfo->out_color_space = cmyk ? JCS_CMYK : (gray ? JCS_GRAYSCALE : JCS_RGB);
+  // Grayscale pictures, and every picture under the 8-bit setting (CMYK ones too, whose
+  // palette entries are then turned into RGB), come out as palette indices.
+  if (gray || format == JpegGraphic::PixelFormat::Bits8) {
     cinfo->quantize_colors = TRUE;
     cinfo->desired_number_of_colors = JpegGraphic::kQuantizedColors;
-  } else {
-    cinfo->out_color_space = JCS_RGB;
   }
   jpeg_start_decompress(cinfo);
 
@@ -191,6 +199,12 @@ void DecodeInto(const QByteArray& data, JpegGraphic::PixelFormat format, JpegBit
     const int colors = cinfo->actual_number_of_colors;
     bitmap.palette.resize(static_cast<size_t>(colors));
     for (int i = 0; i < colors; ++i) {
+      if (cmyk) {
+        const JSAMPLE ink[4] = {cinfo->colormap[0][i], cinfo->colormap[1][i], cinfo->colormap[2][i],
+                                cinfo->colormap[3][i]};
+        bitmap.palette[static_cast<size_t>(i)] = CmykToRgb(ink, bitmap.invertedCmyk);
+        continue;
+      }
       const int r = cinfo->colormap[0][i];
       const int g = cinfo->out_color_components > 1 ? cinfo->colormap[1][i] : r;
       const int b = cinfo->out_color_components > 2 ? cinfo->colormap[2][i] : r;
@@ -268,14 +282,7 @@ QImage JpegGraphic::ToImage() const {
         for (int x = 0; x < b.width; ++x) out[x] = in[x] < b.palette.size() ? b.palette[in[x]] : qRgb(0, 0, 0);
         break;
       default:
-        for (int x = 0; x < b.width; ++x, in += 4) {
-          // Adobe files store CMYK inverted: the samples are then 255 - ink.
-          const int c = b.invertedCmyk ? in[0] : 255 - in[0];
-          const int m = b.invertedCmyk ? in[1] : 255 - in[1];
-          const int yy = b.invertedCmyk ? in[2] : 255 - in[2];
-          const int k = b.invertedCmyk ? in[3] : 255 - in[3];
-          out[x] = qRgb(c * k / 255, m * k / 255, yy * k / 255);
-        }
+        for (int x = 0; x < b.width; ++x, in += 4) out[x] = CmykToRgb(in, b.invertedCmyk);
         break;
     }
   }

@@ -76,6 +76,7 @@ TEST(JpegDecoder, OutputKindFollowsTheColourSpaceAndSetting) {
       {"grayscale", test::BuildJpeg(16, 16, 1, test::Gradient(16, 16, 1)), false, 8, true, false},
       {"CMYK", test::BuildJpeg(16, 16, 4, std::vector<uint8_t>(16 * 16 * 4, 255)), false, 32, false, false},
       {"colour, 8-bit setting", test::BuildJpeg(16, 16, 3, test::Gradient(16, 16)), true, 8, false, false},
+      {"CMYK, 8-bit setting", test::BuildJpeg(16, 16, 4, std::vector<uint8_t>(16 * 16 * 4, 255)), true, 8, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,6 +98,18 @@ TEST(JpegDecoder, OutputKindFollowsTheColourSpaceAndSetting) {
   JpegGraphic cmyk;
   cmyk.LoadFromBytes(cases[3].file);
   EXPECT_EQ(cmyk.ToImage().pixel(8, 8), qRgb(255, 255, 255));
+  // Under the 8-bit setting a CMYK picture keeps its colours through the palette: left half
+  // cyan ink only, right half no ink (Adobe files store 255 - ink).
+  std::vector<uint8_t> inks(16 * 16 * 4, 255);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 8; ++x) inks[(static_cast<size_t>(y) * 16 + x) * 4] = 0;
+  JpegGraphic cmyk8;
+  cmyk8.SetOutputPixelFormat(JpegGraphic::PixelFormat::Bits8);
+  cmyk8.LoadFromBytes(test::BuildJpeg(16, 16, 4, inks));
+  const QImage cmyk8Image = cmyk8.ToImage();
+  EXPECT_EQ(cmyk8.Bitmap().bitsPerPixel, 8);
+  EXPECT_EQ(cmyk8Image.pixel(3, 8), qRgb(0, 255, 255));
+  EXPECT_EQ(cmyk8Image.pixel(12, 8), qRgb(255, 255, 255));
   // Gray levels survive the 8-bit palette closely.
   JpegGraphic gray;
   gray.LoadFromBytes(cases[2].file);
