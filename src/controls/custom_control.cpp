@@ -62,17 +62,24 @@ void TscCustomControl::ChangeScale(int m, int d) {
 void TscCustomControl::DrawControl(QPainter&, TscsCtrlState) {}
 
 void TscCustomControl::PaintFace(QPainter& painter, TscsCtrlState state) {
+  QRect face = rect();
   if (FDrawInClientRect) {
-    const QRect client = contentsRect();
-    if (client.isEmpty()) return;
-    painter.save();
-    painter.translate(client.topLeft());
-    painter.setClipRect(QRect(QPoint(0, 0), client.size()));
-    DrawControl(painter, state);
-    painter.restore();
-  } else {
-    DrawControl(painter, state);
+    face = contentsRect();
+    if (face.isEmpty()) return;
   }
+  painter.save();
+  if (FDrawInClientRect) {
+    painter.translate(face.topLeft());
+    painter.setClipRect(QRect(QPoint(0, 0), face.size()));
+  }
+  // Qt runs this inside its own paint handling, which an exception must never unwind (it would
+  // also leave the window unable to repaint at once). A face whose drawing fails, a picture that
+  // cannot be decoded say, stays as far as it got.
+  try {
+    DrawControl(painter, state);
+  } catch (...) {
+  }
+  painter.restore();
 }
 
 bool TscCustomControl::event(QEvent* event) {

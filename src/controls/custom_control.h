@@ -72,7 +72,8 @@ class TscCustomControl : public Control {
   // transparent control); empty in the root class.
   virtual void DrawControl(QPainter& painter, TscsCtrlState state);
   // Paints the face for the given state: DrawControl inside the client rectangle when
-  // FDrawInClientRect, else on the whole control.
+  // FDrawInClientRect, else on the whole control. Never throws: an error of DrawControl ends the
+  // drawing where it happened.
   void PaintFace(QPainter& painter, TscsCtrlState state);
 
   bool event(QEvent* event) override;

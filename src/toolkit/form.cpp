@@ -75,7 +75,8 @@ void Form::setVisible(bool visible) {
                                   position_ == poMainFormCenter || position_ == poOwnerFormCenter)) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       const QRect area = screen->availableGeometry();
-      move(area.center() - QPoint(width() / 2, height() / 2));
+      // Half of the free room on each side, the halves truncated.
+      move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
     }
   }
   if (visible) shown_once_ = true;

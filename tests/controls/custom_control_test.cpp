@@ -1,4 +1,5 @@
 #include "controls/panel.h"
+#include "service/error.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
@@ -120,6 +121,43 @@ TEST_F(CustomControlTest, BackgroundChangesReachTransparentDescendants) {
   panel_->NotifyChildrenBackground();
   EXPECT_EQ(disc_->background_notices, 2);
   EXPECT_EQ(inner->background_notices, 2);
+}
+
+// A kit control whose drawing fails while `fail` is set, after filling its left half.
+class FailingControl : public TscCustomControl {
+ public:
+  using TscCustomControl::TscCustomControl;
+  bool fail = false;
+  int draws = 0;
+
+ protected:
+  void DrawControl(QPainter& painter, TscsCtrlState) override {
+    ++draws;
+    painter.fillRect(QRect(0, 0, width() / 2, height()), fail ? Qt::red : Qt::green);
+    if (fail) throw Error(QStringLiteral("The picture cannot be drawn"));
+    painter.fillRect(QRect(width() / 2, 0, width() - width() / 2, height()), Qt::green);
+  }
+};
+
+TEST_F(CustomControlTest, AFailingDrawingNeitherLeavesThePaintNorStopsLaterPaints) {
+  auto* failing = new FailingControl(panel_);
+  failing->SetBounds(100, 100, 40, 20);
+  failing->show();
+  failing->fail = true;
+  EXPECT_NO_THROW(failing->RePaintControl());
+  EXPECT_NO_THROW(failing->grab());
+  // The face stays as far as it got, the panel shows where nothing was drawn.
+  const QImage failed = failing->grab().toImage();
+  EXPECT_EQ(QColor(failed.pixel(5, 5)), QColor(Qt::red));
+  EXPECT_EQ(QColor(failed.pixel(35, 5)), QColor(0x24, 0x29, 0x30));
+
+  failing->fail = false;
+  const int draws = failing->draws;
+  failing->RePaintControl();
+  EXPECT_EQ(failing->draws, draws + 1);  // synchronous repaints still run
+  const QImage drawn = failing->grab().toImage();
+  EXPECT_EQ(QColor(drawn.pixel(5, 5)), QColor(Qt::green));
+  EXPECT_EQ(QColor(drawn.pixel(35, 5)), QColor(Qt::green));
 }
 
 TEST_F(CustomControlTest, ScalingAccumulatesPercentAndKeepsTheFactorAtLeastOne) {
