@@ -5,9 +5,8 @@
 #include "service/picture/icon_graphic.h"
 #include "service/picture/jpeg_graphic.h"
 #include "service/picture/metafile_graphic.h"
-#include "service/picture/ole_picture_graphic.h"
+#include "service/picture/unsupported_graphic.h"
 #include "service/picture/png_graphic.h"
-#include "service/picture/tiff_graphic.h"
 
 namespace orvelle {
 
