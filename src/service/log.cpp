@@ -1,0 +1,13 @@
+#include "service/log.h"
+
+namespace orvelle {
+
+Q_LOGGING_CATEGORY(lcHttp, "orvelle.http", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcCookies, "orvelle.cookies", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLoad, "orvelle.load", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLyrics, "orvelle.lyrics", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcPicture, "orvelle.picture", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcPlayer, "orvelle.player", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcUi, "orvelle.ui", QtWarningMsg)
+
+}  // namespace orvelle
