@@ -1,10 +1,14 @@
 #include "controls/kit_classes.h"
 
+#include "controls/gp_button.h"
 #include "controls/panel.h"
 #include "toolkit/class_registry.h"
 
 namespace orvelle {
 
-void RegisterKitClasses() { ClassRegistry::Register<TscPanel>(); }
+void RegisterKitClasses() {
+  ClassRegistry::Register<TscPanel>();
+  ClassRegistry::Register<TscGPButton>();
+}
 
 }  // namespace orvelle
