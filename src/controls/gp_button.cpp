@@ -749,10 +749,16 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
     painter.setPen(Qt::NoPen);
     painter.setBrush(brush);
     painter.drawRect(fill_rect);
+    // The frame of a rectangle is the band between the frame rectangle grown and shrunk by half
+    // the frame width: the stroke with mitred corners, filled so the corners are covered exactly.
     if (frame_visible) {
-      painter.setPen(pen);
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRect(frame_rect);
+      QRectF outer = frame_rect, inner = frame_rect;
+      InflateGPRectF(outer, frame_width / 2.0, frame_width / 2.0);
+      InflateGPRectF(inner, -frame_width / 2.0, -frame_width / 2.0);
+      QPainterPath frame;
+      frame.addRect(outer);
+      if (!inner.isEmpty()) frame.addRect(inner);
+      painter.fillPath(frame, frameColor);
     }
     return;
   }

@@ -302,11 +302,14 @@ class TscGPButton : public TscCustomButtonControl {
   QRectF FrameRect() const;
   QRectF FillRect(const QColor& frameColor) const;
 
+  // Also scales the corner radius and the arrow size, the frame width (ScaleFrameWidth), the
+  // margin and spacing (ScaleMarginAndSpacing), and the image margin and the two widths.
+  void ChangeScale(int m, int d) override;
+
  protected:
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
   void ReleaseGroup() override;
   bool AnimateFocusedState() const override { return CanFocused(); }
-  void ChangeScale(int m, int d) override;
   void Loaded() override;
   void resizeEvent(QResizeEvent* event) override;
 
