@@ -1,4 +1,5 @@
 #include "controls/gp_button.h"
+#include "controls/kit_classes.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
@@ -6,6 +7,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaProperty>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -637,6 +643,72 @@ TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {
   EXPECT_EQ(button_->width(), 120);
   button_->SetShowCaption(false);
   EXPECT_EQ(button_->width(), 40);
+}
+
+// Checks that every property a layout lists for an object reads back as written: option sets
+// property by property, enumerations and sets by their names, colours by name, components by name.
+void ExpectWritten(QObject* object, const QJsonObject& properties, const QString& where) {
+  const QMetaObject* meta = object->metaObject();
+  for (auto it = properties.begin(); it != properties.end(); ++it) {
+    const QString place = where + u'.' + it.key();
+    const int index = meta->indexOfProperty(it.key().toLatin1().constData());
+    ASSERT_GE(index, 0) << place.toStdString();
+    const QMetaProperty property = meta->property(index);
+    const QVariant value = property.read(object);
+    if (it->isObject()) {
+      ExpectWritten(value.value<QObject*>(), it->toObject(), place);
+    } else if (property.metaType().flags().testFlag(QMetaType::PointerToQObject)) {
+      auto* target = value.value<QObject*>();
+      EXPECT_EQ(target ? target->objectName() : QString(), it->toString()) << place.toStdString();
+    } else if (property.isEnumType()) {
+      const QMetaEnum e = property.enumerator();
+      QStringList names;
+      if (it->isArray()) {
+        for (const QJsonValue name : it->toArray()) names.append(name.toString());
+      } else {
+        names.append(it->toString());
+      }
+      const QString shown = QString::fromLatin1(e.isFlag() ? e.valueToKeys(value.toInt()) : QByteArray(e.valueToKey(value.toInt())));
+      EXPECT_EQ(shown.split(u'|'), names) << place.toStdString();
+    } else if (property.metaType() == QMetaType::fromType<Color>()) {
+      EXPECT_EQ(value.value<Color>(), Color::FromName(it->toString()).value_or(clDefault)) << place.toStdString();
+    } else {
+      EXPECT_EQ(value, it->toVariant()) << place.toStdString();
+    }
+  }
+}
+
+TEST(GPButtonLayoutTest, LoadsEveryPublishedOptionByName) {
+  RegisterKitClasses();
+  QFile file(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/gp_button.json"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray json = file.readAll();
+  Form form;
+  form.LoadFromJson(json, file.fileName());
+  const QJsonArray components = QJsonDocument::fromJson(json).object().value(u"components").toArray();
+  for (const QJsonValue component : components) {
+    const QString name = component.toObject().value(u"name").toString();
+    ExpectWritten(form.FindComponent(name), component.toObject().value(u"properties").toObject(), name);
+  }
+  // Every option of the button family is named in the layout at least once.
+  auto* all = form.Component<TscGPButton>(QStringLiteral("btnAll"));
+  QJsonObject listed;
+  for (const QJsonValue component : components) {
+    if (component.toObject().value(u"name").toString() == u"btnAll") listed = component.toObject().value(u"properties").toObject();
+  }
+  for (const QMetaObject* m = all->metaObject(); m != &TscCustomActiveControl::staticMetaObject; m = m->superClass()) {
+    for (int i = m->propertyOffset(); i < m->propertyCount(); ++i) {
+      EXPECT_TRUE(listed.contains(QString::fromLatin1(m->property(i).name()))) << m->property(i).name();
+    }
+  }
+  for (QObject* set : {static_cast<QObject*>(all->Options()), static_cast<QObject*>(all->GlowEffect())}) {
+    const QString key = set == all->Options() ? QStringLiteral("Options") : QStringLiteral("GlowEffect");
+    const QJsonObject set_listed = listed.value(key).toObject();
+    for (int i = QObject::staticMetaObject.propertyCount(); i < set->metaObject()->propertyCount(); ++i) {
+      EXPECT_TRUE(set_listed.contains(QString::fromLatin1(set->metaObject()->property(i).name())))
+          << key.toStdString() << "." << set->metaObject()->property(i).name();
+    }
+  }
 }
 
 }  // namespace
