@@ -5,6 +5,6 @@
 
 namespace {
 
-const bool kKitRegistrarAdded = (orvelle::ClassRegistry::AddRegistrar(&orvelle::RegisterKitClasses), true);
+[[maybe_unused]] const bool kKitRegistrarAdded = (orvelle::ClassRegistry::AddRegistrar(&orvelle::RegisterKitClasses), true);
 
 }  // namespace
