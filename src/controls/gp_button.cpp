@@ -1,5 +1,7 @@
 #include "controls/gp_button.h"
 
+#include "toolkit/theme.h"
+
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -303,8 +305,8 @@ TscsCtrlState TscCustomButtonControl::GetCtrlState() const {
   if (down_) return scsPressed;
   if (!isEnabled()) return scsDisabled;
   if (menu_dropped_down_) return scsHot;
-  if ((FMouseIn && pressed_) || space_down_) return scsPressed;
-  if (FMouseIn) return scsHot;
+  if ((MouseIn() && pressed_) || space_down_) return scsPressed;
+  if (MouseIn()) return scsHot;
   if (hasFocus() && can_focused_) return scsFocused;
   return scsNormal;
 }
@@ -427,7 +429,7 @@ void TscCustomButtonControl::mouseReleaseEvent(QMouseEvent* event) {
   pressed_ = false;
   StopRepeat();
   RePaintControl();
-  if (!FMouseIn) {
+  if (!MouseIn()) {
     release_down_on_up_ = false;
     return;
   }
@@ -499,7 +501,7 @@ void TscCustomButtonControl::focusOutEvent(QFocusEvent* event) {
 
 void TscCustomButtonControl::changeEvent(QEvent* event) {
   if (event->type() == QEvent::EnabledChange) {
-    FMouseIn = false;
+    SetMouseIn(false);
     pressed_ = false;
     space_down_ = false;
     StopRepeat();
@@ -660,8 +662,7 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   };
 
   if (glow_effect_->Shows(state)) {
-    const Color glow = glow_effect_->StyleColors() ? GetStyleColor(glow_effect_->GetColor()) : glow_effect_->GetColor();
-    const QColor glow_color = GPQColor(glow, static_cast<std::uint8_t>(glow_effect_->AlphaValue()));
+    const QColor glow_color = glow_effect_->DrawnColor(static_cast<std::uint8_t>(glow_effect_->AlphaValue()));
     DrawHalo(painter, rect(), glow_color, glow_effect_->GlowSize() / 2, glow_effect_->Offset(),
              glow_effect_->Intensive(), [&](QPainter& p) {
                if (image_glow_) draw_image(p);
@@ -672,7 +673,7 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   draw_text(painter, textColor);
 }
 
-void TscCustomButtonControl::ScaleButtonOptions(int m, int d) {
+void TscCustomButtonControl::ScalePixelOptions(int m, int d) {
   if (scale_margin_and_spacing_) {
     if (margin_ > 0) margin_ = MulDiv(margin_, m, d);
     if (spacing_ > 0) spacing_ = MulDiv(spacing_, m, d);
@@ -792,7 +793,7 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
 }
 
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (!TransparentBackground()) painter.fillRect(rect(), GPQColor(GetStyleColor(clBtnFace), 255));
+  if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
   const QColor frame_color = options_->StateFrameColor(state);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
@@ -819,12 +820,9 @@ void TscGPButton::ReleaseGroup() {
   }
 }
 
-void TscGPButton::ChangeScale(int m, int d) {
-  if (m != d && d != 0) {
-    options_->Scale(m, d, ScaleFrameWidth());
-    ScaleButtonOptions(m, d);
-  }
-  TscCustomButtonControl::ChangeScale(m, d);
+void TscGPButton::ScalePixelOptions(int m, int d) {
+  TscCustomButtonControl::ScalePixelOptions(m, d);
+  options_->Scale(m, d, ScaleFrameWidth());
 }
 
 void TscGPButton::KeepSquare() {

@@ -210,8 +210,12 @@ class TscCustomButtonControl : public TscCustomActiveControl {
                         const QColor& textColor, TscsCtrlState state) const;
   // The text the button shows: the caption, empty when ShowCaption is off.
   QString ShownCaption() const { return show_caption_ ? caption_ : QString(); }
-  // Scales the button's pixel options from M to D.
-  void ScaleButtonOptions(int m, int d);
+  // The margin and spacing (when > 0, with ScaleMarginAndSpacing), the image margin and the two
+  // widths (when > 0).
+  void ScalePixelOptions(int m, int d) override;
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
+  // The shown caption: a button without one is named by AccessibleName.
+  QString AccessibleCaption() const override { return ShownCaption(); }
 
   void DoMouseEnter() override;
   void DoMouseLeave() override;
@@ -302,14 +306,12 @@ class TscGPButton : public TscCustomButtonControl {
   QRectF FrameRect() const;
   QRectF FillRect(const QColor& frameColor) const;
 
-  // Also scales the corner radius and the arrow size, the frame width (ScaleFrameWidth), the
-  // margin and spacing (ScaleMarginAndSpacing), and the image margin and the two widths.
-  void ChangeScale(int m, int d) override;
-
  protected:
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
   void ReleaseGroup() override;
   bool AnimateFocusedState() const override { return CanFocused(); }
+  // Also the corner radius and the arrow size, and the frame width with ScaleFrameWidth.
+  void ScalePixelOptions(int m, int d) override;
   void Loaded() override;
   void resizeEvent(QResizeEvent* event) override;
 

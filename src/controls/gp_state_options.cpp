@@ -32,16 +32,12 @@ void TscGPStateOptions::StoreGradientAngle(int& field, int value) {
   if (shape_fill_style_ == scgpsfGradient) emit Changed();
 }
 
-QColor TscGPStateOptions::Resolve(orvelle::Color color, int alpha) const {
-  return GPQColor(style_colors_ ? GetStyleColor(color) : color, static_cast<std::uint8_t>(alpha));
-}
-
 QColor TscGPStateOptions::StateFillColor(TscsCtrlState state) const {
-  return Resolve(fill_colors_[state], fill_alphas_[state]);
+  return Resolve(fill_colors_[state], static_cast<std::uint8_t>(fill_alphas_[state]));
 }
 
 QColor TscGPStateOptions::StateFrameColor(TscsCtrlState state) const {
-  return Resolve(frame_colors_[state], frame_alphas_[state]);
+  return Resolve(frame_colors_[state], static_cast<std::uint8_t>(frame_alphas_[state]));
 }
 
 QColor TscGPStateOptions::StateFontColor(TscsCtrlState state) const { return Resolve(font_colors_[state], 255); }
@@ -52,12 +48,15 @@ orvelle::Color TscGPStateOptions::StyledFill(TscsCtrlState state) const {
 
 QColor TscGPStateOptions::StateGradientLightColor(TscsCtrlState state) const {
   if (fill_colors_[state].IsNone()) return QColor(Qt::transparent);
-  return GPQColor(LighterColor(StyledFill(state), kGradientOffset), static_cast<std::uint8_t>(fill_alphas_[state]));
+  // The theme (when on) applies before the colour is lightened; the result is an RGB value.
+  return ResolveColor(LighterColor(StyledFill(state), kGradientOffset), false,
+                      static_cast<std::uint8_t>(fill_alphas_[state]));
 }
 
 QColor TscGPStateOptions::StateGradientDarkColor(TscsCtrlState state) const {
   if (fill_colors_[state].IsNone()) return QColor(Qt::transparent);
-  return GPQColor(DarkerColor(StyledFill(state), kGradientOffset), static_cast<std::uint8_t>(fill_alphas_[state]));
+  return ResolveColor(DarkerColor(StyledFill(state), kGradientOffset), false,
+                      static_cast<std::uint8_t>(fill_alphas_[state]));
 }
 
 int TscGPStateOptions::StateGradientAngle(TscsCtrlState state) const {

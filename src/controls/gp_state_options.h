@@ -133,7 +133,7 @@ class TscGPStateOptions : public TscOptions {
   void SetShapeFillGradientPressedAngle(int value) { StoreGradientAngle(shape_fill_gradient_pressed_angle_, value); }
   int ArrowSize() const { return arrow_size_; }
   void SetArrowSize(int value);
-  bool StyleColors() const { return style_colors_; }
+  bool StyleColors() const override { return style_colors_; }
   void SetStyleColors(bool value) { Store(style_colors_, value); }
 
   // The colours of a state as they are drawn (through the theme when StyleColors is on, with the
@@ -149,12 +149,8 @@ class TscGPStateOptions : public TscOptions {
   int StateGradientAngle(TscsCtrlState state) const;
 
   // Scales the pixel sizes from M to D with MulDiv: the corner radius and the arrow always, the
-  // frame width when scaleFrameWidth.
+  // frame width when scaleFrameWidth. The owning control calls it from its ScalePixelOptions.
   void Scale(int m, int d, bool scaleFrameWidth);
-
- protected:
-  // A colour as drawn: through the theme when StyleColors is on, then the alpha byte.
-  QColor Resolve(orvelle::Color color, int alpha) const;
 
  private:
   void StoreAlpha(int& field, int value);

@@ -1,9 +1,11 @@
 #include "controls/gp_button.h"
-#include "controls/kit_classes.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -86,8 +88,6 @@ class GPButtonTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
     focus_sink_->setFocus();
   }
-  void TearDown() override { ClearStyle(); }
-
   TscGPButton* MakeButton(int left, int top, int width, int height) {
     auto* button = new TscGPButton(&form_);
     button->SetBounds(left, top, width, height);
@@ -99,8 +99,7 @@ class GPButtonTest : public ::testing::Test {
     return button;
   }
 
-  // The control's pixels as they appear over the form.
-  QImage Shown(QWidget* control) { return form_.grab(control->geometry()).toImage(); }
+  QImage Shown(QWidget* control) { return test::GrabAsShown(control); }
   QColor Pixel(QWidget* control, int x, int y) { return QColor(Shown(control).pixel(x, y)); }
 
   void Send(QEvent::Type type, QPointF p, Qt::MouseButton button = Qt::LeftButton) {
@@ -128,6 +127,7 @@ class GPButtonTest : public ::testing::Test {
     return condition();
   }
 
+  test::ScopedTheme theme_;  // declared first: the theme is restored after the form is gone
   ImageList images_;
   Form form_;
   TscGPButton* button_;
@@ -645,6 +645,22 @@ TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {
   EXPECT_EQ(button_->width(), 40);
 }
 
+TEST_F(GPButtonTest, AccessibleAsAButtonNamedByItsCaptionOrByAccessibleName) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(button_);
+  ASSERT_NE(face, nullptr);
+  EXPECT_EQ(face->role(), QAccessible::Button);
+  // An icon-only button: the hidden caption ("btn2" on the main window) is no name.
+  button_->SetCaption(QStringLiteral("btn2"));
+  EXPECT_EQ(face->text(QAccessible::Name), QString());
+  button_->SetAccessibleName(QStringLiteral("Next song"));
+  EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("Next song"));
+  // A shown caption names the button, without its access-key markers.
+  button_->SetAccessibleName(QString());
+  button_->SetCaption(QStringLiteral("&Rock && roll"));
+  button_->SetShowCaption(true);
+  EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("Rock & roll"));
+}
+
 // Checks that every property a layout lists for an object reads back as written: option sets
 // property by property, enumerations and sets by their names, colours by name, components by name.
 void ExpectWritten(QObject* object, const QJsonObject& properties, const QString& where) {
@@ -679,7 +695,6 @@ void ExpectWritten(QObject* object, const QJsonObject& properties, const QString
 }
 
 TEST(GPButtonLayoutTest, LoadsEveryPublishedOptionByName) {
-  RegisterKitClasses();
   QFile file(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/gp_button.json"));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray json = file.readAll();

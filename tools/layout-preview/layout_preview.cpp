@@ -3,8 +3,8 @@
 //   layout-preview [--size WxH] [--hover NAME] [--press NAME] [--focus NAME] [--after MS]
 //                  LAYOUT.json OUT.png
 //
-// The layout is loaded by the program's own loader and class registry, with the Glow theme
-// active, and its window is shown on the offscreen platform (unless QT_QPA_PLATFORM chooses
+// The layout is loaded by the program's own loader and class registry (linking the kit registers
+// its classes, as in the program), with the Glow theme active, and its window is shown on the offscreen platform (unless QT_QPA_PLATFORM chooses
 // another). --size sets the window's client size; --focus gives the named control the keyboard
 // focus, --hover puts the pointer over it, --press puts the pointer over it and presses the left
 // button there (and keeps it down; there is one pointer, so the last of --hover and --press
@@ -17,7 +17,6 @@
 // Exit status: 0 when the PNG is written, 1 when the layout cannot be loaded (the loader's
 // message, which names the layout and the place, goes to standard error) or the PNG cannot be
 // written, 2 for a wrong command line.
-#include "controls/kit_classes.h"
 #include "service/error.h"
 #include "toolkit/application.h"
 #include "toolkit/class_registry.h"
@@ -184,8 +183,6 @@ int main(int argc, char** argv) {
   const Options options = ParseArguments(QCoreApplication::arguments());
 
   orvelle::Application::RegisterFonts();
-  orvelle::RegisterToolkitClasses();
-  orvelle::RegisterKitClasses();
   if (!orvelle::TrySetStyle(QStringLiteral("Glow"))) PrintError(QStringLiteral("the Glow theme is missing"));
 
   QFile file(options.layout);
