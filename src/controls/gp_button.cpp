@@ -2,6 +2,7 @@
 
 #include "toolkit/theme.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -206,34 +207,20 @@ void TscCustomButtonControl::SetImages(ImageList* value) {
   RePaintControl();
 }
 
-void TscCustomButtonControl::SetImageIndex(int value) {
-  if (value == image_index_) return;
-  image_index_ = value;
-  RePaintControl();
-}
+void TscCustomButtonControl::SetImageIndex(int value) { StoreAndRepaint(image_index_, value); }
 
-void TscCustomButtonControl::SetLayout(TButtonLayout value) {
-  if (value == layout_) return;
-  layout_ = value;
-  RePaintControl();
-}
+void TscCustomButtonControl::SetLayout(TButtonLayout value) { StoreAndRepaint(layout_, value); }
 
 void TscCustomButtonControl::SetMargin(int value) {
-  if (value == margin_ || value < -1) return;
-  margin_ = value;
-  RePaintControl();
+  if (value >= -1) StoreAndRepaint(margin_, value);
 }
 
 void TscCustomButtonControl::SetSpacing(int value) {
-  if (value == spacing_ || value < 0) return;
-  spacing_ = value;
-  RePaintControl();
+  if (value >= 0) StoreAndRepaint(spacing_, value);
 }
 
 void TscCustomButtonControl::SetImageMargin(int value) {
-  if (value == image_margin_ || value < 0) return;
-  image_margin_ = value;
-  RePaintControl();
+  if (value >= 0) StoreAndRepaint(image_margin_, value);
 }
 
 void TscCustomButtonControl::SetCanFocused(bool value) {
@@ -271,11 +258,53 @@ void TscCustomButtonControl::SetDown(bool value) {
   if (value) ButtonClick();
 }
 
-void TscCustomButtonControl::SetWordWrap(bool value) {
-  if (value == word_wrap_) return;
-  word_wrap_ = value;
+void TscCustomButtonControl::SetDefault(bool value) {
+  if (value == default_) return;
+  default_ = value;
+  if (value) {
+    connect(qApp, &QApplication::focusChanged, this, &TscCustomButtonControl::RePaintControl, Qt::UniqueConnection);
+  } else {
+    disconnect(qApp, &QApplication::focusChanged, this, &TscCustomButtonControl::RePaintControl);
+  }
+  UpdateDialogKeys();
   RePaintControl();
 }
+
+void TscCustomButtonControl::SetCancel(bool value) {
+  if (value == cancel_) return;
+  cancel_ = value;
+  UpdateDialogKeys();
+}
+
+bool TscCustomButtonControl::ActiveDefault() const {
+  if (!default_ || !can_focused_) return false;
+  const QWidget* focused = QApplication::focusWidget();
+  if (!focused || focused->window() != window()) return true;
+  return focused == this || !qobject_cast<const TscCustomButtonControl*>(focused);
+}
+
+void TscCustomButtonControl::UpdateDialogKeys() {
+  QWidget* target = (default_ || cancel_) ? window() : nullptr;
+  if (target == dialog_window_) return;
+  if (dialog_window_) dialog_window_->removeEventFilter(this);
+  dialog_window_ = target == this ? nullptr : target;
+  if (dialog_window_) dialog_window_->installEventFilter(this);
+}
+
+bool TscCustomButtonControl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != dialog_window_ || event->type() != QEvent::KeyPress) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) return false;
+  if (!isEnabled() || !isVisible()) return false;
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if ((enter && ActiveDefault()) || (key->key() == Qt::Key_Escape && cancel_)) {
+    ButtonClick();
+    return true;
+  }
+  return false;
+}
+
+void TscCustomButtonControl::SetWordWrap(bool value) { StoreAndRepaint(word_wrap_, value); }
 
 void TscCustomButtonControl::SetDropDownMenu(QMenu* value) {
   if (value == drop_down_menu_) return;
@@ -283,30 +312,18 @@ void TscCustomButtonControl::SetDropDownMenu(QMenu* value) {
   RePaintControl();
 }
 
-void TscCustomButtonControl::SetCustomDropDown(bool value) {
-  if (value == custom_drop_down_) return;
-  custom_drop_down_ = value;
-  RePaintControl();
-}
+void TscCustomButtonControl::SetCustomDropDown(bool value) { StoreAndRepaint(custom_drop_down_, value); }
 
-void TscCustomButtonControl::SetShowMenuArrow(bool value) {
-  if (value == show_menu_arrow_) return;
-  show_menu_arrow_ = value;
-  RePaintControl();
-}
+void TscCustomButtonControl::SetShowMenuArrow(bool value) { StoreAndRepaint(show_menu_arrow_, value); }
 
-void TscCustomButtonControl::SetArrowPosition(TscArrowPosition value) {
-  if (value == arrow_position_) return;
-  arrow_position_ = value;
-  RePaintControl();
-}
+void TscCustomButtonControl::SetArrowPosition(TscArrowPosition value) { StoreAndRepaint(arrow_position_, value); }
 
 TscsCtrlState TscCustomButtonControl::GetCtrlState() const {
   if (down_) return scsPressed;
   if (!isEnabled()) return scsDisabled;
   if (menu_dropped_down_) return scsHot;
   if ((MouseIn() && pressed_) || space_down_) return scsPressed;
-  if (MouseIn()) return scsHot;
+  if (MouseIn() || ActiveDefault()) return scsHot;
   if (hasFocus() && can_focused_) return scsFocused;
   return scsNormal;
 }
@@ -393,6 +410,7 @@ bool TscCustomButtonControl::event(QEvent* event) {
     if (isEnabled()) AccelClick();
     return true;
   }
+  if (event->type() == QEvent::ParentChange) UpdateDialogKeys();
   return TscCustomActiveControl::event(event);
 }
 

@@ -69,6 +69,7 @@ class TscGPButtonOptions : public TscGPStateOptions {
 // - the caption's access key ("&x") takes the focus (when CanFocused) and clicks.
 // - RepeatClick: while held, a first repeated click after kRepeatDelay ms, then one every
 //   RepeatClickInterval ms; leaving the control stops it, coming back restarts it.
+// - Default and Cancel: Enter and Escape left unhandled by the focused control of the window.
 // - GroupIndex > 0: a left press sets Down (which releases the other buttons of the group and
 //   clicks); with AllowAllUp, pressing a button that is already down releases it on mouse-up and
 //   clicks.
@@ -91,6 +92,8 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   Q_PROPERTY(int GroupIndex READ GroupIndex WRITE SetGroupIndex)
   Q_PROPERTY(bool AllowAllUp READ AllowAllUp WRITE SetAllowAllUp)
   Q_PROPERTY(bool Down READ Down WRITE SetDown)
+  Q_PROPERTY(bool Default READ Default WRITE SetDefault)
+  Q_PROPERTY(bool Cancel READ Cancel WRITE SetCancel)
   Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
   Q_PROPERTY(bool ScaleFrameWidth READ ScaleFrameWidth WRITE SetScaleFrameWidth)
   Q_PROPERTY(bool ScaleMarginAndSpacing READ ScaleMarginAndSpacing WRITE SetScaleMarginAndSpacing)
@@ -152,6 +155,15 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   bool Down() const { return down_; }
   // Down shows the pressed look. Setting it releases the other buttons of the group and clicks.
   void SetDown(bool value);
+  // A Default button clicks on Enter and a Cancel button on Escape (without Shift, Ctrl or Alt)
+  // when the control with the focus in its window leaves the key unhandled. The default button is
+  // active, and draws hot, while the focus is on itself or on any control that is not a kit
+  // button.
+  bool Default() const { return default_; }
+  void SetDefault(bool value);
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool value);
+  bool ActiveDefault() const;
   bool WordWrap() const { return word_wrap_; }
   void SetWordWrap(bool value);
   bool ScaleFrameWidth() const { return scale_frame_width_; }
@@ -222,6 +234,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   bool CanAnimate() const override;
 
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -232,6 +245,13 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void changeEvent(QEvent* event) override;
 
  private:
+  // Stores a different value and repaints at once; an equal value does nothing.
+  template <class T>
+  void StoreAndRepaint(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    RePaintControl();
+  }
   void LeftPressed(QMouseEvent* event);
   void OpenDropDown();
   void StartRepeat();
@@ -241,6 +261,8 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   // or with AllowAllUp releases a button that was already down; otherwise a plain ButtonClick.
   void FinishClick();
   void UpdateShortcut();
+  // Watches the window's unhandled keys while Default or Cancel is set.
+  void UpdateDialogKeys();
 
   QString caption_;
   bool show_caption_ = true;
@@ -259,6 +281,9 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   int group_index_ = 0;
   bool allow_all_up_ = false;
   bool down_ = false;
+  bool default_ = false;
+  bool cancel_ = false;
+  QPointer<QWidget> dialog_window_;  // the window whose keys are watched
   bool word_wrap_ = true;
   bool scale_frame_width_ = true;
   bool scale_margin_and_spacing_ = false;

@@ -636,6 +636,37 @@ TEST_F(GPButtonTest, CaptionFollowsTheImageAndItsAccessKeyClicks) {
   EXPECT_TRUE(button_->hasFocus());
 }
 
+TEST_F(GPButtonTest, DefaultAndCancelTakeTheKeysTheFocusedControlLeaves) {
+  auto* other = MakeButton(150, 60, 87, 35);
+  button_->SetDefault(true);
+  other->SetCancel(true);
+  int default_clicks = 0, cancel_clicks = 0;
+  QObject::connect(button_, &Control::OnClick, [&] { ++default_clicks; });
+  QObject::connect(other, &Control::OnClick, [&] { ++cancel_clicks; });
+  auto key = [&](QWidget* target, int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(QEvent::KeyPress, code, modifiers);
+    QApplication::sendEvent(target, &event);
+  };
+
+  // The focus on a control that is no kit button: the default button is active and draws hot.
+  ASSERT_TRUE(focus_sink_->hasFocus());
+  EXPECT_EQ(button_->GetCtrlState(), scsHot);
+  EXPECT_EQ(Pixel(button_, 0, 0), kHighlight);
+  key(focus_sink_, Qt::Key_Return);
+  key(focus_sink_, Qt::Key_Return, Qt::ShiftModifier);
+  key(focus_sink_, Qt::Key_Escape);
+  EXPECT_EQ(default_clicks, 1);
+  EXPECT_EQ(cancel_clicks, 1);
+
+  // Another kit button has the focus: Enter clicks that one, and the default button is inactive.
+  other->setFocus();
+  EXPECT_EQ(button_->GetCtrlState(), scsNormal);
+  EXPECT_EQ(Pixel(button_, 0, 0), kShadow);
+  key(other, Qt::Key_Return);
+  EXPECT_EQ(default_clicks, 1);
+  EXPECT_EQ(cancel_clicks, 2);
+}
+
 TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {
   button_->SetWidthWithCaption(120);
   button_->SetWidthWithoutCaption(40);
