@@ -667,6 +667,33 @@ TEST_F(GPButtonTest, DefaultAndCancelTakeTheKeysTheFocusedControlLeaves) {
   EXPECT_EQ(cancel_clicks, 2);
 }
 
+TEST_F(GPButtonTest, PaintContentReplacesImageAndCaptionAndADropDownTakesThePress) {
+  QRect content;
+  QObject::connect(button_, &TscCustomButtonControl::OnPaintContent,
+                   [&](QObject*, QPainter*, QRect rect, int) { content = rect; });
+  button_->RePaintControl();
+  EXPECT_EQ(content, QRect(QPoint(4, 4), QPoint(82, 30)));  // (4, 4)-(83, 31), right and bottom exclusive
+  EXPECT_EQ(Pixel(button_, 31, 5), kFace);                   // no image drawn
+
+  // A custom drop-down: the arrow (9 x 9 box at x = 87 - 18, vertically centred) takes 18 pixels
+  // of the content, and a press raises OnDropDown instead of clicking.
+  int clicks = 0;
+  QObject::connect(button_, &Control::OnClick, [&] { ++clicks; });
+  QSignalSpy dropped(button_, &TscCustomButtonControl::OnDropDown);
+  QSignalSpy closed(button_, &TscCustomButtonControl::OnCloseUp);
+  button_->SetCustomDropDown(true);
+  EXPECT_EQ(content.right(), 82 - 18);
+  button_->Options()->SetFontNormalColor(clWhite);
+  const QColor arrow = Pixel(button_, 87 - 18 + 4, 13 + 6);
+  EXPECT_NEAR(arrow.red(), (255 * 200 + kFace.red() * 55) / 255, 2);
+  MoveIn();
+  Press();
+  Release();
+  EXPECT_EQ(dropped.count(), 1);
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_EQ(clicks, 0);
+}
+
 TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {
   button_->SetWidthWithCaption(120);
   button_->SetWidthWithoutCaption(40);
