@@ -694,6 +694,34 @@ TEST_F(GPButtonTest, PaintContentReplacesImageAndCaptionAndADropDownTakesThePres
   EXPECT_EQ(clicks, 0);
 }
 
+TEST_F(GPButtonTest, ImagePlacementByLayoutMarginAndImageMargin) {
+  // The 87 x 35 button's content rectangle is (4, 4)-(83, 31); the image is 24 x 24.
+  struct Case {
+    TscCustomButtonControl::TButtonLayout layout;
+    int margin, image_margin;
+    QPoint top_left;
+  };
+  const Case cases[] = {
+      {TscCustomButtonControl::blGlyphLeft, -1, 0, {31, 5}},   // centred
+      {TscCustomButtonControl::blGlyphTop, -1, 0, {31, 5}},
+      {TscCustomButtonControl::blGlyphLeft, 2, 0, {6, 5}},     // 2 from the content's left
+      {TscCustomButtonControl::blGlyphRight, 2, 0, {57, 5}},   // 2 from the content's right
+      {TscCustomButtonControl::blGlyphLeft, 2, 30, {4, 5}},    // centred in a 30 band after the frame
+      {TscCustomButtonControl::blGlyphRight, -1, 30, {59, 5}},
+  };
+  for (const Case& c : cases) {
+    button_->SetLayout(c.layout);
+    button_->SetMargin(c.margin);
+    button_->SetImageMargin(c.image_margin);
+    const QImage image = Shown(button_);
+    const QPoint p = c.top_left;
+    EXPECT_EQ(QColor(image.pixel(p)), kImageColors[0]) << c.layout << " " << c.margin << " " << c.image_margin;
+    EXPECT_EQ(QColor(image.pixel(p - QPoint(1, 0))), kFace) << c.layout << " " << c.margin << " " << c.image_margin;
+    EXPECT_EQ(QColor(image.pixel(p + QPoint(23, 23))), kImageColors[0]);
+    EXPECT_EQ(QColor(image.pixel(p + QPoint(24, 23))), kFace);
+  }
+}
+
 TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {
   button_->SetWidthWithCaption(120);
   button_->SetWidthWithoutCaption(40);
