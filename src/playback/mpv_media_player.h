@@ -19,7 +19,8 @@ namespace orvelle {
 // Settings of the handle:
 // - no video; a machine without a usable sound card falls back to a silent output and still
 //   plays;
-// - volumes above 100 amplify, up to 200;
+// - volumes above 100 amplify, up to 200; SetVolume plays a value below 0 at 0 and one above
+//   200 at 200, and Volume reads back what is played;
 // - ORVELLE_AUDIO_OUTPUT, when set, names the audio output (for example "null");
 // - certificates of HTTPS addresses are verified against SSL_CERT_FILE when it is set, else
 //   against the system's certificate bundle.
