@@ -104,8 +104,8 @@ TEST_F(MpvPlayer, PlaysPausesResumesAndStopsOverHttpAndHttps) {
 
     // Stop ends playback; Play afterwards plays the address again from its start.
     player.Stop();
-    QTest::qWait(100);
-    EXPECT_EQ(player.PositionSeconds(), 0.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.PositionSeconds() == 0.0; }, kStartDeadlineMs));
+    EXPECT_TRUE(Holds(player));
     player.Play();
     ASSERT_TRUE(PlaysPast(player, 0.3));
   }
