@@ -498,6 +498,20 @@ TEST_F(GPButtonTest, SpaceClicksOnceOnReleaseAndEnterOnEveryKeyDown) {
   EXPECT_EQ(recorder.Count("click"), 0);
 }
 
+TEST_F(GPButtonTest, SpaceHeldWhileTheFocusLeavesDoesNotStayPressed) {
+  button_->setFocus();
+  int clicks = 0;
+  QObject::connect(button_, &Control::OnClick, [&] { ++clicks; });
+  Key(QEvent::KeyPress, Qt::Key_Space);
+  ASSERT_EQ(button_->GetCtrlState(), scsPressed);
+  focus_sink_->setFocus();  // the key-up now goes to another control
+  EXPECT_EQ(button_->GetCtrlState(), scsNormal);
+  EXPECT_EQ(Pixel(button_, 1, 1), kFace);
+  button_->setFocus();
+  Key(QEvent::KeyRelease, Qt::Key_Space);
+  EXPECT_EQ(clicks, 0);
+}
+
 TEST_F(GPButtonTest, FocusedLookIsTheHighlightFrameAndTheHotImageWithoutAFocusRectangle) {
   MoveIn();
   Press();
