@@ -1,5 +1,6 @@
 #include "service/picture/png_codec.h"
 
+#include "service/log.h"
 #include "service/picture/byte_reader.h"
 #include "service/picture/picture_error.h"
 #include "service/picture/picture_limits.h"
@@ -124,19 +125,28 @@ bool InflateWhole(const std::vector<Span>& spans, uint8_t* out, size_t size) {
   std::vector<uint8_t> joined;
   const uint8_t* in = spans.empty() ? nullptr : spans[0].data;
   size_t inSize = spans.empty() ? 0 : spans[0].size;
-  if (spans.size() > 1) {
-    size_t total = 0;
-    for (const Span& span : spans) total += span.size;
-    joined.reserve(total);
-    for (const Span& span : spans) joined.insert(joined.end(), span.data, span.data + span.size);
-    in = joined.data();
-    inSize = joined.size();
+  libdeflate_decompressor* decompressor = nullptr;
+  try {
+    if (spans.size() > 1) {
+      size_t total = 0;
+      for (const Span& span : spans) total += span.size;
+      joined.reserve(total);
+      for (const Span& span : spans) joined.insert(joined.end(), span.data, span.data + span.size);
+      in = joined.data();
+      inSize = joined.size();
+    }
+    decompressor = libdeflate_alloc_decompressor();
+  } catch (const std::bad_alloc&) {
   }
-  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
-  if (!decompressor) throw std::bad_alloc();
+  if (!decompressor) {
+    qCDebug(lcPicture) << "PNG image data: no memory to inflate it whole, streaming it instead";
+    return false;
+  }
   size_t consumed = 0;  // asked for, so that bytes after the stream's end are allowed
   const libdeflate_result result = libdeflate_zlib_decompress_ex(decompressor, in, inSize, out, size, &consumed, nullptr);
   libdeflate_free_decompressor(decompressor);
+  if (result != LIBDEFLATE_SUCCESS)
+    qCDebug(lcPicture) << "PNG image data refused by libdeflate (result" << result << "), handed to zlib";
   return result == LIBDEFLATE_SUCCESS;
 }
 
