@@ -75,7 +75,7 @@ TEST_F(NetworkWaitTest, ClosingTheMainWindowAbandonsAWaitingLoad) {
   ASSERT_GE(load_ended_after_close, 0) << "the load ended before the window closed";
   EXPECT_LT(load_ended_after_close, 5000) << "the load waited for the delayed answer";
   EXPECT_TRUE(view.calls.isEmpty());
-  EXPECT_TRUE(player.calls.isEmpty());
+  EXPECT_TRUE(player.Calls().isEmpty());
 }
 
 // A request started by a handler that runs while another request waits queues behind it

@@ -4,7 +4,7 @@
 // recording main window and player, and a retry clock driven by hand.
 
 #include "../../support/demo_service_process.h"
-#include "playback/media_player.h"
+#include "../../support/recording_player.h"
 #include "service/http/http_client.h"
 #include "service/play_state.h"
 #include "service/song_loading.h"
@@ -22,23 +22,6 @@
 #include <vector>
 
 namespace orvelle::test {
-
-// Records every call as a line, "url <address>", "play", "pause", "stop", "volume <n>".
-class RecordingPlayer : public MediaPlayer {
- public:
-  void SetURL(const QString& url) override { calls.append(QStringLiteral("url ") + url); }
-  void Play() override { calls.append(QStringLiteral("play")); }
-  void Pause() override { calls.append(QStringLiteral("pause")); }
-  void Stop() override { calls.append(QStringLiteral("stop")); }
-  int Volume() const override { return volume; }
-  void SetVolume(int value) override {
-    volume = value;
-    calls.append(QStringLiteral("volume %1").arg(value));
-  }
-
-  QStringList calls;
-  int volume = 100;
-};
 
 // The main window as a load sees it: every call recorded as a line, the three pictures held.
 class RecordingView : public SongView {
@@ -157,7 +140,8 @@ class RadioTest : public testing::Test {
     DemoServiceEnvironment::Reset();
     state = PlayState();
     state.MediaPlayer = &player;
-    player.calls.clear();
+    player.ClearCalls();
+    player.FailOn(QString());
     view.calls.clear();
     for (PictureContainer* picture : {&view.cover, &view.singer, &view.disc}) {
       picture->Assign(static_cast<const PictureContainer*>(nullptr));

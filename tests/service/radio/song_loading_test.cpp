@@ -51,7 +51,7 @@ TEST_F(RadioTest, LoadsShowsAndPlaysTheSong) {
   EXPECT_TRUE(outcome.boxes.isEmpty());
 
   EXPECT_EQ(view.calls, LoadedSongCalls());
-  EXPECT_EQ(player.calls, QStringList({"url " + AudioAddress(), "play"}));
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
   for (const PictureContainer* picture : {&view.cover, &view.singer, &view.disc}) {
     EXPECT_NE(picture->Graphic(), nullptr);
     EXPECT_GT(picture->Width(), 0);
@@ -161,10 +161,10 @@ TEST_F(RadioTest, FailureRows) {
     EXPECT_EQ(state.RemainingSeconds, row.error.isEmpty() ? 26 : 27);
     if (row.error.isEmpty()) {
       EXPECT_EQ(view.calls, LoadedSongCalls());
-      EXPECT_EQ(player.calls, QStringList({"url " + AudioAddress(), "play"}));
+      EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
     } else {
       EXPECT_TRUE(view.calls.isEmpty()) << view.calls.join(", ").toStdString();
-      EXPECT_TRUE(player.calls.isEmpty());
+      EXPECT_TRUE(player.Calls().isEmpty());
     }
   }
 }
@@ -193,7 +193,7 @@ TEST_F(RadioTest, ChannelChoiceTakesEffectAtTheNextLoad) {
 TEST_F(RadioTest, FailedLoadsGiveUpAfterFiveAttemptsAndRetryWithBackOff) {
   state.ChannelId = kOneSongChannel;
   RunLoad(*loader);
-  ASSERT_EQ(player.calls.size(), 2);
+  ASSERT_EQ(player.Calls().size(), 2);
   DemoServiceEnvironment::Reset();
   view.calls.clear();
 
@@ -208,7 +208,7 @@ TEST_F(RadioTest, FailedLoadsGiveUpAfterFiveAttemptsAndRetryWithBackOff) {
   EXPECT_EQ(view.calls, QStringList({QString("title ") + QString::fromUtf16(kNoStationText),
                                      QString("singer ") + QString::fromUtf16(kAnswerNotUnderstoodText), "time ",
                                      "countdown off"}));
-  EXPECT_EQ(player.calls.size(), 2) << "the playing song must go on";
+  EXPECT_EQ(player.Calls().size(), 2) << "the playing song must go on";
   EXPECT_EQ(state.RemainingSeconds, 0);
   EXPECT_EQ(retry_clock->delays, std::vector<long long>{10000});
 
@@ -224,7 +224,7 @@ TEST_F(RadioTest, FailedLoadsGiveUpAfterFiveAttemptsAndRetryWithBackOff) {
   view.calls.clear();
   retry_clock->Fire();
   EXPECT_EQ(view.calls, LoadedSongCalls());
-  EXPECT_EQ(player.calls.size(), 4);
+  EXPECT_EQ(player.Calls().size(), 4);
   EXPECT_FALSE(retry_clock->pending);
   state.ChannelId = "";
   RunLoad(*loader);
@@ -238,7 +238,7 @@ TEST_F(RadioTest, GivingUpShowsTheFailedRequestsReason) {
   RunLoad(*loader);
   ASSERT_GE(view.calls.size(), 2);
   EXPECT_TRUE(view.calls[1].startsWith("singer HTTP/1.1 503")) << view.calls[1].toStdString();
-  EXPECT_TRUE(player.calls.isEmpty());
+  EXPECT_TRUE(player.Calls().isEmpty());
 }
 
 // A skip that succeeds while a retry waits cancels the retry.
@@ -251,13 +251,27 @@ TEST_F(RadioTest, ASuccessfulLoadCancelsTheWaitingRetry) {
   EXPECT_FALSE(retry_clock->pending);
 }
 
-TEST_F(RadioTest, NoPlayerFailsAtThePlaybackStep) {
-  state.MediaPlayer = nullptr;
-  state.ChannelId = kOneSongChannel;
-  const LoadOutcome outcome = RunLoad(*loader);
-  EXPECT_FALSE(outcome.error.isEmpty());
-  EXPECT_EQ(state.IsPlaying, 0);
-  EXPECT_FALSE(view.calls.contains("countdown on"));
+// A player that is missing or fails stops the load at the playback step: the error comes out,
+// and the countdown and the disc are not started.
+TEST_F(RadioTest, APlayerFailureStopsTheLoadAtThePlaybackStep) {
+  for (const bool missing : {true, false}) {
+    SCOPED_TRACE(missing ? "no player" : "play fails");
+    Fresh();
+    if (missing) {
+      state.MediaPlayer = nullptr;
+    } else {
+      player.FailOn("Play", "no audio device");
+    }
+    state.ChannelId = kOneSongChannel;
+    const LoadOutcome outcome = RunLoad(*loader);
+    EXPECT_FALSE(outcome.error.isEmpty());
+    if (!missing) {
+      EXPECT_EQ(outcome.error, "no audio device");
+    }
+    EXPECT_EQ(state.IsPlaying, 0);
+    EXPECT_FALSE(view.calls.contains("countdown on"));
+    EXPECT_TRUE(view.calls.contains("title " + kTitle));
+  }
 }
 
 }  // namespace
