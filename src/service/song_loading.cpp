@@ -8,8 +8,8 @@
 #include "service/service_text.h"
 #include "toolkit/application.h"
 #include "toolkit/network_wait.h"
+#include "toolkit/timer.h"
 
-#include <QTimer>
 
 #include <algorithm>
 #include <random>
@@ -20,26 +20,30 @@ namespace {
 constexpr int kFirstRequestSid = 1000000;
 constexpr int kLastRequestSid = 9999998;
 
-// A single-shot Qt timer.
+// One shot of the toolkit's timer, whose ticks are held while a request waits: a retry that
+// falls due then runs after the waiting sequence, not inside it.
 class TimerRetryScheduler : public RetryScheduler {
  public:
   TimerRetryScheduler() {
-    timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
+    timer_.SetEnabled(false);
+    QObject::connect(&timer_, &Timer::OnTimer, [this] {
+      timer_.SetEnabled(false);
       if (action_) std::exchange(action_, {})();
     });
   }
   void Schedule(std::chrono::milliseconds delay, std::function<void()> action) override {
     action_ = std::move(action);
-    timer_.start(delay);
+    timer_.SetEnabled(false);
+    timer_.SetInterval(static_cast<int>(delay.count()));
+    timer_.SetEnabled(true);
   }
   void Cancel() override {
-    timer_.stop();
+    timer_.SetEnabled(false);
     action_ = {};
   }
 
  private:
-  QTimer timer_;
+  Timer timer_;
   std::function<void()> action_;
 };
 
@@ -87,6 +91,8 @@ void ReadSongFields(PlayState& state, const json::Value& song) {
 
 }  // namespace
 
+std::unique_ptr<RetryScheduler> MakeTimerRetryScheduler() { return std::make_unique<TimerRetryScheduler>(); }
+
 QString PlaylistAddress(const QString& channel_id, const QString& request_sid) {
   return ServiceBase() + QStringLiteral("/j/v2/playlist?channel=") + channel_id +
          QStringLiteral("&kbps=128&client=s%3Amainsite%7Cy%3A3.0&app_name=radio_website&version=100&type=p&sid=") +
@@ -113,7 +119,7 @@ void ParseSongAnswer(PlayState& state) {
 SongLoader::SongLoader(PlayState& state, http::HttpClient& client, SongView& view,
                        std::unique_ptr<RetryScheduler> scheduler)
     : state_(state), client_(client), view_(view), scheduler_(std::move(scheduler)) {
-  if (!scheduler_) scheduler_ = std::make_unique<TimerRetryScheduler>();
+  if (!scheduler_) scheduler_ = MakeTimerRetryScheduler();
 }
 
 SongLoader::~SongLoader() = default;

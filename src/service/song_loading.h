@@ -56,6 +56,10 @@ class RetryScheduler {
   virtual void Cancel() = 0;
 };
 
+// The scheduler loads use unless given another: one shot of the toolkit's timer, so that a
+// retry falling due while a request waits is held like the countdown's ticks.
+std::unique_ptr<RetryScheduler> MakeTimerRetryScheduler();
+
 // The texts shown when loads keep failing.
 inline constexpr char16_t kNoStationText[] = u"无法连接到电台";
 inline constexpr char16_t kAnswerNotUnderstoodText[] = u"电台回答无法识别";

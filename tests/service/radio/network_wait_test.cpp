@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 
 namespace orvelle::test {
@@ -95,6 +96,27 @@ TEST_F(NetworkWaitTest, ARequestStartedDuringAWaitRunsAfterTheWaitingOne) {
   const QStringList targets = DemoServiceEnvironment::Targets();
   ASSERT_EQ(targets.size(), 2);
   EXPECT_TRUE(targets[0].startsWith("/j/v2/playlist"));
+}
+
+// The retry of a given-up load runs once after its delay, not while ticks are held, and not
+// at all when cancelled.
+TEST(RetryScheduler, RunsOnceAfterTheDelayUnlessHeldOrCancelled) {
+  const std::unique_ptr<RetryScheduler> scheduler = MakeTimerRetryScheduler();
+  int runs = 0;
+  scheduler->Schedule(std::chrono::milliseconds(30), [&] { ++runs; });
+  {
+    Timer::TickHold hold;
+    QTest::qWait(150);
+    EXPECT_EQ(runs, 0);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return runs == 1; }, 5000));
+  QTest::qWait(100);
+  EXPECT_EQ(runs, 1);
+
+  scheduler->Schedule(std::chrono::milliseconds(30), [&] { ++runs; });
+  scheduler->Cancel();
+  QTest::qWait(150);
+  EXPECT_EQ(runs, 1);
 }
 
 TEST(NetworkWait, PassesTheRequestsErrorOn) {
