@@ -1,11 +1,15 @@
 // Loading a song from the demo service: what the window shows, the player is told and each
 // request carried, for a normal load and every failure the service can be made to give.
 
+#include "../../support/log_capture.h"
 #include "../../support/modal_watcher.h"
 #include "radio_test_support.h"
 #include "service/picture_download.h"
 
+#include "toolkit/message_box.h"
+
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace orvelle::test {
 namespace {
@@ -249,6 +253,28 @@ TEST_F(RadioTest, ASuccessfulLoadCancelsTheWaitingRetry) {
   state.ChannelId = kOneSongChannel;
   RunLoad(*loader);
   EXPECT_FALSE(retry_clock->pending);
+}
+
+// A load that runs while a box is open (a countdown tick inside the box) and cannot reach its
+// pictures opens no box of its own: the three texts are logged, and the song plays.
+TEST_F(RadioTest, ALoadInsideAnOpenBoxOpensNoFurtherBox) {
+  state.ChannelId = kOneSongChannel;
+  DemoServiceEnvironment::AddFault(R"({"target":"picture","kind":"status","count":3})");
+  LogCapture log;
+  bool load_returned = false;
+  ModalWatcher watcher([&] { return load_returned; });
+  QTimer::singleShot(20, [&] {
+    loader->ZaiRuGeQu();
+    load_returned = true;
+  });
+  ShowMessage(QStringLiteral("outer"));
+
+  ASSERT_TRUE(load_returned);
+  ASSERT_EQ(watcher.Seen().size(), 1);
+  EXPECT_EQ(watcher.Seen()[0].text, "outer");
+  EXPECT_EQ(log.Matching(QString::fromUtf16(kConnectionFailedText), "warning").size(), 3);
+  EXPECT_EQ(view.calls, LoadedSongCalls());
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
 }
 
 // A player that is missing or fails stops the load at the playback step: the error comes out,
