@@ -1,10 +1,14 @@
 #include "controls/kit_classes.h"
 
 #include "controls/panel.h"
+#include "controls/progress_bar.h"
 #include "toolkit/class_registry.h"
 
 namespace orvelle {
 
-void RegisterKitClasses() { ClassRegistry::Register<TscPanel>(); }
+void RegisterKitClasses() {
+  ClassRegistry::Register<TscPanel>();
+  ClassRegistry::Register<TscGPProgressBar>();
+}
 
 }  // namespace orvelle
