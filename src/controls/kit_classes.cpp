@@ -2,6 +2,7 @@
 
 #include "controls/panel.h"
 #include "controls/progress_bar.h"
+#include "controls/track_bar.h"
 #include "toolkit/class_registry.h"
 
 namespace orvelle {
@@ -9,6 +10,7 @@ namespace orvelle {
 void RegisterKitClasses() {
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPProgressBar>();
+  ClassRegistry::Register<TscTrackBar>();
 }
 
 }  // namespace orvelle
