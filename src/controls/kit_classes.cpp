@@ -1,5 +1,6 @@
 #include "controls/kit_classes.h"
 
+#include "controls/label.h"
 #include "controls/panel.h"
 #include "controls/progress_bar.h"
 #include "controls/track_bar.h"
@@ -11,6 +12,7 @@ void RegisterKitClasses() {
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPProgressBar>();
   ClassRegistry::Register<TscTrackBar>();
+  ClassRegistry::Register<TscLabel>();
 }
 
 }  // namespace orvelle
