@@ -1,6 +1,7 @@
 #include "controls/kit_classes.h"
 
 #include "controls/label.h"
+#include "controls/memo.h"
 #include "controls/panel.h"
 #include "controls/progress_bar.h"
 #include "controls/track_bar.h"
@@ -13,6 +14,8 @@ void RegisterKitClasses() {
   ClassRegistry::Register<TscGPProgressBar>();
   ClassRegistry::Register<TscTrackBar>();
   ClassRegistry::Register<TscLabel>();
+  ClassRegistry::Register<TscMemo>();
+  ClassRegistry::Register<TscGPMemo>();
 }
 
 }  // namespace orvelle
