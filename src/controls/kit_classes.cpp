@@ -1,5 +1,6 @@
 #include "controls/kit_classes.h"
 
+#include "controls/accessible.h"
 #include "controls/label.h"
 #include "controls/memo.h"
 #include "controls/panel.h"
@@ -10,6 +11,7 @@
 namespace orvelle {
 
 void RegisterKitClasses() {
+  InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPProgressBar>();
   ClassRegistry::Register<TscTrackBar>();

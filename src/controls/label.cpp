@@ -123,7 +123,7 @@ void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   }
   auto draw_text = [&](QPainter& p, const QRect& at) { DrawCaption(p, at, caption_, font(), format); };
   if (glow_->Enabled()) DrawGlowText(painter, r, *glow_, draw_text);
-  painter.setPen(GPQColor(TextColor(state), 255));
+  painter.setPen(ResolveColor(TextColor(state), false));
   draw_text(painter, r);
 }
 
@@ -137,8 +137,8 @@ void TscLabel::FontChanged() {
   RePaintControl();
 }
 
-void TscLabel::ChangeScale(int m, int d) {
-  TscCustomControl::ChangeScale(m, d);
+void TscLabel::ScalePixelOptions(int, int) {
+  // The bounds and the font have been scaled; the caption decides the size again.
   AdjustBounds();
 }
 

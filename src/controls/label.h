@@ -70,7 +70,9 @@ class TscLabel : public TscCustomControl {
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
   void Loaded() override;
   void FontChanged() override;
-  void ChangeScale(int m, int d) override;
+  void ScalePixelOptions(int m, int d) override;
+  QAccessible::Role AccessibleRole() const override { return QAccessible::StaticText; }
+  QString AccessibleCaption() const override { return caption_; }
 
   bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

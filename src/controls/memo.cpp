@@ -51,23 +51,19 @@ TscsCtrlState TscCustomMemo::GetCtrlState() const {
 
 void TscCustomMemo::UpdateTextColors() {
   QPalette palette = Editor()->palette();
-  const QColor text = GPQColor(TextColor(), 255);
+  const QColor text = ResolveColor(TextColor(), false);
   palette.setColor(QPalette::Active, QPalette::Text, text);
   palette.setColor(QPalette::Inactive, QPalette::Text, text);
   // Disabled views draw their text in the theme's disabled edit colour.
-  palette.setColor(QPalette::Disabled, QPalette::Text, GPQColor(GetStyleEditTextColor(false), 255));
+  palette.setColor(QPalette::Disabled, QPalette::Text, ResolveColor(GetStyleEditTextColor(false), false));
   // The editor draws glyphs only; the view has painted the background already.
   palette.setBrush(QPalette::Base, Qt::transparent);
   if (palette != Editor()->palette()) Editor()->setPalette(palette);
 }
 
-void TscCustomMemo::ChangeScale(int m, int d) {
-  if (m != d && d != 0) {
-    scale_percent_ = MulDiv(scale_percent_, m, d);
-    scale_factor_ = std::max(1.0, scale_percent_ / 100.0);
-    ScaleOwnPixels(m, d);
-  }
-  Memo::ChangeScale(m, d);
+void TscCustomMemo::ScalePixelOptions(int m, int d) {
+  scale_percent_ = MulDiv(scale_percent_, m, d);
+  scale_factor_ = std::max(1.0, scale_percent_ / 100.0);
 }
 
 void TscCustomMemo::paintEvent(QPaintEvent*) {
@@ -163,7 +159,7 @@ orvelle::Color TscMemo::TextColor() const {
 void TscMemo::DrawBackground(QPainter& painter) {
   if (!Transparent()) {
     const orvelle::Color brush = UsesStyle(TscCustomControl::seClient) ? GetStyleColor(clWindow) : GetColor();
-    painter.fillRect(rect(), GPQColor(brush, 255));
+    painter.fillRect(rect(), ResolveColor(brush, false));
   }
   if (!custom_images_) return;
   const TscsCtrlState state = GetCtrlState();
@@ -233,10 +229,6 @@ int TscGPMemoOptions::FrameStateColorAlpha() const {
       break;
   }
   return frame_normal_alpha_;
-}
-
-QColor TscGPMemoOptions::Resolve(orvelle::Color color, int alpha) const {
-  return GPQColor(style_colors_ ? GetStyleColor(color) : color, static_cast<std::uint8_t>(alpha));
 }
 
 // ---- TscGPMemo ----
@@ -312,8 +304,8 @@ orvelle::Color TscGPMemo::TextColor() const {
 
 void TscGPMemo::DrawBackground(QPainter& painter) {
   if (!Transparent()) {
-    painter.fillRect(rect(), GPQColor(GetStyleColor(GetColor()), 255));
-    painter.fillRect(rect(), GPQColor(GetStyleColor(clBtnFace), 255));
+    painter.fillRect(rect(), ResolveColor(GetColor(), true));
+    painter.fillRect(rect(), ResolveColor(clBtnFace, true));
   }
   options_->SetState(GetCtrlState());
   DrawBackingAndFrame(painter);
@@ -321,8 +313,8 @@ void TscGPMemo::DrawBackground(QPainter& painter) {
 
 void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
   const TscGPMemoOptions& o = *options_;
-  const QColor frame = o.Resolve(o.FrameStateColor(), o.FrameStateColorAlpha());
-  const QColor fill = o.Resolve(o.StateColor(), o.StateColorAlpha());
+  const QColor frame = o.DrawnFrame();
+  const QColor fill = o.DrawnFill();
   const double frame_width = o.FrameWidth();
   const bool frame_visible = frame.rgba() != 0;
   const QRectF whole = ToGPRectF(rect());
@@ -346,8 +338,9 @@ void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
     const double half = (std::abs(span.width() * direction.x()) + std::abs(span.height() * direction.y())) / 2;
     QLinearGradient gradient(span.center() - direction * half, span.center() + direction * half);
     const orvelle::Color base = o.StyleColors() ? GetStyleColor(o.StateColor()) : o.StateColor();
-    gradient.setColorAt(0, GPQColor(DarkerColor(base, o.ShapeFillGradientEndColorOffset()), o.StateColorAlpha()));
-    gradient.setColorAt(1, GPQColor(LighterColor(base, o.ShapeFillGradientBeginColorOffset()), o.StateColorAlpha()));
+    const auto alpha = static_cast<std::uint8_t>(o.StateColorAlpha());
+    gradient.setColorAt(0, ResolveColor(DarkerColor(base, o.ShapeFillGradientEndColorOffset()), false, alpha));
+    gradient.setColorAt(1, ResolveColor(LighterColor(base, o.ShapeFillGradientBeginColorOffset()), false, alpha));
     brush = QBrush(gradient);
   }
 
@@ -382,7 +375,8 @@ void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
   painter.restore();
 }
 
-void TscGPMemo::ScaleOwnPixels(int m, int d) {
+void TscGPMemo::ScalePixelOptions(int m, int d) {
+  TscCustomMemo::ScalePixelOptions(m, d);
   options_->SetShapeCornerRadius(MulDiv(options_->ShapeCornerRadius(), m, d));
   if (options_->ScaleFrameWidth()) options_->SetFrameWidth(MulDiv(options_->FrameWidth(), m, d));
   margins_ = QMargins(MulDiv(margins_.left(), m, d), MulDiv(margins_.top(), m, d), MulDiv(margins_.right(), m, d),

@@ -37,13 +37,12 @@ class TscCustomMemo : public Memo {
   virtual orvelle::Color TextColor() const = 0;
   int ScalePercent() const { return scale_percent_; }
   double ScaleFactor() const { return scale_factor_; }
-  void ChangeScale(int m, int d) override;
 
  protected:
   // Paints the face behind the text.
   virtual void DrawBackground(QPainter& painter) = 0;
-  // Scales the view's own pixel options by m/d.
-  virtual void ScaleOwnPixels(int, int) {}
+  // Keeps the accumulated scale; the views' own pixel options scale in overrides.
+  void ScalePixelOptions(int m, int d) override;
   // Gives the editor the current text colours.
   void UpdateTextColors();
 
@@ -181,7 +180,6 @@ class TscGPMemoOptions : public TscOptions {
   ORVELLE_OPTION(int, ShapeFillGradientBeginColorOffset, gradient_begin_offset_)
   ORVELLE_OPTION(int, ShapeFillGradientEndColorOffset, gradient_end_offset_)
   ORVELLE_OPTION(bool, ScaleFrameWidth, scale_frame_width_)
-  ORVELLE_OPTION(bool, StyleColors, style_colors_)
 #undef ORVELLE_OPTION
 #undef ORVELLE_ALPHA
 
@@ -203,7 +201,10 @@ class TscGPMemoOptions : public TscOptions {
   int StateColorAlpha() const;
   orvelle::Color FrameStateColor() const;
   int FrameStateColorAlpha() const;
-  QColor Resolve(orvelle::Color color, int alpha) const;
+  bool StyleColors() const override { return style_colors_; }
+  void SetStyleColors(bool value) { Store(style_colors_, value); }
+  QColor DrawnFill() const { return Resolve(StateColor(), static_cast<std::uint8_t>(StateColorAlpha())); }
+  QColor DrawnFrame() const { return Resolve(FrameStateColor(), static_cast<std::uint8_t>(FrameStateColorAlpha())); }
 
  private:
   orvelle::Color normal_color_ = clWindow;
@@ -326,7 +327,7 @@ class TscGPMemo : public TscCustomMemo {
 
  protected:
   void DrawBackground(QPainter& painter) override;
-  void ScaleOwnPixels(int m, int d) override;
+  void ScalePixelOptions(int m, int d) override;
   void resizeEvent(QResizeEvent* event) override;
   void FontChanged() override;
 

@@ -1,6 +1,7 @@
 #include "controls/progress_bar.h"
 
 #include "controls/value_range.h"
+#include "toolkit/theme.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -117,9 +118,7 @@ QRect TscGPProgressBar::FillRect() const { return animation_mode_ && active_ ? m
 
 void TscGPProgressBar::DrawControl(QPainter& painter, TscsCtrlState) {
   const bool themed = UsesStyle(seClient);
-  auto drawn = [themed](orvelle::Color color, int alpha) {
-    return GPQColor(themed ? GetStyleColor(color) : color, static_cast<std::uint8_t>(alpha));
-  };
+  auto drawn = [themed](orvelle::Color color, int alpha) { return ResolveColor(color, themed, static_cast<std::uint8_t>(alpha)); };
   if (!TransparentBackground()) painter.fillRect(rect(), drawn(GetColor(), 255));
   painter.fillRect(rect(), drawn(frame_color_, frame_alpha_));
   const QRect fill = FillRect();

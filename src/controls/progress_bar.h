@@ -74,6 +74,10 @@ class TscGPProgressBar : public TscCustomControl {
  protected:
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
   void ColorChanged() override { RePaintControl(); }
+  QAccessible::Role AccessibleRole() const override { return QAccessible::ProgressBar; }
+  std::optional<KitAccessibleValue> AccessibleValue() const override {
+    return KitAccessibleValue{double(value_), double(min_value_), double(max_value_)};
+  }
 
  private:
   QRect ValueRect() const;

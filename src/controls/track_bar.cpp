@@ -13,14 +13,6 @@
 
 namespace orvelle {
 
-QColor TscTrackBarTrackOptions::Resolve(orvelle::Color color) const {
-  return GPQColor(style_colors_ ? GetStyleColor(color) : color, 255);
-}
-
-QColor TscTrackBarThumbOptions::Resolve(orvelle::Color color) const {
-  return GPQColor(style_colors_ ? GetStyleColor(color) : color, 255);
-}
-
 orvelle::Color TscTrackBarThumbOptions::StateColor(TscsCtrlState state) const {
   switch (state) {
     case scsDisabled:
@@ -177,9 +169,7 @@ TscsCtrlState TscCustomTrackBar::ThumbState() const {
   return scsNormal;
 }
 
-QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const {
-  return GPQColor(UsesStyle(seClient) ? GetStyleColor(color) : color, 255);
-}
+QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const { return ResolveColor(color, UsesStyle(seClient)); }
 
 void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveOwn(GetColor()));
@@ -200,12 +190,12 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
   const TscTrackBarTrackOptions& track = *track_options_;
   switch (track.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
-      if (!track.GetColor().IsNone()) painter.fillRect(layout.track, track.Resolve(track.GetColor()));
+      if (!track.GetColor().IsNone()) painter.fillRect(layout.track, track.DrawnColor());
       if (!track.ProgressColor().IsNone() && !layout.progress.isEmpty()) {
-        painter.fillRect(layout.progress, track.Resolve(track.ProgressColor()));
+        painter.fillRect(layout.progress, track.DrawnProgressColor());
       }
       if (!track.FrameColor().IsNone() && track.FrameWidth() > 0) {
-        const QColor frame = track.Resolve(track.FrameColor());
+        const QColor frame = track.DrawnFrameColor();
         const int w = track.FrameWidth();
         const QRect& r = layout.track;
         painter.fillRect(QRect(r.left(), r.top(), r.width(), w), frame);
@@ -243,7 +233,7 @@ void TscCustomTrackBar::DrawThumb(QPainter& painter, const Layout& layout) {
   const TscsCtrlState state = ThumbState();
   switch (thumb.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
-      painter.fillRect(layout.thumb, thumb.Resolve(thumb.StateColor(state)));
+      painter.fillRect(layout.thumb, thumb.DrawnStateColor(state));
       break;
     case TscTrackBarStyle::sctsStyled: {
       // The theme's thumb: a face-coloured block, accent-coloured while hot or pressed.
@@ -265,7 +255,7 @@ void TscCustomTrackBar::DrawThumb(QPainter& painter, const Layout& layout) {
 void TscCustomTrackBar::DrawFocusRect(QPainter& painter) {
   // Every other pixel of the one-pixel frame just inside the control, and of a second frame
   // inside it on dense screens.
-  const QColor color = GPQColor(GetStyleLabelTextColor(scsNormal), 255);
+  const QColor color = ResolveColor(GetStyleLabelTextColor(scsNormal), false);
   const int frames = ScaleFactor() >= 1.5 ? 2 : 1;
   for (int inset = 0; inset < frames; ++inset) {
     const QRect r = rect().adjusted(inset, inset, -inset, -inset);
@@ -284,13 +274,10 @@ void TscCustomTrackBar::DrawFocusRect(QPainter& painter) {
   }
 }
 
-void TscCustomTrackBar::ChangeScale(int m, int d) {
-  if (m != d && d != 0) {
-    track_options_->SetSize(MulDiv(track_options_->Size(), m, d));
-    thumb_options_->SetWidth(MulDiv(thumb_options_->Width(), m, d));
-    thumb_options_->SetHeight(MulDiv(thumb_options_->Height(), m, d));
-  }
-  TscCustomControl::ChangeScale(m, d);
+void TscCustomTrackBar::ScalePixelOptions(int m, int d) {
+  track_options_->SetSize(MulDiv(track_options_->Size(), m, d));
+  thumb_options_->SetWidth(MulDiv(thumb_options_->Width(), m, d));
+  thumb_options_->SetHeight(MulDiv(thumb_options_->Height(), m, d));
 }
 
 void TscCustomTrackBar::PressThumb(const QPointF& position, Qt::MouseButton button) {

@@ -53,15 +53,18 @@ class TscTrackBarTrackOptions : public TscOptions {
   void SetFrameColor(orvelle::Color value) { Store(frame_color_, value); }
   int FrameWidth() const { return frame_width_; }
   void SetFrameWidth(int value) { Store(frame_width_, value); }
-  bool StyleColors() const { return style_colors_; }
+  bool StyleColors() const override { return style_colors_; }
   void SetStyleColors(bool value) { Store(style_colors_, value); }
   int CustomImageIndex() const { return custom_image_index_; }
   void SetCustomImageIndex(int value) { Store(custom_image_index_, value); }
   int CustomImageProgressIndex() const { return custom_image_progress_index_; }
   void SetCustomImageProgressIndex(int value) { Store(custom_image_progress_index_, value); }
 
-  // A colour of this set as drawn: through the theme when StyleColors is on.
-  QColor Resolve(orvelle::Color color) const;
+  // The colours as drawn (through the theme when StyleColors is on).
+  QColor DrawnColor() const { return Resolve(color_); }
+  QColor DrawnProgressColor() const { return Resolve(progress_color_); }
+  QColor DrawnFrameColor() const { return Resolve(frame_color_); }
+
 
  private:
   TscTrackStyleKind style_kind_ = TscTrackBarStyle::sctsStyled;
@@ -116,7 +119,7 @@ class TscTrackBarThumbOptions : public TscOptions {
   void SetPressedColor(orvelle::Color value) { Store(pressed_color_, value); }
   orvelle::Color DisabledColor() const { return disabled_color_; }
   void SetDisabledColor(orvelle::Color value) { Store(disabled_color_, value); }
-  bool StyleColors() const { return style_colors_; }
+  bool StyleColors() const override { return style_colors_; }
   void SetStyleColors(bool value) { Store(style_colors_, value); }
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor value) { Store(cursor_, value); }
@@ -133,9 +136,8 @@ class TscTrackBarThumbOptions : public TscOptions {
 
   // The fill of the thumb in a state (hot: pointer over the thumb; pressed: dragging).
   orvelle::Color StateColor(TscsCtrlState state) const;
+  QColor DrawnStateColor(TscsCtrlState state) const { return Resolve(StateColor(state)); }
   int StateImageIndex(TscsCtrlState state) const;
-  // A colour of this set as drawn: through the theme when StyleColors is on.
-  QColor Resolve(orvelle::Color color) const;
   Qt::CursorShape CursorShape() const;
 
  private:
@@ -216,8 +218,6 @@ class TscCustomTrackBar : public TscCustomControl {
   // The value for a thumb offset d from the first thumb position (dragging, jump clicks).
   int ValueFromOffset(int d) const;
   bool Dragging() const { return down_; }
-  // Also scales the track's thickness and the thumb's size.
-  void ChangeScale(int m, int d) override;
   bool MouseOverThumb() const { return mouse_over_; }
 
  signals:
@@ -232,7 +232,13 @@ class TscCustomTrackBar : public TscCustomControl {
   virtual void Change();
 
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
+  // The track's thickness and the thumb's size.
+  void ScalePixelOptions(int m, int d) override;
   void ColorChanged() override { RePaintControl(); }
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Slider; }
+  std::optional<KitAccessibleValue> AccessibleValue() const override {
+    return KitAccessibleValue{double(value_), double(min_value_), double(max_value_)};
+  }
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;

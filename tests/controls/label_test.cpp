@@ -6,6 +6,9 @@
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -31,9 +34,7 @@ class LabelTest : public ::testing::Test {
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
-
-  QImage Shown() { return form_.grab(label_->geometry()).toImage(); }
+  QImage Shown() { return test::GrabAsShown(label_); }
   // The brightest pixel of the label as shown: the colour of its glyphs over the dark form.
   static QRgb Brightest(const QImage& image) {
     QRgb best = 0;
@@ -46,6 +47,7 @@ class LabelTest : public ::testing::Test {
     return best;
   }
 
+  test::ScopedTheme theme_;
   Form form_;
   TscLabel* label_;
 };
@@ -220,6 +222,14 @@ TEST_F(LabelTest, AccessKeyFocusesTheFocusControl) {
   QApplication::setActiveWindow(&form_);
   QTest::keyClick(&form_, Qt::Key_V, Qt::AltModifier);
   EXPECT_TRUE(target->hasFocus());
+}
+
+TEST_F(LabelTest, AccessibleNameIsTheCaptionWithoutMarkers) {
+  label_->SetCaption(QStringLiteral("&Rock && Roll"));
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(label_);
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->role(), QAccessible::StaticText);
+  EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Rock & Roll"));
 }
 
 TEST(LabelLayout, LoadsEveryPublishedOptionAndTheMainWindowSizes) {

@@ -4,6 +4,8 @@
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -46,7 +48,6 @@ class MemoTest : public ::testing::Test {
     form_.SetClientHeight(200);
     form_.SetColor(clBtnFace);
   }
-  void TearDown() override { ClearStyle(); }
 
   template <class T>
   T* Add(const QRect& bounds) {
@@ -60,7 +61,7 @@ class MemoTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
     QApplication::setActiveWindow(&form_);
   }
-  QImage Shown(QWidget* widget) { return form_.grab(widget->geometry()).toImage(); }
+  QImage Shown(QWidget* widget) { return test::GrabAsShown(widget); }
   static void Wheel(QWidget* target, int delta) {
     const QPointF at(10, 10);
     QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
@@ -68,6 +69,7 @@ class MemoTest : public ::testing::Test {
     QApplication::sendEvent(target, &wheel);
   }
 
+  test::ScopedTheme theme_;
   Form form_;
 };
 

@@ -3,6 +3,10 @@
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QImage>
 #include <QTest>
 #include <QTimer>
@@ -48,11 +52,9 @@ class ProgressBarTest : public ::testing::Test {
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
+  QImage Shown() { return test::GrabAsShown(bar_); }
 
-  // The bar's pixels as they appear over the window.
-  QImage Shown() { return form_.grab(bar_->geometry()).toImage(); }
-
+  test::ScopedTheme theme_;
   Form form_;
   CountingBar* bar_;
 };
@@ -210,6 +212,19 @@ TEST_F(ProgressBarTest, ActiveWithoutAnimationModeRunsNoMarquee) {
   EXPECT_EQ(bar.MarqueeTimer(), nullptr);
   bar.SetAnimationMode(true);  // the mode alone starts nothing
   EXPECT_EQ(bar.MarqueeTimer(), nullptr);
+}
+
+TEST_F(ProgressBarTest, ReportsValueAndRangeToAssistiveTechnology) {
+  bar_->SetMaxValue(240);
+  bar_->SetValue(61);
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(bar_);
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->role(), QAccessible::ProgressBar);
+  QAccessibleValueInterface* value = accessible->valueInterface();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->currentValue().toDouble(), 61);
+  EXPECT_EQ(value->minimumValue().toDouble(), 0);
+  EXPECT_EQ(value->maximumValue().toDouble(), 240);
 }
 
 TEST(ProgressBarLayout, LoadsEveryPublishedOption) {

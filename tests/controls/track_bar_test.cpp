@@ -3,6 +3,10 @@
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
@@ -48,9 +52,7 @@ class TrackBarTest : public ::testing::Test {
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
-
-  QImage Shown() { return form_.grab(bar_->geometry()).toImage(); }
+  QImage Shown() { return test::GrabAsShown(bar_); }
   // Centre of the thumb, where a press starts a drag.
   QPoint ThumbCentre() { return bar_->ComputeLayout().thumb.center(); }
   void Wheel(int delta) {
@@ -61,6 +63,7 @@ class TrackBarTest : public ::testing::Test {
   }
   std::vector<std::string> TakeEvents() { return std::exchange(events_, {}); }
 
+  test::ScopedTheme theme_;
   Form form_;
   TscTrackBar* bar_;
   std::vector<std::string> events_;
@@ -300,6 +303,20 @@ TEST_F(TrackBarTest, ScalingScalesTrackSizeAndThumbSize) {
   EXPECT_EQ(bar_->TrackOptions()->Size(), 8);  // 7.5 rounded
   EXPECT_EQ(bar_->ThumbOptions()->Width(), 15);
   EXPECT_EQ(bar_->ThumbOptions()->Height(), 23);  // 22.5 rounded
+}
+
+TEST_F(TrackBarTest, ReportsValueAndRangeToAssistiveTechnology) {
+  bar_->SetValue(120);
+  bar_->SetAccessibleName(QStringLiteral("Volume"));
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(bar_);
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->role(), QAccessible::Slider);
+  EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Volume"));
+  QAccessibleValueInterface* value = accessible->valueInterface();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->currentValue().toDouble(), 120);
+  EXPECT_EQ(value->minimumValue().toDouble(), 0);
+  EXPECT_EQ(value->maximumValue().toDouble(), 200);
 }
 
 TEST(TrackBarLayout, LoadsEveryPublishedOption) {
