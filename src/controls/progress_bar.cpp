@@ -1,6 +1,5 @@
 #include "controls/progress_bar.h"
 
-#include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QPainter>
@@ -23,20 +22,16 @@ void TscGPProgressBar::StoreAndRepaint(T& field, const T& value) {
 }
 
 void TscGPProgressBar::SetMinValue(int value) {
-  if (value == min_value_) return;
-  min_value_ = value;
-  if (value_ < min_value_) value_ = min_value_;
-  RePaintControl();
+  if (range_.SetMinimum(value)) RePaintControl();
 }
 
 void TscGPProgressBar::SetMaxValue(int value) {
-  if (value == max_value_) return;
-  max_value_ = value;
-  if (value_ > max_value_) value_ = max_value_;
-  RePaintControl();
+  if (range_.SetMaximum(value)) RePaintControl();
 }
 
-void TscGPProgressBar::SetValue(int value) { StoreAndRepaint(value_, ClampToRange(value, min_value_, max_value_)); }
+void TscGPProgressBar::SetValue(int value) {
+  if (range_.SetValue(value)) RePaintControl();
+}
 
 void TscGPProgressBar::SetVertical(bool value) { StoreAndRepaint(vertical_, value); }
 void TscGPProgressBar::SetFrameColor(orvelle::Color color) { StoreAndRepaint(frame_color_, color); }
@@ -109,7 +104,7 @@ void TscGPProgressBar::MarqueeTick() {
 
 QRect TscGPProgressBar::ValueRect() const {
   const int length = vertical_ ? height() : width();
-  const auto filled = MulDivRoundEven(length, std::int64_t{value_} - min_value_, std::int64_t{max_value_} - min_value_);
+  const auto filled = MulDivRoundEven(length, range_.Reached(), range_.Span());
   const int n = static_cast<int>(std::clamp<std::int64_t>(filled, 0, length));
   return vertical_ ? QRect(0, height() - n, width(), n) : QRect(0, 0, n, height());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/custom_control.h"
+#include "controls/value_range.h"
 
 #include <QRect>
 
@@ -30,13 +31,13 @@ class TscGPProgressBar : public TscCustomControl {
 
   explicit TscGPProgressBar(QWidget* parent = nullptr);
 
-  int MinValue() const { return min_value_; }
+  int MinValue() const { return range_.Minimum(); }
   // Stores a different minimum and pulls Value up to it when Value lies below; repaints.
   void SetMinValue(int value);
-  int MaxValue() const { return max_value_; }
+  int MaxValue() const { return range_.Maximum(); }
   // Stores a different maximum and pulls Value down to it when Value lies above; repaints.
   void SetMaxValue(int value);
-  int Value() const { return value_; }
+  int Value() const { return range_.Value(); }
   // Clamps to the range (maximum first, then minimum) and repaints only when the value moved.
   void SetValue(int value);
   bool Vertical() const { return vertical_; }
@@ -76,7 +77,7 @@ class TscGPProgressBar : public TscCustomControl {
   void ColorChanged() override { RePaintControl(); }
   QAccessible::Role AccessibleRole() const override { return QAccessible::ProgressBar; }
   std::optional<KitAccessibleValue> AccessibleValue() const override {
-    return KitAccessibleValue{double(value_), double(min_value_), double(max_value_)};
+    return KitAccessibleValue{double(Value()), double(MinValue()), double(MaxValue())};
   }
 
  private:
@@ -86,9 +87,7 @@ class TscGPProgressBar : public TscCustomControl {
   template <class T>
   void StoreAndRepaint(T& field, const T& value);
 
-  int min_value_ = 0;
-  int max_value_ = 100;
-  int value_ = 0;
+  ValueRange range_{0, 100, 0};
   bool vertical_ = false;
   orvelle::Color frame_color_ = clBtnShadow;
   int frame_alpha_ = 125;

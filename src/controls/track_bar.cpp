@@ -1,6 +1,5 @@
 #include "controls/track_bar.h"
 
-#include "controls/value_range.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
 
@@ -70,23 +69,15 @@ TscCustomTrackBar::TscCustomTrackBar(QWidget* parent)
 }
 
 void TscCustomTrackBar::SetMinValue(int value) {
-  if (value == min_value_) return;
-  min_value_ = value;
-  if (value_ < min_value_) value_ = min_value_;
-  RePaintControl();
+  if (range_.SetMinimum(value)) RePaintControl();
 }
 
 void TscCustomTrackBar::SetMaxValue(int value) {
-  if (value == max_value_) return;
-  max_value_ = value;
-  if (value_ > max_value_) value_ = max_value_;
-  RePaintControl();
+  if (range_.SetMaximum(value)) RePaintControl();
 }
 
 void TscCustomTrackBar::SetValue(int value) {
-  value = ClampToRange(value, min_value_, max_value_);
-  if (value == value_) return;
-  value_ = value;
+  if (!range_.SetValue(value)) return;
   RePaintControl();
   Change();
 }
@@ -140,8 +131,7 @@ TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
   const bool styled_thumb = thumb_options_->StyleKind() == TscTrackBarStyle::sctsStyled;
   layout.offset1 = r.left() + half - (styled_thumb ? 1 : 0);
   layout.offset2 = r.left() + r.width() - half + (styled_thumb ? 1 : 0);
-  layout.thumb_offset = static_cast<int>(
-      MulDivRoundEven(std::int64_t{value_} - min_value_, layout.offset2 - layout.offset1, std::int64_t{max_value_} - min_value_));
+  layout.thumb_offset = static_cast<int>(MulDivRoundEven(range_.Reached(), layout.offset2 - layout.offset1, range_.Span()));
   QRect thumb_rect(layout.offset1 + layout.thumb_offset - half, r.top() + r.height() / 2 - thumb.height() / 2, thumb.width(),
                    thumb.height());
   const bool both_colour = track.StyleKind() == TscTrackBarStyle::sctsColor &&
@@ -157,9 +147,9 @@ TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
 int TscCustomTrackBar::ValueFromOffset(int d) const {
   const Layout layout = ComputeLayout();
   const int travel = layout.offset2 - layout.offset1;
-  if (travel <= 0) return min_value_;
+  if (travel <= 0) return MinValue();
   d = std::clamp(d, 0, travel);
-  return static_cast<int>(MulDivRoundEven(std::int64_t{max_value_} - min_value_, d, travel) + min_value_);
+  return static_cast<int>(MulDivRoundEven(range_.Span(), d, travel) + MinValue());
 }
 
 TscsCtrlState TscCustomTrackBar::ThumbState() const {
@@ -347,7 +337,7 @@ void TscCustomTrackBar::leaveEvent(QEvent* event) {
 }
 
 void TscCustomTrackBar::Step(int delta) {
-  SetValue(value_ + delta);
+  SetValue(Value() + delta);
   emit OnLastChange(this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "controls/custom_control.h"
 #include "controls/options.h"
+#include "controls/value_range.h"
 #include "toolkit/image_list.h"
 
 #include <QPointer>
@@ -191,11 +192,11 @@ class TscCustomTrackBar : public TscCustomControl {
 
   explicit TscCustomTrackBar(QWidget* parent = nullptr);
 
-  int MinValue() const { return min_value_; }
+  int MinValue() const { return range_.Minimum(); }
   void SetMinValue(int value);
-  int MaxValue() const { return max_value_; }
+  int MaxValue() const { return range_.Maximum(); }
   void SetMaxValue(int value);
-  int Value() const { return value_; }
+  int Value() const { return range_.Value(); }
   // Clamps to the range; a different result is stored, repainted, and announced by OnChange.
   void SetValue(int value);
   bool Vertical() const { return vertical_; }
@@ -237,7 +238,7 @@ class TscCustomTrackBar : public TscCustomControl {
   void ColorChanged() override { RePaintControl(); }
   QAccessible::Role AccessibleRole() const override { return QAccessible::Slider; }
   std::optional<KitAccessibleValue> AccessibleValue() const override {
-    return KitAccessibleValue{double(value_), double(min_value_), double(max_value_)};
+    return KitAccessibleValue{double(Value()), double(MinValue()), double(MaxValue())};
   }
 
   void mousePressEvent(QMouseEvent* event) override;
@@ -268,9 +269,7 @@ class TscCustomTrackBar : public TscCustomControl {
   void Step(int delta);
   QColor ResolveOwn(orvelle::Color color) const;
 
-  int min_value_ = 0;
-  int max_value_ = 100;
-  int value_ = 50;
+  ValueRange range_{0, 100, 50};
   bool vertical_ = false;
   bool read_only_ = false;
   bool mouse_support_ = true;
