@@ -224,6 +224,20 @@ TEST_F(LabelTest, AccessKeyFocusesTheFocusControl) {
   EXPECT_TRUE(target->hasFocus());
 }
 
+TEST_F(LabelTest, DragFormMovesTheWindowWithThePointer) {
+  label_->SetCaption(QStringLiteral("Drag here"));
+  const QPoint start = form_.pos();
+  QTest::mousePress(label_, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseMove(label_, QPoint(25, 15));
+  QTest::mouseRelease(label_, Qt::LeftButton, {}, QPoint(25, 15));
+  EXPECT_EQ(form_.pos(), start);  // DragForm is off
+  label_->SetDragForm(true);
+  QTest::mousePress(label_, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseMove(label_, QPoint(25, 15));
+  QTest::mouseRelease(label_, Qt::LeftButton, {}, QPoint(25, 15));
+  EXPECT_EQ(form_.pos(), start + QPoint(20, 10));
+}
+
 TEST_F(LabelTest, AccessibleNameIsTheCaptionWithoutMarkers) {
   label_->SetCaption(QStringLiteral("&Rock && Roll"));
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(label_);

@@ -6,6 +6,7 @@
 
 #include "kit_test_support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -193,6 +194,20 @@ TEST_F(MemoTest, NoticeBackingAndFramePerState) {
     EXPECT_TRUE(Near(image.pixel(1, 1), c.fill)) << c.what << std::hex << " " << image.pixel(1, 1);
     EXPECT_TRUE(Near(image.pixel(250, 150), c.fill)) << c.what;
   }
+}
+
+TEST_F(MemoTest, AssistiveTechnologyReadsRoleNameAndText) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 300, 200));
+  notice->SetReadOnly(true);
+  notice->SetAccessibleName(QStringLiteral("Notice"));
+  notice->SetText(QStringLiteral("请支持“KestraFM”"));
+  Show();
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(notice->Editor());
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+  EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Notice"));
+  EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("请支持“KestraFM”"));
+  EXPECT_TRUE(accessible->state().readOnly);
 }
 
 TEST_F(MemoTest, ContentMarginsPlaceTheText) {
