@@ -1,6 +1,7 @@
 #include "controls/kit_classes.h"
 
 #include "controls/accessible.h"
+#include "controls/gp_button.h"
 #include "controls/label.h"
 #include "controls/memo.h"
 #include "controls/panel.h"
@@ -13,6 +14,7 @@ namespace orvelle {
 void RegisterKitClasses() {
   InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
+  ClassRegistry::Register<TscGPButton>();
   ClassRegistry::Register<TscGPProgressBar>();
   ClassRegistry::Register<TscTrackBar>();
   ClassRegistry::Register<TscLabel>();
