@@ -258,7 +258,9 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
     ReadChunked(sink);
   } else if (response_.ContentLength > 0) {
     sink.AnnounceTotal(response_.ContentLength);
-    input_.ReadUpTo(response_.ContentLength, sink);  // an early close ends the body
+    // A peer that closes before the announced length has cut the body: a failure, so that
+    // half a picture or playlist is never handed on as complete.
+    input_.ReadExactly(response_.ContentLength, sink);
   } else if (media_type_.startsWith(QLatin1String("multipart/"))) {
     QByteArray delimiter = "--";
     AppendAscii(delimiter, boundary_);
