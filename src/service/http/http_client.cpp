@@ -203,11 +203,7 @@ void HttpClient::ReadResponseHead(const Url& url) {
     response_.StatusLine = LineText(line);
     response_.ResponseCode = ParseStatusCode(response_.StatusLine);
 
-    // A line past the limit stays in the input, where the body reading finds it.
-    while (MaxHeaderLines <= 0 || response_.RawHeaders.size() < MaxHeaderLines) {
-      if (!input_.ReadLine(line) || line.isEmpty()) break;
-      response_.RawHeaders.append(LineText(line));
-    }
+    ReadHeaderBlock(response_.RawHeaders);
 
     const QStringList& headers = response_.RawHeaders;
     const ContentTypeParts type = ParseContentType(HeaderValue(headers, QLatin1String("Content-Type")));
@@ -236,8 +232,23 @@ void HttpClient::ReadResponseHead(const Url& url) {
       if (!jar_) jar_ = std::make_unique<CookieJar>();
       jar_->Store(headers, url);
     }
-    if (response_.ResponseCode != 100) return;
+    // A 101 hands the connection over to another protocol: there is no HTTP answer to wait
+    // for. Every other 1xx is an interim answer, followed by the real one.
+    const int code = response_.ResponseCode;
+    if (code == 101) throw HttpProtocolError(code, response_.StatusLine, QString());
+    if (code < 100 || code > 199) return;
     if (++interim > kMaxInterimResponses) throw HttpError(QString::fromLatin1(kTooManyInterim));
+  }
+}
+
+void HttpClient::ReadHeaderBlock(QStringList& lines) {
+  // More lines than the limit fail: read as body they would be handed on as content.
+  QByteArray line;
+  int count = 0;
+  while (input_.ReadLine(line) && !line.isEmpty()) {
+    if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
+    lines.append(LineText(line));
+    ++count;
   }
 }
 
@@ -289,12 +300,7 @@ void HttpClient::ReadChunked(BodySink& sink) {
     input_.ReadLine(line);  // the line end after the chunk's data
   }
   // Trailer lines join the header lines.
-  int trailers = 0;
-  while (MaxHeaderLines <= 0 || trailers < MaxHeaderLines) {
-    if (!input_.ReadLine(line) || line.isEmpty()) break;
-    response_.RawHeaders.append(LineText(line));
-    ++trailers;
-  }
+  ReadHeaderBlock(response_.RawHeaders);
 }
 
 void HttpClient::ReadBodyDeclarations(const QByteArray& body) {

@@ -106,7 +106,7 @@ class HttpClient {
   bool AllowCookies = true;
   static constexpr bool HandleRedirects = false;  // 3xx answers fail as HttpProtocolError
   static constexpr int RedirectMaximum = 15;
-  int MaxHeaderLines = kDefaultMaxHeaderLines;     // 0 or less: no limit
+  int MaxHeaderLines = kDefaultMaxHeaderLines;     // per header block and per trailer block; 0 or less: no limit
 
   std::chrono::milliseconds ConnectTimeout{10000};
   std::chrono::milliseconds ReadTimeout{30000};      // also every write
@@ -130,6 +130,9 @@ class HttpClient {
   // Runs one GET; the body goes to `out`. Returns the response's status.
   void Perform(const QString& address, QByteArray& out, QString* text);
   void ReadResponseHead(const Url& url);
+  // Reads header lines up to the empty line that ends them (or the peer's close), at most
+  // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that.
+  void ReadHeaderBlock(QStringList& lines);
   void ReadBody(BodySink& sink, bool redirect);
   void ReadChunked(BodySink& sink);
   void ReadBodyDeclarations(const QByteArray& body);

@@ -12,7 +12,7 @@ namespace orvelle::http {
 
 // Limits of the response reader.
 inline constexpr qint64 kMaxBodyBytes = 32LL * 1024 * 1024;  // larger bodies fail, nothing of them kept
-inline constexpr int kMaxInterimResponses = 16;              // "100 Continue" answers accepted per request
+inline constexpr int kMaxInterimResponses = 16;              // 1xx answers (other than 101) accepted per request
 inline constexpr qsizetype kMaxLineLength = 16384;           // status, header and chunk-size lines
 inline constexpr size_t kReceiveBufferSize = 32768;          // the most one read takes from the stream
 inline constexpr int kDefaultMaxHeaderLines = 255;

@@ -153,6 +153,24 @@ TEST(Connection, SilentRedirectBodyCountsAsEmpty) {
   }
 }
 
+TEST(Connection, InterimAnswersOnAnOpenConnection) {
+  // The server keeps the connection open after each answer: a client that took an interim
+  // answer for the final one would wait for a body until its read time-out.
+  ScriptServer hints({Script().Answer("HTTP/1.1 103 Early Hints\r\nLink: </c.css>\r\n\r\n" + OkAnswer("ok")).Stall(10000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(5000);
+  EXPECT_EQ(client.Get(Address(hints)), "ok");
+
+  ScriptServer upgrade({Script().Answer("HTTP/1.1 101 Switching Protocols\r\nUpgrade: h2c\r\n\r\n").Stall(10000)});
+  try {
+    client.Get(Address(upgrade));
+    ADD_FAILURE() << "no error";
+  } catch (const HttpProtocolError& error) {
+    EXPECT_EQ(error.ErrorCode(), 101);
+  }
+  EXPECT_FALSE(client.Connected());
+}
+
 TEST(Connection, TimeOuts) {
   struct Case {
     const char* name;
