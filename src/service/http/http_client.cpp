@@ -37,6 +37,18 @@ void AppendHeader(QByteArray& out, const char* name, const QString& value) {
   out.append("\r\n");
 }
 
+// A port is written as plain decimal digits: no sign, no spaces, nothing after them.
+int PortNumber(const QString& text) {
+  int port = 0;
+  bool ok = !text.isEmpty() && text.size() <= 5;
+  for (QChar c : text) {
+    ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (ok) port = port * 10 + (c.unicode() - '0');
+  }
+  if (!ok || port > 65535) throw HttpError(QStringLiteral("'%1' is not a valid port number").arg(text));
+  return port;
+}
+
 bool IsXmlSubtype(const QString& subtype) {
   return subtype == QLatin1String("xml") || subtype == QLatin1String("xml-external-parsed-entity") ||
          subtype.endsWith(QLatin1String("+xml"));
@@ -72,11 +84,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   const bool https = url.IsHttps();
   int port = 0;
   if (!url.port.isEmpty()) {
-    bool ok = false;
-    port = url.port.toInt(&ok);
-    if (!ok || port < 0 || port > 65535) {
-      throw HttpError(QStringLiteral("'%1' is not a valid port number").arg(url.port));
-    }
+    port = PortNumber(url.port);
   } else if (DefaultPort(url.protocol) != 0) {
     port = DefaultPort(url.protocol);
   } else if (last_port_ != 0) {
@@ -215,14 +223,13 @@ void HttpClient::ReadResponseHead(const Url& url) {
     } else if (media_type_.startsWith(QLatin1String("text/"))) {
       response_.CharSet = IsXmlSubtype(media_type_.mid(5)) ? QStringLiteral("us-ascii") : QStringLiteral("ISO-8859-1");
     }
-    bool found = false;
-    const QString length = HeaderValue(headers, QLatin1String("Content-Length"), &found);
-    if (found) {
-      bool ok = false;
-      const qint64 value = length.toLongLong(&ok);
-      response_.ContentLength = ok && value >= 0 ? value : -1;
-    }
     response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"));
+    // A chunked body does not depend on the lengths, so lengths in doubt only matter without it.
+    try {
+      response_.ContentLength = AnnouncedContentLength(headers);
+    } catch (const HttpError&) {
+      if (!IsChunked()) throw;
+    }
     response_.Connection = HeaderValue(headers, QLatin1String("Connection"));
     response_.ProxyConnection = HeaderValue(headers, QLatin1String("Proxy-Connection"));
     response_.Location = HeaderValue(headers, QLatin1String("Location"));
@@ -252,8 +259,12 @@ void HttpClient::ReadHeaderBlock(QStringList& lines) {
   }
 }
 
+bool HttpClient::IsChunked() const {
+  return response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+}
+
 void HttpClient::ReadBody(BodySink& sink, bool redirect) {
-  const bool chunked = response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+  const bool chunked = IsChunked();
   if (!chunked && response_.ContentLength == 0) return;
   // A redirect's body is read only when it starts arriving soon.
   if (redirect) {
@@ -286,18 +297,13 @@ void HttpClient::ReadChunked(BodySink& sink) {
   QByteArray line;
   for (;;) {
     if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
-    const qsizetype semicolon = line.indexOf(';');
-    if (semicolon >= 0) line.truncate(semicolon);
-    const QByteArray digits = line.trimmed();
-    bool ok = digits.size() <= 15;
-    const qint64 size = ok ? digits.toLongLong(&ok, 16) : 0;
-    if (!ok || size < 0 || digits.startsWith('+') || digits.startsWith('-')) {
-      throw HttpError(QStringLiteral("Invalid chunk size"));
-    }
+    const qint64 size = ParseChunkSize(line);
     if (size == 0) break;
     sink.Announce(size);
     input_.ReadExactly(size, sink);
-    input_.ReadLine(line);  // the line end after the chunk's data
+    // Only a line end may follow the chunk's data; anything else means the sizes are wrong.
+    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!line.isEmpty()) throw HttpError(QString::fromLatin1(kInvalidChunkSize));
   }
   // Trailer lines join the header lines.
   ReadHeaderBlock(response_.RawHeaders);

@@ -133,6 +133,7 @@ class HttpClient {
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
   // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that.
   void ReadHeaderBlock(QStringList& lines);
+  bool IsChunked() const;
   void ReadBody(BodySink& sink, bool redirect);
   void ReadChunked(BodySink& sink);
   void ReadBodyDeclarations(const QByteArray& body);

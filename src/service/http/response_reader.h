@@ -99,6 +99,16 @@ int ParseStatusCode(const QString& status_line);
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found = nullptr);
 QStringList HeaderValues(const QStringList& lines, QLatin1String name);
 
+// The body length that the Content-Length header lines announce, or -1 when there is none,
+// or it is negative or not a number (it then counts as absent). Lines or list members
+// ("5, 5") that announce different lengths leave the framing in doubt: they throw HttpError
+// "Invalid Content-Length".
+qint64 AnnouncedContentLength(const QStringList& lines);
+
+// The size on a chunk-size line: hexadecimal digits only, then optional spaces or tabs and
+// an extension after ";". Anything else throws HttpError "Invalid chunk size".
+qint64 ParseChunkSize(const QByteArray& line);
+
 // Content-Type split into the media type (lower case), its charset parameter (quotes
 // removed), the rest of the header without the charset parameter, and the boundary parameter.
 struct ContentTypeParts {

@@ -77,7 +77,9 @@ Url ParseUrl(const QString& address) {
         url.ipv6 = true;
         url.host = authority.mid(1, close - 1);
         const QString after = authority.mid(close + 1);
+        // Anything after the bracket other than ":port" is kept as the port, to fail as one.
         if (after.startsWith(QLatin1Char(':'))) url.port = after.mid(1);
+        else if (!after.isEmpty()) url.port = after;
       } else {
         url.host = authority;
       }

@@ -187,6 +187,31 @@ TEST(Request, ControlCharactersInTheAddressFailBeforeConnecting) {
   }
 }
 
+TEST(Request, PortsThatAreNotPlainNumbersFail) {
+  const struct {
+    const char* address;
+    const char* port;
+  } cases[] = {
+      {"http://h:+80/", "+80"},    {"http://h:-1/", "-1"},   {"http://h: 80/", " 80"},
+      {"http://h:80x/", "80x"},    {"http://h:65536/", "65536"}, {"http://[::1]x:80/", "x:80"},
+      {"http://[::1]:8x/", "8x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    HttpClient client;
+    MemoryServer server;
+    server.Attach(client);
+    server.answers.push_back(OkAnswer("x"));
+    try {
+      client.Get(QString::fromLatin1(c.address));
+      ADD_FAILURE() << "no error";
+    } catch (const HttpError& error) {
+      EXPECT_EQ(error.Message(), QStringLiteral("'%1' is not a valid port number").arg(QLatin1String(c.port)));
+    }
+    EXPECT_TRUE(server.targets.empty());
+  }
+}
+
 TEST(Request, OtherSchemesNeedAPortFromThisOrAnEarlierAddress) {
   HttpClient client;
   MemoryServer server;
