@@ -120,6 +120,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
     stream_tls_ = https;
   }
   keep_alive_ = false;
+  body_left_unread_ = false;
   last_port_ = port;
 
   // No Connection header goes over TLS; HTTP/1.0 asks for keep-alive explicitly.
@@ -196,7 +197,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
     keep_alive_ = connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0 ||
                   proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
   }
-  if (input_.PeerClosed()) keep_alive_ = false;
+  if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
   if (!keep_alive_) Disconnect();
 
   if (failure) throw *failure;
@@ -273,7 +274,11 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limits_.deadline - Clock::now());
       wait = std::max(std::chrono::milliseconds(0), std::min(wait, left));
     }
-    if (!input_.WaitForData(wait)) return;
+    if (!input_.WaitForData(wait)) {
+      // The body may still arrive later; the next answer on this connection would start with it.
+      body_left_unread_ = true;
+      return;
+    }
   }
 
   if (chunked) {

@@ -145,6 +145,7 @@ class HttpClient {
   bool stream_ipv6_ = false;
   bool stream_tls_ = false;
   bool keep_alive_ = false;
+  bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   int last_port_ = 0;  // used when an address of another scheme names no port
 
   InputBuffer input_;

@@ -171,6 +171,23 @@ TEST(Connection, InterimAnswersOnAnOpenConnection) {
   EXPECT_FALSE(client.Connected());
 }
 
+TEST(Connection, ARedirectBodyGivenUpOnClosesTheConnection) {
+  // The redirect's body arrives after the client stopped waiting for it; on a kept
+  // connection it would be read as the next answer's status line.
+  ScriptServer server({Script()
+                           .Answer("HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 7\r\n\r\n")
+                           .Stall(300)
+                           .Send("moved\r\n"),
+                       Script().Answer(OkAnswer("b"))});
+  HttpClient client;
+  client.RedirectBodyWait = std::chrono::milliseconds(50);
+  client.ReadTimeout = std::chrono::milliseconds(2000);
+  EXPECT_THROW(client.Get(Address(server)), HttpProtocolError);
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(client.Get(Address(server)), "b");
+  EXPECT_EQ(server.Connections(), 2);
+}
+
 TEST(Connection, TimeOuts) {
   struct Case {
     const char* name;
