@@ -3,6 +3,9 @@
 #include "service/http/charsets.h"
 #include "service/http/socket_stream.h"
 #include "service/http/tls_stream.h"
+#include "service/log.h"
+
+#include <cerrno>
 
 namespace orvelle::http {
 
@@ -49,6 +52,13 @@ int PortNumber(const QString& text) {
   return port;
 }
 
+// The failures of a connection that died while it lay idle: the peer closed it, reset it,
+// or a write found it gone. A time-out is not among them: the server may be busy.
+bool IsDeadConnectionError(const HttpError& error) {
+  if (const auto* socket = dynamic_cast<const SocketError*>(&error)) return socket->LastError() != ETIMEDOUT;
+  return error.Message() == QLatin1String(kClosedGracefully);
+}
+
 bool IsXmlSubtype(const QString& subtype) {
   return subtype == QLatin1String("xml") || subtype == QLatin1String("xml-external-parsed-entity") ||
          subtype.endsWith(QLatin1String("+xml"));
@@ -82,47 +92,87 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
 
   const Url url = ParseUrl(address);
   const bool https = url.IsHttps();
-  int port = 0;
-  if (!url.port.isEmpty()) {
-    port = PortNumber(url.port);
-  } else if (DefaultPort(url.protocol) != 0) {
-    port = DefaultPort(url.protocol);
-  } else if (last_port_ != 0) {
-    port = last_port_;
-  } else {
-    throw HttpError(QString::fromLatin1(kUnknownProtocol));
-  }
+  const int port = RequestPort(url);
 
   const auto start = Clock::now();
   limits_.io = ReadTimeout;
   limits_.deadline = RequestTimeout.count() > 0 ? start + RequestTimeout : Clock::time_point::max();
 
-  // Choose the connection: reuse it only for the same host, port, IP version and transport,
-  // after a response that allowed keep-alive, and while the peer still has it open.
+  bool reused = ChooseConnection(url, port, https);
+  keep_alive_ = false;
+  body_left_unread_ = false;
+  last_port_ = port;
+
+  ApplyRequestRules(https);
+  const QByteArray request = BuildRequest(url, port);
+
+  std::optional<HttpProtocolError> failure;
+  for (;;) {
+    try {
+      failure = Exchange(request, url, out, text);
+      break;
+    } catch (const HttpError& error) {
+      // A kept connection that the server closed while it lay idle fails before the first
+      // byte of the answer; nothing of the request was processed, so it goes out once more.
+      const bool retry = reused && !input_.ReceivedAny() && IsDeadConnectionError(error);
+      Disconnect();
+      if (!retry) throw;
+      qCDebug(lcHttp) << "kept connection to" << url.host << "was dead (" << error.Message()
+                      << "); sending the request again on a new connection";
+      Connect(url, port, https);
+      reused = false;
+    } catch (...) {
+      Disconnect();
+      throw;
+    }
+  }
+
+  DecideKeepAlive();
+  if (failure) throw *failure;
+}
+
+int HttpClient::RequestPort(const Url& url) const {
+  if (!url.port.isEmpty()) return PortNumber(url.port);
+  if (DefaultPort(url.protocol) != 0) return DefaultPort(url.protocol);
+  if (last_port_ != 0) return last_port_;
+  throw HttpError(QString::fromLatin1(kUnknownProtocol));
+}
+
+bool HttpClient::ChooseConnection(const Url& url, int port, bool https) {
+  // Reuse the connection only for the same host, port, IP version and transport, after a
+  // response that allowed keep-alive, while it has not been idle too long, and while the
+  // peer still has it open.
   if (stream_ && (stream_host_.compare(url.host, Qt::CaseInsensitive) != 0 || stream_port_ != port ||
                   stream_ipv6_ != url.ipv6 || stream_tls_ != https)) {
     Disconnect();
   }
   if (stream_ && !keep_alive_) Disconnect();
-  if (stream_ && !stream_->DiscardPendingAndCheckOpen()) Disconnect();
-  if (!stream_) {
-    ConnectTarget target;
-    target.host = url.host;
-    target.ipv6 = url.ipv6;
-    target.port = port;
-    target.tls = https;
-    target.connect_timeout = ConnectTimeout;
-    target.limits = limits_;
-    stream_ = connector_(target);
-    stream_host_ = url.host;
-    stream_port_ = port;
-    stream_ipv6_ = url.ipv6;
-    stream_tls_ = https;
+  if (stream_ && Clock::now() - idle_since_ > IdleReuseLimit) {
+    qCDebug(lcHttp) << "connection to" << stream_host_ << "idle too long; opening a new one";
+    Disconnect();
   }
-  keep_alive_ = false;
-  body_left_unread_ = false;
-  last_port_ = port;
+  if (stream_ && !stream_->DiscardPendingAndCheckOpen()) Disconnect();
+  if (stream_) return true;
+  Connect(url, port, https);
+  return false;
+}
 
+void HttpClient::Connect(const Url& url, int port, bool https) {
+  ConnectTarget target;
+  target.host = url.host;
+  target.ipv6 = url.ipv6;
+  target.port = port;
+  target.tls = https;
+  target.connect_timeout = ConnectTimeout;
+  target.limits = limits_;
+  stream_ = connector_(target);
+  stream_host_ = url.host;
+  stream_port_ = port;
+  stream_ipv6_ = url.ipv6;
+  stream_tls_ = https;
+}
+
+void HttpClient::ApplyRequestRules(bool https) {
   // No Connection header goes over TLS; HTTP/1.0 asks for keep-alive explicitly.
   if (https) {
     Request.Connection.clear();
@@ -132,7 +182,9 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   if (!Request.AcceptEncoding.isEmpty() && !Request.AcceptEncoding.contains(QLatin1String("identity"))) {
     Request.AcceptEncoding += QStringLiteral(", identity");
   }
+}
 
+QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   QByteArray request;
   request.reserve(512);
   request.append("GET ");
@@ -156,37 +208,37 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   AppendHeader(request, "User-Agent", Request.UserAgent);
   if (AllowCookies && jar_) AppendHeader(request, "Cookie", jar_->CookieLine(url));
   request.append("\r\n");
+  return request;
+}
 
-  std::optional<HttpProtocolError> failure;
-  try {
-    stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
-    input_.Attach(stream_.get(), &limits_);
-    ReadResponseHead(url);
+std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request, const Url& url, QByteArray& out,
+                                                      QString* text) {
+  input_.Attach(stream_.get(), &limits_);
+  stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
+  ReadResponseHead(url);
 
-    const int code = response_.ResponseCode;
-    if (code >= 200 && code <= 299) {
-      const qsizetype body_start = out.size();
-      if (code != 204) {
-        BodySink sink(out);
-        ReadBody(sink, false);
-      }
-      const QByteArray body = QByteArray::fromRawData(out.constData() + body_start, out.size() - body_start);
-      ReadBodyDeclarations(body);
-      if (text) *text = DecodeBody(body, response_.CharSet);
-    } else {
-      const bool redirect = code >= 300 && code <= 399;
-      if (redirect && code != 304) ++redirect_count_;
-      QByteArray scratch;
-      BodySink sink(scratch);
-      ReadBody(sink, redirect);
-      ReadBodyDeclarations(scratch);
-      failure.emplace(code, response_.StatusLine, DecodeBody(scratch, response_.CharSet));
+  const int code = response_.ResponseCode;
+  if (code >= 200 && code <= 299) {
+    const qsizetype body_start = out.size();
+    if (code != 204) {
+      BodySink sink(out);
+      ReadBody(sink, false);
     }
-  } catch (...) {
-    Disconnect();
-    throw;
+    const QByteArray body = QByteArray::fromRawData(out.constData() + body_start, out.size() - body_start);
+    ReadBodyDeclarations(body);
+    if (text) *text = DecodeBody(body, response_.CharSet);
+    return std::nullopt;
   }
+  const bool redirect = code >= 300 && code <= 399;
+  if (redirect && code != 304) ++redirect_count_;
+  QByteArray scratch;
+  BodySink sink(scratch);
+  ReadBody(sink, redirect);
+  ReadBodyDeclarations(scratch);
+  return HttpProtocolError(code, response_.StatusLine, DecodeBody(scratch, response_.CharSet));
+}
 
+void HttpClient::DecideKeepAlive() {
   // Keep-alive is decided by the client's own protocol version.
   const QString connection = response_.Connection.trimmed();
   const QString proxy_connection = response_.ProxyConnection.trimmed();
@@ -198,9 +250,11 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
                   proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
   }
   if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
-  if (!keep_alive_) Disconnect();
-
-  if (failure) throw *failure;
+  if (keep_alive_) {
+    idle_since_ = Clock::now();
+  } else {
+    Disconnect();
+  }
 }
 
 void HttpClient::ReadResponseHead(const Url& url) {

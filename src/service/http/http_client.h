@@ -36,6 +36,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orvelle::http {
 
@@ -112,6 +113,7 @@ class HttpClient {
   std::chrono::milliseconds ReadTimeout{30000};      // also every write
   std::chrono::milliseconds RequestTimeout{120000};  // connect to the last body byte
   std::chrono::milliseconds RedirectBodyWait{5000};  // a 3xx body counts as empty without data by then
+  std::chrono::milliseconds IdleReuseLimit{60000};   // a connection idle for longer is not reused
 
   // The cookie jar; none until the first response has arrived.
   CookieJar* CookieManager() const { return jar_.get(); }
@@ -127,8 +129,18 @@ class HttpClient {
   void SetConnector(Connector connector) { connector_ = std::move(connector); }
 
  private:
-  // Runs one GET; the body goes to `out`. Returns the response's status.
+  // Runs one GET; the body goes to `out`, and its text to `text` when asked for.
   void Perform(const QString& address, QByteArray& out, QString* text);
+  int RequestPort(const Url& url) const;
+  // Keeps or closes the open connection for a request to `url`, and connects when none is
+  // left. Returns true when a kept connection is used.
+  bool ChooseConnection(const Url& url, int port, bool https);
+  void Connect(const Url& url, int port, bool https);
+  void ApplyRequestRules(bool https);
+  QByteArray BuildRequest(const Url& url, int port);
+  // Sends the request and reads the answer; returns the error of a status other than 2xx.
+  std::optional<HttpProtocolError> Exchange(const QByteArray& request, const Url& url, QByteArray& out, QString* text);
+  void DecideKeepAlive();
   void ReadResponseHead(const Url& url);
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
   // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that.
@@ -145,6 +157,7 @@ class HttpClient {
   bool stream_ipv6_ = false;
   bool stream_tls_ = false;
   bool keep_alive_ = false;
+  Clock::time_point idle_since_;  // when the kept connection's last answer ended
   bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   int last_port_ = 0;  // used when an address of another scheme names no port
 

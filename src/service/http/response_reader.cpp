@@ -51,6 +51,7 @@ bool InputBuffer::Fill() {
   begin_ = 0;
   end_ = n;
   if (n == 0) closed_ = true;
+  received_any_ = received_any_ || n > 0;
   return n > 0;
 }
 
@@ -91,6 +92,7 @@ size_t InputBuffer::ReadInto(BodySink& sink, size_t want) {
     throw;
   }
   sink.Commit(want, n);
+  received_any_ = received_any_ || n > 0;
   return n;
 }
 

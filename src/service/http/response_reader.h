@@ -53,6 +53,7 @@ class InputBuffer {
     limits_ = limits;
     begin_ = end_ = 0;
     closed_ = false;
+    received_any_ = false;
   }
 
   // Reads one line up to LF; a CR before the LF is removed. Returns false when the peer
@@ -72,6 +73,8 @@ class InputBuffer {
   // True when body data is buffered or arrives within `wait` (a close counts as arrival).
   bool WaitForData(std::chrono::milliseconds wait);
   bool PeerClosed() const { return closed_; }
+  // True once any byte of the answer has arrived since Attach.
+  bool ReceivedAny() const { return received_any_; }
 
  private:
   // Refills the empty buffer; false once the peer has closed.
@@ -86,6 +89,7 @@ class InputBuffer {
   size_t begin_ = 0;
   size_t end_ = 0;
   bool closed_ = false;
+  bool received_any_ = false;
 };
 
 // A header line's bytes as text: ASCII, every byte above 127 read as U+FFFD.

@@ -82,6 +82,56 @@ TEST(Connection, ReuseAndNewConnections) {
   }
 }
 
+TEST(Connection, ADeadKeptConnectionIsRetriedOnceOnANewOne) {
+  struct Case {
+    const char* name;
+    std::vector<Script> scripts;
+    bool ok;
+    int connections;
+  };
+  const Case cases[] = {
+      {"closed as the next request went out",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Close(), Script().Answer(OkAnswer("b"))}, true, 2},
+      {"reset as the next request went out",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Reset(), Script().Answer(OkAnswer("b"))}, true, 2},
+      {"only once", {Script().Answer(OkAnswer("a")).ReadRequest().Close(), Script().ReadRequest().Close()}, false, 2},
+      {"not after the answer began",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Send("HTTP/1.1 200").Close(), Script().Answer(OkAnswer("b"))},
+       false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server(c.scripts);
+    HttpClient client;
+    EXPECT_EQ(client.Get(Address(server)), "a");
+    QString second;
+    try {
+      second = client.Get(Address(server));
+    } catch (const HttpError& error) {
+      second = error.Message();
+    }
+    EXPECT_EQ(second, c.ok ? "b" : "Connection Closed Gracefully.");
+    EXPECT_EQ(server.Connections(), c.connections);
+  }
+}
+
+TEST(Connection, ANewConnectionThatDiesIsNotRetried) {
+  ScriptServer server({Script().ReadRequest().Close(), Script().Answer(OkAnswer("b"))});
+  HttpClient client;
+  EXPECT_THROW(client.Get(Address(server)), HttpError);
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(Connection, AConnectionIdleTooLongIsNotReused) {
+  ScriptServer server({Script().Answer(OkAnswer("a")).Answer(OkAnswer("kept")), Script().Answer(OkAnswer("new"))});
+  HttpClient client;
+  client.IdleReuseLimit = std::chrono::milliseconds(50);
+  client.Get(Address(server));
+  ::usleep(150 * 1000);
+  EXPECT_EQ(client.Get(Address(server)), "new");
+  EXPECT_EQ(server.Connections(), 2);
+}
+
 TEST(Connection, KeepAliveFollowsTheClientsProtocolVersion) {
   const struct {
     HttpProtocolVersion version;

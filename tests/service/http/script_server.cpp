@@ -260,6 +260,11 @@ void ScriptServer::Serve(int fd, const Script& script) {
       }
       case Step::kClose:
         return;
+      case Step::kReset: {
+        const linger abort_on_close{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
+        return;
+      }
     }
   }
   // Hold the connection until the client closes it or the server stops.

@@ -17,7 +17,7 @@ typedef struct ssl_ctx_st SSL_CTX;
 namespace orvelle::testing {
 
 struct Step {
-  enum Kind { kReadRequest, kSend, kStall, kDrip, kClose };
+  enum Kind { kReadRequest, kSend, kStall, kDrip, kClose, kReset };
   Kind kind;
   QByteArray bytes;
   int ms = 0;
@@ -35,6 +35,8 @@ class Script {
   // Sends one byte of `bytes` every `ms`, repeating them, until the client goes away.
   Script& Drip(const QByteArray& bytes, int ms) { return Add({Step::kDrip, bytes, ms}); }
   Script& Close() { return Add({Step::kClose, {}, 0}); }
+  // Closes with a TCP reset instead of an orderly close.
+  Script& Reset() { return Add({Step::kReset, {}, 0}); }
 
   const std::vector<Step>& Steps() const { return steps_; }
 
