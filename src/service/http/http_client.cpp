@@ -188,7 +188,7 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   QByteArray request;
   request.reserve(512);
   request.append("GET ");
-  AppendAscii(request, url.Target());
+  request.append(EncodedTarget(url.Target()));
   request.append(ProtocolVersion == pv1_0 ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");
   AppendHeader(request, "Connection", Request.Connection);
   for (const QString& line : Request.CustomHeaders) {
@@ -196,9 +196,10 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
     AppendAscii(request, line);
     request.append("\r\n");
   }
-  QString host = url.ipv6 ? QLatin1Char('[') + url.host + QLatin1Char(']') : url.host;
-  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += QLatin1Char(':') + QString::number(port);
-  AppendHeader(request, "Host", host);
+  // The Host value names the host as the connection does: in its ASCII form.
+  QByteArray host = url.ipv6 ? '[' + url.host.toLatin1() + ']' : AsciiHostName(url.host);
+  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += ':' + QByteArray::number(port);
+  if (!host.isEmpty()) request.append("Host: ").append(host).append("\r\n");
   AppendHeader(request, "Accept", Request.Accept);
   AppendHeader(request, "Accept-Charset", Request.AcceptCharSet);
   AppendHeader(request, "Accept-Encoding", Request.AcceptEncoding);

@@ -1,8 +1,7 @@
 #include "service/http/socket_stream.h"
 
 #include "service/http/http_error.h"
-
-#include <QUrl>
+#include "service/http/url.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -53,10 +52,7 @@ std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ip
                                                     std::chrono::milliseconds connect_timeout,
                                                     Clock::time_point deadline) {
   // An internationalised name is looked up in its ASCII form.
-  QByteArray name;
-  bool ascii = true;
-  for (QChar c : host) ascii = ascii && c.unicode() < 128;
-  name = ascii ? host.toLatin1() : QUrl::toAce(host);
+  const QByteArray name = AsciiHostName(host);
 
   addrinfo hints{};
   hints.ai_family = ipv6 ? AF_INET6 : AF_INET;

@@ -3,8 +3,6 @@
 #include "service/http/http_error.h"
 #include "service/http/url.h"
 
-#include <QUrl>
-
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -119,9 +117,7 @@ std::unique_ptr<TlsStream> TlsStream::Handshake(std::unique_ptr<SocketStream> so
   SSL_set_bio(ssl, bio, bio);
 
   // An internationalised name is sent and checked in its ASCII form.
-  bool ascii = true;
-  for (QChar c : host) ascii = ascii && c.unicode() < 128;
-  const QByteArray name = ascii ? host.toLatin1() : QUrl::toAce(host);
+  const QByteArray name = AsciiHostName(host);
   if (IsIpAddress(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
   } else {

@@ -81,7 +81,10 @@ TEST(Request, TargetAndHostAreSentAsWritten) {
       {"http://pics.example:80/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example", 80},
       {"http://pics.example:443/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example:443", 443},
       {"http://[::1]:8080/v6", "GET /v6 HTTP/1.1", "[::1]:8080", 8080},
-      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a b|c?n=?? HTTP/1.1", "h", 80},
+      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a%20b|c?n=%C3%A9%F0%9F%98%80 HTTP/1.1", "h",
+       80},
+      {QStringLiteral("http://h/%E4%B8%AD/\u4e2d?q=%20 +"), "GET /%E4%B8%AD/%E4%B8%AD?q=%20%20+ HTTP/1.1", "h", 80},
+      {QStringLiteral("http://b\u00fccher.example:8080/"), "GET / HTTP/1.1", "xn--bcher-kva.example:8080", 8080},
       {"http://h\\dir\\x?k=a\\b", "GET /dir/x?k=a\\b HTTP/1.1", "h", 80},
       {"http://h?only=query", "GET /?only=query HTTP/1.1", "h", 80},
   };
