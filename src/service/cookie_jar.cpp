@@ -138,6 +138,17 @@ std::optional<qint64> DeltaExpiry(const QString& text, qint64 now) {
   return now + seconds * 1000;
 }
 
+// Removes the spaces and tabs around a header text. QString::trimmed would also take
+// U+0085 and U+00A0, which here are bytes of a value.
+QString TrimWhitespace(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
+  return text.mid(begin, end - begin);
+}
+
 bool SameCookie(const Cookie& a, const Cookie& b) {
   return a.name.compare(b.name, Qt::CaseInsensitive) == 0 && a.domain.compare(b.domain, Qt::CaseInsensitive) == 0 &&
          a.path.compare(b.path, Qt::CaseInsensitive) == 0;
@@ -154,7 +165,7 @@ void CookieJar::Store(const QStringList& header_lines, const http::Url& request_
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     if (colon < 0) continue;
     if (QStringView(line).left(colon).trimmed().compare(QLatin1String("set-cookie"), Qt::CaseInsensitive) != 0) continue;
-    StoreSetCookie(line.mid(colon + 1).trimmed(), request_url);
+    StoreSetCookie(TrimWhitespace(line.mid(colon + 1)), request_url);
   }
 }
 
@@ -170,8 +181,8 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   const qsizetype eq = pair.indexOf(QLatin1Char('='));
   if (eq < 0) return;
   Cookie cookie;
-  cookie.name = pair.left(eq).trimmed();
-  cookie.value = pair.mid(eq + 1).trimmed();
+  cookie.name = TrimWhitespace(pair.left(eq));
+  cookie.value = TrimWhitespace(pair.mid(eq + 1));
   if (cookie.name.isEmpty()) return;
   if (cookie.value.size() >= 2 && cookie.value.startsWith(QLatin1Char('"')) && cookie.value.endsWith(QLatin1Char('"'))) {
     cookie.value = cookie.value.mid(1, cookie.value.size() - 2);
@@ -183,8 +194,8 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   for (qsizetype i = 1; i < parts.size(); ++i) {
     const QString& av = parts[i];
     const qsizetype av_eq = av.indexOf(QLatin1Char('='));
-    const QString name = (av_eq >= 0 ? av.left(av_eq) : av).trimmed().toLower();
-    const QString value = av_eq >= 0 ? av.mid(av_eq + 1).trimmed() : QString();
+    const QString name = TrimWhitespace(av_eq >= 0 ? av.left(av_eq) : av).toLower();
+    const QString value = av_eq >= 0 ? TrimWhitespace(av.mid(av_eq + 1)) : QString();
     if (name == QLatin1String("max-age")) {
       if (auto expiry = DeltaExpiry(value, now)) max_age = expiry;
     } else if (name == QLatin1String("expires")) {

@@ -18,11 +18,12 @@ std::unique_ptr<ByteStream> DefaultConnector(const ConnectTarget& target) {
   return TlsStream::Handshake(std::move(socket), target.host, target.limits);
 }
 
-// Request lines are written as ASCII: every character above 127 becomes "?".
-void AppendAscii(QByteArray& out, const QString& text) {
+// Header text holds one character per byte (as HeaderLineText reads it), so that bytes a
+// server sent go back unchanged; a character above U+00FF has no byte and is written as "?".
+void AppendHeaderText(QByteArray& out, const QString& text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const char16_t c = text[i].unicode();
-    if (c < 128) {
+    if (c < 256) {
       out.append(static_cast<char>(c));
     } else {
       out.append('?');
@@ -36,7 +37,7 @@ void AppendHeader(QByteArray& out, const char* name, const QString& value) {
   if (value.isEmpty()) return;
   out.append(name);
   out.append(": ");
-  AppendAscii(out, value);
+  AppendHeaderText(out, value);
   out.append("\r\n");
 }
 
@@ -193,7 +194,7 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   AppendHeader(request, "Connection", Request.Connection);
   for (const QString& line : Request.CustomHeaders) {
     if (line.isEmpty()) continue;
-    AppendAscii(request, line);
+    AppendHeaderText(request, line);
     request.append("\r\n");
   }
   // The Host value names the host as the connection does: in its ASCII form.
@@ -310,7 +311,7 @@ void HttpClient::ReadHeaderBlock(QStringList& lines) {
   int count = 0;
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
-    lines.append(LineText(line));
+    lines.append(HeaderLineText(line));
     ++count;
   }
 }
@@ -345,7 +346,7 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
     input_.ReadExactly(response_.ContentLength, sink);
   } else if (media_type_.startsWith(QLatin1String("multipart/"))) {
     QByteArray delimiter = "--";
-    AppendAscii(delimiter, boundary_);
+    AppendHeaderText(delimiter, boundary_);
     delimiter += "--";
     input_.ReadUntilDelimiterLine(delimiter, sink);
   } else {

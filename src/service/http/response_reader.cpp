@@ -171,6 +171,8 @@ QString LineText(const QByteArray& line) {
   return text;
 }
 
+QString HeaderLineText(const QByteArray& line) { return QString::fromLatin1(line); }
+
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));
   if (space < 0) return -1;

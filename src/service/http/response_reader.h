@@ -92,8 +92,11 @@ class InputBuffer {
   bool received_any_ = false;
 };
 
-// A header line's bytes as text: ASCII, every byte above 127 read as U+FFFD.
+// A status line's bytes as text: ASCII, every byte above 127 read as U+FFFD.
 QString LineText(const QByteArray& line);
+// A header line's bytes as text, one character per byte (U+0000 to U+00FF), so that a value
+// holding UTF-8 or other bytes above 127 can be sent back byte for byte.
+QString HeaderLineText(const QByteArray& line);
 
 // The numeric status of a status line, or -1 when it holds none.
 int ParseStatusCode(const QString& status_line);

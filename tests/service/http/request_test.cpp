@@ -136,12 +136,12 @@ TEST(Request, HeaderLinesFollowTheSettings) {
          c.Request.From = "me@example.org";
          c.Request.Referer = "http://ref/";
          c.Request.CustomHeaders = {"X-One: 1"};
-         c.Request.UserAgent = QStringLiteral("Agent \u00fc");
+         c.Request.UserAgent = QStringLiteral("Agent \u00fc\u4e2d");
        },
        "http://h/",
        "GET / HTTP/1.1\r\nX-One: 1\r\nHost: h\r\n" + accept_default +
            "Accept-Charset: utf-8\r\nAccept-Encoding: gzip, identity\r\nFrom: me@example.org\r\n"
-           "Referer: http://ref/\r\nUser-Agent: Agent ?\r\n\r\n"},
+           "Referer: http://ref/\r\nUser-Agent: Agent \xfc?\r\n\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -244,6 +244,20 @@ TEST(Request, CookieLineIsTheLastHeaderLine) {
   client.Get("https://kestra.fm/j/v2/playlist");
   const QByteArray request = RequestFor(client, "https://kestra.fm/j/v2/lyric", server);
   EXPECT_TRUE(request.endsWith("User-Agent: Mozilla/3.0 (compatible; Orvelle)\r\nCookie: bid=abc\r\n\r\n"))
+      << request.constData();
+}
+
+TEST(Request, HeaderBytesAboveAsciiComeBackAsTheyWere) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  // 0xA0 and 0x85 are spaces in Unicode, but not in a header: they are part of the value.
+  server.answers.push_back(OkAnswer("x", "Set-Cookie: name=\xe4\xb8\xad\xff\x80; Path=/\r\nX-Raw: \xe9t\xe9\r\n"
+                                         "Set-Cookie: \xa0n\x85=\xa0v\x85 ; Path=/\r\n"));
+  client.Get("http://h/");
+  EXPECT_TRUE(client.Response().RawHeaders.contains(QStringLiteral("X-Raw: \u00e9t\u00e9")));
+  const QByteArray request = RequestFor(client, "http://h/", server);
+  EXPECT_TRUE(request.endsWith("\r\nCookie: name=\xe4\xb8\xad\xff\x80; \xa0n\x85=\xa0v\x85\r\n\r\n"))
       << request.constData();
 }
 
