@@ -245,11 +245,14 @@ QString CookieJar::CookieLine(const http::Url& request_url) {
 
   const QString host = request_url.host.toLower();
   const bool https = request_url.IsHttps();
+  // The whole path of the request, its last segment included: a cookie set for
+  // "/j/v2/playlist" belongs to that address.
+  const QString request_path = request_url.path + request_url.document;
   std::vector<Cookie*> matching;
   for (Cookie& c : cookies_) {
     const bool domain_ok = c.host_only ? host == c.domain : cookies::DomainMatches(host, c.domain);
     if (!domain_ok) continue;
-    if (!cookies::PathMatches(request_url.path, c.path)) continue;
+    if (!cookies::PathMatches(request_path, c.path)) continue;
     if (c.secure && !https) continue;
     matching.push_back(&c);
   }

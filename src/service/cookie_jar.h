@@ -60,8 +60,8 @@ bool DomainMatches(const QString& host, const QString& domain);
 // The default path: the request's directory path ("/a/b/" of "/a/b/c") without its last
 // "/", or "/" when nothing is left.
 QString DefaultPath(const QString& directory_path);
-// A cookie path matches when it equals the request path, or is a prefix of it that ends
-// with "/" or is followed there by "/". Compared without regard to case.
+// A cookie path matches when it equals the request's whole path (up to the query), or is a
+// prefix of it that ends with "/" or is followed there by "/". Compared without regard to case.
 bool PathMatches(const QString& request_path, const QString& cookie_path);
 // A cookie date as RFC 6265 reads it; nothing when the text is not a date.
 std::optional<qint64> ParseCookieDate(const QString& text);

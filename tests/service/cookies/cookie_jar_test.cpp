@@ -42,7 +42,7 @@ TEST(CookieRules, DefaultAndMatchingPaths) {
   } cases[] = {
       {"/j/v2/", "/", true},       {"/j/v2/", "/j", true},     {"/j/v2/", "/j/", true},   {"/j/v2/", "/j/v2", true},
       {"/j/v2/", "/J/V2/", true},  {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
-      {"/j/v2", "/j/v2", true},
+      {"/j/v2", "/j/v2", true},    {"/j/v2/lyric", "/j/v2/", true}, {"/j/v2/lyric", "/j/v2/l", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(cookies::PathMatches(c.request, c.cookie), c.match) << c.request << " / " << c.cookie;
@@ -138,6 +138,10 @@ TEST(CookieJar, Scenarios) {
       {"default path is the request directory",
        {SetCookie{service, "d=1"}, SetCookie{service, "e=2; Path=relative"}, Expect{lyric, "d=1; e=2"},
         Expect{"https://kestra.fm/j/other", ""}}},
+      {"a path is matched against the whole request path",
+       {SetCookie{service, "p=1; Path=/j/v2/playlist"}, SetCookie{service, "d=2; Path=/j/v2/"},
+        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; q=3; d=2"}, Expect{lyric, "d=2"},
+        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; q=3; d=2"}}},
       {"host and domain compare without regard to case",
        {SetCookie{"http://Kestra.FM/", "a=1; Path=/"}, Expect{"http://kestra.fm/", "a=1"}}},
       {"a line holding a control character is dropped, so nothing of it reaches a request",
