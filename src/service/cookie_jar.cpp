@@ -1,11 +1,16 @@
 #include "service/cookie_jar.h"
 
+#include "service/log.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
 
+#include <libpsl.h>
+
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace orvelle {
 
@@ -15,6 +20,33 @@ bool DomainMatches(const QString& host, const QString& domain) {
   if (host == domain) return true;
   if (domain.isEmpty() || host.size() <= domain.size() + 1) return false;
   return host.endsWith(domain) && host[host.size() - domain.size() - 1] == QLatin1Char('.') && !http::IsIpAddress(host);
+}
+
+namespace {
+
+// The public suffix list, loaded once: the newest of Debian's file and libpsl's own copy.
+class PublicSuffixList {
+ public:
+  PublicSuffixList() : latest_(psl_latest(nullptr)) {
+    if (!latest_) qCWarning(lcCookies) << "public suffix list not found; only top-level domains count as public";
+  }
+  ~PublicSuffixList() { psl_free(latest_); }
+  PublicSuffixList(const PublicSuffixList&) = delete;
+  PublicSuffixList& operator=(const PublicSuffixList&) = delete;
+
+  const psl_ctx_t* Context() const { return latest_ ? latest_ : psl_builtin(); }
+
+ private:
+  psl_ctx_t* latest_;
+};
+
+}  // namespace
+
+bool IsPublicSuffix(const QString& domain) {
+  static const PublicSuffixList list;
+  const psl_ctx_t* context = list.Context();
+  if (!context) return !domain.contains(QLatin1Char('.'));
+  return psl_is_public_suffix2(context, domain.toUtf8().constData(), PSL_TYPE_ANY) != 0;
 }
 
 QString DefaultPath(const QString& directory_path) {
@@ -149,6 +181,11 @@ QString TrimWhitespace(const QString& text) {
   return text.mid(begin, end - begin);
 }
 
+// Logs a refused cookie by its name; values are never logged.
+void Refuse(const QString& name, const char* reason) {
+  qCDebug(lcCookies) << "cookie" << name << "refused:" << reason;
+}
+
 bool SameCookie(const Cookie& a, const Cookie& b) {
   return a.name.compare(b.name, Qt::CaseInsensitive) == 0 && a.domain.compare(b.domain, Qt::CaseInsensitive) == 0 &&
          a.path.compare(b.path, Qt::CaseInsensitive) == 0;
@@ -173,17 +210,17 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   // A control character other than a tab (a lone CR survives the line reading) would go back
   // out inside the Cookie line and add header lines to a later request: drop the whole line.
   for (QChar c : set_cookie) {
-    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return;
+    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return Refuse(QString(), "a control character");
   }
   const qint64 now = Now();
   const QStringList parts = set_cookie.split(QLatin1Char(';'));
   const QString& pair = parts.first();
   const qsizetype eq = pair.indexOf(QLatin1Char('='));
-  if (eq < 0) return;
+  if (eq < 0) return Refuse(QString(), "no \"=\"");
   Cookie cookie;
   cookie.name = TrimWhitespace(pair.left(eq));
   cookie.value = TrimWhitespace(pair.mid(eq + 1));
-  if (cookie.name.isEmpty()) return;
+  if (cookie.name.isEmpty()) return Refuse(QString(), "an empty name");
   if (cookie.value.size() >= 2 && cookie.value.startsWith(QLatin1Char('"')) && cookie.value.endsWith(QLatin1Char('"'))) {
     cookie.value = cookie.value.mid(1, cookie.value.size() - 2);
   }
@@ -216,8 +253,14 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   cookie.expiry = max_age ? max_age : expires;
 
   const QString host = request_url.host.toLower();
+  // A Domain that is a public suffix would send the cookie to every site under it; it is
+  // accepted only when it names the request host itself, and then as a host-only cookie.
+  if (domain && cookies::IsPublicSuffix(*domain)) {
+    if (*domain != host) return Refuse(cookie.name, "its domain is a public suffix");
+    domain.reset();
+  }
   if (domain) {
-    if (!cookies::DomainMatches(host, *domain)) return;
+    if (!cookies::DomainMatches(host, *domain)) return Refuse(cookie.name, "its domain does not match the host");
     cookie.domain = *domain;
   } else {
     cookie.domain = host;

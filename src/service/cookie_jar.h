@@ -57,6 +57,10 @@ namespace cookies {
 // Host `host` domain-matches `domain` when both are equal, or when the host ends with "."
 // followed by the domain and is not an IP address. Both in lower case.
 bool DomainMatches(const QString& host, const QString& domain);
+// True when `domain` (lower case) is a public suffix such as "org", "fm" or "co.uk": a name
+// under which anyone may register, so no cookie may be set for all of it. Decided by the
+// public suffix list that libpsl reads (Debian's copy of the list, else libpsl's own).
+bool IsPublicSuffix(const QString& domain);
 // The default path: the request's directory path ("/a/b/" of "/a/b/c") without its last
 // "/", or "/" when nothing is left.
 QString DefaultPath(const QString& directory_path);
