@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 namespace orvelle {
 
@@ -212,6 +213,8 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   for (QChar c : set_cookie) {
     if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return Refuse(QString(), "a control character");
   }
+  // The text holds one character per byte of the header, so its size is the cookie's size.
+  if (set_cookie.size() > kMaxCookieBytes) return Refuse(QString(), "larger than 4096 bytes");
   const qint64 now = Now();
   const QStringList parts = set_cookie.split(QLatin1Char(';'));
   const QString& pair = parts.first();
@@ -279,7 +282,38 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   }
   // An already expired cookie only removes the one it replaces.
   if (cookie.expiry && *cookie.expiry <= now) return;
+  const QString stored_domain = cookie.domain;
+  const quint64 order = cookie.creation_order;
   cookies_.push_back(std::move(cookie));
+  EvictBeyond(kMaxCookiesPerDomain, [&](const Cookie& c) { return c.domain == stored_domain; }, order, now);
+  EvictBeyond(kMaxCookies, [](const Cookie&) { return true; }, order, now);
+}
+
+void CookieJar::EvictBeyond(size_t limit, const std::function<bool(const Cookie&)>& in_scope, quint64 kept_order,
+                            qint64 now) {
+  size_t count = static_cast<size_t>(std::count_if(cookies_.begin(), cookies_.end(), in_scope));
+  while (count > limit) {
+    // The victim: an expired cookie if there is one, else the one least recently used.
+    auto victim = cookies_.end();
+    for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
+      if (it->creation_order == kept_order || !in_scope(*it)) continue;
+      if (victim == cookies_.end()) {
+        victim = it;
+        continue;
+      }
+      const bool it_expired = it->expiry && *it->expiry <= now;
+      const bool victim_expired = victim->expiry && *victim->expiry <= now;
+      if (it_expired != victim_expired) {
+        if (it_expired) victim = it;
+        continue;
+      }
+      if (std::tie(it->last_access, it->creation_order) < std::tie(victim->last_access, victim->creation_order)) victim = it;
+    }
+    if (victim == cookies_.end()) return;
+    qCDebug(lcCookies) << "cookie" << victim->name << "of" << victim->domain << "evicted";
+    cookies_.erase(victim);
+    --count;
+  }
 }
 
 QString CookieJar::CookieLine(const http::Url& request_url) {

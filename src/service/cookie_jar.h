@@ -26,6 +26,11 @@ struct Cookie {
   quint64 creation_order = 0;  // orders cookies created within the same millisecond
 };
 
+// Limits of the jar, so that no server can grow it (and the Cookie line) without bound.
+inline constexpr qsizetype kMaxCookieBytes = 4096;  // name, value and attributes of one Set-Cookie
+inline constexpr size_t kMaxCookiesPerDomain = 50;
+inline constexpr size_t kMaxCookies = 3000;
+
 // The client's in-memory cookie store: the cookies that responses set, sent back with the
 // requests they match (RFC 6265 storage and matching). Nothing is written anywhere.
 class CookieJar {
@@ -36,7 +41,8 @@ class CookieJar {
 
   // Stores the cookie of every "Set-Cookie" line among `header_lines` ("Name: value").
   void Store(const QStringList& header_lines, const http::Url& request_url);
-  // Stores one Set-Cookie value; an unusable one is dropped silently.
+  // Stores one Set-Cookie value; an unusable one is dropped (and logged by name). Beyond the
+  // limits, expired cookies are evicted first, then the least recently used ones.
   void StoreSetCookie(const QString& set_cookie, const http::Url& request_url);
   // The value of the Cookie line for a request, empty when no cookie matches. Removes the
   // expired cookies first and marks the sent ones as accessed now.
@@ -46,6 +52,9 @@ class CookieJar {
 
  private:
   qint64 Now() const;
+  // Evicts cookies matching `in_scope` while more than `limit` of them are stored, never the
+  // cookie `kept_order` (the one just stored).
+  void EvictBeyond(size_t limit, const std::function<bool(const Cookie&)>& in_scope, quint64 kept_order, qint64 now);
 
   NowFunction now_;
   std::vector<Cookie> cookies_;

@@ -177,6 +177,63 @@ TEST(CookieJar, Scenarios) {
   }
 }
 
+TEST(CookieJar, ACookieAbove4096BytesIsIgnored) {
+  CookieJar jar;
+  const auto url = ParseUrl("http://h/");
+  jar.StoreSetCookie("a=old", url);
+  const QString attributes = "; Path=/";
+  auto line_of = [&](qsizetype size) { return "a=" + QString(size - 2 - attributes.size(), QLatin1Char('v')) + attributes; };
+  jar.StoreSetCookie(line_of(4097), url);
+  EXPECT_EQ(jar.CookieLine(url), "a=old");
+  jar.StoreSetCookie(line_of(4096), url);
+  EXPECT_EQ(jar.CookieLine(url).size(), 4096 - attributes.size());
+}
+
+// Names of the stored cookies, in the jar's order.
+QStringList Names(const CookieJar& jar) {
+  QStringList names;
+  for (const Cookie& c : jar.Cookies()) names.append(c.name);
+  return names;
+}
+
+TEST(CookieJar, PerDomainLimitEvictsExpiredThenLeastRecentlyUsed) {
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  const auto url = ParseUrl("http://h/");
+  for (int i = 0; i < 50; ++i) {
+    now += 1000;
+    jar.StoreSetCookie(QStringLiteral("c%1=v; Path=%2").arg(i).arg(i < 10 ? "/recent" : "/other"), url);
+  }
+  now += 1000;
+  jar.CookieLine(ParseUrl("http://h/recent/x"));  // uses c0 to c9
+  jar.StoreSetCookie("short=v; Path=/; Max-Age=1", url);  // 51: c10 is the least recently used
+  now += 2000;  // "short" has expired, but nothing has removed it yet
+  jar.StoreSetCookie("e=v; Path=/", url);  // 51: the expired "short" goes first
+  jar.StoreSetCookie("f=v; Path=/", url);  // 51: c11
+  const QStringList names = Names(jar);
+  EXPECT_EQ(names.size(), 50);
+  for (const char* gone : {"c10", "c11", "short"}) EXPECT_FALSE(names.contains(gone)) << gone;
+  for (const char* kept : {"c0", "c9", "c12", "c49", "e", "f"}) EXPECT_TRUE(names.contains(kept)) << kept;
+  // Another domain has a limit of its own.
+  jar.StoreSetCookie("other=v", ParseUrl("http://other/"));
+  EXPECT_EQ(jar.Cookies().size(), 51u);
+}
+
+TEST(CookieJar, TotalLimitEvictsTheLeastRecentlyUsedOfAll) {
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  for (int host = 0; host < 61; ++host) {
+    const auto url = ParseUrl(QStringLiteral("http://h%1.example/").arg(host));
+    for (int i = 0; i < 50; ++i) {
+      now += 1;
+      jar.StoreSetCookie(QStringLiteral("c%1=v").arg(i), url);
+    }
+  }
+  EXPECT_EQ(jar.Cookies().size(), 3000u);
+  EXPECT_EQ(jar.CookieLine(ParseUrl("http://h0.example/")), "");
+  EXPECT_EQ(jar.CookieLine(ParseUrl("http://h60.example/")).count(QLatin1Char('=')), 50);
+}
+
 TEST(CookieJar, StoresEverySetCookieLineAndTracksAccess) {
   qint64 now = 1'000'000;
   CookieJar jar([&now] { return now; });
