@@ -13,7 +13,7 @@ namespace {
 
 std::unique_ptr<ByteStream> DefaultConnector(const ConnectTarget& target) {
   auto socket = SocketStream::Connect(target.host, target.ipv6, target.port, target.connect_timeout,
-                                      target.limits.deadline);
+                                      target.limits.deadline, target.resolver);
   if (!target.tls) return socket;
   return TlsStream::Handshake(std::move(socket), target.host, target.limits);
 }
@@ -166,6 +166,7 @@ void HttpClient::Connect(const Url& url, int port, bool https) {
   target.tls = https;
   target.connect_timeout = ConnectTimeout;
   target.limits = limits_;
+  target.resolver = resolver_;
   stream_ = connector_(target);
   stream_host_ = url.host;
   stream_port_ = port;

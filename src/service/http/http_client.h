@@ -27,6 +27,7 @@
 #include "service/http/byte_stream.h"
 #include "service/http/http_error.h"
 #include "service/http/response_reader.h"
+#include "service/http/socket_stream.h"
 #include "service/http/url.h"
 
 #include <QByteArray>
@@ -80,8 +81,9 @@ struct ConnectTarget {
   bool ipv6 = false;
   int port = 0;
   bool tls = false;
-  std::chrono::milliseconds connect_timeout{10000};
+  std::chrono::milliseconds connect_timeout{10000};  // name lookup and connect together
   WaitLimits limits;
+  Resolver resolver = SystemResolve;
 };
 
 class HttpClient {
@@ -127,6 +129,8 @@ class HttpClient {
   void Disconnect();
 
   void SetConnector(Connector connector) { connector_ = std::move(connector); }
+  // Puts another name lookup in place of the system's (tests use a slow one).
+  void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
 
  private:
   // Runs one GET; the body goes to `out`, and its text to `text` when asked for.
@@ -151,6 +155,7 @@ class HttpClient {
   void ReadBodyDeclarations(const QByteArray& body);
 
   Connector connector_;
+  Resolver resolver_ = SystemResolve;
   std::unique_ptr<ByteStream> stream_;
   QString stream_host_;
   int stream_port_ = 0;

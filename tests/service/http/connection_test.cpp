@@ -3,6 +3,7 @@
 #include "memory_connector.h"
 #include "script_server.h"
 #include "service/http/http_client.h"
+#include "service/http/socket_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orvelle::http {
@@ -343,6 +345,48 @@ TEST(Connection, FailedResolutionIsASocketErrorWithTheResolversText) {
     EXPECT_EQ(error.LastError(), EAI_NONAME);
     EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(EAI_NONAME).arg(QString::fromLocal8Bit(gai_strerror(EAI_NONAME))));
   }
+}
+
+TEST(Connection, AHangingResolverCountsTowardTheTimeOuts) {
+  // The resolver answers with the address of a working server, but only after the time-outs:
+  // a client that waited for it would get that server's answer instead of the time-out.
+  ScriptServer server({Script().Answer(OkAnswer("late")), Script().Answer(OkAnswer("late"))});
+  const int port = server.Port();
+  const Resolver slow = [port](const QByteArray&, bool, int) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return SystemResolve("127.0.0.1", false, port);
+  };
+  const struct {
+    const char* name;
+    int connect_ms;
+    int request_ms;
+  } cases[] = {{"connect time-out", 100, 60000}, {"whole-request deadline", 60000, 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpClient client;
+    client.SetResolver(slow);
+    client.ConnectTimeout = std::chrono::milliseconds(c.connect_ms);
+    client.RequestTimeout = std::chrono::milliseconds(c.request_ms);
+    try {
+      client.Get("http://slow.example/");
+      ADD_FAILURE() << "no error";
+    } catch (const SocketError& error) {
+      EXPECT_EQ(error.LastError(), ETIMEDOUT);
+    }
+  }
+}
+
+TEST(Connection, TheResolverIsAskedForTheAsciiName) {
+  ScriptServer server({Script().Answer(OkAnswer("ok"))});
+  const int port = server.Port();
+  QByteArray asked;
+  HttpClient client;
+  client.SetResolver([port, &asked](const QByteArray& name, bool, int) {
+    asked = name;
+    return SystemResolve("127.0.0.1", false, port);
+  });
+  EXPECT_EQ(client.Get(QStringLiteral("http://b\u00fccher.example/")), "ok");
+  EXPECT_EQ(asked, "xn--bcher-kva.example");
 }
 
 TEST(Connection, LargeAnnouncedBodyFailsAtOnce) {
