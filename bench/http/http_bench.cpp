@@ -4,14 +4,18 @@
 //
 //   build/test/bench/http/bench_http
 
+#include "service/http/charsets.h"
 #include "service/http/http_client.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -168,6 +172,56 @@ BENCHMARK(BM_KeepAlive1KiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->
 BENCHMARK(BM_KeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+// Memory of turning a 32 MiB body into text: the peak resident memory that the conversion
+// adds, in MB, against the body's size. Linux's peak mark (VmHWM) is reset before each run.
+long StatusKiB(const char* field) {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return -1;
+  char line[256];
+  long value = -1;
+  const size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status)) {
+    if (std::strncmp(line, field, length) == 0) value = std::strtol(line + length, nullptr, 10);
+  }
+  std::fclose(status);
+  return value;
+}
+
+bool ResetPeakMemory() {
+  std::FILE* clear = std::fopen("/proc/self/clear_refs", "w");
+  if (!clear) return false;
+  const bool ok = std::fputs("5", clear) >= 0;
+  return std::fclose(clear) == 0 && ok;
+}
+
+void TextConversionMemory(benchmark::State& state, const QByteArray& unit, const char* charset) {
+  constexpr qsizetype kBody = 32 * 1024 * 1024;
+  const QByteArray body = unit.repeated(kBody / unit.size());
+  double peak_mb = 0;
+  for (auto _ : state) {
+    if (!ResetPeakMemory()) {
+      state.SkipWithError("cannot reset the peak memory mark");
+      return;
+    }
+    const long before = StatusKiB("VmRSS:");
+    {
+      const QString text = orvelle::http::DecodeBody(body, QString::fromLatin1(charset));
+      benchmark::DoNotOptimize(text.constData());
+      peak_mb = std::max(peak_mb, (StatusKiB("VmHWM:") - before) * 1024.0 / 1e6);
+    }
+  }
+  state.counters["peak_MB"] = peak_mb;
+  state.counters["peak_per_body_byte"] = peak_mb * 1e6 / static_cast<double>(body.size());
+}
+
+void BM_TextMemory32MiB_Gbk(benchmark::State& s) { TextConversionMemory(s, "\xd6\xd0", "gbk"); }
+void BM_TextMemory32MiB_Utf8(benchmark::State& s) { TextConversionMemory(s, "\xe4\xb8\xad", "utf-8"); }
+void BM_TextMemory32MiB_Latin1(benchmark::State& s) { TextConversionMemory(s, "x", ""); }
+
+BENCHMARK(BM_TextMemory32MiB_Gbk)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TextMemory32MiB_Utf8)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TextMemory32MiB_Latin1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Keeps each benchmark's real time per iteration, to print the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -354,6 +354,14 @@ TEST(BodyText, CharsetDecidesTheDecoding) {
   }
 }
 
+TEST(BodyText, ConversionIsWholeAcrossItsWorkingPieces) {
+  // Far more text than one piece of the conversion, with bad bytes on the way.
+  const QByteArray gbk = QByteArray("\xd6\xd0").repeated(50000);
+  const QString zhong = QString(50000, QChar(0x4e2d));
+  EXPECT_EQ(DecodeBody(gbk + "\xff" + gbk + "\xd6", "gbk"), zhong + QChar(0xfffd) + zhong + QChar(0xfffd));
+  EXPECT_EQ(DecodeBody(QByteArray("+AGEAYgBj-").repeated(30000), "utf-7"), QStringLiteral("abc").repeated(30000));
+}
+
 TEST(BodyText, HtmlMetaElementsJoinTheHeaderValues) {
   HttpClient client;
   Fetch(OkAnswer("<meta http-equiv=refresh content=\"5; url=/x\"><meta name=a content=b>", "Content-Type: text/html\r\n"),
