@@ -3,6 +3,8 @@
 // A loopback HTTP server for tests that answers each accepted connection with a script of
 // exact bytes: read a request, send bytes, stall, drip bytes slowly, close. Plain or TLS.
 
+#include "test_certificates.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -46,27 +48,6 @@ class Script {
     return *this;
   }
   std::vector<Step> steps_;
-};
-
-// A key and certificate pair in PEM form.
-struct PemPair {
-  QByteArray certificate;
-  QByteArray key;
-};
-
-// Certificates made with the OpenSSL API for the tests.
-class TestCertificates {
- public:
-  // A new certificate authority.
-  TestCertificates();
-  ~TestCertificates();
-  // A server certificate for the DNS name `host` (and 127.0.0.1), signed by this authority.
-  PemPair ServerCertificate(const QString& host) const;
-  QByteArray AuthorityPem() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
 };
 
 class ScriptServer {
