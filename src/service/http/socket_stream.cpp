@@ -169,6 +169,12 @@ size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
   if (limits.deadline != Clock::time_point::max() && Clock::now() >= limits.deadline) {
     throw HttpError(QString::fromLatin1(kReadTimedOut));
   }
+  // Right after a request the answer has hardly ever arrived yet: wait before the first
+  // receive instead of making one that only finds nothing.
+  if (written_since_read_) {
+    written_since_read_ = false;
+    if (!WaitForSocket(fd_, POLLIN, limits)) throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
   for (;;) {
     const ssize_t n = ::recv(fd_, data, size, 0);
     if (n >= 0) return static_cast<size_t>(n);
@@ -179,6 +185,7 @@ size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
 }
 
 void SocketStream::Write(const char* data, size_t size, const WaitLimits& limits) {
+  written_since_read_ = true;
   while (size > 0) {
     const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
     if (n > 0) {

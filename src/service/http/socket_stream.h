@@ -58,6 +58,7 @@ class SocketStream : public ByteStream {
 
  private:
   int fd_;
+  bool written_since_read_ = false;  // the next read waits for data before receiving
 };
 
 // Throws the SocketError for an errno value.
