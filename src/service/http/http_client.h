@@ -19,9 +19,12 @@
 //
 // Every failure is thrown: HttpProtocolError for a status other than 2xx (ErrorCode, and the
 // body as text in ErrorMessage), SocketError for a failed socket operation (LastError), and
-// HttpError for the rest. Addresses are full URLs; nothing in them is percent-encoded or
-// decoded. Redirects are never followed. Each request is bounded by ConnectTimeout,
-// ReadTimeout (every single wait for the peer) and RequestTimeout (connect to last byte).
+// HttpError for the rest. Addresses are full URLs; nothing in them is decoded, and of the
+// target only characters above U+007F (as UTF-8) and spaces are percent-encoded; the host
+// goes out in its ASCII (IDNA) form. Redirects are never followed. Each request is bounded by
+// ConnectTimeout (name lookup and connect), ReadTimeout (every single wait for the peer) and
+// RequestTimeout (lookup to last byte). A kept connection found dead before the first byte of
+// the answer is replaced once, and the request sent again.
 
 #include "service/cookie_jar.h"
 #include "service/http/byte_stream.h"
