@@ -5,6 +5,7 @@
 //
 //   build/test/bench/http/bench_http
 
+#include "median_reporter.h"
 #include "service/http/charsets.h"
 #include "service/http/http_client.h"
 #include "test_certificates.h"
@@ -24,10 +25,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -298,35 +299,28 @@ BENCHMARK(BM_TextMemory32MiB_Gbk)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TextMemory32MiB_Utf8)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TextMemory32MiB_Latin1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Keeps each benchmark's real time per iteration, to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the ratios at the end, each from the medians of both sides' real time per iteration.
+class RatioReporter : public orvelle::bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred || run.iterations == 0) continue;
-      seconds_[run.run_name.function_name] = run.GetAdjustedRealTime() / 1000.0;  // reported in ms
-    }
-  }
   void PrintRatios() const {
-    std::printf("\n%-12s %14s %14s %12s %12s %8s\n", "case", "ours req/s", "curl req/s", "ours MB/s", "curl MB/s",
+    std::printf("\n%-16s %14s %14s %12s %12s %8s\n", "case", "ours req/s", "curl req/s", "ours MB/s", "curl MB/s",
                 "ratio");
     Print("1 KiB x2000", "BM_KeepAlive1KiB_Ours", "BM_KeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
     Print("16 MiB", "BM_Body16MiB_Ours", "BM_Body16MiB_Curl", 1, kLargeBody);
+    Print("TLS 1 KiB x2000", "BM_TlsKeepAlive1KiB_Ours", "BM_TlsKeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
+    Print("TLS 16 MiB", "BM_TlsBody16MiB_Ours", "BM_TlsBody16MiB_Curl", 1, kLargeBody);
   }
 
  private:
   void Print(const char* label, const char* ours, const char* curl, int requests, qsizetype body) const {
-    const auto o = seconds_.find(ours);
-    const auto c = seconds_.find(curl);
-    if (o == seconds_.end() || c == seconds_.end()) return;
+    const std::optional<double> o = MedianSeconds(ours);
+    const std::optional<double> c = MedianSeconds(curl);
+    if (!o || !c) return;
     const double mb = static_cast<double>(requests) * static_cast<double>(body) / 1e6;
-    std::printf("%-12s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / o->second, requests / c->second,
-                mb / o->second, mb / c->second, c->second / o->second);
+    std::printf("%-16s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / *o, requests / *c, mb / *o, mb / *c,
+                *c / *o);
   }
-  std::map<std::string, double> seconds_;
 };
-
 
 // A TLS server context with a certificate for "localhost" from a new authority, whose
 // certificate goes to `authority` (a file both clients are told to trust).
