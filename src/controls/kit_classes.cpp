@@ -1,10 +1,16 @@
 #include "controls/kit_classes.h"
 
+#include "controls/gp_image.h"
 #include "controls/panel.h"
+#include "controls/split_view.h"
 #include "toolkit/class_registry.h"
 
 namespace orvelle {
 
-void RegisterKitClasses() { ClassRegistry::Register<TscPanel>(); }
+void RegisterKitClasses() {
+  ClassRegistry::Register<TscPanel>();
+  ClassRegistry::Register<TscGPImage>();
+  ClassRegistry::Register<TscSplitView>();
+}
 
 }  // namespace orvelle
