@@ -123,9 +123,11 @@ class TscGPImage : public TscPanel {
   // Rebuilds the prepared picture from the current one and repaints.
   void PictureChanged();
 
+ public:
+  void ChangeScale(int m, int d) override;
+
  protected:
   void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state) override;
-  void ChangeScale(int m, int d) override;
   void ScalePixelOptions(int m, int d);
 
  private:

@@ -108,6 +108,8 @@ class TscCustomSplitView : public TscPanel {
   // One slide step of the timer.
   void SlideTick();
 
+  void ChangeScale(int m, int d) override;
+
  signals:
   void OnOpening(QObject* sender);
   void OnOpened(QObject* sender);
@@ -124,7 +126,6 @@ class TscCustomSplitView : public TscPanel {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  void ChangeScale(int m, int d) override;
   void ScalePixelOptions(int m, int d);
 
  private:
