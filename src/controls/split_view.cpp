@@ -221,32 +221,33 @@ void TscCustomSplitView::SlideTick() {
   }
 }
 
+// The size setters resize the placeholder first, so that the bounds taken from it are current.
 void TscCustomSplitView::SetOpenedWidth(int value) {
   if (value == opened_width_) return;
   opened_width_ = value;
-  if (!Loading()) ReapplyBounds();
   if (display_mode_ == scsvmDocked) SetBackControlSize(BackControlSize());
+  if (!Loading()) ReapplyBounds();
 }
 
 void TscCustomSplitView::SetOpenedHeight(int value) {
   if (value == opened_height_) return;
   opened_height_ = value;
-  if (!Loading()) ReapplyBounds();
   if (display_mode_ == scsvmDocked) SetBackControlSize(BackControlSize());
+  if (!Loading()) ReapplyBounds();
 }
 
 void TscCustomSplitView::SetCompactWidth(int value) {
   if (value == compact_width_) return;
   compact_width_ = value;
-  if (!Loading()) ReapplyBounds();
   SetBackControlSize(BackControlSize());
+  if (!Loading()) ReapplyBounds();
 }
 
 void TscCustomSplitView::SetCompactHeight(int value) {
   if (value == compact_height_) return;
   compact_height_ = value;
-  if (!Loading()) ReapplyBounds();
   SetBackControlSize(BackControlSize());
+  if (!Loading()) ReapplyBounds();
 }
 
 void TscCustomSplitView::SetGripSize(int value) {
