@@ -1,5 +1,8 @@
 #include "controls/custom_control.h"
 
+#include "controls/accessible.h"
+#include "service/error.h"
+#include "service/log.h"
 #include "toolkit/theme.h"
 
 #include <QCoreApplication>
@@ -10,6 +13,7 @@
 namespace orvelle {
 
 TscCustomControl::TscCustomControl(QWidget* parent) : Control(parent) {
+  InstallKitAccessibility();
   SetTabStop(false);
   setFocusPolicy(Qt::NoFocus);
 }
@@ -37,38 +41,33 @@ void TscCustomControl::NotifyChildrenBackground() {
 }
 
 void TscCustomControl::CaptureParentBackground() {
-  if (!FTransparentBackground || width() == 0 || height() == 0 || !parentWidget()) return;
-  if (!FromWMPaint) update();
+  if (!transparent_background_ || width() == 0 || height() == 0 || !parentWidget()) return;
+  if (!from_wm_paint_) update();
 }
 
 void TscCustomControl::RePaintControl() {
-  if (!isVisible()) return;
-  FStopEraseBackground = true;
-  FForceDraw = true;
-  repaint();
-  FStopEraseBackground = false;
-  FForceDraw = false;
+  if (isVisible()) repaint();
 }
 
 void TscCustomControl::ChangeScale(int m, int d) {
   Control::ChangeScale(m, d);
-  if (m == d || d == 0) return;
-  FScalePercent = MulDiv(FScalePercent, m, d);
-  const double old_factor = FScaleFactor;
-  FScaleFactor = std::max(1.0, FScalePercent / 100.0);
-  if (FScaleFactor != old_factor) emit OnChangeScale(this);
+  if (!ScaleChanges(m, d)) return;
+  scale_percent_ = MulDiv(scale_percent_, m, d);
+  const double old_factor = scale_factor_;
+  scale_factor_ = std::max(1.0, scale_percent_ / 100.0);
+  if (scale_factor_ != old_factor) emit OnChangeScale(this);
 }
 
 void TscCustomControl::DrawControl(QPainter&, TscsCtrlState) {}
 
 void TscCustomControl::PaintFace(QPainter& painter, TscsCtrlState state) {
   QRect face = rect();
-  if (FDrawInClientRect) {
+  if (draw_in_client_rect_) {
     face = contentsRect();
     if (face.isEmpty()) return;
   }
   painter.save();
-  if (FDrawInClientRect) {
+  if (draw_in_client_rect_) {
     painter.translate(face.topLeft());
     painter.setClipRect(QRect(QPoint(0, 0), face.size()));
   }
@@ -77,18 +76,19 @@ void TscCustomControl::PaintFace(QPainter& painter, TscsCtrlState state) {
   // cannot be decoded say, stays as far as it got.
   try {
     DrawControl(painter, state);
+  } catch (const Error& e) {
+    qCWarning(lcUi) << "Drawing" << objectName() << "failed:" << e.Message();
+  } catch (const std::exception& e) {
+    qCWarning(lcUi) << "Drawing" << objectName() << "failed:" << e.what();
   } catch (...) {
+    qCWarning(lcUi) << "Drawing" << objectName() << "failed";
   }
   painter.restore();
 }
 
 bool TscCustomControl::event(QEvent* event) {
   if (event->type() == ParentBackgroundChanged) {
-    if (FTransparentBackground) {
-      CaptureParentBackground();
-      RePaintControl();
-      NotifyChildrenBackground();
-    }
+    if (transparent_background_) BackgroundMoved();
     return true;
   }
   return Control::event(event);
@@ -97,24 +97,26 @@ bool TscCustomControl::event(QEvent* event) {
 void TscCustomControl::paintEvent(QPaintEvent*) {
   if (width() == 0 || height() == 0) return;
   QPainter painter(this);
-  FromWMPaint = true;
+  from_wm_paint_ = true;
   PaintFace(painter, GetCtrlState());
-  FromWMPaint = false;
+  from_wm_paint_ = false;
+}
+
+void TscCustomControl::BackgroundMoved() {
+  CaptureParentBackground();
+  RePaintControl();
+  NotifyChildrenBackground();
 }
 
 void TscCustomControl::moveEvent(QMoveEvent* event) {
   Control::moveEvent(event);
-  if (FTransparentBackground) {
-    CaptureParentBackground();
-    RePaintControl();
-    NotifyChildrenBackground();
-  }
+  if (transparent_background_) BackgroundMoved();
 }
 
 void TscCustomControl::resizeEvent(QResizeEvent* event) {
   Control::resizeEvent(event);
-  if (FTransparentBackground || FStorePaintBuffer) {
-    if (FStorePaintBuffer) RePaintControl();
+  if (transparent_background_ || store_paint_buffer_) {
+    if (store_paint_buffer_) RePaintControl();
     NotifyChildrenBackground();
   }
 }

@@ -3,7 +3,12 @@
 #include "controls/drawing.h"
 #include "toolkit/control.h"
 
+#include <QAccessible>
 #include <QEvent>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
 
 class QPainter;
 
@@ -11,6 +16,13 @@ namespace orvelle {
 
 // Sent to a control's children when the background behind them changed; no parameters.
 inline const QEvent::Type ParentBackgroundChanged = static_cast<QEvent::Type>(QEvent::User + 0x0504);
+
+// A control's value for assistive technology: the value within its range.
+struct KitAccessibleValue {
+  double value;
+  double minimum;
+  double maximum;
+};
 
 // The root of the styled control kit: a control that paints its whole face in DrawControl.
 //
@@ -20,14 +32,13 @@ inline const QEvent::Type ParentBackgroundChanged = static_cast<QEvent::Type>(QE
 // shows appears at its anti-aliased edges. CaptureParentBackground therefore asks Qt to compose
 // the control again; the parent's pixels are always current when DrawControl runs.
 //
-// A kit control is one class deriving from this (or TscCustomActiveControl, or TscPanel) that
-// publishes its options as Q_PROPERTYs, overrides DrawControl (and GetCtrlState when it has more
-// states), calls RePaintControl from its setters, and scales its pixel options in ChangeScale.
+// How to write a kit control on this base: src/controls/README.md.
 class TscCustomControl : public Control {
   Q_OBJECT
   Q_PROPERTY(orvelle::TscCustomControl::TStyleElements StyleElements READ StyleElements WRITE SetStyleElements)
   Q_PROPERTY(bool TransparentBackground READ TransparentBackground WRITE SetTransparentBackground)
   Q_PROPERTY(bool StorePaintBuffer READ StorePaintBuffer WRITE SetStorePaintBuffer)
+  Q_PROPERTY(QString AccessibleName READ AccessibleName WRITE SetAccessibleName)
 
  public:
   enum TStyleElement { seFont = 1, seClient = 2, seBorder = 4 };
@@ -38,11 +49,15 @@ class TscCustomControl : public Control {
 
   TStyleElements StyleElements() const { return style_elements_; }
   void SetStyleElements(TStyleElements elements);
-  bool TransparentBackground() const { return FTransparentBackground; }
+  bool TransparentBackground() const { return transparent_background_; }
   // Stores the flag; nothing else.
-  virtual void SetTransparentBackground(bool value) { FTransparentBackground = value; }
-  bool StorePaintBuffer() const { return FStorePaintBuffer; }
-  void SetStorePaintBuffer(bool value) { FStorePaintBuffer = value; }
+  virtual void SetTransparentBackground(bool value) { transparent_background_ = value; }
+  bool StorePaintBuffer() const { return store_paint_buffer_; }
+  void SetStorePaintBuffer(bool value) { store_paint_buffer_ = value; }
+  // The name assistive technology announces; when empty, the control's caption without its
+  // access-key markers.
+  QString AccessibleName() const { return accessibleName(); }
+  void SetAccessibleName(const QString& name) { setAccessibleName(name); }
 
   // scsDisabled when the control is disabled, else scsNormal.
   virtual TscsCtrlState GetCtrlState() const;
@@ -53,15 +68,16 @@ class TscCustomControl : public Control {
   // Repaints at once (synchronously), reusing the parent's pixels.
   void RePaintControl();
 
-  // Accumulated scale in percent, and the factor (never below 1.0) that pixel options use.
-  int ScalePercent() const { return FScalePercent; }
-  double ScaleFactor() const { return FScaleFactor; }
-  // Scales from M to D pixels per inch: FScalePercent := MulDiv(FScalePercent, M, D), the factor
-  // follows, and OnChangeScale fires when the factor changed. Overrides scale their own pixel
-  // options with MulDiv(value, M, D) and call this.
-  void ChangeScale(int m, int d) override;
+  // Accumulated scale in percent, and the factor (never below 1.0) that drawing multiplies its
+  // built-in pixel sizes by (see Control::ChangeScale for which mechanism applies to what).
+  int ScalePercent() const { return scale_percent_; }
+  double ScaleFactor() const { return scale_factor_; }
+  // Control::ChangeScale, then ScalePercent := MulDiv(ScalePercent, M, D), the factor follows,
+  // and OnChangeScale fires when the factor changed. Kit controls override ScalePixelOptions.
+  void ChangeScale(int m, int d) final;
 
-  // Whether a theme colour applies to the given element of this control.
+  // Whether a theme colour applies to the given element of this control: the element is in
+  // StyleElements and a custom theme is active. Pass it to ResolveColor as `themed`.
   bool UsesStyle(TStyleElement element) const;
 
  signals:
@@ -72,9 +88,23 @@ class TscCustomControl : public Control {
   // transparent control); empty in the root class.
   virtual void DrawControl(QPainter& painter, TscsCtrlState state);
   // Paints the face for the given state: DrawControl inside the client rectangle when
-  // FDrawInClientRect, else on the whole control. Never throws: an error of DrawControl ends the
-  // drawing where it happened.
+  // DrawInClientRect, else on the whole control. Never throws: an error of DrawControl ends the
+  // drawing where it happened and is logged.
   void PaintFace(QPainter& painter, TscsCtrlState state);
+
+  // What assistive technology is told (see TscAccessible): the role; the raw caption ("&" marks
+  // an access key; the name is AccessibleName when set, else this caption with the markers
+  // removed); the value within its range, for controls that have one; a value as text (a
+  // drop-down's current item). Defaults: a client area, no caption, no value.
+  virtual QAccessible::Role AccessibleRole() const { return QAccessible::Client; }
+  virtual QString AccessibleCaption() const { return {}; }
+  virtual std::optional<KitAccessibleValue> AccessibleValue() const { return std::nullopt; }
+  virtual QString AccessibleValueText() const { return {}; }
+
+  // Size the painted face to the client rectangle (inside the contents margins) instead of the
+  // whole control.
+  bool DrawInClientRect() const { return draw_in_client_rect_; }
+  void SetDrawInClientRect(bool value) { draw_in_client_rect_ = value; }
 
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -82,17 +112,19 @@ class TscCustomControl : public Control {
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
 
-  bool FTransparentBackground = true;
-  bool FStopEraseBackground = false;
-  bool FForceDraw = false;
-  bool FromWMPaint = false;
-  bool FStorePaintBuffer = false;
-  bool FDrawInClientRect = false;
-  int FScalePercent = 100;
-  double FScaleFactor = 1.0;
-
  private:
+  friend class TscAccessible;
+
+  // Re-captures, repaints and tells the children, after a move or a background change.
+  void BackgroundMoved();
+
   TStyleElements style_elements_ = TStyleElements(seFont | seClient | seBorder);
+  bool transparent_background_ = true;
+  bool from_wm_paint_ = false;  // Qt's paint handler is running
+  bool store_paint_buffer_ = false;
+  bool draw_in_client_rect_ = false;
+  int scale_percent_ = 100;
+  double scale_factor_ = 1.0;
 };
 
 }  // namespace orvelle

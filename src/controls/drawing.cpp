@@ -8,12 +8,7 @@ namespace orvelle {
 
 Color GetStyleColor(Color color) { return IsCustomStyleActive() ? GetSystemColor(color) : color; }
 
-std::uint32_t GPColor(Color color, std::uint8_t alpha) {
-  if (color.IsNone()) return 0;
-  const QRgb rgb = ColorToRGB(color);
-  return (static_cast<std::uint32_t>(alpha) << 24) | (static_cast<std::uint32_t>(qRed(rgb)) << 16) |
-         (static_cast<std::uint32_t>(qGreen(rgb)) << 8) | static_cast<std::uint32_t>(qBlue(rgb));
-}
+std::uint32_t GPColor(Color color, std::uint8_t alpha) { return ResolveColor(color, false, alpha).rgba(); }
 
 Color DarkerColor(Color color, int percent) {
   percent = std::min(percent, 100);

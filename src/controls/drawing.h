@@ -19,19 +19,20 @@ enum TscsCtrlState { scsNormal = 0, scsHot = 1, scsPressed = 2, scsFocused = 3, 
 Color GetStyleColor(Color color);
 
 // A 32-bit ARGB value (alpha << 24 | red << 16 | green << 8 | blue) for a colour and an alpha
-// byte; system colours through the platform's current values; clNone gives 0.
+// byte; system colours through the platform's current values (never the theme's); clNone gives 0.
+// Code that draws wants ResolveColor (toolkit/theme.h), which also applies the theme rule.
 std::uint32_t GPColor(Color color, std::uint8_t alpha);
-// The QColor of a GPColor value (straight alpha).
-inline QColor GPQColor(Color color, std::uint8_t alpha) { return QColor::fromRgba(GPColor(color, alpha)); }
 
 // Each channel c becomes c - MulDiv(c, p, 100); p is capped at 100. The result is RGB.
 Color DarkerColor(Color color, int percent);
 // Each channel c becomes c + MulDiv(255 - c, p, 100); p is capped at 100. The result is RGB.
 Color LighterColor(Color color, int percent);
 
-// An integer rectangle (left, top, right, bottom; right and bottom exclusive) as a floating one.
+// Converts an integer rectangle to a QRectF of the same pixel area: (left, top, width, height),
+// the edges lying on pixel boundaries.
 QRectF ToGPRectF(const QRect& rect);
-// x -= dx, y -= dy, width += 2 dx, height += 2 dy (negative values shrink).
+// Grows `rect` in place by `dy` above and below and by `dx` left and right (note: dy comes before
+// dx): x -= dx, y -= dy, width += 2 dx, height += 2 dy. Negative values shrink it.
 void InflateGPRectF(QRectF& rect, double dy, double dx);
 // Starts a figure of four 90-degree arcs of diameter 2 r in the corners of the rectangle
 // (top-left from 180 degrees, top-right from 270, bottom-right from 0, bottom-left from 90,

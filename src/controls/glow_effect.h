@@ -35,8 +35,11 @@ class TscGlowEffect : public TscOptions {
   void SetOffset(int value) { Store(offset_, value); }
   bool Intensive() const { return intensive_; }
   void SetIntensive(bool value) { Store(intensive_, value); }
-  bool StyleColors() const { return style_colors_; }
+  bool StyleColors() const override { return style_colors_; }
   void SetStyleColors(bool value) { Store(style_colors_, value); }
+
+  // The glow colour as drawn, with the given alpha.
+  QColor DrawnColor(std::uint8_t alpha) const { return Resolve(color_, alpha); }
 
  private:
   bool enabled_ = false;

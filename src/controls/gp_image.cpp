@@ -3,6 +3,7 @@
 #include "service/error.h"
 #include "service/log.h"
 #include "toolkit/image_list.h"
+#include "toolkit/theme.h"
 
 #include <QFile>
 #include <QPainter>
@@ -34,7 +35,7 @@ int NextAngle(int angle, int step) {
 }  // namespace
 
 TscGPImage::TscGPImage(QWidget* parent) : TscPanel(parent) {
-  FCanEmpty = false;
+  SetCanEmpty(false);
   resize(kDefaultSize, kDefaultSize);
   picture_.OnChange = [this] {
     picture_resource_.clear();
@@ -321,13 +322,10 @@ void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlSt
   }
   painter.setRenderHint(QPainter::Antialiasing);
   const bool themed = UsesStyle(seClient);
-  auto drawn = [themed](Color color, int alpha) {
-    return GPQColor(themed ? GetStyleColor(color) : color, static_cast<std::uint8_t>(alpha));
-  };
 
   const QRectF shape_rect = ToGPRectF(rect.adjusted(1, 1, -1, -1));
   const QPainterPath shape = ClipShape(shape_rect);
-  painter.fillPath(shape, drawn(clip_frame_fill_color_, clip_frame_fill_color_alpha_));
+  painter.fillPath(shape, ResolveColor(clip_frame_fill_color_, themed, static_cast<std::uint8_t>(clip_frame_fill_color_alpha_)));
 
   if (has_picture) {
     drawing_ = true;
@@ -342,15 +340,10 @@ void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlSt
   if (!clip_frame_color_.IsNone()) {
     QRectF ring_rect = ToGPRectF(rect);
     if (clip_frame_width_ > 0) InflateGPRectF(ring_rect, -clip_frame_width_ / 2.0, -clip_frame_width_ / 2.0);
-    QPen pen(drawn(clip_frame_color_, 255));
+    QPen pen(ResolveColor(clip_frame_color_, themed));  // the ring is always opaque
     pen.setWidthF(clip_frame_width_);
     painter.strokePath(ClipShape(ring_rect), pen);
   }
-}
-
-void TscGPImage::ChangeScale(int m, int d) {
-  if (m != d && d != 0) ScalePixelOptions(m, d);
-  TscPanel::ChangeScale(m, d);
 }
 
 void TscGPImage::ScalePixelOptions(int m, int d) {

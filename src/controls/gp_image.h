@@ -123,12 +123,10 @@ class TscGPImage : public TscPanel {
   // Rebuilds the prepared picture from the current one and repaints.
   void PictureChanged();
 
- public:
-  void ChangeScale(int m, int d) override;
-
  protected:
   void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state) override;
-  void ScalePixelOptions(int m, int d);
+  // The ring's width and the corner radius.
+  void ScalePixelOptions(int m, int d) override;
 
  private:
   bool HasCurrentPicture() const;

@@ -1,5 +1,6 @@
 #include "controls/kit_classes.h"
 
+#include "controls/accessible.h"
 #include "controls/gp_image.h"
 #include "controls/panel.h"
 #include "controls/split_view.h"
@@ -8,6 +9,7 @@
 namespace orvelle {
 
 void RegisterKitClasses() {
+  InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPImage>();
   ClassRegistry::Register<TscSplitView>();

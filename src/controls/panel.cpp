@@ -8,18 +8,10 @@
 namespace orvelle {
 namespace {
 
-QColor Opaque(Color color) { return QColor::fromRgba(GPColor(color, 255)); }
-
-// The first theme element colour that exists, else the fallback colour.
-Color ElementOr(const QString& element, Color fallback) {
-  const Color color = GetElementColor(element);
-  return color.IsNone() ? fallback : color;
-}
-
 }  // namespace
 
 TscPanel::TscPanel(QWidget* parent) : TscCustomControl(parent), caption_glow_(new TscGlowEffect(this)) {
-  FTransparentBackground = false;
+  SetTransparentBackground(false);
   resize(185, 41);
   connect(caption_glow_, &TscGlowEffect::Changed, this, [this] {
     if (show_caption_) RePaintControl();
@@ -31,9 +23,9 @@ void TscPanel::SetStyleKind(TscPanelStyleKind kind) {
   const bool was_transparent = style_kind_ == scpsTransparent;
   style_kind_ = kind;
   if (was_transparent && kind != scpsTransparent) {
-    FTransparentBackground = false;
+    SetTransparentBackground(false);
   } else if (kind == scpsTransparent) {
-    FTransparentBackground = true;
+    SetTransparentBackground(true);
     CaptureParentBackground();
   }
   RePaintControl();
@@ -101,7 +93,11 @@ QRect TscPanel::ContentRect() const {
   return border_style_ == scpbsNone ? r : r.adjusted(2, 2, -2, -2);
 }
 
-Color TscPanel::BorderColor(Color color) const { return UsesStyle(seClient) ? GetStyleColor(color) : color; }
+QColor TscPanel::ElementColorOr(const QString& element, Color fallback) const {
+  const bool themed = UsesStyle(seClient);
+  const Color color = themed ? GetElementColor(element) : clNone;
+  return ResolveColor(color.IsNone() ? fallback : color, themed);
+}
 
 Color TscPanel::GetCaptionFontColor() const {
   if (UsesStyle(seFont)) {
@@ -114,7 +110,7 @@ Color TscPanel::GetCaptionFontColor() const {
 void TscPanel::DrawClientArea(QPainter&, const QRect&, TscsCtrlState) {}
 
 void TscPanel::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (style_kind_ == scpsEmpty && FCanEmpty) return;
+  if (style_kind_ == scpsEmpty && can_empty_) return;
   const QRect r = rect();
   DrawBackground(painter, r);
   DrawBorder(painter, r);
@@ -126,21 +122,23 @@ void TscPanel::DrawControl(QPainter& painter, TscsCtrlState state) {
 
 void TscPanel::DrawBackground(QPainter& painter, const QRect& r) {
   const bool themed = UsesStyle(seClient);
+  const QColor face = ResolveColor(GetColor(), themed);
+  // A theme gradient from its two element colours; the panel's colour without them.
   auto gradient = [&](const QString& base, const QString& end) {
-    const Color top = themed ? ElementOr(base, clNone) : clNone;
-    const Color bottom = themed ? ElementOr(end, clNone) : clNone;
-    if (top.IsNone() || bottom.IsNone()) {
-      painter.fillRect(r, Opaque(GetStyleColor(GetColor())));
+    const QColor top = ElementColorOr(base, clNone);
+    const QColor bottom = ElementColorOr(end, clNone);
+    if (top.alpha() == 0 || bottom.alpha() == 0) {
+      painter.fillRect(r, face);
       return;
     }
     QLinearGradient fill(r.topLeft(), r.bottomLeft());
-    fill.setColorAt(0, Opaque(top));
-    fill.setColorAt(1, Opaque(bottom));
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
     painter.fillRect(r, fill);
   };
   switch (style_kind_) {
     case scpsPanel:
-      painter.fillRect(r, Opaque(themed ? GetStyleColor(GetColor()) : GetColor()));
+      painter.fillRect(r, face);
       break;
     case scpsTransparent:
     case scpsEmpty:
@@ -152,25 +150,22 @@ void TscPanel::DrawBackground(QPainter& painter, const QRect& r) {
       gradient(QStringLiteral("GenericGradientBase"), QStringLiteral("GenericGradientEnd"));
       break;
     case scpsFormBackground:
-      painter.fillRect(r, Opaque(themed ? ElementOr(QStringLiteral("Window"), GetStyleColor(clBtnFace)) : clBtnFace));
+      painter.fillRect(r, ElementColorOr(QStringLiteral("Window"), clBtnFace));
       break;
     case scpsTabSheet:
-      painter.fillRect(r, Opaque(themed ? ElementOr(QStringLiteral("Panel"), GetStyleColor(clBtnFace)) : clBtnFace));
+      painter.fillRect(r, ElementColorOr(QStringLiteral("Panel"), clBtnFace));
       break;
-    case scpsEdit: {
-      const Color frame = themed ? ElementOr(QStringLiteral("Border"), GetStyleColor(clBtnShadow)) : clBtnShadow;
-      const Color inside = themed ? ElementOr(QStringLiteral("Edit"), GetStyleColor(clWindow)) : clWindow;
-      painter.fillRect(r, Opaque(frame));
-      painter.fillRect(r.adjusted(2, 2, -2, -2), Opaque(inside));
+    case scpsEdit:
+      painter.fillRect(r, ElementColorOr(QStringLiteral("Border"), clBtnShadow));
+      painter.fillRect(r.adjusted(2, 2, -2, -2), ElementColorOr(QStringLiteral("Edit"), clWindow));
       break;
-    }
   }
 }
 
 void TscPanel::DrawBorder(QPainter& painter, const QRect& r) {
   if (border_style_ == scpbsNone || r.isEmpty()) return;
-  const QColor light = Opaque(BorderColor(light_border_color_));
-  const QColor shadow = Opaque(BorderColor(shadow_border_color_));
+  const QColor light = ResolveColor(light_border_color_, UsesStyle(seClient));
+  const QColor shadow = ResolveColor(shadow_border_color_, UsesStyle(seClient));
   auto top = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.top(), b.width(), 1), c); };
   auto bottom = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.bottom(), b.width(), 1), c); };
   auto left = [&](const QRect& b, const QColor& c) { painter.fillRect(QRect(b.left(), b.top(), 1, b.height()), c); };
@@ -266,25 +261,24 @@ void TscPanel::DrawCaption(QPainter& painter, const QRect& r) {
   painter.setFont(font());
   if (caption_glow_->Enabled()) {
     // A halo: the text in the glow colour around the caption, fading with distance.
-    const Color glow = caption_glow_->StyleColors() ? GetStyleColor(caption_glow_->GetColor()) : caption_glow_->GetColor();
     const int size = std::max(1, caption_glow_->GlowSize() / 2);
     const int offset = caption_glow_->Offset();
     for (int d = size; d >= 1; --d) {
       const int alpha = caption_glow_->AlphaValue() * (size - d + 1) / (size + 1) / (caption_glow_->Intensive() ? 1 : 2);
-      painter.setPen(QColor::fromRgba(GPColor(glow, static_cast<std::uint8_t>(alpha))));
+      painter.setPen(caption_glow_->DrawnColor(static_cast<std::uint8_t>(alpha)));
       for (const QPoint step : {QPoint(-d, 0), QPoint(d, 0), QPoint(0, -d), QPoint(0, d)}) {
         painter.drawText(area.translated(step + QPoint(offset, offset)), flags, text);
       }
     }
   }
-  painter.setPen(Opaque(GetStyleColor(GetCaptionFontColor())));
+  painter.setPen(ResolveColor(GetCaptionFontColor(), UsesStyle(seFont)));
   painter.drawText(area, flags, text);
   painter.restore();
 }
 
 void TscPanel::resizeEvent(QResizeEvent* event) {
   TscCustomControl::resizeEvent(event);
-  if (!FTransparentBackground && !FStorePaintBuffer) {
+  if (!TransparentBackground() && !StorePaintBuffer()) {
     RePaintControl();
     PanelResized();
   }

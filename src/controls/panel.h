@@ -8,7 +8,8 @@
 namespace orvelle {
 
 // The kit's container panel: a background by StyleKind, a border by BorderStyle, a caption, and
-// DrawClientArea / OnPanelPaint for what descendants and windows draw inside.
+// DrawClientArea / OnPanelPaint for what descendants and windows draw inside. It has no wallpaper
+// or custom-image collections (no window uses them), so it publishes no indexes into them.
 class TscPanel : public TscCustomControl {
   Q_OBJECT
   Q_PROPERTY(orvelle::TscPanel::TscPanelStyleKind StyleKind READ StyleKind WRITE SetStyleKind)
@@ -19,8 +20,6 @@ class TscPanel : public TscCustomControl {
   Q_PROPERTY(bool ShowCaption READ ShowCaption WRITE SetShowCaption)
   Q_PROPERTY(orvelle::TscPanel::TAlignment Alignment READ Alignment WRITE SetAlignment)
   Q_PROPERTY(orvelle::TscGlowEffect* CaptionGlowEffect READ CaptionGlowEffect)
-  Q_PROPERTY(int WallpaperIndex READ WallpaperIndex WRITE SetWallpaperIndex)
-  Q_PROPERTY(int CustomImageIndex READ CustomImageIndex WRITE SetCustomImageIndex)
 
  public:
   enum TscPanelStyleKind { scpsPanel, scpsToolBar, scpsHeader, scpsFormBackground, scpsTransparent, scpsEmpty,
@@ -52,10 +51,6 @@ class TscPanel : public TscCustomControl {
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment alignment);
   TscGlowEffect* CaptionGlowEffect() const { return caption_glow_; }
-  int WallpaperIndex() const { return wallpaper_index_; }
-  void SetWallpaperIndex(int index) { wallpaper_index_ = index; }
-  int CustomImageIndex() const { return custom_image_index_; }
-  void SetCustomImageIndex(int index) { custom_image_index_ = index; }
 
   // Content rectangle: the whole panel, 2 pixels in on every side when it has a border.
   QRect ContentRect() const;
@@ -72,17 +67,23 @@ class TscPanel : public TscCustomControl {
   // What descendants draw inside the content rectangle; empty here.
   virtual void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state);
 
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Pane; }
+  QString AccessibleCaption() const override { return GetCaptionText(); }
+
+  // Whether an scpsEmpty panel skips painting altogether (true); descendants that always paint
+  // clear it.
+  bool CanEmpty() const { return can_empty_; }
+  void SetCanEmpty(bool value) { can_empty_ = value; }
+
   void ColorChanged() override { RePaintControl(); }
   void resizeEvent(QResizeEvent* event) override;
-
-  // Lets an scpsEmpty panel skip painting altogether; descendants that always paint clear it.
-  bool FCanEmpty = true;
 
  private:
   void DrawBackground(QPainter& painter, const QRect& r);
   void DrawBorder(QPainter& painter, const QRect& r);
   void DrawCaption(QPainter& painter, const QRect& r);
-  Color BorderColor(Color color) const;
+  // A theme element's background colour as drawn; `fallback` without a theme or the element.
+  QColor ElementColorOr(const QString& element, Color fallback) const;
   void UpdateClientMargins();
 
   TscPanelStyleKind style_kind_ = scpsPanel;
@@ -93,8 +94,7 @@ class TscPanel : public TscCustomControl {
   bool show_caption_ = false;
   TAlignment alignment_ = taCenter;
   TscGlowEffect* caption_glow_;
-  int wallpaper_index_ = -1;
-  int custom_image_index_ = -1;
+  bool can_empty_ = true;
 };
 
 }  // namespace orvelle

@@ -15,7 +15,7 @@ TscSplitViewBackControl::TscSplitViewBackControl(QWidget* parent) : Control(pare
 
 TscCustomSplitView::TscCustomSplitView(QWidget* parent)
     : TscPanel(parent), animation_timer_(new QTimer(this)) {
-  FCanEmpty = false;
+  SetCanEmpty(false);
   animation_timer_->setInterval(kSlideInterval);
   connect(animation_timer_, &QTimer::timeout, this, &TscCustomSplitView::SlideTick);
   PlaceBackControl();
@@ -396,11 +396,6 @@ void TscCustomSplitView::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   TscPanel::mouseReleaseEvent(event);
-}
-
-void TscCustomSplitView::ChangeScale(int m, int d) {
-  if (m != d && d != 0) ScalePixelOptions(m, d);
-  TscPanel::ChangeScale(m, d);
 }
 
 void TscCustomSplitView::ScalePixelOptions(int m, int d) {

@@ -108,8 +108,6 @@ class TscCustomSplitView : public TscPanel {
   // One slide step of the timer.
   void SlideTick();
 
-  void ChangeScale(int m, int d) override;
-
  signals:
   void OnOpening(QObject* sender);
   void OnOpened(QObject* sender);
@@ -126,7 +124,8 @@ class TscCustomSplitView : public TscPanel {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  void ScalePixelOptions(int m, int d);
+  // The compact, opened, minimum and maximum sizes; the grip is scaled when used.
+  void ScalePixelOptions(int m, int d) override;
 
  private:
   bool Horizontal() const { return placement_ == scsvpLeft || placement_ == scsvpRight; }

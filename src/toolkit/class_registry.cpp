@@ -8,6 +8,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <vector>
+
 namespace orvelle {
 namespace {
 
@@ -16,7 +19,22 @@ QHash<QString, ClassRegistry::Factory>& Factories() {
   return factories;
 }
 
+std::vector<ClassRegistry::Registrar>& Registrars() {
+  static std::vector<ClassRegistry::Registrar> registrars;
+  return registrars;
+}
+
 }  // namespace
+
+void ClassRegistry::AddRegistrar(Registrar registrar) {
+  auto& registrars = Registrars();
+  if (std::find(registrars.begin(), registrars.end(), registrar) == registrars.end()) registrars.push_back(registrar);
+}
+
+void ClassRegistry::RegisterAll() {
+  RegisterToolkitClasses();
+  for (Registrar registrar : Registrars()) registrar();
+}
 
 void ClassRegistry::Register(const QString& className, Factory factory) {
   Factories().insert(className, std::move(factory));

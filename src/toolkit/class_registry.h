@@ -22,6 +22,14 @@ class ClassRegistry {
   // A new instance, or nullptr for an unknown class.
   static QObject* Create(const QString& className);
   static QString ClassName(const QMetaObject& meta);
+
+  // A function that registers a library's classes. A library whose classes layouts may name adds
+  // one (at start-up, before main; see src/controls/kit_registration.cpp); RegisterAll runs the
+  // toolkit's registration and every added one, so that no caller registers anything by hand.
+  using Registrar = void (*)();
+  static void AddRegistrar(Registrar registrar);
+  // Registers every class known to the program (the layout loader calls it; idempotent).
+  static void RegisterAll();
 };
 
 // Collections written by a layout as an array of items, each item an object of properties.

@@ -164,11 +164,14 @@ void Control::FontObjectChanged() {
 }
 
 void Control::ChangeScale(int m, int d) {
-  if (m == d || d == 0) return;
+  if (!ScaleChanges(m, d)) return;
   if (!isWindow()) SetBounds(MulDiv(x(), m, d), MulDiv(y(), m, d), MulDiv(width(), m, d), MulDiv(height(), m, d));
   if (!parent_font_) font_->SetHeight(MulDiv(font_->Height(), m, d));
+  ScalePixelOptions(m, d);
   for (Control* child : ChildControls()) child->ChangeScale(m, d);
 }
+
+void Control::ScalePixelOptions(int, int) {}
 
 void Control::Click() { emit OnClick(this); }
 

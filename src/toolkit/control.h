@@ -96,8 +96,15 @@ class Control : public QWidget, public Loadable {
   orvelle::Color GetColor() const { return color_; }
   void SetColor(orvelle::Color color);
 
-  // Rescales the control from M to D pixels per inch: bounds and font height by MulDiv, then
-  // the child controls.
+  // Rescales the control from M to D pixels per inch: nothing when M equals D or D is 0;
+  // otherwise the bounds and the font height by MulDiv, then ScalePixelOptions, then the child
+  // controls. Two mechanisms, each for its own kind of size:
+  //  - a pixel size the control stores (bounds, font height, a published option such as a
+  //    border width or a picture size) is rescaled here, once, with MulDiv(value, M, D) — in
+  //    ScalePixelOptions for a control's own options;
+  //  - a size built into the drawing code (a constant inset or line width of the kit) is
+  //    multiplied at drawing time by the kit control's ScaleFactor.
+  // Subclasses override ScalePixelOptions, never this.
   virtual void ChangeScale(int m, int d);
 
   // Runs the click event; called for a left press and release inside the control.
@@ -118,6 +125,12 @@ class Control : public QWidget, public Loadable {
   void OnResize(QObject* sender);
 
  protected:
+  // Scales the control's own pixel options from M to D with MulDiv(value, M, D); called by
+  // ChangeScale only when the scale changes (M != D, D != 0). Empty here.
+  virtual void ScalePixelOptions(int m, int d);
+  // Whether rescaling from M to D changes anything (M differs from D and D is not 0).
+  static bool ScaleChanges(int m, int d) { return m != d && d != 0; }
+
   // Hooks for subclasses: called after the colour or the font changed (both repaint by default).
   virtual void ColorChanged() { update(); }
   virtual void FontChanged() { update(); }

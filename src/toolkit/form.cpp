@@ -85,7 +85,7 @@ void Form::setVisible(bool visible) {
 
 void Form::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(event->rect(), ThemedColor(GetColor()));
+  painter.fillRect(event->rect(), ResolveColor(GetColor(), true));
 }
 
 void Form::showEvent(QShowEvent* event) {

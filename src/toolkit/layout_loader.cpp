@@ -403,7 +403,7 @@ void LayoutLoader::Load(Form* form, const QString& layoutPath) {
 }
 
 void LayoutLoader::LoadFromJson(Form* form, const QByteArray& json, const QString& sourceName) {
-  RegisterToolkitClasses();
+  ClassRegistry::RegisterAll();
   QJsonParseError parse_error;
   const QJsonDocument doc = QJsonDocument::fromJson(json, &parse_error);
   if (doc.isNull() || !doc.isObject()) {

@@ -16,11 +16,13 @@ class Form;
 //     "events": { "OnCreate": "FormCreate" },
 //     "components": [
 //       { "name": "pnl1", "class": "Panel", "properties": { "Align": "alClient" },
-//         "components": [ { "name": "btn2", "class": "TscGPButton",
-//                           "properties": { "Images": "il2", "Options": { "ShapeStyle": "scgpRect" } },
-//                           "events": { "OnClick": "btn2Click" } } ] } ] }
+//         "components": [ { "name": "side", "class": "TscPanel",
+//                           "properties": { "StyleKind": "scpsTransparent",
+//                                           "CaptionGlowEffect": { "GlowSize": 9 } },
+//                           "events": { "OnClick": "sideClick" } } ] } ] }
 //
-// Classes are looked up in the ClassRegistry. Only the listed properties are written, in the
+// Classes are looked up in the ClassRegistry, after ClassRegistry::RegisterAll: the toolkit's
+// classes, and the kit's in every program that links the kit (orvelle_controls). Only the listed properties are written, in the
 // order the class declares its Q_PROPERTYs (base classes first), so a property the layout does
 // not list keeps its class default. Values: JSON booleans, numbers and strings for bool, int,
 // double and text; enumerations and sets by their names ("alClient", ["akTop", "akRight"]);

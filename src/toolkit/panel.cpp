@@ -10,8 +10,8 @@ namespace {
 void DrawBevel(QPainter& painter, QRect& r, Panel::TBevelCut cut) {
   if (cut == Panel::bvNone) return;
   if (cut != Panel::bvSpace) {
-    const QColor light = ThemedColor(clBtnHighlight);
-    const QColor shadow = ThemedColor(clBtnShadow);
+    const QColor light = ResolveColor(clBtnHighlight, true);
+    const QColor shadow = ResolveColor(clBtnShadow, true);
     const QColor top_left = cut == Panel::bvRaised ? light : shadow;
     const QColor bottom_right = cut == Panel::bvRaised ? shadow : light;
     painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), top_left);
@@ -64,14 +64,14 @@ void Panel::UpdateMargins() {
 void Panel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   QRect r = rect();
-  painter.fillRect(r, ThemedColor(GetColor()));
+  painter.fillRect(r, ResolveColor(GetColor(), true));
   DrawBevel(painter, r, bevel_outer_);
   DrawBevel(painter, r, bevel_inner_);
   if (show_caption_ && !caption_.isEmpty()) {
     Color text = IsCustomStyleActive() ? GetStyleFontColor(isEnabled() ? u"PanelTextNormal"_qs : u"PanelTextDisabled"_qs)
                                        : clNone;
     if (text.IsNone()) text = isEnabled() ? GetFont()->GetColor() : clGrayText;
-    painter.setPen(ThemedColor(text));
+    painter.setPen(ResolveColor(text, true));
     painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, caption_);
   }
 }

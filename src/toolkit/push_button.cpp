@@ -68,8 +68,8 @@ void PushButton::paintEvent(QPaintEvent*) {
   const bool pressed = Pressed();
   const bool focused = hasFocus();
   QRect r = rect();
-  painter.fillRect(r, ThemedColor(pressed ? clBtnShadow : clBtnFace));
-  painter.setPen(ThemedColor((hot_ || pressed || focused) && enabled ? clHighlight : clBtnShadow));
+  painter.fillRect(r, ResolveColor(pressed ? clBtnShadow : clBtnFace, true));
+  painter.setPen(ResolveColor((hot_ || pressed || focused) && enabled ? clHighlight : clBtnShadow, true));
   painter.drawRect(r.adjusted(0, 0, -1, -1));
 
   QString element = u"ButtonTextNormal"_qs;
@@ -95,7 +95,7 @@ void PushButton::paintEvent(QPaintEvent*) {
     content.setLeft(content.left() + images_->Width() + kImageSpacing);
   }
   if (!caption_.isEmpty()) {
-    painter.setPen(ThemedColor(text));
+    painter.setPen(ResolveColor(text, true));
     painter.drawText(content, Qt::AlignCenter | Qt::TextSingleLine, caption_);
   }
 }

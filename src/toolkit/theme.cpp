@@ -190,6 +190,11 @@ std::optional<QFont> GetStyleFont(const QString& element) {
   return font;
 }
 
-QColor ThemedColor(Color color) { return QColor(ColorToRGB(GetSystemColor(color))); }
+QColor ResolveColor(Color color, bool themed, std::uint8_t alpha) {
+  const Color drawn = themed ? GetSystemColor(color) : color;
+  if (drawn.IsNone()) return QColor::fromRgba(0);
+  const QRgb rgb = ColorToRGB(drawn);
+  return QColor(qRed(rgb), qGreen(rgb), qBlue(rgb), alpha);
+}
 
 }  // namespace orvelle

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace orvelle {
@@ -70,7 +71,11 @@ Color GetStyleFontColor(const QString& element);
 // Font of a theme font element; nothing without a theme or an entry.
 std::optional<QFont> GetStyleFont(const QString& element);
 
-// The colour as it is painted: through the active theme when one is active, then the platform.
-QColor ThemedColor(Color color);
+// The colour as drawn, the one way every control turns a colour value into pixels: when `themed`
+// and a custom theme is active, the theme's value (system colours replaced, RGB values
+// unchanged); system colours then through the platform palette; clNone fully transparent; then
+// the alpha byte. Kit controls pass UsesStyle(seClient) (or seFont for text) as `themed`, option
+// sets their StyleColors switch, the toolkit's own controls true (they always follow the theme).
+QColor ResolveColor(Color color, bool themed, std::uint8_t alpha = 255);
 
 }  // namespace orvelle

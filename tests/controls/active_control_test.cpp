@@ -1,4 +1,7 @@
+#include "controls/panel.h"
 #include "toolkit/form.h"
+
+#include "kit_test_support.h"
 
 #include "kit_probes.h"
 
@@ -137,6 +140,68 @@ TEST_F(ActiveControlTest, AnimatedStateChangesEndInTheNewStatesFace) {
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(hot_, &leave);
   EXPECT_TRUE(WaitFor([&] { return QColor(hot_->grab().toImage().pixel(5, 5)) == QColor(0, 0, 255); }));
+}
+
+// An opaque control, blue when normal and green when hot, on a pure red panel.
+class FadeTest : public ActiveControlTest {
+ protected:
+  void SetUp() override {
+    ActiveControlTest::SetUp();
+    red_ = new TscPanel(&form_);
+    red_->SetBounds(0, 0, 200, 100);
+    red_->SetColor(clRed);
+    red_->show();
+    hot_->setParent(red_);
+    hot_->SetBounds(10, 10, 50, 30);
+    hot_->show();
+    hot_->SetAnimation(true);
+    QCoreApplication::processEvents();
+  }
+  QColor Shown() { return QColor(test::GrabAsShown(hot_).pixel(5, 5)); }
+
+  TscPanel* red_;
+};
+
+TEST_F(FadeTest, AMidFadePixelIsTheLinearBlendOfTheTwoFaces) {
+  const QColor blue(0, 0, 255), green(0, 255, 0);
+  ASSERT_EQ(Shown(), blue);
+  QCursor::setPos(hot_->mapToGlobal(QPoint(5, 5)));  // so that the poll keeps the hot state
+  Enter();
+  // Every frame of the fade is (1 - t) x blue + t x green: no red of the panel shows through.
+  bool seen_mid_fade = false;
+  QElapsedTimer clock;
+  clock.start();
+  QColor shown = Shown();
+  while (shown != green && clock.elapsed() < 5000) {
+    EXPECT_LE(shown.red(), 1) << "parent shows through at t = " << shown.green() / 255.0;
+    EXPECT_NEAR(shown.green() + shown.blue(), 255, 2);
+    seen_mid_fade = seen_mid_fade || (shown.green() > 5 && shown.green() < 250);
+    QTest::qWait(4);
+    shown = Shown();
+  }
+  EXPECT_EQ(shown, green);
+  EXPECT_TRUE(seen_mid_fade);
+  QCursor::setPos(QPoint(700, 700));
+}
+
+TEST_F(FadeTest, AMoveDuringAFadeShowsTheNewFaceAtTheNextPaint) {
+  Enter();
+  hot_->SetBounds(20, 10, 50, 30);
+  EXPECT_EQ(Shown(), QColor(0, 255, 0));
+  QTest::qWait(30);
+  EXPECT_EQ(Shown(), QColor(0, 255, 0));
+}
+
+TEST(CrossFade, BlendsPremultipliedPixelsLinearly) {
+  QImage from(1, 1, QImage::Format_ARGB32_Premultiplied), to(1, 1, QImage::Format_ARGB32_Premultiplied);
+  from.setPixel(0, 0, qRgba(0, 0, 255, 255));
+  to.setPixel(0, 0, qRgba(0, 100, 0, 100));  // half-transparent, premultiplied
+  const struct {
+    double t;
+    QRgb expected;
+  } cases[] = {{0.0, qRgba(0, 0, 255, 255)}, {0.5, qRgba(0, 50, 128, 178)}, {1.0, qRgba(0, 100, 0, 100)},
+               {1.5, qRgba(0, 100, 0, 100)}};
+  for (const auto& c : cases) EXPECT_EQ(CrossFade(from, to, c.t).pixel(0, 0), c.expected) << c.t;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
 #include "kit_probes.h"
 
 #include <QApplication>
@@ -25,7 +27,6 @@ class CustomControlTest : public ::testing::Test {
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
 
   // Checks, on a grab of the panel, that the disc at (left, top) shows the panel's colour in
   // its corner, white in its middle, and blends of the two at its anti-aliased edge.
@@ -57,6 +58,7 @@ class CustomControlTest : public ::testing::Test {
     EXPECT_TRUE(reached_white);
   }
 
+  test::ScopedTheme theme_;
   Form form_;
   TscPanel* panel_;
   test::DiscControl* disc_;
@@ -167,13 +169,16 @@ TEST_F(CustomControlTest, ScalingAccumulatesPercentAndKeepsTheFactorAtLeastOne) 
     double factor;
     bool fires;
     int width;
+    int ring_width;
   };
   const Step steps[] = {
-      {144, 96, 150, 1.5, true, 60},    // 96 -> 144 pixels per inch
-      {96, 144, 100, 1.0, true, 40},    // and back
-      {72, 96, 75, 1.0, false, 30},     // a shrink below 100 % keeps the factor at 1.0
-      {96, 72, 100, 1.0, false, 40},
-      {192, 96, 200, 2.0, true, 80},
+      {144, 96, 150, 1.5, true, 60, 15},   // 96 -> 144 pixels per inch
+      {96, 144, 100, 1.0, true, 40, 10},   // and back
+      {72, 96, 75, 1.0, false, 30, 8},     // a shrink below 100 % keeps the factor at 1.0
+      {96, 72, 100, 1.0, false, 40, 11},
+      {192, 96, 200, 2.0, true, 80, 22},
+      {96, 96, 200, 2.0, false, 80, 22},   // no change: nothing is scaled
+      {96, 0, 200, 2.0, false, 80, 22},    // a zero divisor: nothing is scaled (MulDiv would give -1)
   };
   int fired = 0;
   QObject::connect(disc_, &TscCustomControl::OnChangeScale, [&](QObject* sender) {
@@ -189,6 +194,7 @@ TEST_F(CustomControlTest, ScalingAccumulatesPercentAndKeepsTheFactorAtLeastOne) 
     EXPECT_DOUBLE_EQ(disc_->ScaleFactor(), step.factor) << step.m << "/" << step.d;
     EXPECT_EQ(fired - before, step.fires ? 1 : 0) << step.m << "/" << step.d;
     EXPECT_EQ(disc_->width(), step.width) << step.m << "/" << step.d;
+    EXPECT_EQ(disc_->ring_width, step.ring_width) << step.m << "/" << step.d;
   }
 }
 
@@ -197,6 +203,7 @@ TEST_F(CustomControlTest, ScalingAParentScalesItsKitChildren) {
   EXPECT_EQ(panel_->ScalePercent(), 150);
   EXPECT_EQ(disc_->ScalePercent(), 150);
   EXPECT_EQ(disc_->geometry(), QRect(15, 15, 60, 60));
+  EXPECT_EQ(disc_->ring_width, 15);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "controls/drawing.h"
 #include "toolkit/theme.h"
 
+#include "kit_test_support.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 #include <gtest/gtest.h>
@@ -10,7 +12,7 @@ namespace {
 
 class DrawingTest : public ::testing::Test {
  protected:
-  void TearDown() override { ClearStyle(); }
+  test::ScopedTheme theme_;
 };
 
 TEST_F(DrawingTest, GPColorPacksAlphaAndRgb) {
@@ -28,6 +30,35 @@ TEST_F(DrawingTest, GPColorPacksAlphaAndRgb) {
       {clBtnFace, 255, 0xFF000000u | (QGuiApplication::palette().color(QPalette::Button).rgb() & 0xFFFFFFu)},
   };
   for (const Case& c : cases) EXPECT_EQ(GPColor(c.color, c.alpha), c.expected) << c.color.Name().toStdString();
+}
+
+TEST_F(DrawingTest, ResolveColorAppliesTheThemeOnlyWhenAskedAndThenTheAlpha) {
+  const QColor platform_face = QGuiApplication::palette().color(QPalette::Button);
+  QColor platform_highlight(ColorToRGB(clHighlight));
+  platform_highlight.setAlpha(128);
+  struct Case {
+    Color color;
+    bool themed;
+    std::uint8_t alpha;
+    QColor plain;   // without a theme
+    QColor glow;    // with the Glow theme
+  };
+  const Case cases[] = {
+      {clBtnFace, true, 255, platform_face, QColor(0x24, 0x29, 0x30)},
+      {clBtnFace, false, 255, platform_face, platform_face},
+      {clHighlight, true, 128, platform_highlight, QColor(0x35, 0xBD, 0xBB, 128)},
+      {Color::FromRgb(1, 2, 3), true, 200, QColor(1, 2, 3, 200), QColor(1, 2, 3, 200)},
+      {clNone, true, 255, QColor::fromRgba(0), QColor::fromRgba(0)},
+      {clNone, false, 255, QColor::fromRgba(0), QColor::fromRgba(0)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ResolveColor(c.color, c.themed, c.alpha), c.plain) << c.color.Name().toStdString() << " " << c.themed;
+    EXPECT_EQ(ResolveColor(c.color, c.themed, c.alpha).rgba(), GPColor(c.color, c.alpha)) << "without a theme, as GPColor";
+  }
+  ASSERT_TRUE(TrySetStyle(QStringLiteral("Glow")));
+  for (const Case& c : cases) {
+    EXPECT_EQ(ResolveColor(c.color, c.themed, c.alpha), c.glow) << c.color.Name().toStdString() << " " << c.themed;
+  }
 }
 
 TEST_F(DrawingTest, SystemColoursInGPColorStayPlatformValuesUnderATheme) {

@@ -2,13 +2,13 @@
 // and ring, and the turning timer.
 
 #include "controls/gp_image.h"
-#include "controls/kit_classes.h"
 #include "picture_fixtures.h"
 #include "service/error.h"
-#include "toolkit/class_registry.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
+
+#include "kit_test_support.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -70,20 +70,13 @@ bool Near(const QColor& a, const QColor& b, int tolerance) {
 class GpImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterToolkitClasses();
-    RegisterKitClasses();
     form_.Load(QStringLiteral(ORVELLE_KIT_LAYOUTS "/gp_image.json"));
     img3_ = form_.Component<TscGPImage>(QStringLiteral("img3"));
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
     parent_colour_ = Shown().pixelColor(0, 0);
   }
-  void TearDown() override { ClearStyle(); }
-
-  // The control's pixels as they appear over its parent.
-  QImage Shown() {
-    return form_.grab(QRect(img3_->mapTo(&form_, QPoint(0, 0)), img3_->size())).toImage();
-  }
+  QImage Shown() { return test::GrabAsShown(img3_); }
   QColor At(int x, int y) { return Shown().pixelColor(x, y); }
 
   // Backing and ring in colours of their own, so that each shows where it is drawn.
@@ -92,6 +85,7 @@ class GpImageTest : public ::testing::Test {
     img3_->SetClipFrameColor(ToColor(kGreen));
   }
 
+  test::ScopedTheme theme_;
   Form form_;
   TscGPImage* img3_ = nullptr;
   QColor parent_colour_;
@@ -422,8 +416,6 @@ TEST(GpImageScale, ScalesRingWidthAndRadius) {
 }
 
 TEST(GpImageLayout, APictureResourceThatIsNotAPictureNamesThePlace) {
-  RegisterToolkitClasses();
-  RegisterKitClasses();
   Form form;
   const QByteArray json = R"({ "class": "Form", "components": [
       { "name": "img", "class": "TscGPImage", "properties": { "Picture": ")" ORVELLE_KIT_LAYOUTS R"(/gp_image.json" } } ] })";

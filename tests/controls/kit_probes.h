@@ -15,8 +15,10 @@ class DiscControl : public TscCustomControl {
   int draws = 0;
   int background_notices = 0;
   TscsCtrlState last_state = scsNormal;
+  int ring_width = 10;  // a pixel option of the control's own
 
  protected:
+  void ScalePixelOptions(int m, int d) override { ring_width = MulDiv(ring_width, m, d); }
   void DrawControl(QPainter& painter, TscsCtrlState state) override {
     ++draws;
     last_state = state;

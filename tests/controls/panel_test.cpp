@@ -1,7 +1,9 @@
-#include "controls/kit_classes.h"
 #include "controls/panel.h"
+#include "service/error.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
+
+#include "kit_test_support.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -38,9 +40,9 @@ class PanelTest : public ::testing::Test {
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
   QColor Pixel(int x, int y) { return QColor(panel_->grab().toImage().pixel(x, y)); }
 
+  test::ScopedTheme theme_;
   Form form_;
   ClientPanel* panel_;
 };
@@ -58,8 +60,6 @@ TEST_F(PanelTest, Defaults) {
   EXPECT_EQ(panel.CaptionGlowEffect()->GetColor(), clBtnShadow);
   EXPECT_FALSE(panel.TransparentBackground());
   EXPECT_FALSE(panel.StorePaintBuffer());
-  EXPECT_EQ(panel.WallpaperIndex(), -1);
-  EXPECT_EQ(panel.CustomImageIndex(), -1);
 }
 
 TEST_F(PanelTest, PanelKindFillsWithItsColourThroughTheTheme) {
@@ -129,8 +129,7 @@ TEST_F(PanelTest, CaptionIsDrawnOnlyWhenShown) {
   EXPECT_NE(panel_->grab().toImage(), with);
 }
 
-TEST(KitClasses, AreKnownToLayouts) {
-  RegisterKitClasses();
+TEST(KitClasses, AreKnownToLayoutsWithoutRegisteringByHand) {
   Form form;
   form.LoadFromJson(R"({"components": [{"name": "side", "class": "TscPanel",
       "properties": {"StyleKind": "scpsTransparent", "BorderStyle": "scpbsNone", "Color": "clBtnFace",
@@ -141,6 +140,17 @@ TEST(KitClasses, AreKnownToLayouts) {
   EXPECT_TRUE(side->TransparentBackground());
   EXPECT_EQ(side->StyleElements(), TscCustomControl::TStyleElements(TscCustomControl::seFont | TscCustomControl::seClient));
   EXPECT_EQ(side->CaptionGlowEffect()->GlowSize(), 9);
+}
+
+TEST(KitClasses, AnUnknownClassNamesTheClassAndTheLayout) {
+  Form form;
+  try {
+    form.LoadFromJson(R"({"components": [{"name": "x", "class": "TscNoSuchControl"}]})", QStringLiteral("probe.json"));
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_TRUE(e.Message().contains(QStringLiteral("probe.json"))) << e.Message().toStdString();
+    EXPECT_TRUE(e.Message().contains(QStringLiteral("'TscNoSuchControl'"))) << e.Message().toStdString();
+  }
 }
 
 }  // namespace

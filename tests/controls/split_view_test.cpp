@@ -1,12 +1,11 @@
 // The sliding side panel: bounds from its placeholder, the slide's steps, the toggle rules and
 // their events, enabling with a compact size of 0, and the grip.
 
-#include "controls/kit_classes.h"
 #include "controls/split_view.h"
-#include "toolkit/class_registry.h"
 #include "toolkit/form.h"
 #include "toolkit/panel.h"
-#include "toolkit/theme.h"
+
+#include "kit_test_support.h"
 
 #include <QTest>
 #include <QTimer>
@@ -53,14 +52,11 @@ std::vector<int> SlideToEnd(TscCustomSplitView* view) {
 class SplitViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterToolkitClasses();
-    RegisterKitClasses();
     form_.Load(QStringLiteral(ORVELLE_KIT_LAYOUTS "/split_view.json"));
     view_ = form_.Component<TscSplitView>(QStringLiteral("scspltvw1"));
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   }
-  void TearDown() override { ClearStyle(); }
 
   std::vector<int> SlideToEnd() { return ::orvelle::SlideToEnd(view_); }
   void Toggle() { view_->SetOpened(!view_->Opened()); }
@@ -158,8 +154,6 @@ TEST(SplitViewToggle, EventOrderTable) {
       {"close while opening reverses", {"toggle", "tick", "tick", "close", "end"}, {"Opening", "Closing", "Closed"}, 0},
       {"close when closed", {"close", "tick"}, {}, 0},
   };
-  RegisterToolkitClasses();
-  RegisterKitClasses();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Form form;

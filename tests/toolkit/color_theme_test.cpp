@@ -174,7 +174,7 @@ TEST_F(ThemeTest, ApplyingTheThemeSetsAPaletteOverFusionAndClearingRestores) {
   EXPECT_EQ(themed.color(QPalette::Base), QColor(0x19, 0x1D, 0x22));
   EXPECT_EQ(themed.color(QPalette::Highlight), QColor(0x35, 0xBD, 0xBB));
   EXPECT_EQ(themed.color(QPalette::Disabled, QPalette::Text), QColor(0x80, 0x80, 0x80));
-  EXPECT_EQ(ThemedColor(clBtnFace), QColor(0x24, 0x29, 0x30));
+  EXPECT_EQ(ResolveColor(clBtnFace, true), QColor(0x24, 0x29, 0x30));
 
   ClearStyle();
   EXPECT_FALSE(IsCustomStyleActive());

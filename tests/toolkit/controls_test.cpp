@@ -144,7 +144,7 @@ TEST_F(ToolkitControls, PictureHolderDrawsPlainOrStretched) {
   red.fill(Qt::red);
   holder->SetPicture(red);
   Show();
-  const QColor background = ThemedColor(form_.GetColor());
+  const QColor background = ResolveColor(form_.GetColor(), true);
   QImage plain = holder->grab().toImage();
   EXPECT_EQ(QColor(plain.pixel(1, 1)), QColor(Qt::red));
   EXPECT_EQ(QColor(plain.pixel(10, 10)), background);

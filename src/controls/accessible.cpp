@@ -1,0 +1,90 @@
+#include "controls/accessible.h"
+
+#include "controls/custom_control.h"
+
+#include <QAccessible>
+
+namespace orvelle {
+namespace {
+
+QAccessibleInterface* KitAccessibleFactory(const QString& className, QObject* object) {
+  // Only for the kit's root class name, so that a factory for a more derived class wins.
+  if (className != QLatin1String(TscCustomControl::staticMetaObject.className())) return nullptr;
+  auto* control = qobject_cast<TscCustomControl*>(object);
+  return control ? new TscAccessible(control) : nullptr;
+}
+
+}  // namespace
+
+QString StripAccessKeyMarkers(const QString& caption) {
+  QString text;
+  text.reserve(caption.size());
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] != u'&') {
+      text.append(caption[i]);
+    } else if (i + 1 < caption.size() && caption[i + 1] == u'&') {
+      text.append(u'&');
+      ++i;
+    }
+  }
+  return text;
+}
+
+TscAccessible::TscAccessible(TscCustomControl* control) : QAccessibleWidget(control, control->AccessibleRole()) {}
+
+TscCustomControl* TscAccessible::Control() const { return static_cast<TscCustomControl*>(widget()); }
+
+QAccessible::Role TscAccessible::role() const { return Control()->AccessibleRole(); }
+
+QString TscAccessible::text(QAccessible::Text t) const {
+  switch (t) {
+    case QAccessible::Name: {
+      const QString name = Control()->AccessibleName();
+      return name.isEmpty() ? StripAccessKeyMarkers(Control()->AccessibleCaption()) : name;
+    }
+    case QAccessible::Value: {
+      const QString text = Control()->AccessibleValueText();
+      if (!text.isEmpty()) return text;
+      const auto value = Control()->AccessibleValue();
+      return value ? QString::number(value->value) : QString();
+    }
+    default:
+      return QAccessibleWidget::text(t);
+  }
+}
+
+void* TscAccessible::interface_cast(QAccessible::InterfaceType type) {
+  if (type == QAccessible::ValueInterface && Control()->AccessibleValue()) {
+    return static_cast<QAccessibleValueInterface*>(this);
+  }
+  return QAccessibleWidget::interface_cast(type);
+}
+
+QVariant TscAccessible::currentValue() const {
+  const auto value = Control()->AccessibleValue();
+  return value ? QVariant(value->value) : QVariant();
+}
+
+void TscAccessible::setCurrentValue(const QVariant&) {}
+
+QVariant TscAccessible::maximumValue() const {
+  const auto value = Control()->AccessibleValue();
+  return value ? QVariant(value->maximum) : QVariant();
+}
+
+QVariant TscAccessible::minimumValue() const {
+  const auto value = Control()->AccessibleValue();
+  return value ? QVariant(value->minimum) : QVariant();
+}
+
+QVariant TscAccessible::minimumStepSize() const { return QVariant(); }
+
+void InstallKitAccessibility() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&KitAccessibleFactory);
+    return true;
+  }();
+  (void)installed;
+}
+
+}  // namespace orvelle
