@@ -124,6 +124,7 @@ class TscGPImage : public TscPanel {
   void PictureChanged();
 
  protected:
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
   void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state) override;
   // The ring's width and the corner radius.
   void ScalePixelOptions(int m, int d) override;

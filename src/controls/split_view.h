@@ -116,6 +116,7 @@ class TscCustomSplitView : public TscPanel {
 
  protected:
   virtual void SetState(TscSplitViewState state);
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Pane; }
 
   void Loaded() override;
   bool event(QEvent* event) override;

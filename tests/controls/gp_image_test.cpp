@@ -101,6 +101,7 @@ TEST_F(GpImageTest, LayoutSetsEveryOptionAndConstructorDefaultsHold) {
   EXPECT_TRUE(img3_->Stretch());
   EXPECT_TRUE(img3_->Transparent());
   EXPECT_TRUE(img3_->TransparentBackground());
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(img3_)->role(), QAccessible::Graphic);
   auto* img4 = form_.Component<TscGPImage>(QStringLiteral("img4"));
   EXPECT_EQ(img4->ClipFrameFillColorAlpha(), 128);
   EXPECT_EQ(img4->Position(), TscGPImage::scgpipCenter);

@@ -76,6 +76,7 @@ TEST_F(SplitViewTest, LoadsClosedAndDisabledAsAZeroWidthStripAtTheRightEdge) {
   EXPECT_EQ(view_->AnimationStep(), 25);
   EXPECT_EQ(view_->Anchors(), Control::TAnchors(Control::akTop | Control::akRight | Control::akBottom));
   EXPECT_FALSE(view_->AnimationTimer()->isActive());
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(view_)->role(), QAccessible::Pane);
 
   TscSplitView plain;
   EXPECT_TRUE(plain.Opened());
