@@ -4,6 +4,7 @@
 #include "disc_window.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -46,8 +47,10 @@ Phase RunFor(orvelle::TscGPImage& disc, int seconds) {
   const auto wall_start = std::chrono::steady_clock::now();
   const double cpu_start = CpuSeconds();
   const double scheduler_start = SchedulerSeconds();
-  QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
-  QApplication::exec();
+  // A loop of its own: quitting the application's loop would close the window.
+  QEventLoop loop;
+  QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+  loop.exec();
   const double cpu = CpuSeconds() - cpu_start;
   const double scheduler = SchedulerSeconds() - scheduler_start;
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
   const Phase still = RunFor(*window.disc, still_seconds);
   window.disc->SetRotateAnimation(true);
   const Phase turning = RunFor(*window.disc, turning_seconds);
+  if (!window.form.isVisible()) {
+    std::fprintf(stderr, "the window was closed during the measurement\n");
+    return 1;
+  }
 
   std::printf("still:   %5.2f %% of one core over %d s (scheduler clock %5.2f %%)\n", still.cpu_percent, still_seconds,
               still.scheduler_percent);
