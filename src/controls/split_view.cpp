@@ -112,9 +112,11 @@ void TscCustomSplitView::SetOpened(bool value) {
   }
 }
 
-void TscCustomSplitView::Open() { SetState(animation_ ? scsvsOpening : scsvsOpened); }
+// While loading there is no slide: a slide state entered then would never end (no timer runs, and
+// the opened size is never applied), so these go straight to the end state as the setter does.
+void TscCustomSplitView::Open() { SetState(Animates() ? scsvsOpening : scsvsOpened); }
 
-void TscCustomSplitView::Close() { SetState(animation_ ? scsvsClosing : scsvsClosed); }
+void TscCustomSplitView::Close() { SetState(Animates() ? scsvsClosing : scsvsClosed); }
 
 void TscCustomSplitView::SetState(TscSplitViewState state) {
   state_ = state;

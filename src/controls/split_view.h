@@ -66,7 +66,7 @@ class TscCustomSplitView : public TscPanel {
   // closing, are ignored; otherwise the panel slides (with Animation) or jumps to the end size.
   bool Opened() const { return state_ == scsvsOpened; }
   void SetOpened(bool value);
-  // Start opening or closing without the checks of SetOpened.
+  // Start opening or closing without the checks of SetOpened (while loading: open or close at once).
   void Open();
   void Close();
   TscSplitViewState State() const { return state_; }

@@ -211,6 +211,27 @@ TEST_F(SplitViewTest, WithoutAnimationOpenedFiresInsideTheSetter) {
   EXPECT_FALSE(view_->isEnabled());
 }
 
+// Open and Close skip the setter's checks: opening restarts from the current width, and while
+// the window loads they reach the end state at once instead of a slide that no timer would run.
+TEST_F(SplitViewTest, OpenAndCloseSkipTheChecksAndNeverLeaveASlideWhileLoading) {
+  EventLog log(view_);
+  view_->SetOpened(true);
+  view_->SlideTick();
+  view_->Open();
+  EXPECT_EQ(log.events, (std::vector<std::string>{"Opening", "Opening"}));
+  EXPECT_EQ(SlideToEnd().front(), 50);
+
+  view_->BeginLoad();
+  view_->Close();
+  EXPECT_EQ(view_->State(), TscCustomSplitView::scsvsClosed);
+  view_->Open();
+  view_->EndLoad();
+  EXPECT_EQ(view_->State(), TscCustomSplitView::scsvsOpened);
+  EXPECT_EQ(view_->geometry(), QRect(419, 0, 230, 266));
+  EXPECT_FALSE(view_->AnimationTimer()->isActive());
+  EXPECT_EQ(log.events.size(), 3u);  // no events while loading
+}
+
 TEST_F(SplitViewTest, ResizingTheWindowKeepsTheOpenPanelOnTheRightEdgeAtFullHeight) {
   view_->SetAnimation(false);
   view_->SetOpened(true);
@@ -303,6 +324,32 @@ TEST(SplitViewPlacement, OpenedSizeSettersReapplyTheBounds) {
   view->SetCompactWidth(40);
   EXPECT_EQ(view->geometry(), QRect(360, 0, 40, 300));
   EXPECT_EQ(view->BackControl()->geometry(), QRect(360, 0, 40, 300));
+}
+
+TEST(SplitViewPlacement, ThePlaceholderFollowsTheParentAndTheVisibility) {
+  Form first;
+  first.SetClientWidth(400);
+  first.SetClientHeight(300);
+  Form second;
+  second.SetClientWidth(300);
+  second.SetClientHeight(200);
+  auto* sibling = new Panel(&first);
+  auto* view = new TscSplitView(&first);
+  view->SetPlacement(TscCustomSplitView::scsvpRight);
+  first.show();
+  const QObjectList& order = first.children();
+  EXPECT_LT(order.indexOf(const_cast<TscSplitViewBackControl*>(view->BackControl())), order.indexOf(sibling));
+  view->SetVisible(false);
+  EXPECT_FALSE(view->BackControl()->isVisible());
+  view->SetVisible(true);
+  EXPECT_TRUE(view->BackControl()->isVisible());
+
+  view->setParent(&second);
+  EXPECT_EQ(view->BackControl()->parentWidget(), &second);
+  EXPECT_EQ(view->BackControl()->geometry(), QRect(250, 0, 50, 200));
+  EXPECT_EQ(view->geometry(), QRect(50, 0, 250, 200));
+  delete view;
+  EXPECT_TRUE(second.findChildren<TscSplitViewBackControl*>().isEmpty());
 }
 
 TEST(SplitViewGrip, DraggingTheInnerEdgeResizesWithinTheLimits) {
