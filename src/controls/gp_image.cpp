@@ -38,7 +38,8 @@ TscGPImage::TscGPImage(QWidget* parent) : TscPanel(parent) {
   SetCanEmpty(false);
   resize(kDefaultSize, kDefaultSize);
   picture_.OnChange = [this] {
-    picture_resource_.clear();
+    // The graphic's own transparency, set while preparing, leaves the picture as it came.
+    if (!preparing_) picture_resource_.clear();
     PictureChanged();
   };
 }
@@ -59,7 +60,7 @@ void TscGPImage::LoadPictureResource(const QString& path) {
 }
 
 void TscGPImage::SetPngImage(const QImage& image) {
-  if (image.isNull() && png_image_.isNull()) return;
+  if (image == png_image_) return;
   png_image_ = image;
   PictureChanged();
 }

@@ -11,6 +11,8 @@
 #include "kit_test_support.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -414,6 +416,29 @@ TEST(GpImageScale, ScalesRingWidthAndRadius) {
   image.ChangeScale(144, 96);
   EXPECT_EQ(image.ClipFrameWidth(), 12);
   EXPECT_EQ(image.ClipFrameRadius(), 15);
+}
+
+TEST(GpImageLayout, APictureResourceIsDecodedIntoPictureAndReadsBackUntilThePictureChanges) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("cover.png"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(PngOf(Solid(kRed, 12)));
+  file.close();
+  Form form;
+  form.LoadFromJson(QStringLiteral(R"({ "class": "Form", "components": [
+      { "name": "img", "class": "TscGPImage", "properties": { "Picture": "%1", "Transparent": true } } ] })")
+                        .arg(path)
+                        .toUtf8(),
+                    QStringLiteral("cover.json"));
+  auto* image = form.Component<TscGPImage>(QStringLiteral("img"));
+  ASSERT_NE(image->Picture()->Graphic(), nullptr);
+  EXPECT_EQ(image->Picture()->Graphic()->Kind(), GraphicKind::Png);
+  EXPECT_EQ(image->PictureResource(), path);
+  image->SetTransparent(false);
+  EXPECT_EQ(image->PictureResource(), path);
+  image->SetPicture(nullptr);
+  EXPECT_TRUE(image->PictureResource().isEmpty());
 }
 
 TEST(GpImageLayout, APictureResourceThatIsNotAPictureNamesThePlace) {
