@@ -1,6 +1,7 @@
 #include "controls/kit_classes.h"
 
 #include "controls/accessible.h"
+#include "controls/gp_button.h"
 #include "controls/gp_image.h"
 #include "controls/panel.h"
 #include "controls/split_view.h"
@@ -11,6 +12,7 @@ namespace orvelle {
 void RegisterKitClasses() {
   InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
+  ClassRegistry::Register<TscGPButton>();
   ClassRegistry::Register<TscGPImage>();
   ClassRegistry::Register<TscSplitView>();
 }

@@ -287,6 +287,8 @@ void TscCustomSplitView::Loaded() {
     }
   }
   if (auto* parent = qobject_cast<Control*>(parentWidget())) parent->Realign();
+  // The size setters left the bounds alone while loading; take them from the placeholder now.
+  ReapplyBounds();
 }
 
 bool TscCustomSplitView::event(QEvent* event) {

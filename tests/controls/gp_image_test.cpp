@@ -72,7 +72,7 @@ bool Near(const QColor& a, const QColor& b, int tolerance) {
 class GpImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form_.Load(QStringLiteral(ORVELLE_KIT_LAYOUTS "/gp_image.json"));
+    form_.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/gp_image.json"));
     img3_ = form_.Component<TscGPImage>(QStringLiteral("img3"));
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
@@ -444,7 +444,7 @@ TEST(GpImageLayout, APictureResourceIsDecodedIntoPictureAndReadsBackUntilThePict
 TEST(GpImageLayout, APictureResourceThatIsNotAPictureNamesThePlace) {
   Form form;
   const QByteArray json = R"({ "class": "Form", "components": [
-      { "name": "img", "class": "TscGPImage", "properties": { "Picture": ")" ORVELLE_KIT_LAYOUTS R"(/gp_image.json" } } ] })";
+      { "name": "img", "class": "TscGPImage", "properties": { "Picture": ")" ORVELLE_CONTROL_LAYOUTS R"(/gp_image.json" } } ] })";
   try {
     form.LoadFromJson(json, QStringLiteral("bad.json"));
     ADD_FAILURE() << "loaded";

@@ -52,7 +52,7 @@ std::vector<int> SlideToEnd(TscCustomSplitView* view) {
 class SplitViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form_.Load(QStringLiteral(ORVELLE_KIT_LAYOUTS "/split_view.json"));
+    form_.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/split_view.json"));
     view_ = form_.Component<TscSplitView>(QStringLiteral("scspltvw1"));
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
@@ -77,6 +77,11 @@ TEST_F(SplitViewTest, LoadsClosedAndDisabledAsAZeroWidthStripAtTheRightEdge) {
   EXPECT_EQ(view_->Anchors(), Control::TAnchors(Control::akTop | Control::akRight | Control::akBottom));
   EXPECT_FALSE(view_->AnimationTimer()->isActive());
   EXPECT_EQ(QAccessible::queryAccessibleInterface(view_)->role(), QAccessible::Pane);
+  // An open panel at the top edge, over the client panel.
+  auto* top = form_.Component<TscSplitView>(QStringLiteral("scspltvw2"));
+  EXPECT_TRUE(top->Opened());
+  EXPECT_EQ(top->geometry(), QRect(0, 0, 649, 40));
+  EXPECT_TRUE(top->isEnabled());
 
   TscSplitView plain;
   EXPECT_TRUE(plain.Opened());
@@ -158,7 +163,7 @@ TEST(SplitViewToggle, EventOrderTable) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Form form;
-    form.Load(QStringLiteral(ORVELLE_KIT_LAYOUTS "/split_view.json"));
+    form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/split_view.json"));
     auto* view = form.Component<TscSplitView>(QStringLiteral("scspltvw1"));
     EventLog log(view);
     for (const std::string& step : c.script) {
