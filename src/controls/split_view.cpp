@@ -198,26 +198,38 @@ void TscCustomSplitView::DisableWhenHidden() {
   if (CompactSize() == 0 && Enabled()) SetEnabled(false);
 }
 
+namespace {
+
+// The size a slide ends at: the stored size as far as a widget can take it, so that a slide
+// towards a negative or an oversized end still arrives.
+int SlideEnd(int size) { return std::clamp(size, 0, QWIDGETSIZE_MAX); }
+
+}  // namespace
+
 void TscCustomSplitView::SlideTick() {
   if (state_ == scsvsOpened || state_ == scsvsClosed) {
     animation_timer_->stop();
     return;
   }
+  // A step of 0 would leave the panel where it is, tick after tick.
+  const int step = std::max<int>(animation_step_, 1);
+  const int opened = SlideEnd(OpenedSize());
   if (state_ == scsvsOpening) {
     EnableWhenShown();
-    const int size = std::min(CurrentSize() + animation_step_, OpenedSize());
+    const int size = std::min(CurrentSize() + step, opened);
     ResizeKeepingEdge(size);
     if (display_mode_ == scsvmDocked) SetBackControlSize(size);
-    if (size == OpenedSize()) {
+    if (size == opened) {
       EnableWhenShown();
       SetState(scsvsOpened);
     }
     return;
   }
-  const int size = std::max(CompactSize(), std::min(CurrentSize() - animation_step_, OpenedSize()));
+  const int compact = SlideEnd(CompactSize());
+  const int size = std::max(compact, std::min(CurrentSize() - step, opened));
   ResizeKeepingEdge(size);
   if (display_mode_ == scsvmDocked) SetBackControlSize(size);
-  if (size == CompactSize()) {
+  if (size == compact) {
     DisableWhenHidden();
     SetState(scsvsClosed);
   }
