@@ -457,6 +457,25 @@ TEST(SplitViewSlide, EverySlideEndsWhateverTheSizesAndTheStep) {
   }
 }
 
+// Without a slide the end sizes are clamped the same way: a negative compact size closes the
+// panel to nothing at its edge instead of pushing it past the edge.
+TEST(SplitViewSlide, WithoutAnimationANegativeCompactSizeClosesAtTheEdge) {
+  Form form;
+  form.SetClientWidth(400);
+  form.SetClientHeight(300);
+  auto* view = new TscSplitView(&form);
+  view->SetAnimation(false);
+  view->SetPlacement(TscCustomSplitView::scsvpRight);
+  view->SetOpenedWidth(120);
+  view->SetCompactWidth(-50);
+  view->SetOpened(false);
+  EXPECT_EQ(view->geometry(), QRect(400, 0, 0, 300));
+  view->SetOpened(true);
+  EXPECT_EQ(view->geometry(), QRect(280, 0, 120, 300));
+  view->SetOpenedWidth(-30);  // snapped to the placeholder: nothing of it shows, at the edge
+  EXPECT_EQ(view->geometry(), QRect(400, 0, 0, 300));
+}
+
 TEST(SplitViewScale, ScalesItsSizes) {
   TscSplitView view;
   view.SetOpenedMaxWidth(400);
