@@ -9,6 +9,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace orvelle {
 
@@ -113,7 +115,8 @@ QSize TscCustomTrackBar::ThumbSize() const {
   if (thumb.StyleKind() == TscTrackBarStyle::sctsCustomImage && TrackImages()) {
     return along_across(TrackImages()->Width(), TrackImages()->Height());
   }
-  if (thumb.Width() * thumb.Height() >= 1) return along_across(thumb.Width(), thumb.Height());
+  // The area in 64 bits: two large sides must not wrap round to an area below one.
+  if (std::int64_t{thumb.Width()} * thumb.Height() >= 1) return along_across(thumb.Width(), thumb.Height());
   const int across = CrossLength() - 4;
   return QSize(across / 2, across);
 }
@@ -337,7 +340,9 @@ void TscCustomTrackBar::leaveEvent(QEvent* event) {
 }
 
 void TscCustomTrackBar::Step(int delta) {
-  SetValue(Value() + delta);
+  // A step past the largest or smallest integer stays there rather than wrapping round.
+  const std::int64_t stepped = std::int64_t{Value()} + delta;
+  SetValue(static_cast<int>(std::clamp<std::int64_t>(stepped, INT_MIN, INT_MAX)));
   emit OnLastChange(this);
 }
 

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -259,6 +260,36 @@ TEST_F(TrackBarTest, KeysAndWheelStepOnceAndAlwaysEndWithOnLastChange) {
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"change 198", "last"}));
 }
 
+TEST_F(TrackBarTest, StepsStopAtTheEndsOfTheIntegerRange) {
+  // A step beyond the largest or smallest integer stays at the end of the range instead of
+  // wrapping round to the other end.
+  struct Case {
+    int minimum, maximum, value;
+    Qt::Key key;
+  };
+  const Case cases[] = {{0, INT_MAX, INT_MAX, Qt::Key_Right},
+                        {INT_MIN, 0, INT_MIN, Qt::Key_Left},
+                        {INT_MIN, INT_MAX, INT_MAX, Qt::Key_Up},
+                        {INT_MIN, INT_MAX, INT_MIN, Qt::Key_Down}};
+  form_.activateWindow();
+  bar_->setFocus();
+  for (const Case& c : cases) {
+    bar_->SetMinValue(INT_MIN);
+    bar_->SetMaxValue(c.maximum);
+    bar_->SetMinValue(c.minimum);
+    bar_->SetValue(c.value);
+    TakeEvents();
+    QTest::keyClick(bar_, c.key);
+    EXPECT_EQ(bar_->Value(), c.value) << c.minimum << ".." << c.maximum;
+    EXPECT_EQ(TakeEvents(), std::vector<std::string>{"last"}) << c.minimum << ".." << c.maximum;
+  }
+  bar_->SetValue(INT_MAX);
+  TakeEvents();
+  Wheel(-120);  // toward the listener: up
+  EXPECT_EQ(bar_->Value(), INT_MAX);
+  EXPECT_EQ(TakeEvents(), std::vector<std::string>{"last"});
+}
+
 TEST_F(TrackBarTest, ReadOnlyIgnoresPointerKeysAndWheel) {
   bar_->SetReadOnly(true);
   form_.activateWindow();
@@ -288,6 +319,24 @@ TEST_F(TrackBarTest, VerticalSliderGrowsUpward) {
   layout = bar.ComputeLayout();
   EXPECT_EQ(layout.thumb, QRect(2, 7, 16, 8));
   EXPECT_EQ(layout.progress, QRect(8, 11, 5, 79));  // from the thumb's centre down
+}
+
+TEST_F(TrackBarTest, ThumbTakesTheOptionsSizeWhenItsAreaIsAtLeastOne) {
+  struct Case {
+    int width, height;
+    QSize thumb;
+  };
+  const Case cases[] = {
+      {0, 0, QSize(8, 16)},          // automatic: half the inner height wide
+      {10, 0, QSize(8, 16)},         // no area: automatic
+      {10, 12, QSize(10, 12)},
+      {65536, 65536, QSize(65536, 65536)},  // an area beyond the integers is still at least one
+  };
+  for (const Case& c : cases) {
+    bar_->ThumbOptions()->SetWidth(c.width);
+    bar_->ThumbOptions()->SetHeight(c.height);
+    EXPECT_EQ(bar_->ComputeLayout().thumb.size(), c.thumb) << c.width << " x " << c.height;
+  }
 }
 
 TEST_F(TrackBarTest, FrameNarrowsAColourThumb) {
