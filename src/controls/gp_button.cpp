@@ -179,6 +179,7 @@ TscCustomButtonControl::TscCustomButtonControl(QWidget* parent)
     : TscCustomActiveControl(parent), glow_effect_(new TscButtonGlowEffect(this)), repeat_timer_(new QTimer(this)) {
   resize(100, 35);
   SetTabStop(true);
+  UpdateFocusPolicy();
   repeat_timer_->setSingleShot(false);
   connect(repeat_timer_, &QTimer::timeout, this, &TscCustomButtonControl::RepeatTick);
   connect(glow_effect_, &TscOptions::Changed, this, &TscCustomButtonControl::RePaintControl);
@@ -227,11 +228,18 @@ void TscCustomButtonControl::SetCanFocused(bool value) {
   if (value == can_focused_) return;
   can_focused_ = value;
   SetTabStop(value);
-  if (!value) {
-    setFocusPolicy(Qt::NoFocus);
-    if (hasFocus()) clearFocus();
-  }
+  UpdateFocusPolicy();
   UpdateShortcut();
+}
+
+void TscCustomButtonControl::UpdateFocusPolicy() {
+  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
+  if (!can_focused_ && hasFocus()) clearFocus();
+}
+
+void TscCustomButtonControl::Loaded() {
+  TscCustomActiveControl::Loaded();
+  UpdateFocusPolicy();
 }
 
 void TscCustomButtonControl::SetRepeatClickInterval(int value) {

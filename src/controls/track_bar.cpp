@@ -66,6 +66,7 @@ TscCustomTrackBar::TscCustomTrackBar(QWidget* parent)
   SetColor(clWindow);
   resize(100, 20);
   setMouseTracking(true);
+  UpdateFocusPolicy();
   connect(track_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
   connect(thumb_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
 }
@@ -95,6 +96,17 @@ void TscCustomTrackBar::SetVertical(bool value) {
 void TscCustomTrackBar::SetCanFocused(bool value) {
   can_focused_ = value;
   SetTabStop(value);
+  UpdateFocusPolicy();
+}
+
+void TscCustomTrackBar::UpdateFocusPolicy() {
+  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
+  if (!can_focused_ && hasFocus()) clearFocus();
+}
+
+void TscCustomTrackBar::Loaded() {
+  TscCustomControl::Loaded();
+  UpdateFocusPolicy();
 }
 
 void TscCustomTrackBar::SetShowFocusRect(bool value) {

@@ -250,8 +250,12 @@ class TscCustomTrackBar : public TscCustomControl {
   void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void Loaded() override;
 
  private:
+  // The control takes the focus itself on a left press (with CanFocused); Qt's click focus,
+  // which any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
+  void UpdateFocusPolicy();
   // Positions along the track and across it, whichever way the slider lies: the vertical slider
   // is laid out as a horizontal one whose along axis runs from the bottom edge upward.
   int AlongLength() const { return vertical_ ? height() : width(); }

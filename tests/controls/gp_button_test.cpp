@@ -465,6 +465,20 @@ TEST_F(GPButtonTest, PressedLookFollowsThePointerWhileHeld) {
   EXPECT_EQ(recorder.Count("click"), 0);
 }
 
+TEST_F(GPButtonTest, OnlyALeftPressTakesTheFocus) {
+  // Presses as the window system delivers them: another button only raises the mouse events, so
+  // a right-clicked button does not keep a focused look once the pointer has left.
+  form_.activateWindow();
+  focus_sink_->setFocus();
+  for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+    QTest::mouseClick(button_, other, {}, QPoint(40, 17));
+    EXPECT_FALSE(button_->hasFocus()) << other;
+  }
+  EXPECT_TRUE(focus_sink_->hasFocus());
+  QTest::mouseClick(button_, Qt::LeftButton, {}, QPoint(40, 17));
+  EXPECT_TRUE(button_->hasFocus());
+}
+
 TEST_F(GPButtonTest, SpaceClicksOnceOnReleaseAndEnterOnEveryKeyDown) {
   button_->setFocus();
   Recorder recorder(button_);

@@ -50,8 +50,13 @@ class TrackBarTest : public ::testing::Test {
     QObject::connect(bar_, &TscCustomTrackBar::OnChange, [this] { events_.push_back("change " + std::to_string(bar_->Value())); });
     QObject::connect(bar_, &TscCustomTrackBar::OnLastChange, [this] { events_.push_back("last"); });
     QObject::connect(bar_, &TscCustomTrackBar::OnStartDragButton, [this] { events_.push_back("start"); });
+    // The focus rests on another control, as on the main window.
+    focus_sink_ = new QWidget(&form_);
+    focus_sink_->setGeometry(0, -2000, 10, 10);
+    focus_sink_->setFocusPolicy(Qt::StrongFocus);
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+    focus_sink_->setFocus();
   }
   QImage Shown() { return test::GrabAsShown(bar_); }
   // Centre of the thumb, where a press starts a drag.
@@ -67,6 +72,7 @@ class TrackBarTest : public ::testing::Test {
   test::ScopedTheme theme_;
   Form form_;
   TscTrackBar* bar_;
+  QWidget* focus_sink_ = nullptr;
   std::vector<std::string> events_;
 };
 
@@ -224,11 +230,28 @@ TEST_F(TrackBarTest, DraggingRaisesOnChangePerMoveAndOnLastChangeAtTheEnd) {
 }
 
 TEST_F(TrackBarTest, RightButtonDragsTooButOnlyTheLeftFocuses) {
+  ASSERT_TRUE(focus_sink_->hasFocus());
   QTest::mousePress(bar_, Qt::RightButton, {}, ThumbCentre());
   EXPECT_TRUE(bar_->Dragging());
   QTest::mouseMove(bar_, ThumbCentre() + QPoint(3, 0));
   QTest::mouseRelease(bar_, Qt::RightButton, {}, ThumbCentre());
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"start", "change 8", "last"}));
+  EXPECT_FALSE(bar_->hasFocus());
+}
+
+TEST_F(TrackBarTest, WithoutCanFocusedAPressNeverTakesTheFocus) {
+  form_.activateWindow();
+  ASSERT_TRUE(focus_sink_->hasFocus());
+  bar_->SetCanFocused(false);
+  EXPECT_FALSE(bar_->TabStop());
+  QTest::mousePress(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_TRUE(bar_->Dragging());  // the drag works all the same
+  QTest::mouseRelease(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_FALSE(bar_->hasFocus());
+  EXPECT_TRUE(focus_sink_->hasFocus());
+  bar_->SetCanFocused(true);
+  QTest::mouseClick(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_TRUE(bar_->hasFocus());
 }
 
 TEST_F(TrackBarTest, ClickOnTheTrackJumpsOnlyWithJumpWhenClick) {
@@ -376,6 +399,8 @@ TEST(TrackBarLayout, LoadsEveryPublishedOption) {
   EXPECT_EQ(slider->MaxValue(), 200);
   EXPECT_EQ(slider->Value(), 100);
   EXPECT_TRUE(slider->TabStop());
+  // A tab stop, but no click focus from Qt: only the control's own left press takes the focus.
+  EXPECT_EQ(slider->focusPolicy(), Qt::TabFocus);
   EXPECT_EQ(slider->GetColor(), clCream);
   EXPECT_EQ(slider->TrackOptions()->ProgressColor(), clAqua);
   EXPECT_EQ(slider->ThumbOptions()->NormalColor(), clPurple);
