@@ -176,8 +176,12 @@ TscsCtrlState TscCustomTrackBar::ThumbState() const {
 
 QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const { return ResolveColor(color, UsesStyle(seClient)); }
 
-void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
+void TscCustomTrackBar::DrawBackground(QPainter& painter) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveOwn(GetColor()));
+}
+
+void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
+  DrawBackground(painter);
   const Layout layout = ComputeLayout();
   DrawTrack(painter, layout);
   DrawThumb(painter, layout);
@@ -414,12 +418,11 @@ void TscTrackBar::SetCustomBackgroundImageIndex(int index) {
   RePaintControl();
 }
 
-void TscTrackBar::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (custom_images_) {
-    const QImage background = custom_images_->Image(custom_background_image_index_);
-    if (!background.isNull()) painter.drawImage(rect(), background);
-  }
-  TscCustomTrackBar::DrawControl(painter, state);
+void TscTrackBar::DrawBackground(QPainter& painter) {
+  TscCustomTrackBar::DrawBackground(painter);
+  if (!custom_images_) return;
+  const QImage background = custom_images_->Image(custom_background_image_index_);
+  if (!background.isNull()) painter.drawImage(rect(), background);
 }
 
 }  // namespace orvelle

@@ -233,6 +233,9 @@ class TscCustomTrackBar : public TscCustomControl {
   virtual void Change();
 
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
+  // What lies under the track: nothing over the parent's pixels, or the control's colour when it
+  // is opaque.
+  virtual void DrawBackground(QPainter& painter);
   // The track's thickness and the thumb's size.
   void ScalePixelOptions(int m, int d) override;
   void ColorChanged() override { RePaintControl(); }
@@ -306,7 +309,8 @@ class TscTrackBar : public TscCustomTrackBar {
 
  protected:
   ImageList* TrackImages() const override { return custom_images_; }
-  void DrawControl(QPainter& painter, TscsCtrlState state) override;
+  // The background, then the custom background image over it.
+  void DrawBackground(QPainter& painter) override;
 
  private:
   QPointer<ImageList> custom_images_;

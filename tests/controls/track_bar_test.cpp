@@ -1,6 +1,7 @@
 #include "controls/kit_classes.h"
 #include "controls/track_bar.h"
 #include "toolkit/form.h"
+#include "toolkit/image_list.h"
 #include "toolkit/theme.h"
 
 #include "kit_test_support.h"
@@ -147,6 +148,24 @@ TEST_F(TrackBarTest, DrawsPlainRectanglesInTheThemeAccent) {
   EXPECT_EQ(Shown().pixel(48, 10), qRgb(0x35, 0xBD, 0xBB));
   bar_->setEnabled(false);
   EXPECT_EQ(Shown().pixel(48, 10), qRgb(0x80, 0x80, 0x80));
+}
+
+TEST_F(TrackBarTest, CustomBackgroundImageLiesOverTheBackgroundColour) {
+  ImageList images;
+  images.SetWidth(4);
+  images.SetHeight(4);
+  QImage red(4, 4, QImage::Format_ARGB32_Premultiplied);
+  red.fill(Qt::red);
+  images.Add(red);
+  bar_->SetCustomImages(&images);
+  bar_->SetCustomBackgroundImageIndex(0);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 0, 0));
+  bar_->SetColor(clWhite);
+  bar_->SetTransparentBackground(false);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 0, 0));  // the image, not the colour below it
+  EXPECT_EQ(Shown().pixel(60, 10), qRgb(0x80, 0x80, 0));  // the track on top
+  bar_->SetCustomBackgroundImageIndex(-1);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 255, 255));
 }
 
 TEST_F(TrackBarTest, FocusRectangleIsDottedInTheLabelTextColour) {
