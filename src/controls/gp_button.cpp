@@ -1,5 +1,6 @@
 #include "controls/gp_button.h"
 
+#include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
@@ -30,11 +31,6 @@ constexpr std::uint8_t kArrowAlpha = 200;
 // Distance between the frame and the content rectangle.
 constexpr int kContentInset = 3;
 
-// A position worked out in 64 bits, as a canvas coordinate: anything beyond the largest widget
-// lies outside every button, so it is held there.
-int OnCanvas(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
-}
 
 // The edges of a rectangle, in drawing order, and the corner each one starts from.
 enum Edge { kTopEdge, kRightEdge, kBottomEdge, kLeftEdge, kNoEdge };
@@ -544,11 +540,11 @@ void TscCustomButtonControl::changeEvent(QEvent* event) {
 }
 
 QRect TscCustomButtonControl::ContentRect(int frameWidth, int arrowSize) const {
-  const int inset = OnCanvas(std::int64_t{frameWidth} + kContentInset +
+  const int inset = ClampToCanvas(std::int64_t{frameWidth} + kContentInset +
                              (glow_effect_->Enabled() ? glow_effect_->GlowSize() / 2 : 0));
   QRect r = rect().adjusted(inset, inset, -inset, -inset);
   if (show_menu_arrow_ && HasDropDown()) {
-    const int arrow = OnCanvas(2 * std::int64_t{arrowSize});
+    const int arrow = ClampToCanvas(2 * std::int64_t{arrowSize});
     if (arrow_position_ == scapRight) {
       r.setRight(r.right() - arrow);
     } else {
@@ -599,7 +595,7 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
     const Pixel taken = image_band ? Pixel{image_margin_} + spacing_
                                    : Pixel{margin_ >= 0 ? margin_ : 0} + (horizontal ? iw : ih) + sp;
     (horizontal ? room_w : room_h) -= taken;
-    auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, QWIDGETSIZE_MAX)); };
+    auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, kCanvasLimit)); };
     const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, room(room_w), room(room_h)),
                                                           flags | Qt::AlignLeft | Qt::AlignTop, text);
     tw = std::min(bound.width(), std::max(content.width(), 0));
@@ -691,9 +687,9 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   }
 
   const bool enabled = state != scsDisabled;
-  const QRect text_rect(OnCanvas(tx), OnCanvas(ty), tw, th);
+  const QRect text_rect(ClampToCanvas(tx), ClampToCanvas(ty), tw, th);
   auto draw_image = [&](QPainter& p) {
-    if (has_image) images_->Draw(p, OnCanvas(ix), OnCanvas(iy), imageIndex, enabled);
+    if (has_image) images_->Draw(p, ClampToCanvas(ix), ClampToCanvas(iy), imageIndex, enabled);
   };
   auto draw_text = [&](QPainter& p, const QColor& color) {
     if (!has_text) return;

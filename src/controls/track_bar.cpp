@@ -123,7 +123,11 @@ QRect TscCustomTrackBar::ToControl(const QRect& r) const {
 // The thumb's size along and across the track.
 QSize TscCustomTrackBar::ThumbSize() const {
   const TscTrackBarThumbOptions& thumb = *thumb_options_;
-  auto along_across = [this](int w, int h) { return vertical_ ? QSize(h, w) : QSize(w, h); };
+  auto along_across = [this](int w, int h) {
+    w = ClampToCanvas(w);
+    h = ClampToCanvas(h);
+    return vertical_ ? QSize(h, w) : QSize(w, h);
+  };
   if (thumb.StyleKind() == TscTrackBarStyle::sctsCustomImage && TrackImages()) {
     return along_across(TrackImages()->Width(), TrackImages()->Height());
   }
@@ -136,9 +140,13 @@ QSize TscCustomTrackBar::ThumbSize() const {
 TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
   const TscTrackBarTrackOptions& track = *track_options_;
   Layout layout;
+  // Lengths beyond the largest widget are held there, so that the sums below stay in range.
+  const int offset = ClampToCanvas(track.Offset());
+  const int size = ClampToCanvas(track.Size());
+  const int frame_width = ClampToCanvas(track.FrameWidth());
   QRect r(2, 2, AlongLength() - 4, CrossLength() - 4);
-  if (track.Offset() > 0) r.adjust(track.Offset(), 0, -track.Offset(), 0);
-  if (track.Size() != 0) r = QRect(r.left(), r.top() + r.height() / 2 - track.Size() / 2, r.width(), track.Size());
+  if (offset > 0) r.adjust(offset, 0, -offset, 0);
+  if (size != 0) r = QRect(r.left(), r.top() + r.height() / 2 - size / 2, r.width(), size);
 
   const QSize thumb = ThumbSize();
   layout.thumb_size = thumb;
@@ -151,7 +159,7 @@ TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
                    thumb.height());
   const bool both_colour = track.StyleKind() == TscTrackBarStyle::sctsColor &&
                            thumb_options_->StyleKind() == TscTrackBarStyle::sctsColor;
-  if (both_colour && !track.FrameColor().IsNone()) thumb_rect.adjust(track.FrameWidth(), 0, -track.FrameWidth(), 0);
+  if (both_colour && !track.FrameColor().IsNone()) thumb_rect.adjust(frame_width, 0, -frame_width, 0);
   const int centre = thumb_rect.left() + thumb_rect.width() / 2;
   layout.track = ToControl(r);
   layout.thumb = ToControl(thumb_rect);
@@ -199,13 +207,16 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
   const TscTrackBarTrackOptions& track = *track_options_;
   switch (track.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
+      // A track shortened past its length has crossed ends: there is nothing to draw (Qt would
+      // fill such a rectangle turned round).
+      if (layout.track.isEmpty()) break;
       if (!track.GetColor().IsNone()) painter.fillRect(layout.track, track.DrawnColor());
       if (!track.ProgressColor().IsNone() && !layout.progress.isEmpty()) {
         painter.fillRect(layout.progress, track.DrawnProgressColor());
       }
       if (!track.FrameColor().IsNone() && track.FrameWidth() > 0) {
         const QColor frame = track.DrawnFrameColor();
-        const int w = track.FrameWidth();
+        const int w = ClampToCanvas(track.FrameWidth());
         const QRect& r = layout.track;
         painter.fillRect(QRect(r.left(), r.top(), r.width(), w), frame);
         painter.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), frame);
@@ -221,6 +232,7 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
         const int half = layout.thumb_size.width() / 2;
         groove = vertical_ ? groove.adjusted(0, half, 0, -half) : groove.adjusted(half, 0, -half, 0);
       }
+      if (groove.isEmpty()) break;
       painter.fillRect(groove, ResolveOwn(clBtnShadow));
       painter.setPen(ResolveOwn(clBtnHighlight));
       painter.setBrush(Qt::NoBrush);
@@ -240,6 +252,7 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
 void TscCustomTrackBar::DrawThumb(QPainter& painter, const Layout& layout) {
   const TscTrackBarThumbOptions& thumb = *thumb_options_;
   const TscsCtrlState state = ThumbState();
+  if (layout.thumb.isEmpty()) return;  // narrowed past its width, or no size at all
   switch (thumb.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
       painter.fillRect(layout.thumb, thumb.DrawnStateColor(state));

@@ -381,10 +381,34 @@ TEST_F(TrackBarTest, ThumbTakesTheOptionsSizeWhenItsAreaIsAtLeastOne) {
   }
 }
 
+TEST_F(TrackBarTest, OffsetsLongerThanTheTrackLeaveNoTrack) {
+  // Shortened by more than its length at each end, the track is gone: neither it nor its
+  // progress part is drawn turned round between its crossed ends.
+  bar_->SetValue(100);
+  for (const int offset : {60, INT_MAX}) {
+    bar_->TrackOptions()->SetOffset(offset);
+    const auto layout = bar_->ComputeLayout();
+    EXPECT_TRUE(layout.track.isEmpty()) << offset;
+    EXPECT_TRUE(layout.progress.isEmpty()) << offset;
+    const QImage shown = Shown();
+    for (int x = 0; x < 97; ++x) {
+      const QRgb p = shown.pixel(x, 10);
+      EXPECT_TRUE(p == kFormFace || p == qRgb(0x80, 0, 0x80)) << offset << " at " << x << ": " << std::hex << p;
+    }
+  }
+}
+
 TEST_F(TrackBarTest, FrameNarrowsAColourThumb) {
   bar_->TrackOptions()->SetFrameColor(clWhite);
   bar_->TrackOptions()->SetFrameWidth(2);
   EXPECT_EQ(bar_->ComputeLayout().thumb, QRect(9, 2, 4, 16));
+  // Narrowed past its width, the thumb is gone rather than drawn turned round.
+  for (const int width : {5, INT_MAX}) {
+    bar_->TrackOptions()->SetFrameWidth(width);
+    EXPECT_TRUE(bar_->ComputeLayout().thumb.isEmpty()) << width;
+    const QImage shown = Shown();
+    for (int x = 0; x < 20; ++x) EXPECT_NE(shown.pixel(x, 10), qRgb(0x80, 0, 0x80)) << width << " at " << x;
+  }
 }
 
 TEST_F(TrackBarTest, ScalingScalesTrackSizeAndThumbSize) {
