@@ -1,5 +1,6 @@
 #include "controls/gp_button.h"
 
+#include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
@@ -17,8 +18,10 @@
 #include <QTimer>
 #include <QtMath>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace orvelle {
 namespace {
@@ -27,6 +30,7 @@ namespace {
 constexpr std::uint8_t kArrowAlpha = 200;
 // Distance between the frame and the content rectangle.
 constexpr int kContentInset = 3;
+
 
 // The edges of a rectangle, in drawing order, and the corner each one starts from.
 enum Edge { kTopEdge, kRightEdge, kBottomEdge, kLeftEdge, kNoEdge };
@@ -179,6 +183,7 @@ TscCustomButtonControl::TscCustomButtonControl(QWidget* parent)
     : TscCustomActiveControl(parent), glow_effect_(new TscButtonGlowEffect(this)), repeat_timer_(new QTimer(this)) {
   resize(100, 35);
   SetTabStop(true);
+  UpdateFocusPolicy();
   repeat_timer_->setSingleShot(false);
   connect(repeat_timer_, &QTimer::timeout, this, &TscCustomButtonControl::RepeatTick);
   connect(glow_effect_, &TscOptions::Changed, this, &TscCustomButtonControl::RePaintControl);
@@ -227,11 +232,18 @@ void TscCustomButtonControl::SetCanFocused(bool value) {
   if (value == can_focused_) return;
   can_focused_ = value;
   SetTabStop(value);
-  if (!value) {
-    setFocusPolicy(Qt::NoFocus);
-    if (hasFocus()) clearFocus();
-  }
+  UpdateFocusPolicy();
   UpdateShortcut();
+}
+
+void TscCustomButtonControl::UpdateFocusPolicy() {
+  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
+  if (!can_focused_ && hasFocus()) clearFocus();
+}
+
+void TscCustomButtonControl::Loaded() {
+  TscCustomActiveControl::Loaded();
+  UpdateFocusPolicy();
 }
 
 void TscCustomButtonControl::SetRepeatClickInterval(int value) {
@@ -528,10 +540,11 @@ void TscCustomButtonControl::changeEvent(QEvent* event) {
 }
 
 QRect TscCustomButtonControl::ContentRect(int frameWidth, int arrowSize) const {
-  const int inset = frameWidth + kContentInset + (glow_effect_->Enabled() ? glow_effect_->GlowSize() / 2 : 0);
+  const int inset = ClampToCanvas(std::int64_t{frameWidth} + kContentInset +
+                             (glow_effect_->Enabled() ? glow_effect_->GlowSize() / 2 : 0));
   QRect r = rect().adjusted(inset, inset, -inset, -inset);
   if (show_menu_arrow_ && HasDropDown()) {
-    const int arrow = 2 * arrowSize;
+    const int arrow = ClampToCanvas(2 * std::int64_t{arrowSize});
     if (arrow_position_ == scapRight) {
       r.setRight(r.right() - arrow);
     } else {
@@ -543,8 +556,9 @@ QRect TscCustomButtonControl::ContentRect(int frameWidth, int arrowSize) const {
 
 void TscCustomButtonControl::DrawMenuArrow(QPainter& painter, int size, const QColor& textColor) const {
   if (!show_menu_arrow_ || !HasDropDown()) return;
-  QPointF box = arrow_position_ == scapRight ? QPointF(width() - 2 * size, (height() - size) / 2)
-                                              : QPointF((width() - size) / 2, height() - 2 * size);
+  const std::int64_t w = width(), h = height();
+  QPointF box = arrow_position_ == scapRight ? QPointF(w - 2 * std::int64_t{size}, (h - size) / 2)
+                                              : QPointF((w - size) / 2, h - 2 * std::int64_t{size});
   QPainterPath triangle;
   triangle.moveTo(box + QPointF(0, size / 2.0));
   triangle.lineTo(box + QPointF(size, size / 2.0));
@@ -562,32 +576,37 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   const int ih = has_image ? images_->Height() : 0;
   const QString text = ShownCaption();
   const bool has_text = !text.isEmpty();
-  const int sp = has_image && has_text ? spacing_ : 0;
+  // Positions are worked out in 64 bits: margins and spacing up to the largest integer add up
+  // beyond 32 bits, and a sum that wrapped round would bring a far-off part back into view.
+  using Pixel = std::int64_t;
+  const Pixel sp = has_image && has_text ? spacing_ : 0;
   const bool image_band = image_margin_ > 0 && images_;
   const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
 
-  const int L = content.left(), T = content.top(), W = content.width(), H = content.height();
-  const int R = L + W, B = T + H;
-  const int cx = L + W / 2, cy = T + H / 2;
+  const Pixel L = content.left(), T = content.top(), W = content.width(), H = content.height();
+  const Pixel R = L + W, B = T + H;
+  const Pixel cx = L + W / 2, cy = T + H / 2;
 
   // The caption's size, wrapped to the room the image leaves.
   const int flags = Qt::TextShowMnemonic | (word_wrap_ ? Qt::TextWordWrap : Qt::TextSingleLine);
   int tw = 0, th = 0;
   if (has_text) {
-    int room_w = W, room_h = H;
-    const int taken = image_band ? image_margin_ + spacing_ : (margin_ >= 0 ? margin_ : 0) + (horizontal ? iw : ih) + sp;
+    Pixel room_w = W, room_h = H;
+    const Pixel taken = image_band ? Pixel{image_margin_} + spacing_
+                                   : Pixel{margin_ >= 0 ? margin_ : 0} + (horizontal ? iw : ih) + sp;
     (horizontal ? room_w : room_h) -= taken;
-    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, std::max(room_w, 1), std::max(room_h, 1)),
+    auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, kCanvasLimit)); };
+    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, room(room_w), room(room_h)),
                                                           flags | Qt::AlignLeft | Qt::AlignTop, text);
-    tw = std::min(bound.width(), std::max(W, 0));
-    th = std::min(bound.height(), std::max(H, 0));
+    tw = std::min(bound.width(), std::max(content.width(), 0));
+    th = std::min(bound.height(), std::max(content.height(), 0));
   }
 
-  int ix = 0, iy = 0, tx = 0, ty = 0;
+  Pixel ix = 0, iy = 0, tx = 0, ty = 0;
   if (image_band) {
     // The image centred in a band ImageMargin wide along the frame's inner edge; the caption
     // ImageMargin + Spacing into the content rectangle.
-    const int band = image_margin_;
+    const Pixel band = image_margin_;
     switch (layout_) {
       case blGlyphLeft:
         ix = frameWidth + (band - iw) / 2;
@@ -668,9 +687,9 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   }
 
   const bool enabled = state != scsDisabled;
-  const QRect text_rect(tx, ty, tw, th);
+  const QRect text_rect(ClampToCanvas(tx), ClampToCanvas(ty), tw, th);
   auto draw_image = [&](QPainter& p) {
-    if (has_image) images_->Draw(p, ix, iy, imageIndex, enabled);
+    if (has_image) images_->Draw(p, ClampToCanvas(ix), ClampToCanvas(iy), imageIndex, enabled);
   };
   auto draw_text = [&](QPainter& p, const QColor& color) {
     if (!has_text) return;

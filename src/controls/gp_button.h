@@ -243,6 +243,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void Loaded() override;
 
  private:
   // Stores a different value and repaints at once; an equal value does nothing.
@@ -261,6 +262,9 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   // or with AllowAllUp releases a button that was already down; otherwise a plain ButtonClick.
   void FinishClick();
   void UpdateShortcut();
+  // The button takes the focus itself on a left press (with CanFocused); Qt's click focus, which
+  // any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
+  void UpdateFocusPolicy();
   // Watches the window's unhandled keys while Default or Cancel is set.
   void UpdateDialogKeys();
 
