@@ -1,0 +1,176 @@
+#include "playback/mpv_media_player.h"
+
+#include "service/error.h"
+#include "service/log.h"
+
+#include <mpv/client.h>
+
+#include <QByteArray>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <initializer_list>
+#include <vector>
+
+namespace orvelle {
+namespace {
+
+// The trust store for HTTPS audio addresses when SSL_CERT_FILE does not name one.
+constexpr char kSystemCaBundle[] = "/etc/ssl/certs/ca-certificates.crt";
+// The loudest volume the player plays at; values above 100 amplify. libmpv itself takes volumes
+// far beyond its "volume-max" when they are set directly, so SetVolume keeps to this range too.
+constexpr int kVolumeMax = 200;
+// The least important of the player's own log messages that reach our log.
+constexpr char kPlayerLogLevel[] = "warn";
+
+// Throws the player's failure as the program's error: what was being done, and libmpv's reason.
+void Check(int status, const QString& action) {
+  if (status >= 0) return;
+  const QString reason = QString::fromUtf8(mpv_error_string(status));
+  qCDebug(lcPlayer).noquote() << "could not" << action << "-" << reason;
+  throw Error(QStringLiteral("The media player could not %1: %2").arg(action, reason));
+}
+
+QByteArray CaFile() {
+  const QByteArray fromEnvironment = qgetenv("SSL_CERT_FILE");
+  return fromEnvironment.isEmpty() ? QByteArray(kSystemCaBundle) : fromEnvironment;
+}
+
+}  // namespace
+
+void MpvMediaPlayer::HandleDeleter::operator()(mpv_handle* handle) const {
+  // No wake-up may arrive once the handle is being torn down.
+  mpv_set_wakeup_callback(handle, nullptr, nullptr);
+  mpv_terminate_destroy(handle);
+}
+
+MpvMediaPlayer::MpvMediaPlayer() {
+  // libmpv parses numbers with the C library and refuses to start under a locale whose decimal
+  // separator is not "."; the application object may have set the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  handle_.reset(mpv_create());
+  if (!handle_) {
+    qCDebug(lcPlayer) << "mpv_create failed";
+    throw Error(QStringLiteral("The media player could not be created"));
+  }
+  SetOption("vid", "no");
+  SetOption("audio-fallback-to-null", "yes");
+  SetOption("volume-max", QByteArray::number(kVolumeMax));
+  // An address is an audio stream; it is never handed to a page-resolving helper.
+  SetOption("ytdl", "no");
+  // Held until Play: SetURL opens an address without starting it.
+  SetOption("pause", "yes");
+  SetOption("tls-verify", "yes");
+  SetOption("tls-ca-file", CaFile());
+  const QByteArray audioOutput = qgetenv("ORVELLE_AUDIO_OUTPUT");
+  if (!audioOutput.isEmpty()) SetOption("ao", audioOutput);
+  Check(mpv_initialize(handle_.get()), QStringLiteral("start"));
+  Check(mpv_request_log_messages(handle_.get(), kPlayerLogLevel), QStringLiteral("forward its log"));
+  mpv_set_wakeup_callback(handle_.get(), &MpvMediaPlayer::WakeUp, this);
+}
+
+MpvMediaPlayer::~MpvMediaPlayer() = default;
+
+void MpvMediaPlayer::SetURL(const QString& url) {
+  SetPaused(true);
+  Open(url);
+}
+
+void MpvMediaPlayer::Play() {
+  // After Stop the address is closed; playing it again opens it from the start.
+  if (stopped_ && !url_.isEmpty()) Open(url_);
+  SetPaused(false);
+}
+
+void MpvMediaPlayer::Pause() { SetPaused(true); }
+
+void MpvMediaPlayer::Stop() {
+  const char* arguments[] = {"stop", nullptr};
+  Check(mpv_command(handle_.get(), arguments), QStringLiteral("stop"));
+  stopped_ = true;
+}
+
+int MpvMediaPlayer::Volume() const {
+  double volume = 0;
+  Check(mpv_get_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &volume), QStringLiteral("read the volume"));
+  return static_cast<int>(std::lround(volume));
+}
+
+void MpvMediaPlayer::SetVolume(int volume) {
+  // Below 0 is silence and above the maximum is the maximum.
+  double value = std::clamp(volume, 0, kVolumeMax);
+  Check(mpv_set_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &value),
+        QStringLiteral("set the volume to %1").arg(volume));
+}
+
+double MpvMediaPlayer::PositionSeconds() const {
+  double position = 0;
+  // Without an open song there is no position.
+  if (mpv_get_property(handle_.get(), "time-pos", MPV_FORMAT_DOUBLE, &position) < 0) return 0;
+  return position;
+}
+
+bool MpvMediaPlayer::Paused() const {
+  int paused = 0;
+  Check(mpv_get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused), QStringLiteral("read its pause state"));
+  return paused != 0;
+}
+
+void MpvMediaPlayer::WakeUp(void* player) {
+  // Called on one of libmpv's threads: only queue the drain to the user-interface thread, once
+  // until it has run.
+  auto* self = static_cast<MpvMediaPlayer*>(player);
+  if (self->drain_queued_.exchange(true)) return;
+  QMetaObject::invokeMethod(&self->drain_context_, [self] { self->DrainEvents(); }, Qt::QueuedConnection);
+}
+
+void MpvMediaPlayer::SetOption(const char* name, const QByteArray& value) {
+  Check(mpv_set_option_string(handle_.get(), name, value.constData()),
+        QStringLiteral("set %1 to %2").arg(QLatin1String(name), QString::fromUtf8(value)));
+}
+
+void MpvMediaPlayer::SetPaused(bool paused) {
+  int flag = paused ? 1 : 0;
+  Check(mpv_set_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &flag),
+        paused ? QStringLiteral("pause") : QStringLiteral("play"));
+}
+
+void MpvMediaPlayer::Open(const QString& url) {
+  const QByteArray address = url.toUtf8();
+  qCDebug(lcPlayer).noquote() << "opening" << url;
+  const char* arguments[] = {"loadfile", address.constData(), "replace", nullptr};
+  Check(mpv_command(handle_.get(), arguments), QStringLiteral("open %1").arg(url));
+  url_ = url;
+  stopped_ = false;
+}
+
+void MpvMediaPlayer::DrainEvents() {
+  drain_queued_ = false;
+  while (true) {
+    const mpv_event* event = mpv_wait_event(handle_.get(), 0);
+    switch (event->event_id) {
+      case MPV_EVENT_NONE:
+        return;
+      case MPV_EVENT_LOG_MESSAGE: {
+        const auto* message = static_cast<const mpv_event_log_message*>(event->data);
+        qCDebug(lcPlayer).noquote() << QStringLiteral("mpv %1 [%2]: %3")
+                                           .arg(QLatin1String(message->level), QString::fromUtf8(message->prefix),
+                                                QString::fromUtf8(message->text).trimmed());
+        break;
+      }
+      case MPV_EVENT_END_FILE: {
+        const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
+        if (ended->reason == MPV_END_FILE_REASON_ERROR) {
+          qCDebug(lcPlayer).noquote() << "song could not be played:" << url_ << "-" << mpv_error_string(ended->error);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace orvelle
