@@ -2,6 +2,7 @@
 
 #include "toolkit/color.h"
 
+#include <QLinearGradient>
 #include <QPainterPath>
 #include <QRect>
 #include <QRectF>
@@ -34,6 +35,9 @@ QRectF ToGPRectF(const QRect& rect);
 // Grows `rect` in place by `dy` above and below and by `dx` left and right (note: dy comes before
 // dx): x -= dx, y -= dy, width += 2 dx, height += 2 dy. Negative values shrink it.
 void InflateGPRectF(QRectF& rect, double dy, double dx);
+// A linear gradient over `r` from `from` to `to` at `angle` degrees clockwise from the x axis
+// (90 puts `from` at the top).
+QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to);
 // Starts a figure of four 90-degree arcs of diameter 2 r in the corners of the rectangle
 // (top-left from 180 degrees, top-right from 270, bottom-right from 0, bottom-left from 90,
 // angles clockwise on screen), joined by straight edges, and closes it.

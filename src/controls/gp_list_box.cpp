@@ -1,6 +1,10 @@
 #include "controls/gp_list_box.h"
 
+#include "controls/accessible.h"
 #include "toolkit/theme.h"
+
+#include <QAccessible>
+#include <QHash>
 
 #include <QFontMetrics>
 #include <QLinearGradient>
@@ -12,16 +16,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace orvelle {
 namespace {
 
 // Fractions of pixels round to the nearest whole pixel, ties to even.
 int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
-
-// How much lighter and darker the two ends of a gradient fill are, in percent.
-constexpr int kGradientOffset = 25;
 
 char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
 
@@ -38,18 +38,6 @@ bool AsciiEqual(QStringView a, QStringView b) {
 bool AsciiMatches(const QString& text, const QString& wanted, bool prefix) {
   if (prefix) return text.size() >= wanted.size() && AsciiEqual(QStringView(text).left(wanted.size()), wanted);
   return AsciiEqual(text, wanted);
-}
-
-// A linear gradient across `r` at `angle` degrees, clockwise from the x axis (90 puts `from` at
-// the top).
-QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to) {
-  const double radians = angle * std::numbers::pi / 180.0;
-  const QPointF direction(std::cos(radians), std::sin(radians));
-  const double half = (std::abs(direction.x()) * r.width() + std::abs(direction.y()) * r.height()) / 2.0;
-  QLinearGradient gradient(r.center() - direction * half, r.center() + direction * half);
-  gradient.setColorAt(0, from);
-  gradient.setColorAt(1, to);
-  return gradient;
 }
 
 // The colour halfway between two colours (the disabled row's text over its background).
@@ -174,7 +162,7 @@ void TscGPScrollingControl::DrawFrameAndFill(QPainter& painter) {
   InflateGPRectF(inner, -frame, -frame);
   if (!options_->FillColor().IsNone() && options_->FillColorAlpha() > 0) {
     const QColor fill = ResolveColor(options_->FillColor(), themed, options_->FillColorAlpha());
-    if (options_->FillStyle() == TscGPSelectionOptions::scgpsfGradient) {
+    if (options_->FillStyle() == TscGPStateOptions::scgpsfGradient) {
       const QColor fill2 = ResolveColor(options_->FillColor2(), themed, options_->FillColor2Alpha());
       painter.fillRect(inner, AngledGradient(inner, options_->FillGradientAngle(), fill, fill2));
     } else {
@@ -228,6 +216,7 @@ TscGPCustomListBox::TscGPCustomListBox(QWidget* parent)
       selection_options_(new TscGPSelectionOptions(this)),
       header_options_(new TscGPHeaderOptions(this)),
       auto_scroll_timer_(new QTimer(this)) {
+  InstallListAccessibility();
   resize(150, 150);
   SetColor(clWindow);
   detail_font_->Assign(*GetFont());
@@ -590,15 +579,15 @@ void TscGPCustomListBox::DrawSelection(QPainter& painter, const QRect& rect) {
   const TscGPSelectionOptions& o = *selection_options_;
   const Color color = focused ? o.FocusedColor() : o.GetColor();
   const int alpha = focused ? o.FocusedColorAlpha() : o.ColorAlpha();
-  const bool gradient = (focused ? o.FocusedFillStyle() : o.FillStyle()) == TscGPSelectionOptions::scgpsfGradient;
+  const bool gradient = (focused ? o.FocusedFillStyle() : o.FillStyle()) == TscGPStateOptions::scgpsfGradient;
   const bool themed = UsesStyle(seClient);
   if (!gradient) {
     painter.fillRect(rect, ResolveColor(color, themed, alpha));
     return;
   }
   const Color base = themed ? GetStyleColor(color) : color;
-  const QColor light = ResolveColor(LighterColor(base, kGradientOffset), false, alpha);
-  const QColor dark = ResolveColor(DarkerColor(base, kGradientOffset), false, alpha);
+  const QColor light = ResolveColor(LighterColor(base, TscGPStateOptions::kGradientOffset), false, alpha);
+  const QColor dark = ResolveColor(DarkerColor(base, TscGPStateOptions::kGradientOffset), false, alpha);
   const int angle = focused ? o.FocusedGradientAngle() : o.GradientAngle();
   painter.fillRect(rect, AngledGradient(ToGPRectF(rect), angle, light, dark));
 }
@@ -621,11 +610,11 @@ QColor TscGPCustomListBox::CaptionColor(const TscGPListBoxItem& item, bool selec
 void TscGPCustomListBox::DrawHeader(QPainter& painter, const TscGPListBoxItem& item, const QRect& rect) {
   const TscGPHeaderOptions& o = *header_options_;
   const bool themed = UsesStyle(seClient);
-  if (o.FillStyle() == TscGPSelectionOptions::scgpsfGradient) {
+  if (o.FillStyle() == TscGPStateOptions::scgpsfGradient) {
     const Color base = themed ? GetStyleColor(o.GetColor()) : o.GetColor();
     painter.fillRect(rect, AngledGradient(ToGPRectF(rect), o.GradientAngle(),
-                                          ResolveColor(LighterColor(base, kGradientOffset), false, o.ColorAlpha()),
-                                          ResolveColor(DarkerColor(base, kGradientOffset), false, o.ColorAlpha())));
+                                          ResolveColor(LighterColor(base, TscGPStateOptions::kGradientOffset), false, o.ColorAlpha()),
+                                          ResolveColor(DarkerColor(base, TscGPStateOptions::kGradientOffset), false, o.ColorAlpha())));
   } else {
     painter.fillRect(rect, ResolveColor(o.GetColor(), themed, o.ColorAlpha()));
   }
@@ -690,7 +679,7 @@ void TscGPCustomListBox::DrawItem(QPainter& painter, int index, const QRect& rec
 
 // --- pointer -----------------------------------------------------------------------------------
 
-void TscGPCustomListBox::ToggleCheck(int index) {
+void TscGPCustomListBox::ToggleItemCheck(int index) {
   TscGPListBoxItem* item = items_->Item(index);
   if (!item) return;
   item->SetChecked(!item->Checked());
@@ -705,7 +694,7 @@ void TscGPCustomListBox::mousePressEvent(QMouseEvent* event) {
   const int index = ItemAtPos(p);
   const TscGPListBoxItem* item = items_->Item(index);
   if (!item || !item->Selectable()) return;
-  if (checked_list_mode_ && item->CheckRect().contains(p)) ToggleCheck(index);
+  if (checked_list_mode_ && item->CheckRect().contains(p)) ToggleItemCheck(index);
   SelectUnderPointer(index);
   mouse_active_ = index;
   mouse_down_ = true;
@@ -758,6 +747,100 @@ void TscGPCustomListBox::ScalePixelOptions(int m, int d) {
   header_font_->SetHeight(MulDiv(header_font_->Height(), m, d));
   detail_font_->SetHeight(MulDiv(detail_font_->Height(), m, d));
   header_options_->Scale(m, d);
+}
+
+// --- accessibility -----------------------------------------------------------------------------
+
+namespace {
+
+// One row of a kit item list as assistive technology sees it: a list item named by its caption
+// ("&" is part of the text), selected when it is the list's selection, disabled with its item.
+class ListItemAccessible : public QAccessibleInterface {
+ public:
+  ListItemAccessible(TscGPCustomListBox* list, int index) : list_(list), index_(index) {}
+
+  bool isValid() const override { return list_ && index_ < list_->Items()->Count(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return list_ ? list_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(list_.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    const TscGPListBoxItem* item = Item();
+    return item && t == QAccessible::Name ? item->Caption() : QString();
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    const TscGPListBoxItem* item = Item();
+    if (!item) return {};
+    list_->LayoutItems();
+    return QRect(list_->mapToGlobal(item->ItemRect().topLeft()), item->ItemRect().size());
+  }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    const TscGPListBoxItem* item = Item();
+    if (!item) return state;
+    state.selectable = item->Selectable();
+    state.selected = index_ == list_->ItemIndex();
+    state.disabled = !item->Enabled();
+    state.invisible = !item->IsVisible();
+    return state;
+  }
+
+ private:
+  const TscGPListBoxItem* Item() const { return list_ ? list_->Items()->Item(index_) : nullptr; }
+
+  QPointer<TscGPCustomListBox> list_;
+  int index_;
+};
+
+// A kit item list: a list whose children are its rows.
+class ListAccessible : public TscAccessible {
+ public:
+  explicit ListAccessible(TscGPCustomListBox* list) : TscAccessible(list) {}
+  ~ListAccessible() override {
+    for (QAccessible::Id id : std::as_const(rows_)) QAccessible::deleteAccessibleInterface(id);
+  }
+
+  int childCount() const override { return List()->Items()->Count(); }
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= childCount()) return nullptr;
+    auto it = rows_.constFind(index);
+    if (it == rows_.constEnd()) {
+      it = rows_.insert(index, QAccessible::registerAccessibleInterface(new ListItemAccessible(List(), index)));
+    }
+    return QAccessible::accessibleInterface(*it);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (auto it = rows_.constBegin(); it != rows_.constEnd(); ++it) {
+      if (QAccessible::accessibleInterface(it.value()) == child) return it.key();
+    }
+    return -1;
+  }
+
+ private:
+  TscGPCustomListBox* List() const { return static_cast<TscGPCustomListBox*>(Control()); }
+
+  mutable QHash<int, QAccessible::Id> rows_;
+};
+
+QAccessibleInterface* ListAccessibleFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String(TscGPCustomListBox::staticMetaObject.className())) return nullptr;
+  auto* list = qobject_cast<TscGPCustomListBox*>(object);
+  return list ? new ListAccessible(list) : nullptr;
+}
+
+}  // namespace
+
+void InstallListAccessibility() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&ListAccessibleFactory);
+    return true;
+  }();
+  (void)installed;
 }
 
 // --- popup -------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "controls/custom_control.h"
 #include "controls/gp_scroll_bar.h"
+#include "controls/gp_state_options.h"
 #include "controls/options.h"
 #include "toolkit/class_registry.h"
 #include "toolkit/font.h"
@@ -31,6 +32,9 @@ void DrawItemCaption(QPainter& painter, const QRect& area, const QString& captio
 QColor DetailTextColor(const QColor& captionColor);
 // The height of one line of text in a font (of "Wq", which reaches from ascender to descender).
 int LineHeight(const QFont& font);
+
+// Installs the accessibility of the kit's item lists (once): a list whose children are its rows.
+void InstallListAccessibility();
 
 // Turns wheel input into whole steps: one per notch of 120 units (one message of a standard
 // wheel), finer deltas of high-resolution wheels and touch pads adding up until they make one.
@@ -165,18 +169,17 @@ class TscGPSelectionOptions : public TscOptions {
   Q_OBJECT
   Q_PROPERTY(orvelle::Color Color READ GetColor WRITE SetColor)
   Q_PROPERTY(int ColorAlpha READ ColorAlpha WRITE SetColorAlpha)
-  Q_PROPERTY(orvelle::TscGPSelectionOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
+  Q_PROPERTY(orvelle::TscGPStateOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
   Q_PROPERTY(int GradientAngle READ GradientAngle WRITE SetGradientAngle)
   Q_PROPERTY(orvelle::Color FontColor READ FontColor WRITE SetFontColor)
   Q_PROPERTY(orvelle::Color FocusedColor READ FocusedColor WRITE SetFocusedColor)
   Q_PROPERTY(int FocusedColorAlpha READ FocusedColorAlpha WRITE SetFocusedColorAlpha)
-  Q_PROPERTY(orvelle::TscGPSelectionOptions::TscGPShapeFillStyle FocusedFillStyle READ FocusedFillStyle WRITE SetFocusedFillStyle)
+  Q_PROPERTY(orvelle::TscGPStateOptions::TscGPShapeFillStyle FocusedFillStyle READ FocusedFillStyle WRITE SetFocusedFillStyle)
   Q_PROPERTY(int FocusedGradientAngle READ FocusedGradientAngle WRITE SetFocusedGradientAngle)
   Q_PROPERTY(orvelle::Color FocusedFontColor READ FocusedFontColor WRITE SetFocusedFontColor)
 
  public:
-  enum TscGPShapeFillStyle { scgpsfColor, scgpsfGradient };
-  Q_ENUM(TscGPShapeFillStyle)
+  using TscGPShapeFillStyle = TscGPStateOptions::TscGPShapeFillStyle;
 
   explicit TscGPSelectionOptions(QObject* parent = nullptr) : TscOptions(parent) {}
 
@@ -211,12 +214,12 @@ class TscGPSelectionOptions : public TscOptions {
 
   orvelle::Color color_ = clHighlight;
   int color_alpha_ = 220;
-  TscGPShapeFillStyle fill_style_ = scgpsfColor;
+  TscGPShapeFillStyle fill_style_ = TscGPStateOptions::scgpsfColor;
   int gradient_angle_ = 90;
   orvelle::Color font_color_ = clHighlightText;
   orvelle::Color focused_color_ = clHighlight;
   int focused_color_alpha_ = 255;
-  TscGPShapeFillStyle focused_fill_style_ = scgpsfColor;
+  TscGPShapeFillStyle focused_fill_style_ = TscGPStateOptions::scgpsfColor;
   int focused_gradient_angle_ = 90;
   orvelle::Color focused_font_color_ = clHighlightText;
 };
@@ -226,12 +229,12 @@ class TscGPHeaderOptions : public TscOptions {
   Q_OBJECT
   Q_PROPERTY(orvelle::Color Color READ GetColor WRITE SetColor)
   Q_PROPERTY(int ColorAlpha READ ColorAlpha WRITE SetColorAlpha)
-  Q_PROPERTY(orvelle::TscGPSelectionOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
+  Q_PROPERTY(orvelle::TscGPStateOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
   Q_PROPERTY(int GradientAngle READ GradientAngle WRITE SetGradientAngle)
   Q_PROPERTY(int Margin READ Margin WRITE SetMargin)
 
  public:
-  using TscGPShapeFillStyle = TscGPSelectionOptions::TscGPShapeFillStyle;
+  using TscGPShapeFillStyle = TscGPStateOptions::TscGPShapeFillStyle;
 
   explicit TscGPHeaderOptions(QObject* parent = nullptr) : TscOptions(parent) {}
 
@@ -256,7 +259,7 @@ class TscGPHeaderOptions : public TscOptions {
  private:
   orvelle::Color color_ = clBtnFace;
   int color_alpha_ = 220;
-  TscGPShapeFillStyle fill_style_ = TscGPSelectionOptions::scgpsfColor;
+  TscGPShapeFillStyle fill_style_ = TscGPStateOptions::scgpsfColor;
   int gradient_angle_ = 90;
   int margin_ = 5;
 };
@@ -268,7 +271,7 @@ class TscGPScrollingControlOptions : public TscOptions {
   Q_PROPERTY(orvelle::Color FillColor2 READ FillColor2 WRITE SetFillColor2)
   Q_PROPERTY(int FillColorAlpha READ FillColorAlpha WRITE SetFillColorAlpha)
   Q_PROPERTY(int FillColor2Alpha READ FillColor2Alpha WRITE SetFillColor2Alpha)
-  Q_PROPERTY(orvelle::TscGPSelectionOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
+  Q_PROPERTY(orvelle::TscGPStateOptions::TscGPShapeFillStyle FillStyle READ FillStyle WRITE SetFillStyle)
   Q_PROPERTY(int FillGradientAngle READ FillGradientAngle WRITE SetFillGradientAngle)
   Q_PROPERTY(orvelle::Color FrameColor READ FrameColor WRITE SetFrameColor)
   Q_PROPERTY(int FrameColorAlpha READ FrameColorAlpha WRITE SetFrameColorAlpha)
@@ -276,7 +279,7 @@ class TscGPScrollingControlOptions : public TscOptions {
   Q_PROPERTY(bool FrameScaleWidth READ FrameScaleWidth WRITE SetFrameScaleWidth)
 
  public:
-  using TscGPShapeFillStyle = TscGPSelectionOptions::TscGPShapeFillStyle;
+  using TscGPShapeFillStyle = TscGPStateOptions::TscGPShapeFillStyle;
 
   explicit TscGPScrollingControlOptions(QObject* parent = nullptr) : TscOptions(parent) {}
 
@@ -317,7 +320,7 @@ class TscGPScrollingControlOptions : public TscOptions {
   orvelle::Color fill_color2_ = clWindow;
   int fill_color_alpha_ = 255;
   int fill_color2_alpha_ = 255;
-  TscGPShapeFillStyle fill_style_ = TscGPSelectionOptions::scgpsfColor;
+  TscGPShapeFillStyle fill_style_ = TscGPStateOptions::scgpsfColor;
   int fill_gradient_angle_ = 90;
   orvelle::Color frame_color_ = clBtnShadow;
   int frame_color_alpha_ = 255;
@@ -493,6 +496,9 @@ class TscGPCustomListBox : public TscGPScrollingControl {
   void StopAutoScroll();
   AutoScrollDirection AutoScrolling() const { return auto_scroll_; }
 
+  // Checked-list mode: toggles the item's check and raises OnItemCheckClick.
+  void ToggleItemCheck(int index);
+
   // Scrolls by whole items, `steps` ItemHeights (positive down), while the scroll bar shows.
   void WheelScroll(int steps);
 
@@ -510,6 +516,7 @@ class TscGPCustomListBox : public TscGPScrollingControl {
   virtual void DrawItem(QPainter& painter, int index, const QRect& rect);
   void ScalePixelOptions(int m, int d) override;
   void FontChanged() override;
+  QAccessible::Role AccessibleRole() const override { return QAccessible::List; }
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -529,7 +536,6 @@ class TscGPCustomListBox : public TscGPScrollingControl {
   void DrawSelection(QPainter& painter, const QRect& rect);
   QColor CaptionColor(const TscGPListBoxItem& item, bool selected) const;
   void DrawCheckBox(QPainter& painter, const TscGPListBoxItem& item, const QColor& color);
-  void ToggleCheck(int index);
 
   TscGPListBoxItems* items_;
   int item_index_ = -1;

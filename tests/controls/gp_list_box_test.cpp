@@ -341,6 +341,32 @@ TEST_F(ListBoxTest, DrawsFrameRowsSelectionAndBarInTheThemeColours) {
   EXPECT_LE(leftmost_text, 9);
 }
 
+TEST_F(ListBoxTest, HeaderRowsAndSeparatorLines) {
+  Fill(4);
+  list_.Items()->Item(0)->SetHeader(true);
+  list_.SetShowLines(true);
+  ShowAt(-1);
+  list_.LayoutItems();
+  EXPECT_EQ(list_.Items()->Item(0)->ItemRect(), QRect(2, 2, 217, 20));  // a header is HeaderHeight high
+  EXPECT_EQ(list_.Items()->Item(1)->ItemRect(), QRect(2, 22, 217, 30));
+  const QImage face = list_.grab().toImage();
+  const QColor window(0x19, 0x1D, 0x22);
+  auto over = [](int top, int bottom, int alpha) { return (top * alpha + bottom * (255 - alpha) + 127) / 255; };
+  // The header's fill: clBtnFace (#242930) at alpha 220 over clWindow.
+  const QColor header(over(0x24, 0x19, 220), over(0x29, 0x1D, 220), over(0x30, 0x22, 220));
+  EXPECT_NEAR(QColor(face.pixel(200, 10)).red(), header.red(), 1);
+  EXPECT_NEAR(QColor(face.pixel(200, 10)).blue(), header.blue(), 1);
+  // A line (clWindowText, white, at alpha 20) along the bottom pixel row of each item.
+  const int line = over(0xFF, 0x19, 20);
+  EXPECT_NEAR(QColor(face.pixel(200, 51)).red(), line, 1);
+  EXPECT_EQ(QColor(face.pixel(200, 50)), window);
+  EXPECT_NEAR(QColor(face.pixel(200, 111)).red(), line, 1);  // also under the last one: no scroll bar
+  EXPECT_EQ(QColor(face.pixel(200, 112)), window);
+
+  list_.SetItemIndex(0);  // a header can never be selected
+  EXPECT_EQ(list_.ItemIndex(), -1);
+}
+
 TEST_F(ListBoxTest, ItemChangesRepaintAndUpdatesCanBeSuspended) {
   Fill(3);
   ShowAt(0);
