@@ -2,6 +2,7 @@
 
 #include "controls/accessible.h"
 #include "controls/gp_button.h"
+#include "controls/gp_combo_box.h"
 #include "controls/panel.h"
 #include "toolkit/class_registry.h"
 
@@ -11,6 +12,7 @@ void RegisterKitClasses() {
   InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPButton>();
+  ClassRegistry::Register<TscGPComboBox>();
 }
 
 }  // namespace orvelle
