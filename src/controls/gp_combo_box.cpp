@@ -181,10 +181,16 @@ void TscGPComboBox::ScalePixelOptions(int m, int d) {
 
 // --- selection ---------------------------------------------------------------------------------
 
+void TscGPComboBox::AnnounceValue() {
+  QAccessibleValueChangeEvent event(this, AccessibleValueText());
+  QAccessible::updateAccessibility(&event);
+}
+
 void TscGPComboBox::SetItemIndex(int value) {
   list_->SetItemIndex(value);
   old_item_index_ = list_->ItemIndex();
   RePaintControl();
+  AnnounceValue();
   if (Loading()) return;
   Click();
   Change();
@@ -248,6 +254,7 @@ void TscGPComboBox::CloseUp(bool accept) {
   if (CheckedListMode() || (accept && valid)) {
     old_item_index_ = ItemIndex();
     RePaintControl();
+    AnnounceValue();
     emit OnCloseUp(this);
     Click();
     Change();

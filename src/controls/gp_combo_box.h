@@ -257,6 +257,8 @@ class TscGPComboBox : public TscCustomActiveControl {
   void DrawFace(QPainter& painter, TscsCtrlState state);
   void DrawChevron(QPainter& painter, const QColor& textColor);
   QString CheckedCaptions() const;
+  // Tells assistive technology that the shown item changed.
+  void AnnounceValue();
 
   TscGPPopupListBox* list_;
   TscGPComboOptions* options_;
