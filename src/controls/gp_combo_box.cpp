@@ -1,6 +1,7 @@
 #include "controls/gp_combo_box.h"
 
 #include "controls/accessible.h"
+#include "controls/caption_text.h"
 #include "controls/gp_button.h"
 #include "service/log.h"
 
@@ -635,7 +636,7 @@ void TscGPComboBox::DrawComboItem(QPainter& painter, const QRect& area, TscsCtrl
   }
   if (show_item_detail_) {
     const QFont detail_font = DetailFont()->ToQFont();
-    const int band_top = content.bottom() + 1 - LineHeight(detail_font) - RoundPixels(4 * ScaleFactor()) -
+    const int band_top = content.bottom() + 1 - FontTextCell(detail_font).Height() - RoundPixels(4 * ScaleFactor()) -
                          options_->FrameWidth();
     painter.setFont(detail_font);
     painter.setPen(DetailTextColor(text_color));

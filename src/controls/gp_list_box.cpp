@@ -1,6 +1,7 @@
 #include "controls/gp_list_box.h"
 
 #include "controls/accessible.h"
+#include "controls/caption_text.h"
 #include "toolkit/theme.h"
 
 #include <QAccessible>
@@ -50,13 +51,14 @@ QColor Halfway(const QColor& a, const QColor& b) {
 void DrawItemCaption(QPainter& painter, const QRect& area, const QString& caption, const QFont& font,
                      const QColor& color) {
   if (caption.isEmpty() || area.width() <= 0) return;
-  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-  const QFontMetrics metrics(font);
-  const int text_height = metrics.boundingRect(QRect(0, 0, area.width(), 1 << 20), flags, caption).height();
+  const CaptionFormat format{.access_markers = false, .word_wrap = true, .alignment = Qt::AlignLeft};
+  const int text_height = MeasureCaption(caption, font, format, area.width()).height();
   const int top = area.top() + std::max(0, (area.height() - text_height) / 2);
-  painter.setFont(font);
+  painter.save();
+  painter.setClipRect(area, Qt::IntersectClip);
   painter.setPen(color);
-  painter.drawText(QRect(area.left(), top, area.width() - 2, area.bottom() + 1 - top), flags, caption);
+  DrawCaption(painter, QRect(area.left(), top, area.width() - 2, area.bottom() + 1 - top), caption, font, format);
+  painter.restore();
 }
 
 QColor DetailTextColor(const QColor& captionColor) {
@@ -65,7 +67,6 @@ QColor DetailTextColor(const QColor& captionColor) {
   return ResolveColor(light ? DarkerColor(rgb, 40) : LighterColor(rgb, 35), false, captionColor.alpha());
 }
 
-int LineHeight(const QFont& font) { return QFontMetrics(font).size(Qt::TextSingleLine, QStringLiteral("Wq")).height(); }
 
 // --- items -------------------------------------------------------------------------------------
 
@@ -667,7 +668,7 @@ void TscGPCustomListBox::DrawItem(QPainter& painter, int index, const QRect& rec
     area.setLeft(area.left() + images_->Width() + item_spacing_);
   }
   if (show_item_details_) {
-    const int band_top = area.bottom() + 1 - LineHeight(detail_font_->ToQFont()) - RoundPixels(4 * ScaleFactor());
+    const int band_top = area.bottom() + 1 - FontTextCell(detail_font_->ToQFont()).Height() - RoundPixels(4 * ScaleFactor());
     painter.setFont(detail_font_->ToQFont());
     painter.setPen(DetailTextColor(text_color));
     painter.drawText(QRect(area.left(), band_top, area.width() - 2, area.bottom() + 1 - band_top),

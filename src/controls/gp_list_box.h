@@ -30,8 +30,6 @@ void DrawItemCaption(QPainter& painter, const QRect& area, const QString& captio
 // The colour of an item's detail text beside its caption's colour: 40 % darker when the caption's
 // colour is light (the mean of red, green and blue above 126), else 35 % lighter.
 QColor DetailTextColor(const QColor& captionColor);
-// The height of one line of text in a font (of "Wq", which reaches from ascender to descender).
-int LineHeight(const QFont& font);
 
 // Installs the accessibility of the kit's item lists (once): a list whose children are its rows.
 void InstallListAccessibility();

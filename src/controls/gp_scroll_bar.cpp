@@ -27,8 +27,8 @@ int TscGPControlScrollBarOptions::ThumbAlpha(TscsCtrlState state) const {
 }
 
 void TscGPControlScrollBarOptions::Scale(int m, int d) {
-  size_ = MulDiv(size_, m, d);
-  border_width_ = MulDiv(border_width_, m, d);
+  Store(size_, MulDiv(size_, m, d));
+  Store(border_width_, MulDiv(border_width_, m, d));
 }
 
 TscGPControlScrollBar::TscGPControlScrollBar(TscCustomControl* owner, TscGPControlScrollBarOptions* options)

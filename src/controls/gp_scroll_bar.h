@@ -12,7 +12,7 @@ class QTimer;
 
 namespace orvelle {
 
-// The look of a scrolling control's custom-drawn scroll bar: the track fill, the thumb colour
+// The look of the kit's custom-drawn scroll bars (an item list's, a graphic memo's): the track fill, the thumb colour
 // with one alpha per thumb state, square or rounded thumb ends, the inset of the track, the
 // bar's thickness and whether it lies beside the content or over it.
 class TscGPControlScrollBarOptions : public TscOptions {
