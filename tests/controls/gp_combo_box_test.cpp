@@ -472,6 +472,41 @@ TEST_F(ComboBoxTest, TheEmptyChannelIsAnEmptyRow) {
       << "no caption is drawn";
 }
 
+TEST_F(ComboBoxTest, CheckedListMode) {
+  combo_->SetCheckedListMode(true);
+  QSignalSpy checks(combo_, &TscGPComboBox::OnItemCheckClick);
+  Open();
+  list_->LayoutItems();
+  const QRect box = list_->Items()->Item(3)->CheckRect();
+  EXPECT_EQ(box, QRect(7, 2 + 3 * 30 + 8, 13, 13));  // at the text's left, vertically centred
+  QTest::mousePress(list_, Qt::LeftButton, {}, box.center());
+  EXPECT_TRUE(list_->Items()->Item(3)->Checked());
+  EXPECT_EQ(checks.count(), 1);
+  QTest::mouseRelease(list_, Qt::LeftButton, {}, box.center());
+  // Closing in checked-list mode always raises the events.
+  EXPECT_EQ(events_, (QStringList{u"CloseUp 3"_qs, u"Click 3"_qs, u"Change 3"_qs}));
+  list_->Items()->Item(5)->SetChecked(true);
+  Open();
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(events_, (QStringList{u"CloseUp 3"_qs, u"Click 3"_qs, u"Change 3"_qs}));
+  // The face shows the checked captions joined ("欧美; 华语"): wider than the one caption "欧美".
+  other_->setFocus();
+  auto text_end = [this] {
+    const QImage face = Face();
+    int end = 0;
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 4; x < 200; ++x) {
+        if (QColor(face.pixel(x, y)) != kFormFace) end = std::max(end, x);
+      }
+    }
+    return end;
+  };
+  const int joined = text_end();
+  combo_->SetCheckedListMode(false);
+  ASSERT_EQ(combo_->ItemIndex(), 3);
+  EXPECT_GT(joined, text_end() + 20);
+}
+
 TEST_F(ComboBoxTest, ChannelCaptionsHaveRealGlyphs) {
   // Every caption is laid out with glyphs the fonts have (through font fallback for the Chinese
   // characters); a missing glyph would be glyph 0, drawn as an empty box.
