@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QtGlobal>
 
+#include <cmath>
 #include <cstdint>
 
 namespace orvelle {
@@ -28,6 +29,10 @@ std::uint32_t GPColor(Color color, std::uint8_t alpha);
 Color DarkerColor(Color color, int percent);
 // Each channel c becomes c + MulDiv(255 - c, p, 100); p is capped at 100. The result is RGB.
 Color LighterColor(Color color, int percent);
+
+// A size in fractions of pixels (a scaled size, a proportion of a length) rounded to the nearest
+// whole pixel, ties to even.
+inline int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 // Converts an integer rectangle to a QRectF of the same pixel area: (left, top, width, height),
 // the edges lying on pixel boundaries.

@@ -23,9 +23,6 @@
 namespace orvelle {
 namespace {
 
-// Fractions of pixels round to the nearest whole pixel, ties to even.
-int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
-
 // The combo box whose open list watches the program's presses; one at a time.
 QPointer<TscGPComboBox>& ObservingCombo() {
   static QPointer<TscGPComboBox> combo;

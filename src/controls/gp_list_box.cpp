@@ -21,9 +21,6 @@
 namespace orvelle {
 namespace {
 
-// Fractions of pixels round to the nearest whole pixel, ties to even.
-int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
-
 char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
 
 // Caption comparison of the list's searches: ASCII letters case-insensitive, every other code

@@ -8,12 +8,6 @@
 #include <cmath>
 
 namespace orvelle {
-namespace {
-
-// Fractions of pixels round to the nearest whole pixel, ties to even.
-int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
-
-}  // namespace
 
 int TscGPControlScrollBarOptions::ThumbAlpha(TscsCtrlState state) const {
   switch (state) {
