@@ -137,18 +137,6 @@ std::array<double, 4> CornerDiameters(Shape shape, const QRectF& r, double d) {
   }
 }
 
-// A linear gradient over `r` from `from` to `to` at `angle` degrees clockwise from the x axis
-// (90 puts `from` at the top).
-QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to) {
-  const double radians = qDegreesToRadians(static_cast<double>(angle));
-  const QPointF direction(std::cos(radians), std::sin(radians));
-  const double half = (std::abs(direction.x()) * r.width() + std::abs(direction.y()) * r.height()) / 2;
-  QLinearGradient gradient(r.center() - direction * half, r.center() + direction * half);
-  gradient.setColorAt(0, from);
-  gradient.setColorAt(1, to);
-  return gradient;
-}
-
 // Draws a picture (painted by `draw` at full strength into a transparent layer) as a halo in
 // `color`: copies fading with their distance around it, up to `size` pixels.
 template <class Draw>
@@ -746,41 +734,46 @@ int TscGPButton::StateImageIndex(TscsCtrlState state) const {
   return ImageIndex();
 }
 
-QRectF TscGPButton::FrameRect() const {
-  QRectF r = ToGPRectF(rect());
-  const double half = options_->FrameWidth() / 2.0;
+QRectF GPShapeFrameRect(const QRect& client, int frameWidth) {
+  QRectF r = ToGPRectF(client);
+  const double half = frameWidth / 2.0;
   InflateGPRectF(r, -half, -half);
   return r;
 }
 
-QRectF TscGPButton::FillRect(const QColor& frameColor) const {
-  if (frameColor.alpha() == 0) return ToGPRectF(rect());
-  if (frameColor.alpha() == 255) return FrameRect();
-  QRectF r = ToGPRectF(rect());
-  InflateGPRectF(r, -options_->FrameWidth(), -options_->FrameWidth());
+QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor) {
+  if (frameColor.alpha() == 0) return ToGPRectF(client);
+  if (frameColor.alpha() == 255) return GPShapeFrameRect(client, frameWidth);
+  QRectF r = ToGPRectF(client);
+  InflateGPRectF(r, -frameWidth, -frameWidth);
   return r;
 }
 
-QBrush TscGPButton::FillBrush(TscsCtrlState state, const QRectF& fillRect) const {
-  if (options_->ShapeFillStyle() != TscGPStateOptions::scgpsfGradient) return QBrush(options_->StateFillColor(state));
-  const Shape shape = options_->ShapeStyle();
+namespace {
+
+QBrush FillBrush(const TscGPStateOptions& options, TscGPButtonOptions::TscGPButtonShapeStyle shape,
+                 TscsCtrlState state, const QRectF& fillRect) {
+  if (options.ShapeFillStyle() != TscGPStateOptions::scgpsfGradient) return QBrush(options.StateFillColor(state));
   const double grow = (shape == TscGPButtonOptions::scgpTabTop || shape == TscGPButtonOptions::scgpTabBottom)
-                          ? options_->FrameWidth()
+                          ? options.FrameWidth()
                           : 1;
   QRectF area = fillRect;
   InflateGPRectF(area, grow, grow);
-  return QBrush(AngledGradient(area, options_->StateGradientAngle(state), options_->StateGradientLightColor(state),
-                               options_->StateGradientDarkColor(state)));
+  return QBrush(AngledGradient(area, options.StateGradientAngle(state), options.StateGradientLightColor(state),
+                               options.StateGradientDarkColor(state)));
 }
 
-void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor& frameColor) const {
-  const Shape shape = options_->ShapeStyle();
-  const int frame_width = options_->FrameWidth();
-  const bool frame_visible = frameColor.alpha() != 0;
-  const QRectF frame_rect = FrameRect();
-  const QRectF fill_rect = FillRect(frameColor);
-  const QBrush brush = FillBrush(state, fill_rect);
-  QPen pen(frameColor, frame_width);
+}  // namespace
+
+void DrawGPButtonShape(QPainter& painter, const TscGPStateOptions& options,
+                       TscGPButtonOptions::TscGPButtonShapeStyle shape, const QRect& client, TscsCtrlState state) {
+  const QColor frame_color = options.StateFrameColor(state);
+  const int frame_width = options.FrameWidth();
+  const bool frame_visible = frame_color.alpha() != 0;
+  const QRectF frame_rect = GPShapeFrameRect(client, frame_width);
+  const QRectF fill_rect = GPShapeFillRect(client, frame_width, frame_color);
+  const QBrush brush = FillBrush(options, shape, state, fill_rect);
+  QPen pen(frame_color, frame_width);
   pen.setJoinStyle(Qt::MiterJoin);
 
   if (shape == TscGPButtonOptions::scgpRect || shape == TscGPButtonOptions::scgpSegmentedMiddle) {
@@ -796,7 +789,7 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
       QPainterPath frame;
       frame.addRect(outer);
       if (!inner.isEmpty()) frame.addRect(inner);
-      painter.fillPath(frame, frameColor);
+      painter.fillPath(frame, frame_color);
     }
     return;
   }
@@ -813,13 +806,13 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
   }
   // Rounded corners: the frame's diameter is twice the corner radius; a translucent frame's fill
   // uses one frame width less (at least 1), so the two do not overlap.
-  const double frame_d = 2.0 * options_->ShapeCornerRadius();
-  const double fill_d = frame_visible && frameColor.alpha() < 255 ? std::max(1.0, frame_d - frame_width) : frame_d;
+  const double frame_d = 2.0 * options.ShapeCornerRadius();
+  const double fill_d = frame_visible && frame_color.alpha() < 255 ? std::max(1.0, frame_d - frame_width) : frame_d;
   const Edge open = OpenEdge(shape);
   painter.setPen(Qt::NoPen);
   painter.setBrush(brush);
   // A tab's fill runs to the client edge on its open side, and its frame stops there.
-  const QRectF tab_fill = GrowEdge(fill_rect, open, fill_rect.left() - ToGPRectF(rect()).left());
+  const QRectF tab_fill = GrowEdge(fill_rect, open, fill_rect.left() - ToGPRectF(client).left());
   painter.drawPath(CornersPath(tab_fill, CornerDiameters(shape, tab_fill, fill_d)));
   if (frame_visible) {
     painter.setPen(pen);
@@ -829,13 +822,19 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
   }
 }
 
+QRectF TscGPButton::FrameRect() const { return GPShapeFrameRect(rect(), options_->FrameWidth()); }
+
+QRectF TscGPButton::FillRect(const QColor& frameColor) const {
+  return GPShapeFillRect(rect(), options_->FrameWidth(), frameColor);
+}
+
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
   const QColor frame_color = options_->StateFrameColor(state);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  DrawShape(painter, state, frame_color);
+  DrawGPButtonShape(painter, *options_, options_->ShapeStyle(), rect(), state);
   DrawMenuArrow(painter, options_->ArrowSize(), text_color);
   painter.restore();
 

@@ -386,8 +386,7 @@ void TscGPMemo::ScalePixelOptions(int m, int d) {
   if (options_->ScaleFrameWidth()) options_->SetFrameWidth(MulDiv(options_->FrameWidth(), m, d));
   margins_ = QMargins(MulDiv(margins_.left(), m, d), MulDiv(margins_.top(), m, d), MulDiv(margins_.right(), m, d),
                       MulDiv(margins_.bottom(), m, d));
-  scroll_bar_options_->SetSize(MulDiv(scroll_bar_options_->Size(), m, d));
-  scroll_bar_options_->SetBorderWidth(MulDiv(scroll_bar_options_->BorderWidth(), m, d));
+  scroll_bar_options_->Scale(m, d);
   UpdateContentRect();
 }
 
