@@ -830,7 +830,6 @@ QRectF TscGPButton::FillRect(const QColor& frameColor) const {
 
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
-  const QColor frame_color = options_->StateFrameColor(state);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
