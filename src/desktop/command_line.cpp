@@ -1,13 +1,21 @@
 #include "desktop/command_line.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
 namespace orvelle {
 
 namespace {
+
+// The help text names the program as it was started: the parser, running before the application
+// object exists, does not know that name itself.
+QString HelpText(const QCommandLineParser& parser, const QString& program) {
+  QString text = parser.helpText();
+  text.replace(QStringLiteral("<executable_name>"), QFileInfo(program).fileName());
+  return text;
+}
 
 void Print(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toLocal8Bit();
@@ -45,12 +53,14 @@ std::optional<int> HandleCommandLine(const QStringList& arguments) {
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
   AddToolkitOptions(parser);
+  const QString help_text = HelpText(parser, arguments.first());
   if (!parser.parse(arguments)) {
-    Print(stderr, parser.errorText() + QLatin1Char('\n') + parser.helpText());
+    Print(stderr, parser.errorText() + QLatin1Char('\n') + help_text);
     return 2;
   }
-  if (parser.isSet(help)) {
-    Print(stdout, parser.helpText());
+  // Qt adds --help-all beside --help: the same text here, as Qt's options are left to Qt.
+  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+    Print(stdout, help_text);
     return 0;
   }
   if (parser.isSet(version)) {
@@ -59,7 +69,7 @@ std::optional<int> HandleCommandLine(const QStringList& arguments) {
   }
   if (!parser.positionalArguments().isEmpty()) {
     Print(stderr, QStringLiteral("Orvelle takes no arguments: %1\n").arg(parser.positionalArguments().join(u' ')) +
-                      parser.helpText());
+                      help_text);
     return 2;
   }
   return std::nullopt;

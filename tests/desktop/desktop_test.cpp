@@ -260,7 +260,8 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOthersStartOrFail) {
       {{"--version"}, 0, "Orvelle " ORVELLE_VERSION "\n"},
       {{"-v"}, 0, "Orvelle " ORVELLE_VERSION "\n"},
       {{"--help"}, 0, "--version"},
-      {{"-h"}, 0, "Kestra online radio"},
+      {{"-h"}, 0, "Usage: "},
+      {{"--help-all"}, 0, "Kestra online radio"},
       {{"-platform", "offscreen"}, std::nullopt, ""},  // Qt's own option, left to Qt
       {{"--style=Fusion"}, std::nullopt, ""},
       {{"--bogus"}, 2, "Unknown option 'bogus'"},

@@ -50,8 +50,9 @@ if [[ $with_program == 1 ]]; then
   echo "Depends: $depends"
   [[ $depends == *libmpv2* ]] || fail "the package does not depend on libmpv2"
   [[ $depends == *libqt6widgets6* ]] || fail "the package does not depend on Qt's widgets"
-  dpkg-deb -c "$deb" | grep -q "./usr/bin/orvelle$" || fail "the package does not hold /usr/bin/orvelle"
-  dpkg-deb -c "$deb" | grep -q "./usr/share/applications/$app_id.desktop$" || fail "the package does not hold the desktop entry"
+  contents=$(dpkg-deb -c "$deb")
+  grep -q "\./usr/bin/orvelle$" <<<"$contents" || fail "the package does not hold /usr/bin/orvelle"
+  grep -q "\./usr/share/applications/$app_id\.desktop$" <<<"$contents" || fail "the package does not hold the desktop entry"
 else
   echo "the program is not part of this build: its install and the Debian package are not checked"
 fi
