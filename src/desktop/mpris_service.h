@@ -40,7 +40,6 @@ class MprisService : public QObject {
   void Refresh();
 
   // What the bus's properties read and its methods do.
-  RemoteControlTarget& Target() { return target_; }
   const QString& DesktopEntry() const { return desktop_entry_; }
   QString PlaybackStatus() const;
   QVariantMap Metadata();
