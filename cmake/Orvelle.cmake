@@ -12,14 +12,17 @@ function(orvelle_add_child_folders)
   endforeach()
 endfunction()
 
-# orvelle_add_test(NAME name SOURCES ... [LIBS ...] [QT] [XVFB] [TIMEOUT seconds] [LABELS ...] [ENVIRONMENT ...])
+# orvelle_add_test(NAME name SOURCES ... [LIBS ...] [QT] [XVFB] [TIMEOUT seconds] [LABELS ...] [ENVIRONMENT ...]
+#                  [LAUNCHER command ...])
 # One GoogleTest program registered as one CTest test. With QT the program gets a main()
 # that creates a QApplication (offscreen platform unless the environment chooses another).
 # With XVFB (for the few tests that need a real window system) the test starts its own X server
 # through tests/support/run-with-xvfb and runs on the xcb platform; where no X server can be
 # started it runs on the offscreen platform, where such tests skip with a message.
+# LAUNCHER runs the program through a command, for example a private session bus:
+# LAUNCHER dbus-run-session --
 function(orvelle_add_test)
-  cmake_parse_arguments(T "QT;XVFB" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "QT;XVFB" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT;LAUNCHER" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   if(T_QT)
     target_link_libraries(${T_NAME} PRIVATE orvelle_qt_test_main)
@@ -27,11 +30,12 @@ function(orvelle_add_test)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock ${T_LIBS})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${T_NAME} PRIVATE ORVELLE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   if(T_XVFB)
-    add_test(NAME ${T_NAME} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/run-with-xvfb $<TARGET_FILE:${T_NAME}>)
+    add_test(NAME ${T_NAME} COMMAND ${T_LAUNCHER} ${PROJECT_SOURCE_DIR}/tests/support/run-with-xvfb $<TARGET_FILE:${T_NAME}>)
   else()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    add_test(NAME ${T_NAME} COMMAND ${T_LAUNCHER} $<TARGET_FILE:${T_NAME}>)
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)

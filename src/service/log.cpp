@@ -9,5 +9,6 @@ Q_LOGGING_CATEGORY(lcLyrics, "orvelle.lyrics", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcPicture, "orvelle.picture", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcPlayer, "orvelle.player", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcUi, "orvelle.ui", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcDesktop, "orvelle.desktop", QtWarningMsg)
 
 }  // namespace orvelle

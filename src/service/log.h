@@ -17,5 +17,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcLyrics)   // orvelle.lyrics: lyrics requests and th
 Q_DECLARE_LOGGING_CATEGORY(lcPicture)  // orvelle.picture: picture downloads and decoding
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)   // orvelle.player: the media player
 Q_DECLARE_LOGGING_CATEGORY(lcUi)       // orvelle.ui: windows, handlers, message boxes
+Q_DECLARE_LOGGING_CATEGORY(lcDesktop)  // orvelle.desktop: remote control, one instance, idle inhibit
 
 }  // namespace orvelle

@@ -47,6 +47,22 @@ void RunRequest(Shared& shared, const std::function<void()>& request) {
   }
 }
 
+// Waits in progress on the user-interface thread; they nest when a handler run during a wait
+// starts one of its own.
+int& WaitsInProgress() {
+  static int waits = 0;
+  return waits;
+}
+
+// Counts one wait for as long as it exists.
+class WaitInProgress {
+ public:
+  WaitInProgress() { ++WaitsInProgress(); }
+  ~WaitInProgress() { --WaitsInProgress(); }
+  WaitInProgress(const WaitInProgress&) = delete;
+  WaitInProgress& operator=(const WaitInProgress&) = delete;
+};
+
 bool HasEnded(Shared& shared) {
   std::lock_guard lock(shared.mutex);
   return shared.ended;
@@ -69,6 +85,7 @@ void WaitForNetwork(const std::function<void()>& request, const std::function<vo
   Shared shared;
   QEventLoop loop;
   Timer::TickHold hold_ticks;
+  WaitInProgress in_progress;
   std::thread worker([&] {
     RunRequest(shared, request);
     {
@@ -89,5 +106,7 @@ void WaitForNetwork(const std::function<void()>& request, const std::function<vo
   if (abandoned) throw RequestAbandoned();
   if (shared.error) std::rethrow_exception(shared.error);
 }
+
+bool NetworkWaitInProgress() { return WaitsInProgress() > 0; }
 
 }  // namespace orvelle

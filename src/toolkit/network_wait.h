@@ -28,4 +28,8 @@ class RequestAbandoned : public Error {
 // there, HttpClient::Abort does both), and RequestAbandoned is thrown.
 void WaitForNetwork(const std::function<void()>& request, const std::function<void()>& abandon);
 
+// Whether a sequence on the user-interface thread is waiting in WaitForNetwork, so that work
+// coming from outside the windows (remote control) can be held like user input.
+bool NetworkWaitInProgress();
+
 }  // namespace orvelle

@@ -3,11 +3,17 @@
 // writes OUTPUT_FOLDER/il1.imagelist (20 x 20) and OUTPUT_FOLDER/il2.imagelist (24 x 24). With
 // --preview it also reads both streams back and renders them enlarged, on a dark and a light
 // background, into FILE.png for looking at them.
+//
+// Draws the application icon into an icon theme's folders:
+//   orvelle_icongen --app-icon NAME THEME_FOLDER
+// writes THEME_FOLDER/scalable/apps/NAME.svg and THEME_FOLDER/SxS/apps/NAME.png for every size S.
 
+#include "app_icon.h"
 #include "icon_art.h"
 #include "service/error.h"
 #include "toolkit/image_list.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -78,9 +84,47 @@ void WritePreview(const QString& path, const std::vector<QByteArray>& streams) {
   }
 }
 
+void WriteAppIcon(const QString& name, const QString& theme_folder) {
+  const QDir theme(theme_folder);
+  const auto folder = [&](const QString& size) {
+    const QString path = theme.filePath(size + QStringLiteral("/apps"));
+    if (!QDir().mkpath(path)) throw orvelle::Error(QStringLiteral("Cannot create %1").arg(path));
+    return QDir(path);
+  };
+  Write(folder(QStringLiteral("scalable")).filePath(name + QStringLiteral(".svg")),
+        orvelle::icongen::AppIconSvg().toUtf8());
+  for (const int size : orvelle::icongen::kAppIconSizes) {
+    const QString path = folder(QStringLiteral("%1x%1").arg(size)).filePath(name + QStringLiteral(".png"));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!orvelle::icongen::PaintAppIcon(size).save(&buffer, "PNG")) {
+      throw orvelle::Error(QStringLiteral("Cannot encode %1").arg(path));
+    }
+    Write(path, png);
+  }
+}
+
+int AppIconMain(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s --app-icon NAME THEME_FOLDER\n", argv[0]);
+    return 2;
+  }
+  try {
+    WriteAppIcon(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "orvelle_icongen: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("--app-icon")) {
+    return AppIconMain(argc, argv);
+  }
   if (argc != 2 && !(argc == 4 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--preview"))) {
     std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [--preview FILE.png]\n", argv[0]);
     return 2;

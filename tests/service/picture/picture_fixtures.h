@@ -6,16 +6,12 @@
 #include <QImage>
 #include <QString>
 
-#include <ostream>
+#include "qstring_printer.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-QT_BEGIN_NAMESPACE
-// Readable texts in test failure output.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-QT_END_NAMESPACE
 
 namespace orvelle::test {
 

@@ -1,0 +1,84 @@
+#include "desktop/command_line.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace orvelle {
+
+namespace {
+
+// The help text names the program as it was started: the parser, running before the application
+// object exists, does not know that name itself.
+QString HelpText(const QCommandLineParser& parser, const QString& program) {
+  QString text = parser.helpText();
+  text.replace(QStringLiteral("<executable_name>"), QFileInfo(program).fileName());
+  return text;
+}
+
+void Print(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toLocal8Bit();
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+  std::fflush(stream);
+}
+
+// The options Qt's application object reads itself (-platform offscreen, -style Fusion, ...):
+// accepted and left to it, not shown in the help.
+void AddToolkitOptions(QCommandLineParser& parser) {
+  const char* const with_value[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                    "display", "geometry", "style", "stylesheet", "name", "title"};
+  const char* const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+  for (const char* name : with_value) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : flags) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+}  // namespace
+
+std::optional<int> HandleCommandLine(const QStringList& arguments) {
+  if (arguments.size() <= 1) return std::nullopt;
+  QCommandLineParser parser;
+  // Qt's own options are written with one dash ("-platform"), so every option name may be.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.setApplicationDescription(QStringLiteral("Orvelle plays the music channels of the Kestra online radio."));
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  AddToolkitOptions(parser);
+  const QString help_text = HelpText(parser, arguments.first());
+  if (!parser.parse(arguments)) {
+    Print(stderr, parser.errorText() + QLatin1Char('\n') + help_text);
+    return 2;
+  }
+  // Qt adds --help-all beside --help: the same text here, as Qt's options are left to Qt.
+  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+    Print(stdout, help_text);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    Print(stdout, QStringLiteral("Orvelle %1\n").arg(QStringLiteral(ORVELLE_VERSION)));
+    return 0;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    Print(stderr, QStringLiteral("Orvelle takes no arguments: %1\n").arg(parser.positionalArguments().join(u' ')) +
+                      help_text);
+    return 2;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> HandleCommandLine(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  return HandleCommandLine(arguments);
+}
+
+}  // namespace orvelle

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+namespace orvelle {
+
+// The current song's cover as a PNG file that desktop widgets can show (an MPRIS art address).
+// The file lives in the user's runtime folder, gets a new name at every change so that clients
+// holding the old address notice, and is removed when replaced and when this object goes (at
+// exit).
+class CoverArtFile {
+ public:
+  // `folder` empty: "orvelle" in the user's runtime folder.
+  explicit CoverArtFile(QString folder = {});
+  ~CoverArtFile();
+  CoverArtFile(const CoverArtFile&) = delete;
+  CoverArtFile& operator=(const CoverArtFile&) = delete;
+
+  // Makes the file show the cover known by `key` (any text that changes with the cover), painting
+  // it with `image` only when the key differs from the last one. Returns the file's file:// URL;
+  // empty when the image is null or cannot be saved (logged).
+  QString Update(const QString& key, const std::function<QImage()>& image);
+
+  // The file's path; empty when there is none.
+  const QString& Path() const { return path_; }
+
+ private:
+  void Remove();
+
+  QString folder_;
+  QString key_;
+  QString path_;
+  int saved_ = 0;
+};
+
+}  // namespace orvelle

@@ -1,0 +1,16 @@
+#include "desktop/desktop_integration.h"
+
+namespace orvelle {
+
+DesktopIntegration::DesktopIntegration(RemoteControlTarget& target, QDBusConnection bus, QString cover_folder)
+    : target_(target),
+      mpris_(target, bus, QString::fromLatin1(kDesktopEntry), std::move(cover_folder)),
+      inhibitor_(bus) {
+  mpris_.Register();
+  QObject::connect(&target_.StateNotifier(), &RemoteStateNotifier::Changed, &inhibitor_, [this] { FollowPlaying(); });
+  FollowPlaying();
+}
+
+void DesktopIntegration::FollowPlaying() { inhibitor_.SetPlaying(target_.State().IsPlaying == 1); }
+
+}  // namespace orvelle

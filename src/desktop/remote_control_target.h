@@ -1,0 +1,57 @@
+#pragma once
+
+#include "service/picture/picture_container.h"
+#include "service/play_state.h"
+
+#include <QObject>
+
+namespace orvelle {
+
+// Announces that something a RemoteControlTarget shows may have changed.
+class RemoteStateNotifier : public QObject {
+  Q_OBJECT
+
+ signals:
+  void Changed();
+};
+
+// What the desktop's remote control (media keys, the sound menu, `playerctl`) and the idle
+// inhibit see of the main window and do to it. The main window implements it; every action does
+// exactly what the matching control of the window does, and runs only when that control could
+// be used (see RemoteCommandGate).
+class RemoteControlTarget {
+ public:
+  virtual ~RemoteControlTarget() = default;
+
+  // The play/pause button's click.
+  virtual void PlayPause() = 0;
+  // The skip button's click.
+  virtual void Next() = 0;
+  // Brings the main window to the front and activates it.
+  virtual void Raise() = 0;
+  // Closes the main window as its close button does.
+  virtual void Quit() = 0;
+
+  // The volume slider's value, 100 being the player's normal volume.
+  virtual int Volume() const = 0;
+  // Moves the volume slider to `value`, as dragging it there would (the slider clamps it).
+  virtual void SetVolume(int value) = 0;
+
+  // The play state the window drives: IsPlaying, CurrentSong, RemainingSeconds.
+  virtual const PlayState& State() const = 0;
+  // The current song's cover (the hidden cover holder's picture).
+  virtual const PictureContainer& Cover() const = 0;
+
+  // Emits Changed whenever NotifyRemoteStateChanged is called.
+  RemoteStateNotifier& StateNotifier() { return notifier_; }
+
+ protected:
+  // The window calls this after anything above may have changed: a song loaded, playing paused
+  // or resumed, the volume moved. Announcing only what really changed is the listener's job.
+  void NotifyRemoteStateChanged() { emit notifier_.Changed(); }
+
+ private:
+  RemoteStateNotifier notifier_;
+};
+
+}  // namespace orvelle

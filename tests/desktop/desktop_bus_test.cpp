@@ -1,0 +1,385 @@
+// Orvelle on a private session bus (the test runs under dbus-run-session): the MPRIS player as
+// the real playerctl client sees and drives it, the second start handing over to the first, and
+// the idle inhibit asking a fake portal or screen saver registered by the test.
+
+#include "desktop/desktop_integration.h"
+#include "desktop/idle_inhibitor.h"
+#include "desktop/mpris_service.h"
+#include "fake_target.h"
+#include "log_capture.h"
+#include "qstring_printer.h"
+#include "toolkit/network_wait.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <optional>
+#include <chrono>
+#include <thread>
+
+namespace orvelle::test {
+namespace {
+
+constexpr int kClientTimeoutMs = 10000;
+// How long a test waits for something that happens through the event loop.
+constexpr int kWaitMs = 5000;
+
+struct ClientResult {
+  int exit_code = -1;
+  QString output;
+};
+
+// Runs a client program to its end while this process keeps answering the bus.
+ClientResult RunClient(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::SeparateChannels);
+  QSignalSpy finished(&process, &QProcess::finished);
+  process.start(program, arguments);
+  if (!process.waitForStarted(kClientTimeoutMs) || !finished.wait(kClientTimeoutMs)) {
+    ADD_FAILURE() << program.toStdString() << " did not finish: " << process.errorString().toStdString();
+    process.kill();
+    process.waitForFinished();
+    return {};
+  }
+  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+}
+
+ClientResult Playerctl(const QStringList& arguments) {
+  return RunClient(QStringLiteral("playerctl"), QStringList{"--player=orvelle"} + arguments);
+}
+
+// Records the PropertiesChanged signals of the player, on a connection of its own as another
+// program would.
+class PropertiesListener : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit PropertiesListener(const QString& name)
+      : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) {
+    bus_.connect(MprisService::kServiceName, MprisService::kObjectPath, "org.freedesktop.DBus.Properties",
+                 "PropertiesChanged", this, SLOT(Changed(QString, QVariantMap, QStringList)));
+  }
+  ~PropertiesListener() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+
+  QDBusConnection& Bus() { return bus_; }
+  // The last change of the player interface that announced `property`.
+  std::optional<QVariantMap> Announced(const QString& property) const {
+    for (auto it = seen.rbegin(); it != seen.rend(); ++it) {
+      if (it->first == MprisService::kPlayerInterface && it->second.contains(property)) return it->second;
+    }
+    return std::nullopt;
+  }
+  QList<QPair<QString, QVariantMap>> seen;
+
+ public slots:
+  void Changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
+    seen.append({interface, changed});
+  }
+
+ private:
+  QDBusConnection bus_;
+};
+
+class MprisTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
+    service = std::make_unique<MprisService>(target, QDBusConnection::sessionBus(), "org.orvelle.Orvelle",
+                                             covers.path());
+    ASSERT_TRUE(service->Register());
+  }
+  void TearDown() override { service.reset(); }
+
+  QTemporaryDir covers;
+  FakeTarget target;
+  std::unique_ptr<MprisService> service;
+};
+
+TEST_F(MprisTest, PlayerctlShowsTheSongWithItsCover) {
+  const ClientResult shown = Playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}|{{mpris:length}}|{{mpris:artUrl}}"});
+  ASSERT_EQ(shown.exit_code, 0);
+  const QStringList fields = shown.output.split('|');
+  ASSERT_EQ(fields.size(), 5) << shown.output.toStdString();
+  EXPECT_EQ(fields[0], "Blue Line");
+  EXPECT_EQ(fields[1], "Ana Mar");
+  EXPECT_EQ(fields[2], "Harbour");
+  EXPECT_EQ(fields[3], "244000000");
+  const QImage art(QUrl(fields[4]).toLocalFile());
+  ASSERT_FALSE(art.isNull()) << "the cover file does not decode: " << fields[4].toStdString();
+  EXPECT_EQ(art.size(), QSize(40, 40));
+  EXPECT_EQ(art.pixelColor(5, 5), QColor(Qt::red));
+
+  // playerctl shows an object path between quotes.
+  EXPECT_EQ(Playerctl({"metadata", "--format", "{{mpris:trackid}}"}).output, "'/org/orvelle/track/1001'");
+  EXPECT_EQ(Playerctl({"status"}).output, "Playing");
+  // One second into the countdown; playerctl adds the time since it read the position.
+  EXPECT_NEAR(Playerctl({"position"}).output.toDouble(), 1.0, 0.5);
+  service.reset();
+  EXPECT_FALSE(QFileInfo::exists(QUrl(fields[4]).toLocalFile())) << "the cover file goes with the player";
+}
+
+TEST_F(MprisTest, PlayerctlPausesResumesSkipsAndSetsTheVolume) {
+  PropertiesListener listener("listener");
+  ASSERT_EQ(Playerctl({"play-pause"}).exit_code, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 0; }, kWaitMs));
+  EXPECT_EQ(Playerctl({"status"}).output, "Paused");
+  Playerctl({"pause"});
+  Playerctl({"play"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 1; }, kWaitMs));
+  EXPECT_EQ(target.play_pause_clicks, 2) << "pause while paused does nothing";
+
+  Playerctl({"next"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.skips == 1; }, kWaitMs));
+  EXPECT_EQ(Playerctl({"metadata", "title"}).output, "小河");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Metadata").has_value(); }, kWaitMs));
+  const QVariantMap changed = *listener.Announced("Metadata");
+  EXPECT_EQ(qdbus_cast<QVariantMap>(changed.value("Metadata")).value("xesam:title").toString(), "小河");
+  EXPECT_FALSE(changed.contains("Volume")) << "only what changed is announced";
+
+  Playerctl({"volume", "0.5"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.volume == 50; }, kWaitMs));
+  EXPECT_EQ(Playerctl({"volume"}).output, "0.500000");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Volume").has_value(); }, kWaitMs));
+
+  Playerctl({"previous"});
+  Playerctl({"stop"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 0; }, kWaitMs)) << "stop pauses";
+  EXPECT_EQ(target.skips, 1) << "there is no previous song";
+}
+
+TEST_F(MprisTest, RootInterfaceRaisesAndQuits) {
+  PropertiesListener client("root-client");
+  const auto get = [&](const char* name) {
+    QDBusMessage call = QDBusMessage::createMethodCall(MprisService::kServiceName, MprisService::kObjectPath,
+                                                       "org.freedesktop.DBus.Properties", "Get");
+    call << QString(MprisService::kRootInterface) << QString(name);
+    QDBusPendingCall pending = client.Bus().asyncCall(call);
+    QDBusPendingCallWatcher watcher(pending);
+    QSignalSpy done(&watcher, &QDBusPendingCallWatcher::finished);
+    done.wait(kClientTimeoutMs);
+    return QDBusReply<QVariant>(pending.reply()).value();
+  };
+  EXPECT_EQ(get("Identity").toString(), "Orvelle");
+  EXPECT_EQ(get("DesktopEntry").toString(), "org.orvelle.Orvelle");
+  EXPECT_TRUE(get("CanRaise").toBool());
+  EXPECT_TRUE(get("CanQuit").toBool());
+  EXPECT_FALSE(get("HasTrackList").toBool());
+
+  for (const char* method : {"Raise", "Quit"}) {
+    client.Bus().call(QDBusMessage::createMethodCall(MprisService::kServiceName, MprisService::kObjectPath,
+                                                     MprisService::kRootInterface, method),
+                      QDBus::NoBlock);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.raises == 1; }, kWaitMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.quits == 1; }, kWaitMs));
+}
+
+// A play/pause key pressed while a load waits for the network is held like a click, and runs
+// once the load has returned.
+TEST_F(MprisTest, ACommandDuringANetworkWaitRunsAfterIt) {
+  std::atomic<bool> client_done = false;
+  QProcess client;
+  QObject::connect(&client, &QProcess::finished, [&] { client_done = true; });
+  client.start("playerctl", {"--player=orvelle", "play-pause"});
+  int clicks_when_the_wait_ended = -1;
+  WaitForNetwork(
+      [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kClientTimeoutMs);
+        while (!client_done && std::chrono::steady_clock::now() < deadline) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 * RemoteCommandGate::kHoldPollMilliseconds));
+      },
+      [] {});
+  clicks_when_the_wait_ended = target.play_pause_clicks;
+  ASSERT_TRUE(client_done) << "playerctl did not finish during the wait";
+  EXPECT_EQ(clicks_when_the_wait_ended, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.play_pause_clicks == 1; }, kWaitMs));
+  EXPECT_EQ(target.state.IsPlaying, 0);
+}
+
+// The second start exits with 0 and the first window is raised.
+TEST_F(MprisTest, ASecondStartRaisesTheFirstAndExitsWithZero) {
+  QElapsedTimer clock;
+  clock.start();
+  const ClientResult second = RunClient(SECOND_START, {});
+  RecordProperty("second_start_ms", static_cast<int>(clock.elapsed()));
+  EXPECT_EQ(second.exit_code, 0);
+  EXPECT_EQ(target.raises, 1);
+}
+
+TEST(SingleInstance, TheFirstStartTakesTheName) {
+  const ClientResult first = RunClient(SECOND_START, {});
+  EXPECT_EQ(first.exit_code, 3) << "with no player on the bus the start would go on";
+}
+
+// A portal or screen saver registered on the bus by the test, recording what is asked of it.
+class FakeInhibitService : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+
+ public:
+  QStringList calls;
+  int requests = 0;
+
+ public slots:
+  Q_SCRIPTABLE QDBusObjectPath Inhibit(const QString& window, uint flags, const QVariantMap& options);
+};
+
+class FakeRequest : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+
+ public:
+  FakeRequest(FakeInhibitService* portal, QString path) : portal_(portal), path_(std::move(path)) {}
+
+ public slots:
+  Q_SCRIPTABLE void Close() {
+    portal_->calls << "Close " + path_;
+    QDBusConnection::sessionBus().unregisterObject(path_);
+    deleteLater();
+  }
+
+ private:
+  FakeInhibitService* portal_;
+  QString path_;
+};
+
+QDBusObjectPath FakeInhibitService::Inhibit(const QString& window, uint flags, const QVariantMap& options) {
+  const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t%1").arg(++requests);
+  calls << QStringLiteral("Inhibit '%1' %2 %3").arg(window).arg(flags).arg(options.value("reason").toString());
+  QDBusConnection::sessionBus().registerObject(path, new FakeRequest(this, path), QDBusConnection::ExportScriptableSlots);
+  return QDBusObjectPath(path);
+}
+
+class FakeScreenSaver : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+
+ public:
+  QStringList calls;
+
+ public slots:
+  Q_SCRIPTABLE uint Inhibit(const QString& application, const QString& reason) {
+    calls << QStringLiteral("Inhibit %1: %2").arg(application, reason);
+    return 41;
+  }
+  Q_SCRIPTABLE void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
+};
+
+// Puts an object on the bus under a service name for as long as it lives.
+class Registration {
+ public:
+  Registration(const QString& service, const QString& path, QObject* object) : service_(service), path_(path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    EXPECT_TRUE(bus.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
+    EXPECT_TRUE(bus.registerService(service));
+  }
+  ~Registration() {
+    QDBusConnection::sessionBus().unregisterObject(path_);
+    QDBusConnection::sessionBus().unregisterService(service_);
+  }
+
+ private:
+  QString service_;
+  QString path_;
+};
+
+bool WaitForHeld(IdleInhibitor& inhibitor, bool held) {
+  return QTest::qWaitFor([&] { return inhibitor.Held() == held; }, kWaitMs);
+}
+
+TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  QTemporaryDir covers;
+  FakeTarget window;  // playing its first song
+  {
+    DesktopIntegration desktop(window, QDBusConnection::sessionBus(), covers.path());
+    ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), true));
+    EXPECT_EQ(portal.calls, QStringList{"Inhibit '' 8 Playing music"});
+
+    window.PlayPause();  // paused
+    ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return portal.calls.size() == 2; }, kWaitMs));
+    EXPECT_EQ(portal.calls[1], "Close /org/freedesktop/portal/desktop/request/1_1/t1");
+
+    window.PlayPause();  // playing again
+    ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), true));
+    window.Next();  // a new song while playing asks for nothing more
+    QTest::qWait(100);
+    EXPECT_EQ(portal.calls.size(), 3);
+  }
+  EXPECT_EQ(portal.calls.size(), 4) << "released before the program's exit goes on";
+  EXPECT_EQ(portal.calls.value(3), "Close /org/freedesktop/portal/desktop/request/1_1/t2");
+}
+
+TEST(IdleInhibit, APauseBeforeTheAnswerReleasesWhatTheAnswerGave) {
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  IdleInhibitor inhibitor(QDBusConnection::sessionBus());
+  inhibitor.SetPlaying(true);
+  inhibitor.SetPlaying(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return portal.calls.size() == 2; }, kWaitMs));
+  EXPECT_TRUE(portal.calls[1].startsWith("Close ")) << portal.calls.join('\n').toStdString();
+  EXPECT_FALSE(inhibitor.Held());
+}
+
+TEST(IdleInhibit, WithoutAPortalTheScreenSaverIsAsked) {
+  FakeScreenSaver screensaver;
+  Registration registered("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", &screensaver);
+  {
+    IdleInhibitor inhibitor(QDBusConnection::sessionBus());
+    inhibitor.SetPlaying(true);
+    ASSERT_TRUE(WaitForHeld(inhibitor, true));
+    EXPECT_EQ(screensaver.calls, QStringList{"Inhibit Orvelle: Playing music"});
+    inhibitor.SetPlaying(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screensaver.calls.size() == 2; }, kWaitMs));
+    EXPECT_EQ(screensaver.calls[1], "UnInhibit 41");
+    inhibitor.SetPlaying(true);
+    ASSERT_TRUE(WaitForHeld(inhibitor, true));
+  }
+  EXPECT_EQ(screensaver.calls.value(3), "UnInhibit 41") << "released at exit";
+}
+
+TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
+  LogCapture log;
+  {
+    IdleInhibitor inhibitor(QDBusConnection::sessionBus());
+    inhibitor.SetPlaying(true);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return log.Matching("orvelle.desktop warning", "cannot inhibit idleness").size() == 1; }, kWaitMs));
+    inhibitor.SetPlaying(false);
+    inhibitor.SetPlaying(true);
+    QTest::qWait(100);
+    EXPECT_FALSE(inhibitor.Held());
+  }
+  EXPECT_EQ(log.Matching("orvelle.desktop warning").size(), 1) << log.Lines().join('\n').toStdString();
+
+  QDBusConnection no_bus = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "no-bus");
+  ASSERT_FALSE(no_bus.isConnected());
+  {
+    IdleInhibitor inhibitor(no_bus);
+    inhibitor.SetPlaying(true);
+    inhibitor.SetPlaying(false);
+  }
+  EXPECT_EQ(log.Matching("orvelle.desktop warning", "no session bus").size(), 1) << log.Lines().join('\n').toStdString();
+  QDBusConnection::disconnectFromBus("no-bus");
+}
+
+}  // namespace
+}  // namespace orvelle::test
+
+#include "desktop_bus_test.moc"

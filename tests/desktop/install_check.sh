@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what the desktop needs from it:
+#   install_check.sh BUILD_FOLDER APP_ID WITH_PROGRAM(0|1)
+# the program, the desktop entry and the metainfo (both passing their validators), and the icon
+# in the hicolor theme, scalable and at every pixel size, each PNG of the size its folder names.
+# With the program, it also builds the Debian package and checks that its dependencies, found by
+# dpkg-shlibdeps, name libmpv and Qt.
+set -euo pipefail
+build=$1
+app_id=$2
+with_program=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log" >&2; fail "cmake --install"; }
+
+entry=$prefix/share/applications/$app_id.desktop
+metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
+[[ -f $entry ]] || fail "no desktop entry at $entry"
+[[ -f $metainfo ]] || fail "no metainfo at $metainfo"
+desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
+grep -qx "Icon=$app_id" "$entry" || fail "the desktop entry does not name the icon $app_id"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" || fail "the metainfo does not launch $app_id.desktop"
+grep -q '/docs/orvelle.png</image>' "$metainfo" || fail "the metainfo has no screenshot of the main window"
+
+icons=$prefix/share/icons/hicolor
+svg=$icons/scalable/apps/$app_id.svg
+[[ -f $svg ]] || fail "no scalable icon at $svg"
+grep -q '<svg ' "$svg" || fail "$svg is not an SVG document"
+for size in 16 22 24 32 48 64 128 256; do
+  png=$icons/${size}x${size}/apps/$app_id.png
+  [[ -f $png ]] || fail "no ${size}px icon at $png"
+  file -b "$png" | grep -q "^PNG image data, $size x $size, 8-bit/color RGBA" ||
+    fail "$png is not an RGBA PNG of $size x $size: $(file -b "$png")"
+done
+
+if [[ $with_program == 1 ]]; then
+  [[ -x $prefix/bin/orvelle ]] || fail "no program at $prefix/bin/orvelle"
+  (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log") || { cat "$work/cpack.log" >&2; fail "cpack -G DEB"; }
+  deb=$(ls "$work"/package/orvelle_*.deb)
+  depends=$(dpkg-deb -f "$deb" Depends)
+  echo "Depends: $depends"
+  [[ $depends == *libmpv2* ]] || fail "the package does not depend on libmpv2"
+  [[ $depends == *libqt6widgets6* ]] || fail "the package does not depend on Qt's widgets"
+  contents=$(dpkg-deb -c "$deb")
+  grep -q "\./usr/bin/orvelle$" <<<"$contents" || fail "the package does not hold /usr/bin/orvelle"
+  grep -q "\./usr/share/applications/$app_id\.desktop$" <<<"$contents" || fail "the package does not hold the desktop entry"
+else
+  echo "the program is not part of this build: its install and the Debian package are not checked"
+fi
