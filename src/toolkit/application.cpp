@@ -78,7 +78,12 @@ bool Application::MainFormOnTaskBar() { return MainFormOnTaskBarFlag(); }
 void Application::SetMainFormOnTaskBar(bool value) { MainFormOnTaskBarFlag() = value; }
 
 int Application::Run() {
-  if (Form* form = MainForm()) form->SetVisible(true);
+  // The main window is shown by the first event the loop handles, so that its show handler (and
+  // a network wait inside it) already runs inside the loop: closing the window then ends the
+  // loop, which Qt ignores before the loop has started.
+  if (Form* form = MainForm()) {
+    QMetaObject::invokeMethod(form, [form] { form->SetVisible(true); }, Qt::QueuedConnection);
+  }
   return QApplication::exec();
 }
 
