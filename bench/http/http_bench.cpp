@@ -4,6 +4,7 @@
 //
 //   build/test/bench/http/bench_http
 
+#include "median_reporter.h"
 #include "service/http/http_client.h"
 
 #include <benchmark/benchmark.h>
@@ -12,9 +13,9 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -169,16 +170,9 @@ BENCHMARK(BM_KeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->
 BENCHMARK(BM_Body16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-// Keeps each benchmark's real time per iteration, to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the ratios at the end, each from the medians of both sides' real time per iteration.
+class RatioReporter : public orvelle::bench::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred || run.iterations == 0) continue;
-      seconds_[run.run_name.function_name] = run.GetAdjustedRealTime() / 1000.0;  // reported in ms
-    }
-  }
   void PrintRatios() const {
     std::printf("\n%-12s %14s %14s %12s %12s %8s\n", "case", "ours req/s", "curl req/s", "ours MB/s", "curl MB/s",
                 "ratio");
@@ -188,14 +182,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   void Print(const char* label, const char* ours, const char* curl, int requests, qsizetype body) const {
-    const auto o = seconds_.find(ours);
-    const auto c = seconds_.find(curl);
-    if (o == seconds_.end() || c == seconds_.end()) return;
+    const std::optional<double> o = MedianSeconds(ours);
+    const std::optional<double> c = MedianSeconds(curl);
+    if (!o || !c) return;
     const double mb = static_cast<double>(requests) * static_cast<double>(body) / 1e6;
-    std::printf("%-12s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / o->second, requests / c->second,
-                mb / o->second, mb / c->second, c->second / o->second);
+    std::printf("%-12s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / *o, requests / *c, mb / *o, mb / *c,
+                *c / *o);
   }
-  std::map<std::string, double> seconds_;
 };
 
 }  // namespace

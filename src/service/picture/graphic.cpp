@@ -2,6 +2,7 @@
 
 #include "service/picture/picture_error.h"
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QPainter>
 
@@ -15,7 +16,24 @@ void Graphic::SetTransparent(bool value) {
   Changed();
 }
 
-void Graphic::LoadFromStream(QIODevice& stream) { LoadFromBytes(stream.readAll()); }
+namespace {
+
+// The bytes from the stream's position to its end, the stream left at its end. A memory
+// buffer read from its start hands over its bytes without a copy, so that a large picture's
+// file is not held twice while it decodes.
+QByteArray RemainingBytes(QIODevice& stream) {
+  auto* buffer = qobject_cast<QBuffer*>(&stream);
+  if (buffer && buffer->isReadable() && buffer->pos() == 0) {
+    QByteArray bytes = buffer->data();
+    buffer->seek(buffer->size());
+    return bytes;
+  }
+  return stream.readAll();
+}
+
+}  // namespace
+
+void Graphic::LoadFromStream(QIODevice& stream) { LoadFromBytes(RemainingBytes(stream)); }
 
 void Graphic::SaveToStream(QIODevice&) const {
   throw PictureError(QStringLiteral("Saving a %1 is not supported").arg(QLatin1String(ClassName())));

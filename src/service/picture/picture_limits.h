@@ -6,8 +6,12 @@
 namespace orvelle {
 
 // The largest picture any decoder will make: 64 megapixels. Above it a decode fails with
-// "Picture too large" before a pixel buffer is allocated.
-inline constexpr uint64_t kMaxPicturePixels = 64'000'000;
+// "Picture too large" before a pixel buffer is allocated. Fuzz targets are built with a
+// smaller limit (ORVELLE_MAX_PICTURE_PIXELS), never the program.
+#ifndef ORVELLE_MAX_PICTURE_PIXELS
+#define ORVELLE_MAX_PICTURE_PIXELS 64'000'000
+#endif
+inline constexpr uint64_t kMaxPicturePixels = ORVELLE_MAX_PICTURE_PIXELS;
 
 // Checks a declared picture size against kMaxPicturePixels and returns the pixel count.
 // Throws PictureError "Picture too large" when the size is above the limit.

@@ -1,16 +1,20 @@
 #include "service/picture/png_codec.h"
 
+#include "service/log.h"
 #include "service/picture/byte_reader.h"
 #include "service/picture/picture_error.h"
 #include "service/picture/picture_limits.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -26,6 +30,8 @@ constexpr uint32_t kMaxDimension = 65535;
 constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
 // Above deflate's largest possible expansion (258 bytes from a 2-bit code, about 1032:1).
 constexpr uint64_t kMaxDeflateRatio = 1100;
+// Pictures up to this many bytes of 32-bit output are inflated in one go (about 2000 x 2000).
+constexpr uint64_t kWholeInflateLimit = 16 * 1024 * 1024;
 
 #define PNG_NAME "\"Portable Network Graphics\""
 
@@ -111,7 +117,40 @@ struct Span {
   uint32_t size;
 };
 
-// Inflates the concatenated IDAT data on demand, an exact number of bytes at a time.
+// Inflates the whole image data in one call with libdeflate, several times faster than
+// zlib's streaming inflate. Succeeds only for one complete zlib stream of exactly `size`
+// bytes with the right checksum; otherwise it returns false and the caller inflates the
+// same data with zlib, which then accepts it or fails with zlib's own description.
+bool InflateWhole(const std::vector<Span>& spans, uint8_t* out, size_t size) {
+  std::vector<uint8_t> joined;
+  const uint8_t* in = spans.empty() ? nullptr : spans[0].data;
+  size_t inSize = spans.empty() ? 0 : spans[0].size;
+  libdeflate_decompressor* decompressor = nullptr;
+  try {
+    if (spans.size() > 1) {
+      size_t total = 0;
+      for (const Span& span : spans) total += span.size;
+      joined.reserve(total);
+      for (const Span& span : spans) joined.insert(joined.end(), span.data, span.data + span.size);
+      in = joined.data();
+      inSize = joined.size();
+    }
+    decompressor = libdeflate_alloc_decompressor();
+  } catch (const std::bad_alloc&) {
+  }
+  if (!decompressor) {
+    qCDebug(lcPicture) << "PNG image data: no memory to inflate it whole, streaming it instead";
+    return false;
+  }
+  size_t consumed = 0;  // asked for, so that bytes after the stream's end are allowed
+  const libdeflate_result result = libdeflate_zlib_decompress_ex(decompressor, in, inSize, out, size, &consumed, nullptr);
+  libdeflate_free_decompressor(decompressor);
+  if (result != LIBDEFLATE_SUCCESS)
+    qCDebug(lcPicture) << "PNG image data refused by libdeflate (result" << result << "), handed to zlib";
+  return result == LIBDEFLATE_SUCCESS;
+}
+
+// Inflates the image data on demand, an exact number of bytes at a time.
 class Inflater {
  public:
   explicit Inflater(const std::vector<Span>& spans) : spans_(spans) {
@@ -122,7 +161,9 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  void Read(uint8_t* out, size_t size) {
+  // With last set, this read ends the image data: once its bytes are all there, a fault in
+  // what follows them (a damaged checksum) no longer matters, as for a stream inflated whole.
+  void Read(uint8_t* out, size_t size, bool last = false) {
     z_.next_out = out;
     while (size > 0) {
       const uInt step = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
@@ -137,6 +178,7 @@ class Inflater {
           }
         }
         const int rc = inflate(&z_, Z_NO_FLUSH);
+        if (last && z_.avail_out == 0 && size == step) return;
         if (rc == Z_STREAM_END) {
           if (z_.avail_out > 0) FailInflate("unexpected end of compressed data");
           break;
@@ -148,41 +190,6 @@ class Inflater {
         if (rc != Z_OK) FailInflate(z_.msg ? z_.msg : zError(rc));
       }
       size -= step;
-    }
-  }
-
-  // Inflates the whole stream into out in one go, which lets zlib skip keeping a copy of
-  // its window between calls. Only the first size bytes matter; a stream that ends
-  // before them is an error.
-  void ReadAll(uint8_t* out, size_t size) {
-    std::vector<uint8_t> joined;
-    const uint8_t* in = nullptr;
-    size_t inSize = 0;
-    if (spans_.size() == 1) {
-      in = spans_[0].data;
-      inSize = spans_[0].size;
-    } else {
-      size_t total = 0;
-      for (const Span& span : spans_) total += span.size;
-      joined.reserve(total);
-      for (const Span& span : spans_) joined.insert(joined.end(), span.data, span.data + span.size);
-      in = joined.data();
-      inSize = joined.size();
-    }
-    z_.next_in = const_cast<Bytef*>(in);
-    z_.next_out = out;
-    for (;;) {
-      const uInt inStep = inSize > 0x40000000 ? 0x40000000 : static_cast<uInt>(inSize);
-      const uInt outStep = size > 0x40000000 ? 0x40000000 : static_cast<uInt>(size);
-      z_.avail_in = inStep;
-      z_.avail_out = outStep;
-      const bool last = inStep == inSize && outStep == size;
-      const int rc = inflate(&z_, last ? Z_FINISH : Z_NO_FLUSH);
-      inSize -= inStep - z_.avail_in;
-      size -= outStep - z_.avail_out;
-      if (size == 0) return;
-      if (rc == Z_STREAM_END || rc == Z_BUF_ERROR) FailInflate("unexpected end of compressed data");
-      if (rc != Z_OK) FailInflate(z_.msg ? z_.msg : zError(rc));
     }
   }
 
@@ -321,6 +328,63 @@ struct Pass {
 constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
 
+// Hands out the rows of one pass (or of a picture without interlacing) unfiltered. Many rows
+// are inflated at a time into one small buffer, so that zlib works in long runs while the
+// rows are still in the cache when they are unfiltered and stored.
+class RowStream {
+ public:
+  // endsData: these rows are the last of the image data (see Inflater::Read).
+  RowStream(Inflater& inflater, size_t rowBytes, uint32_t rows, size_t bpp, bool endsData)
+      : inflater_(inflater), rowBytes_(rowBytes), stride_(rowBytes + 1), left_(rows), bpp_(bpp), endsData_(endsData) {
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / stride_);
+    chunk_.resize(std::min<size_t>(perChunk, rows) * stride_);
+    previous_.assign(rowBytes, 0);
+  }
+
+  // The next row's samples; valid until the following call.
+  const uint8_t* Next() {
+    if (at_ == inChunk_) Refill();
+    uint8_t* row = chunk_.data() + at_ * stride_ + 1;
+    const uint8_t* above = at_ == 0 ? previous_.data() : row - stride_;
+    Unfilter(row[-1], row, above, rowBytes_, bpp_);
+    if (++at_ == inChunk_) std::memcpy(previous_.data(), row, rowBytes_);
+    return row;
+  }
+
+ private:
+  static constexpr size_t kChunkBytes = 128 * 1024;
+
+  void Refill() {
+    inChunk_ = std::min<size_t>(chunk_.size() / stride_, left_);
+    left_ -= inChunk_;
+    inflater_.Read(chunk_.data(), inChunk_ * stride_, endsData_ && left_ == 0);
+    at_ = 0;
+  }
+
+  Inflater& inflater_;
+  size_t rowBytes_;
+  size_t stride_;
+  size_t left_;
+  size_t bpp_;
+  bool endsData_;
+  size_t at_ = 0;
+  size_t inChunk_ = 0;
+  std::vector<uint8_t> chunk_;
+  std::vector<uint8_t> previous_;  // the row above the chunk's first row
+};
+
+// Writes pixels i = 0 .. count-1 of a row to out[x0 + i * dx]; a whole row (dx 1) is a
+// plain loop that the compiler can vectorise.
+template <typename PixelAt>
+inline void PutPixels(uint32_t* out, uint32_t count, uint32_t x0, uint32_t dx, PixelAt pixelAt) {
+  if (dx == 1) {
+    out += x0;
+    for (uint32_t i = 0; i < count; ++i) out[i] = pixelAt(i);
+  } else {
+    for (uint32_t i = 0; i < count; ++i) out[x0 + static_cast<size_t>(i) * dx] = pixelAt(i);
+  }
+}
+
 class Decoder {
  public:
   Decoder(PngPicture& p, const std::vector<Span>& idat) : p_(p), idat_(idat) {}
@@ -336,20 +400,22 @@ class Decoder {
     for (const Span& span : idat_) compressed += span.size;
     if (compressed * kMaxDeflateRatio < FilteredSize()) FailInflate("unexpected end of compressed data");
     PrepareKey();
+    gammaIdentity_ = GammaIsIdentity();
     try {
-      if (!(p_.interlace == 0 && p_.bitDepth == 8))
-        p_.samples.assign(CheckedBufferSize(pixels, static_cast<uint64_t>(channels_)), 0);
-      if (!key_.empty() || keyActive_) p_.keyAlpha.assign(pixels, 255);
+      if (p_.colorType == kPngPalette) p_.indices.resize(pixels);
     } catch (const std::bad_alloc&) {
       ThrowPictureTooLarge();
     }
+    if (p_.interlace == 0 && DecodeWhole()) return;
+    p_.pixels = QImage(static_cast<int>(p_.width), static_cast<int>(p_.height), QImage::Format_ARGB32);
+    if (p_.pixels.isNull()) ThrowPictureTooLarge();
     Inflater inflater(idat_);
-    if (p_.interlace == 0 && p_.bitDepth == 8) {
-      DecodeInPlace(inflater);
-    } else if (p_.interlace == 0) {
-      DecodePass(inflater, Pass{0, 0, 1, 1});
+    if (p_.interlace == 0) {
+      // 8-bit pictures have always been read as one whole stream, which accepts damage
+      // after the last pixel; the other depths have always failed on it.
+      DecodePass(inflater, Pass{0, 0, 1, 1}, p_.bitDepth == 8);
     } else {
-      for (const Pass& pass : kAdam7) DecodePass(inflater, pass);
+      for (const Pass& pass : kAdam7) DecodePass(inflater, pass, false);
     }
   }
 
@@ -390,120 +456,145 @@ class Decoder {
     return true;
   }
 
-  // 8-bit, not interlaced: the image data is inflated at once into the sample store,
-  // unfiltered there, and the filter bytes squeezed out.
-  void DecodeInPlace(Inflater& inflater) {
+  // A picture of the size of a cover, not interlaced: all image data inflated at once, at
+  // the end of the buffer that then becomes the picture, and turned into pixels from the
+  // front, row by row. Each row's pixels end before the next row's data begins, so one
+  // buffer the size of the picture (or of the inflated data, when that is larger) serves
+  // both. Larger pictures stream. False when the data needs zlib's verdict.
+  bool DecodeWhole() {
     const size_t rowBytes = RowBytes(p_.width);
     const size_t stride = rowBytes + 1;
-    try {
-      p_.samples.resize(CheckedBufferSize(stride, p_.height));
-    } catch (const std::bad_alloc&) {
+    const size_t pixelBytes = CheckedBufferSize(CheckedBufferSize(p_.width, p_.height), 4);
+    if (pixelBytes > kWholeInflateLimit) return false;
+    const size_t filteredBytes = CheckedBufferSize(stride, p_.height);
+    const size_t bufferBytes = std::max(pixelBytes, filteredBytes);
+    auto* buffer = static_cast<uint8_t*>(std::malloc(bufferBytes));
+    if (!buffer) ThrowPictureTooLarge();
+    QImage image(buffer, static_cast<int>(p_.width), static_cast<int>(p_.height), static_cast<qsizetype>(p_.width) * 4,
+                 QImage::Format_ARGB32, std::free, buffer);
+    if (image.isNull()) {
+      std::free(buffer);
       ThrowPictureTooLarge();
     }
-    uint8_t* base = p_.samples.data();
-    inflater.ReadAll(base, p_.samples.size());
-    std::vector<uint8_t> zeros(rowBytes, 0);
+    uint8_t* filtered = buffer + (bufferBytes - filteredBytes);
+    if (!InflateWhole(idat_, filtered, filteredBytes)) return false;  // the image frees the buffer
+    p_.pixels = std::move(image);
+    // The row above, unfiltered: the picture's pixels may already cover its place.
+    std::vector<uint8_t> above(rowBytes, 0);
     for (uint32_t y = 0; y < p_.height; ++y) {
-      uint8_t* row = base + static_cast<size_t>(y) * stride + 1;
-      Unfilter(row[-1], row, y == 0 ? zeros.data() : row - stride, rowBytes, bpp_);
+      uint8_t* row = filtered + static_cast<size_t>(y) * stride + 1;
+      Unfilter(row[-1], row, above.data(), rowBytes, bpp_);
+      std::memcpy(above.data(), row, rowBytes);
+      StoreRow(above.data(), p_.width, y, 0, 1);
     }
-    for (uint32_t y = 0; y < p_.height; ++y)
-      std::memmove(base + static_cast<size_t>(y) * rowBytes, base + static_cast<size_t>(y) * stride + 1, rowBytes);
-    p_.samples.resize(rowBytes * p_.height);
-    const size_t pixels = static_cast<size_t>(p_.width) * p_.height;
-    if (keyActive_) {
-      uint8_t* alpha = p_.keyAlpha.data();
-      if (channels_ == 1) {
-        for (size_t i = 0; i < pixels; ++i)
-          if (base[i] == key_[0]) alpha[i] = 0;
-      } else {
-        for (size_t i = 0; i < pixels; ++i) {
-          const uint8_t* s = base + i * 3;
-          if (s[0] == key_[0] && s[1] == key_[1] && s[2] == key_[2]) alpha[i] = 0;
-        }
-      }
-    }
-    if (p_.colorType != kPngPalette && !GammaIsIdentity()) {
-      const bool hasAlpha = p_.colorType == kPngGrayAlpha || p_.colorType == kPngRgba;
-      const int colour = hasAlpha ? channels_ - 1 : channels_;
-      for (size_t i = 0; i < pixels; ++i) {
-        uint8_t* s = base + i * static_cast<size_t>(channels_);
-        for (int c = 0; c < colour; ++c) s[c] = p_.gammaTable[s[c]];
-      }
-    }
+    return true;
   }
 
-  void DecodePass(Inflater& inflater, const Pass& pass) {
+  void DecodePass(Inflater& inflater, const Pass& pass, bool endsData) {
     if (p_.width <= pass.x0 || p_.height <= pass.y0) return;
     const uint32_t passWidth = (p_.width - pass.x0 + pass.dx - 1) / pass.dx;
     const uint32_t passHeight = (p_.height - pass.y0 + pass.dy - 1) / pass.dy;
-    const size_t rowBytes = RowBytes(passWidth);
-    std::vector<uint8_t> current(rowBytes, 0);
-    std::vector<uint8_t> previous(rowBytes, 0);
-    for (uint32_t r = 0; r < passHeight; ++r) {
-      uint8_t filter = 0;
-      inflater.Read(&filter, 1);
-      inflater.Read(current.data(), rowBytes);
-      Unfilter(filter, current.data(), previous.data(), rowBytes, bpp_);
-      StoreRow(current.data(), passWidth, pass.y0 + r * pass.dy, pass.x0, pass.dx);
-      current.swap(previous);
+    RowStream rows(inflater, RowBytes(passWidth), passHeight, bpp_, endsData);
+    for (uint32_t r = 0; r < passHeight; ++r) StoreRow(rows.Next(), passWidth, pass.y0 + r * pass.dy, pass.x0, pass.dx);
+  }
+
+  // Writes one unfiltered row of the file's samples into the picture: 32-bit pixels, colour
+  // through the gamma table, alpha from the alpha channel, the colour key or the palette.
+  void StoreRow(const uint8_t* row, uint32_t count, uint32_t y, uint32_t x0, uint32_t dx) {
+    auto* out = reinterpret_cast<uint32_t*>(p_.pixels.scanLine(static_cast<int>(y)));
+    if (p_.colorType == kPngPalette) return StorePaletteRow(row, count, y, x0, dx, out);
+    if (p_.bitDepth < 8) return StoreLowGrayRow(row, count, x0, dx, out);
+    if (p_.bitDepth == 16) return StoreDeepRow(row, count, x0, dx, out);
+    if (gammaIdentity_ && !keyActive_) {
+      switch (p_.colorType) {
+        case kPngRgba:
+          return PutPixels(out, count, x0, dx, [row](uint32_t i) {
+            const uint8_t* s = row + 4 * static_cast<size_t>(i);
+            return (uint32_t{s[3]} << 24) | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2];
+          });
+        case kPngRgb:
+          return PutPixels(out, count, x0, dx, [row](uint32_t i) {
+            const uint8_t* s = row + 3 * static_cast<size_t>(i);
+            return 0xFF000000u | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2];
+          });
+      }
+    }
+    const auto& g = p_.gammaTable;
+    const uint16_t* key = keyActive_ ? key_.data() : nullptr;
+    switch (p_.colorType) {
+      case kPngGray:
+        return PutPixels(out, count, x0, dx, [&](uint32_t i) {
+          const uint32_t a = key && row[i] == key[0] ? 0u : 255u;
+          return (a << 24) | (uint32_t{g[row[i]]} * 0x010101u);
+        });
+      case kPngGrayAlpha:
+        return PutPixels(out, count, x0, dx, [&](uint32_t i) {
+          const uint8_t* s = row + 2 * static_cast<size_t>(i);
+          return (uint32_t{s[1]} << 24) | (uint32_t{g[s[0]]} * 0x010101u);
+        });
+      case kPngRgb:
+        return PutPixels(out, count, x0, dx, [&](uint32_t i) {
+          const uint8_t* s = row + 3 * static_cast<size_t>(i);
+          const uint32_t a = key && s[0] == key[0] && s[1] == key[1] && s[2] == key[2] ? 0u : 255u;
+          return (a << 24) | (uint32_t{g[s[0]]} << 16) | (uint32_t{g[s[1]]} << 8) | g[s[2]];
+        });
+      default:  // kPngRgba
+        return PutPixels(out, count, x0, dx, [&](uint32_t i) {
+          const uint8_t* s = row + 4 * static_cast<size_t>(i);
+          return (uint32_t{s[3]} << 24) | (uint32_t{g[s[0]]} << 16) | (uint32_t{g[s[1]]} << 8) | g[s[2]];
+        });
     }
   }
 
-  // Writes one unfiltered row of the file's samples into the 8-bit sample store.
-  void StoreRow(const uint8_t* row, uint32_t count, uint32_t y, uint32_t x0, uint32_t dx) {
-    const size_t ch = static_cast<size_t>(channels_);
-    const size_t rowStart = static_cast<size_t>(y) * p_.width;
-    uint8_t* samples = p_.samples.data();
-    uint8_t* alpha = p_.keyAlpha.empty() ? nullptr : p_.keyAlpha.data();
-    const auto& g = p_.gammaTable;
+  // Palette indices of 1 to 8 bits: kept as indices and drawn through the palette.
+  void StorePaletteRow(const uint8_t* row, uint32_t count, uint32_t y, uint32_t x0, uint32_t dx, uint32_t* out) {
+    uint8_t* indices = p_.indices.data() + static_cast<size_t>(y) * p_.width;
     const uint8_t depth = p_.bitDepth;
-    if (depth < 8) {
-      const uint32_t maxValue = (1u << depth) - 1;
-      const bool palette = p_.colorType == kPngPalette;
-      for (uint32_t i = 0; i < count; ++i) {
-        const size_t bit = static_cast<size_t>(i) * depth;
-        const uint32_t v = (row[bit >> 3] >> (8 - depth - (bit & 7))) & maxValue;
-        const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
-        if (palette) {
-          samples[at] = static_cast<uint8_t>(v);
-        } else {
-          samples[at] = g[v * 255 / maxValue];
-          if (alpha && v == key_[0]) alpha[at] = 0;
-        }
-      }
-      return;
-    }
-    const bool hasAlphaChannel = p_.colorType == kPngGrayAlpha || p_.colorType == kPngRgba;
-    const size_t colour = p_.colorType == kPngPalette ? 0 : (hasAlphaChannel ? ch - 1 : ch);
-    if (depth == 8) {
-      for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* s = row + i * ch;
-        const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
-        uint8_t* d = samples + at * ch;
-        for (size_t c = 0; c < colour; ++c) d[c] = g[s[c]];
-        for (size_t c = colour; c < ch; ++c) d[c] = s[c];
-        if (alpha) {
-          bool match = true;
-          for (size_t c = 0; c < ch; ++c) match = match && s[c] == key_[c];
-          if (match) alpha[at] = 0;
-        }
-      }
-      return;
-    }
-    // 16 bits: keep the high byte; the key is compared at full precision.
+    const uint32_t maxValue = (1u << depth) - 1;
     for (uint32_t i = 0; i < count; ++i) {
-      const uint8_t* s = row + i * ch * 2;
-      const size_t at = rowStart + x0 + static_cast<size_t>(i) * dx;
-      uint8_t* d = samples + at * ch;
-      for (size_t c = 0; c < colour; ++c) d[c] = g[s[2 * c]];
-      for (size_t c = colour; c < ch; ++c) d[c] = s[2 * c];
-      if (alpha) {
+      uint8_t v;
+      if (depth == 8) {
+        v = row[i];
+      } else {
+        const size_t bit = static_cast<size_t>(i) * depth;
+        v = static_cast<uint8_t>((row[bit >> 3] >> (8 - depth - (bit & 7))) & maxValue);
+      }
+      const size_t x = x0 + static_cast<size_t>(i) * dx;
+      indices[x] = v;
+      out[x] = p_.palette[v];
+    }
+  }
+
+  // Gray of 1, 2 or 4 bits, scaled to 0..255; the key is compared at the file's depth.
+  void StoreLowGrayRow(const uint8_t* row, uint32_t count, uint32_t x0, uint32_t dx, uint32_t* out) {
+    const uint8_t depth = p_.bitDepth;
+    const uint32_t maxValue = (1u << depth) - 1;
+    const auto& g = p_.gammaTable;
+    PutPixels(out, count, x0, dx, [&](uint32_t i) {
+      const size_t bit = static_cast<size_t>(i) * depth;
+      const uint32_t v = (row[bit >> 3] >> (8 - depth - (bit & 7))) & maxValue;
+      const uint32_t a = keyActive_ && v == key_[0] ? 0u : 255u;
+      return (a << 24) | (uint32_t{g[v * 255 / maxValue]} * 0x010101u);
+    });
+  }
+
+  // 16 bits: the high byte of each sample; the key is compared at full precision.
+  void StoreDeepRow(const uint8_t* row, uint32_t count, uint32_t x0, uint32_t dx, uint32_t* out) {
+    const size_t ch = static_cast<size_t>(channels_);
+    const bool hasAlphaChannel = p_.colorType == kPngGrayAlpha || p_.colorType == kPngRgba;
+    const size_t colour = hasAlphaChannel ? ch - 1 : ch;
+    const auto& g = p_.gammaTable;
+    PutPixels(out, count, x0, dx, [&](uint32_t i) {
+      const uint8_t* s = row + static_cast<size_t>(i) * ch * 2;
+      uint32_t a = hasAlphaChannel ? s[2 * colour] : 255u;
+      if (keyActive_) {
         bool match = true;
         for (size_t c = 0; c < ch; ++c) match = match && ((s[2 * c] << 8) | s[2 * c + 1]) == key_[c];
-        if (match) alpha[at] = 0;
+        if (match) a = 0;
       }
-    }
+      if (colour == 1) return (a << 24) | (uint32_t{g[s[0]]} * 0x010101u);
+      return (a << 24) | (uint32_t{g[s[0]]} << 16) | (uint32_t{g[s[2]]} << 8) | g[s[4]];
+    });
   }
 
   PngPicture& p_;
@@ -512,8 +603,14 @@ class Decoder {
   uint32_t bitsPerPixel_ = 0;
   size_t bpp_ = 1;
   bool keyActive_ = false;
+  bool gammaIdentity_ = true;
   std::vector<uint16_t> key_;
 };
+
+uint32_t PixelAt(const QImage& image, size_t pixel, uint32_t width) {
+  const auto* line = reinterpret_cast<const uint32_t*>(image.constScanLine(static_cast<int>(pixel / width)));
+  return line[pixel % width];
+}
 
 void AppendChunk(QByteArray& out, const char* type, const QByteArray& data) {
   uint8_t head[8];
@@ -646,30 +743,7 @@ PngPicture DecodePng(const uint8_t* data, size_t size) {
   return p;
 }
 
-QImage PngPicture::ToImage() const {
-  QImage image;
-  CheckPictureSize(width, height);
-  image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
-  if (image.isNull()) ThrowPictureTooLarge();
-  const size_t ch = static_cast<size_t>(Channels());
-  const uint8_t* key = keyAlpha.empty() ? nullptr : keyAlpha.data();
-  for (uint32_t y = 0; y < height; ++y) {
-    auto* out = reinterpret_cast<uint32_t*>(image.scanLine(static_cast<int>(y)));
-    const size_t first = static_cast<size_t>(y) * width;
-    const uint8_t* s = samples.data() + first * ch;
-    for (uint32_t x = 0; x < width; ++x, s += ch) {
-      const uint32_t a = key ? key[first + x] : 255u;
-      switch (colorType) {
-        case kPngGray: out[x] = (a << 24) | (uint32_t{s[0]} * 0x010101u); break;
-        case kPngGrayAlpha: out[x] = (uint32_t{s[1]} << 24) | (uint32_t{s[0]} * 0x010101u); break;
-        case kPngRgb: out[x] = (a << 24) | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2]; break;
-        case kPngRgba: out[x] = (uint32_t{s[3]} << 24) | (uint32_t{s[0]} << 16) | (uint32_t{s[1]} << 8) | s[2]; break;
-        default: out[x] = palette[s[0]]; break;
-      }
-    }
-  }
-  return image;
-}
+QImage PngPicture::ToImage() const { return pixels; }
 
 QByteArray EncodePng(const PngPicture& p) {
   const bool palette = p.colorType == kPngPalette;
@@ -684,17 +758,24 @@ QByteArray EncodePng(const PngPicture& p) {
     while (s < 255 && p.gammaTable[s] < v) ++s;
     inverse[v] = static_cast<uint8_t>(s);
   }
-  auto encoded = [&](size_t pixel, size_t c) {
-    const uint8_t v = p.samples[pixel * ch + c];
+  const bool keyedFile = (p.colorType == kPngGray || p.colorType == kPngRgb) && !p.transparencyChunk.isEmpty();
+  // Sample c of a pixel as stored: palette index, or the 32-bit pixel's channel (gray in
+  // the blue byte, alpha last) through the inverse gamma table for colour.
+  auto encoded = [&](size_t pixel, size_t c) -> uint8_t {
+    if (palette) return p.indices[pixel];
+    const uint32_t argb = PixelAt(p.pixels, pixel, p.width);
+    const int shift = c == colour ? 24 : (colour == 1 ? 0 : 16 - 8 * static_cast<int>(c));
+    const auto v = static_cast<uint8_t>(argb >> shift);
     return c < colour ? inverse[v] : v;
   };
+  auto hidden = [&](size_t pixel) { return keyedFile && (PixelAt(p.pixels, pixel, p.width) >> 24) == 0; };
 
   // A gray or RGB picture with a colour key is written at 8 bits, so the key must be an
   // 8-bit value that no visible pixel is written as. The file's key reduced to 8 bits
   // is kept when it is free; otherwise the first free value is used, and when every gray
   // level is taken the picture is written with an alpha channel instead.
   uint8_t colorType = p.colorType;
-  bool keyed = !palette && !p.keyAlpha.empty();
+  bool keyed = keyedFile;
   uint32_t key = 0;
   if (keyed) {
     const auto* t = reinterpret_cast<const uint8_t*>(p.transparencyChunk.constData());
@@ -710,7 +791,7 @@ QByteArray EncodePng(const PngPicture& p) {
     for (size_t c = 0; c < ch; ++c) key = (key << 8) | inverse[p.gammaTable[reduce(static_cast<int>(c))]];
     std::vector<bool> used(ch == 1 ? 256 : (size_t{1} << 24), false);
     for (size_t i = 0; i < pixels; ++i) {
-      if (p.keyAlpha[i] == 0) continue;
+      if (hidden(i)) continue;
       uint32_t v = 0;
       for (size_t c = 0; c < ch; ++c) v = (v << 8) | encoded(i, c);
       used[v] = true;
@@ -762,9 +843,9 @@ QByteArray EncodePng(const PngPicture& p) {
     *dst++ = 0;
     for (uint32_t x = 0; x < p.width; ++x) {
       const size_t i = static_cast<size_t>(y) * p.width + x;
-      const bool hidden = !p.keyAlpha.empty() && p.keyAlpha[i] == 0;
-      for (size_t c = 0; c < ch; ++c) *dst++ = hidden && keyed ? keySamples[c] : encoded(i, c);
-      if (outChannels > ch) *dst++ = hidden ? 0 : 255;
+      const bool transparent = hidden(i);
+      for (size_t c = 0; c < ch; ++c) *dst++ = transparent && keyed ? keySamples[c] : encoded(i, c);
+      if (outChannels > ch) *dst++ = transparent ? 0 : 255;
     }
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));

@@ -28,10 +28,11 @@ enum PngColorType : uint8_t {
   kPngRgba = 6,
 };
 
-// A decoded PNG picture: the header values, the kept chunks and the samples. Samples are
-// 8 bits per channel in the file's channel layout (gray; gray + alpha; RGB; RGB + alpha;
-// palette index), colour samples after the gamma table; 16-bit samples hold their high
-// byte and gray samples of fewer than 8 bits are scaled to 0..255.
+// A decoded PNG picture: the header values, the kept chunks and the pixels, decoded straight
+// into their drawing-ready 32-bit form. Colour passes through the gamma table; 16-bit samples
+// keep their high byte and gray samples of fewer than 8 bits are scaled to 0..255; alpha
+// comes from the alpha channel, the tRNS colour key (0 where a pixel matches it at the file's
+// precision) or the palette.
 struct PngPicture {
   uint32_t width = 0;
   uint32_t height = 0;
@@ -45,16 +46,17 @@ struct PngPicture {
   std::vector<PngChunk> ancillary;
 
   std::array<uint8_t, 256> gammaTable{};
-  std::vector<uint8_t> samples;
-  // For gray and RGB pictures with a tRNS colour key: 0 where a pixel matches the key,
-  // 255 elsewhere. Empty otherwise.
-  std::vector<uint8_t> keyAlpha;
+  // Every pixel as QImage::Format_ARGB32; gray pictures hold the gray level in all three
+  // colour channels.
+  QImage pixels;
+  // For palette pictures, each pixel's palette index, row after row; empty otherwise.
+  std::vector<uint8_t> indices;
   // Palette entries as ARGB after the gamma table, alpha from tRNS.
   std::array<uint32_t, 256> palette{};
 
   int Channels() const;
   bool HasAlpha() const;  // alpha channel or a tRNS chunk
-  QImage ToImage() const;  // Format_ARGB32
+  QImage ToImage() const;  // Format_ARGB32, sharing the decoded pixels
 };
 
 // The 8-byte PNG signature.

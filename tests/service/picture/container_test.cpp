@@ -204,6 +204,21 @@ TEST(PictureContainer, LoadsFromTheStreamPosition) {
   EXPECT_EQ(container.Graphic()->ToImage().pixel(1, 0), 0xFF445566u);
 }
 
+TEST(PictureContainer, ReadsTheStreamToItsEndFromAnyPosition) {
+  // From the start a memory buffer's bytes are taken whole; further on they are read.
+  for (const int start : {0, 4}) {
+    SCOPED_TRACE(start);
+    QBuffer buffer;
+    buffer.setData(QByteArray(start, 'j') + SmallPng());
+    buffer.open(QIODevice::ReadOnly);
+    buffer.seek(start);
+    PictureContainer container;
+    container.LoadFromStream(buffer);
+    EXPECT_EQ(container.Graphic()->Kind(), GraphicKind::Png);
+    EXPECT_TRUE(buffer.atEnd());
+  }
+}
+
 TEST(PictureContainer, CopiesAreIndependentOfTheirSource) {
   for (const QByteArray& bytes : {SmallPng(), SmallGif(), test::BuildJpeg(8, 8, 3, test::Gradient(8, 8))}) {
     PictureContainer source;

@@ -233,6 +233,46 @@ TEST(PngDecoder, TruncatedImageDataFailsInsteadOfShowingGarbage) {
   EXPECT_THROW(graphic.LoadFromBytes(file), PictureError);
 }
 
+// RGB rows with every filter type in turn, split over IDAT chunks of 64 KiB as encoders do.
+QByteArray FilteredRgbPng(int w, int h) {
+  QByteArray rows;
+  for (int y = 0; y < h; ++y) {
+    rows.append(static_cast<char>(y % 5));
+    for (int x = 0; x < w * 3; ++x) rows.append(static_cast<char>((x * 7 + y * 13 + (x * y >> 6)) & 255));
+  }
+  uLongf size = compressBound(static_cast<uLong>(rows.size()));
+  QByteArray packed(static_cast<qsizetype>(size), '\0');
+  compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(rows.constData()),
+            static_cast<uLong>(rows.size()), 6);
+  packed.truncate(static_cast<qsizetype>(size));
+  PngBuilder png;
+  png.Header(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, 2);
+  for (qsizetype at = 0; at < packed.size(); at += 65536) png.Chunk("IDAT", packed.mid(at, 65536));
+  return png.End().bytes;
+}
+
+TEST(PngDecoder, CoverSizedAndLargePicturesMatchTheReferenceDecode) {
+  // Covers are inflated whole, pictures above 16 MiB of pixels row by row.
+  for (const int side : {300, 2100}) {
+    SCOPED_TRACE(side);
+    const QByteArray file = FilteredRgbPng(side, side);
+    PngGraphic graphic;
+    graphic.LoadFromBytes(file);
+    EXPECT_EQ(graphic.ToImage(), ReferenceDecode(file));
+  }
+}
+
+TEST(PngDecoder, EightBitImageDataWithoutItsChecksumStillDecodes) {
+  // The pixels are all there; only the stream's closing checksum is missing or wrong.
+  const QByteArray packed = qCompress(GrayRows(8, 8)).mid(4);  // qCompress puts a length first
+  for (const QByteArray& data : {packed.left(packed.size() - 4), packed.left(packed.size() - 1) + '\x55'}) {
+    const QByteArray file = PngBuilder().Header(8, 8, 8, 0).Chunk("IDAT", data).End().bytes;
+    PngGraphic graphic;
+    graphic.LoadFromBytes(file);
+    EXPECT_EQ(graphic.ToImage().pixel(3, 2), qRgb(122, 122, 122));
+  }
+}
+
 TEST(PngDecoder, GammaTableFollowsTheFormula) {
   const auto identity = PngGammaTable(0);
   for (int s = 0; s < 256; ++s) EXPECT_EQ(identity[s], s);
