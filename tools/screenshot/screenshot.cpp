@@ -1,10 +1,12 @@
-// orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N]
+// orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]...
 //
 // Starts Orvelle's two windows exactly as the program does (against ORVELLE_SERVICE_URL), and
 // once the first song's title is shown waits --settle-ms (default 2500, the disc turning), saves
 // the main window's pixels to OUTPUT.png at the screen's scale, and prints:
 //   title shown after <ms> ms since process start
 //   resident memory after <s> s of playing: <KiB> KiB       (with --play-seconds)
+// Each --handler NAME runs that handler of the main window (btn4Click opens the lyrics panel,
+// sclbl2MouseEnter shows the singer's picture) right after the title is shown.
 // Exits 1 when no title is shown within 30 seconds.
 
 #include "app/start_up.h"
@@ -57,7 +59,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() < 2) {
-    std::fprintf(stderr, "usage: orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N]\n");
+    std::fprintf(stderr, "usage: orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]...\n");
     return 2;
   }
   const QString output = arguments.at(1);
@@ -95,6 +97,13 @@ int main(int argc, char* argv[]) {
       std::printf("title shown after %lld ms since process start: %s\n", MillisecondsSinceProcessStart(),
                   qPrintable(form1->sclbl1->Caption()));
       std::fflush(stdout);
+      for (int i = arguments.indexOf(QStringLiteral("--handler")); i >= 0 && i + 1 < arguments.size();
+           i = arguments.indexOf(QStringLiteral("--handler"), i + 1)) {
+        const QByteArray handler = arguments.at(i + 1).toLatin1();
+        if (!QMetaObject::invokeMethod(form1, handler.constData(), Q_ARG(QObject*, form1))) {
+          std::fprintf(stderr, "no handler %s\n", handler.constData());
+        }
+      }
       QTimer::singleShot(settle_ms, take_shot);
     } else if (waited.elapsed() > 30000) {
       std::fprintf(stderr, "no song title shown within 30 s\n");
