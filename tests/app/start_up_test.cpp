@@ -42,6 +42,17 @@ TEST_F(OrvelleTest, FirstShowPlaysTheFirstSongOfTheDefaultChannel) {
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
 }
 
+// Song titles and singer names are shown as they are: an ampersand is no access-key marker.
+TEST_F(OrvelleTest, AnAmpersandInATitleIsShownAsItself) {
+  Create();
+  for (TscLabel* label : {form1->sclbl1, form1->sclbl2}) {
+    label->SetCaption(QStringLiteral("RB"));
+    const int without = label->width();
+    label->SetCaption(QStringLiteral("R&B"));
+    EXPECT_GT(label->width(), without) << label->objectName().toStdString();
+  }
+}
+
 TEST_F(OrvelleTest, APlayerThatCannotBeCreatedShowsItsErrorAndTheWindowStaysBlank) {
   Create([]() -> std::unique_ptr<MediaPlayer> { throw Error(QStringLiteral("Class not registered")); });
   ModalWatcher boxes;
