@@ -26,6 +26,16 @@ class Timer : public QObject, public Loadable {
   // Whether the underlying timer runs (enabled, positive interval, a handler bound).
   bool Running() const { return timer_id_ != 0; }
 
+  // While a hold exists, no timer delivers a tick: the ticks that fall due meanwhile coalesce
+  // into one, delivered (as a posted call) once the last hold ends. Holds nest.
+  class TickHold {
+   public:
+    TickHold();
+    ~TickHold();
+    TickHold(const TickHold&) = delete;
+    TickHold& operator=(const TickHold&) = delete;
+  };
+
  signals:
   void OnTimer(QObject* sender);
 
@@ -38,11 +48,14 @@ class Timer : public QObject, public Loadable {
  private:
   void UpdateTimer();
   void Fire();
+  void QueueTick();
+  static void ReleaseHeldTicks();
 
   int interval_ = 1000;
   bool enabled_ = true;
   int timer_id_ = 0;
   bool tick_pending_ = false;
+  bool tick_held_ = false;
 };
 
 }  // namespace orvelle

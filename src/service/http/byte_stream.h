@@ -35,6 +35,8 @@ class ByteStream {
   // or when more than kMaxDiscardedBytes are waiting: a peer that keeps sending unasked data
   // could otherwise hold the client in this loop, and its connection is not worth keeping.
   virtual bool DiscardPendingAndCheckOpen() = 0;
+  // The socket under the stream, -1 when there is none.
+  virtual int Descriptor() const { return -1; }
 };
 
 // A stream over bytes held in memory: reads hand out the input in pieces of at most

@@ -4,6 +4,8 @@
 #include "service/http/socket_stream.h"
 #include "service/http/tls_stream.h"
 
+#include <sys/socket.h>
+
 namespace orvelle::http {
 
 namespace {
@@ -49,6 +51,10 @@ HttpClient::HttpClient() : connector_(DefaultConnector) {}
 HttpClient::~HttpClient() = default;
 
 void HttpClient::Disconnect() {
+  {
+    std::lock_guard lock(abort_mutex_);
+    abort_descriptor_ = -1;  // forgotten before the socket is closed and its number reused
+  }
   stream_.reset();
   keep_alive_ = false;
 }
@@ -85,6 +91,11 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
     throw HttpError(QString::fromLatin1(kUnknownProtocol));
   }
 
+  {
+    std::lock_guard lock(abort_mutex_);
+    abort_requested_ = false;
+  }
+
   const auto start = Clock::now();
   limits_.io = ReadTimeout;
   limits_.deadline = RequestTimeout.count() > 0 ? start + RequestTimeout : Clock::time_point::max();
@@ -110,6 +121,15 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
     stream_port_ = port;
     stream_ipv6_ = url.ipv6;
     stream_tls_ = https;
+  }
+  {
+    std::lock_guard lock(abort_mutex_);
+    abort_descriptor_ = stream_->Descriptor();
+    if (abort_requested_) {
+      abort_descriptor_ = -1;
+      stream_.reset();
+      throw HttpError(QString::fromLatin1(kRequestAborted));
+    }
   }
   keep_alive_ = false;
   last_port_ = port;
@@ -192,6 +212,12 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   if (!keep_alive_) Disconnect();
 
   if (failure) throw *failure;
+}
+
+void HttpClient::Abort() {
+  std::lock_guard lock(abort_mutex_);
+  abort_requested_ = true;
+  if (abort_descriptor_ >= 0) ::shutdown(abort_descriptor_, SHUT_RDWR);
 }
 
 void HttpClient::ReadResponseHead(const Url& url) {

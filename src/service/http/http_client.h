@@ -36,6 +36,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace orvelle::http {
 
@@ -124,6 +125,11 @@ class HttpClient {
   bool Connected() const { return stream_ != nullptr; }
   void Disconnect();
 
+  // Abandons the request under way; the one member that may be called from another thread.
+  // Its connection is shut down, so that whatever wait the request is in ends at once and the
+  // request fails. A request that has not connected yet fails as soon as it has.
+  void Abort();
+
   void SetConnector(Connector connector) { connector_ = std::move(connector); }
 
  private:
@@ -150,6 +156,10 @@ class HttpClient {
   QString boundary_;
   std::unique_ptr<CookieJar> jar_;
   int redirect_count_ = 0;
+
+  std::mutex abort_mutex_;    // guards the two values below, shared with Abort()
+  int abort_descriptor_ = -1;  // the socket of stream_, while there is one
+  bool abort_requested_ = false;
 };
 
 }  // namespace orvelle::http

@@ -46,5 +46,6 @@ inline constexpr const char* kSslConnectFailed = "Error connecting with SSL.";
 inline constexpr const char* kBodyTooLarge = "Response body too large";
 inline constexpr const char* kTooManyInterim = "Too many interim responses";
 inline constexpr const char* kInvalidUrlCharacter = "Invalid character in URL";
+inline constexpr const char* kRequestAborted = "Request aborted";
 
 }  // namespace orvelle::http

@@ -30,7 +30,7 @@ class SocketStream : public ByteStream {
   bool WaitReadable(std::chrono::milliseconds wait) override;
   bool DiscardPendingAndCheckOpen() override;
 
-  int Descriptor() const { return fd_; }
+  int Descriptor() const override { return fd_; }
 
  private:
   int fd_;

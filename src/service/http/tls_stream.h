@@ -28,6 +28,7 @@ class TlsStream : public ByteStream {
   void Write(const char* data, size_t size, const WaitLimits& limits) override;
   bool WaitReadable(std::chrono::milliseconds wait) override;
   bool DiscardPendingAndCheckOpen() override;
+  int Descriptor() const override { return socket_->Descriptor(); }
 
  private:
   TlsStream(std::unique_ptr<SocketStream> socket, SSL_CTX* context, SSL* ssl)

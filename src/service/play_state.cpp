@@ -1,0 +1,10 @@
+#include "service/play_state.h"
+
+namespace orvelle {
+
+PlayState& ProgramPlayState() {
+  static PlayState state;
+  return state;
+}
+
+}  // namespace orvelle

@@ -1,0 +1,159 @@
+// The playlist answer's parse, the whole-number conversion and the countdown step, on texts
+// made here.
+
+#include "radio_test_support.h"
+#include "service/error.h"
+#include "service/service_text.h"
+
+namespace orvelle::test {
+namespace {
+
+// A playlist answer with one song; `song_members` replaces or adds members of the song object
+// (written as JSON text, placed before the defaults so that they win the lookup).
+QString Answer(const QString& song_members = {}, const QString& singers = QStringLiteral(
+                                                     R"([{"name":"Mara","avatar":"http:\/\/h\/s.png","id":"7"}])")) {
+  const QString members = (song_members.isEmpty() ? QString() : song_members + ",") +
+                          R"("albumtitle":"Album","url":"http:\/\/h\/a.wav","album":"\/subject\/1\/","file_ext":"wav",)"
+                          R"("title":"Title","picture":"http:\/\/h\/c.jpg","update_time":1617235200,)"
+                          R"("public_time":"2021","length":245,"sid":"1002","ssid":"b7e2","singers":)" +
+                          singers;
+  return QStringLiteral(R"({"r":0,"song":[{)") + members + QStringLiteral("}]}");
+}
+
+TEST(AnswerParse, FillsTheSongFromAnAnswerOfOneSongWithOneSinger) {
+  PlayState state;
+  state.ResponseText = QStringLiteral("\x01\t ") + Answer() + QStringLiteral(" \x1f\r\n");
+  ParseSongAnswer(state);
+  const CurrentSongRecord& s = state.CurrentSong;
+  EXPECT_EQ(s.albumtitle, "Album");
+  EXPECT_EQ(s.url, "http://h/a.wav");
+  EXPECT_EQ(s.album, "/subject/1/");
+  EXPECT_EQ(s.file_ext, "wav");
+  EXPECT_EQ(s.title, "Title");
+  EXPECT_EQ(s.picture, "http://h/c.jpg");
+  EXPECT_EQ(s.update_time, "1617235200");
+  EXPECT_EQ(s.public_time, "2021");
+  EXPECT_EQ(s.length, "245");
+  EXPECT_EQ(s.sid, "1002");
+  EXPECT_EQ(s.ssid, "b7e2");
+  EXPECT_EQ(s.singer_name, "Mara");
+  EXPECT_EQ(s.singer_avatar, "http://h/s.png");
+  EXPECT_EQ(state.RemainingSeconds, 245);
+  // What the parse leaves behind: the singer object's text form.
+  EXPECT_EQ(state.ResponseText, R"({"name":"Mara","avatar":"http://h/s.png","id":"7"})");
+}
+
+TEST(AnswerParse, MembersAndShapes) {
+  struct Case {
+    const char* name;
+    QString answer;
+    bool parses;
+    qint32 remaining = 0;
+    QString title = QStringLiteral("Title");
+    QString albumtitle = QStringLiteral("Album");
+  };
+  const QString one_singer = R"([{"name":"A","avatar":"x"}])";
+  const std::vector<Case> cases = {
+      {"length as a number", Answer(R"("length":245)"), true, 245},
+      {"length as a string", Answer(R"("length":"245")"), true, 245},
+      {"length in hexadecimal", Answer(R"("length":"$F5")"), true, 245},
+      {"length with leading spaces", Answer(R"("length":"  245")"), true, 245},
+      {"negative length", Answer(R"("length":-3)"), true, -3},
+      {"largest length", Answer(R"("length":2147483647)"), true, 2147483647},
+      {"fractional length", Answer(R"("length":245.5)"), false},
+      {"empty length", Answer(R"("length":"")"), false},
+      {"length with trailing space", Answer(R"("length":"245 ")"), false},
+      {"length with an exponent", Answer(R"("length":2e2)"), false},
+      {"length beyond 32 bits", Answer(R"("length":2147483648)"), false},
+      {"quotes in the title leave backslashes", Answer(R"("title":"say \"hi\"")"), true, 245, R"(say \hi\)"},
+      {"a valid escape after a backslash changes the text", Answer(R"("albumtitle":"a\\tb")"), true, 245, "Title",
+       "a\tb"},
+      {"any other character after a backslash fails", Answer(R"("albumtitle":"a\\qb")"), false},
+      {"two singers", Answer({}, one_singer.chopped(1) + R"(,{"name":"B","avatar":"y"}])"), false},
+      {"no singers", Answer({}, "[]"), false},
+      {"singers not an array of objects", Answer({}, R"(["A"])"), false},
+      {"no songs", R"({"r":0,"song":[]})", false},
+      {"two songs", R"({"song":[{"a":1},{"b":2}]})", false},
+      {"song an object, not an array", R"({"song":{"title":"x"}})", false},
+      {"missing member", R"({"song":[{"albumtitle":"x"}]})", false},
+      {"not JSON", "<html>", false},
+      {"an array, not an object", "[1]", false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlayState state;
+    state.ResponseText = c.answer;
+    if (!c.parses) {
+      EXPECT_THROW(ParseSongAnswer(state), Error);
+      continue;
+    }
+    ASSERT_NO_THROW(ParseSongAnswer(state));
+    EXPECT_EQ(state.RemainingSeconds, c.remaining);
+    EXPECT_EQ(state.CurrentSong.title, c.title);
+    EXPECT_EQ(state.CurrentSong.albumtitle, c.albumtitle);
+  }
+}
+
+// Fields read before the failing member stay, and so do the ids cleared by the load.
+TEST(AnswerParse, AFailureKeepsWhatWasStoredBeforeIt) {
+  PlayState state;
+  state.CurrentSong.title = "previous";
+  state.RemainingSeconds = 9;
+  state.ResponseText = R"({"song":[{"albumtitle":"New","url":"u","album":"a","file_ext":"mp3","title":"T"}]})";
+  EXPECT_THROW(ParseSongAnswer(state), Error);
+  EXPECT_EQ(state.CurrentSong.albumtitle, "New");
+  EXPECT_EQ(state.CurrentSong.title, "T");
+  EXPECT_EQ(state.RemainingSeconds, 9);
+  EXPECT_EQ(state.ResponseText, R"({"albumtitle":"New","url":"u","album":"a","file_ext":"mp3","title":"T"})");
+}
+
+TEST(TextToInt, Forms) {
+  const std::vector<std::pair<QString, qint32>> good = {
+      {"0", 0},          {"+7", 7},          {"  12", 12},         {"-2147483648", INT32_MIN}, {"$ff", 255},
+      {"x1F", 31},       {"X10", 16},        {"0x7fffffff", INT32_MAX}, {"0X10", 16},      {"-$10", -16}};
+  for (const auto& [text, value] : good) EXPECT_EQ(TextToInt(text), value) << text.toStdString();
+  for (const char* bad : {"", " ", "-", "$", "0x", "1e3", "12a", "1.0", "2147483648", "-2147483649", "\t1", "1 ",
+                          "0x100000000", "٣"}) {
+    EXPECT_THROW(TextToInt(QString::fromUtf8(bad)), Error) << bad;
+  }
+}
+
+TEST(Countdown, StepTextAndProgress) {
+  struct Case {
+    const char* length;
+    qint32 remaining_before;
+    const char* text;
+    int progress;
+  };
+  const Case cases[] = {
+      {"245", 245, "- 4 :04", 1},  {"1", 1, "- 0 :00", 1},   {"0", 0, "- 0 :-01", 1},
+      {"245", 61, "- 1 :00", 185}, {"30", -60, "- -1 :-01", 91},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    PlayState state;
+    http::HttpClient client;
+    RecordingView view;
+    SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+    state.CurrentSong.length = c.length;
+    state.RemainingSeconds = c.remaining_before;
+    EXPECT_EQ(loader.dec1(), c.text);
+    EXPECT_EQ(state.RemainingSeconds, c.remaining_before - 1);
+    EXPECT_EQ(view.calls, QStringList{QStringLiteral("progress %1").arg(c.progress)});
+  }
+}
+
+TEST(Countdown, TheLowestCountWrapsInsteadOfOverflowing) {
+  PlayState state;
+  http::HttpClient client;
+  RecordingView view;
+  SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+  state.CurrentSong.length = "0";
+  state.RemainingSeconds = INT32_MIN;
+  loader.dec1();
+  EXPECT_EQ(state.RemainingSeconds, INT32_MAX);
+}
+
+}  // namespace
+}  // namespace orvelle::test

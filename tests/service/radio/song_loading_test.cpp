@@ -1,0 +1,304 @@
+// Loading a song from the demo service: what the window shows, the player is told and each
+// request carried, for a normal load and every failure the service can be made to give.
+
+#include "../../support/log_capture.h"
+#include "../../support/modal_watcher.h"
+#include "radio_test_support.h"
+#include "service/picture_download.h"
+
+#include "toolkit/message_box.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace orvelle::test {
+namespace {
+
+testing::Environment* const demo_service = testing::AddGlobalTestEnvironment(new DemoServiceEnvironment);
+
+// Channel "17" of the demo service plays one song only: "さくら通りの午後" (sid 1010, 27 s) by
+// 葉山あおい (singer 208).
+constexpr char kOneSongChannel[] = "17";
+const QString kTitle = QStringLiteral("さくら通りの午後");
+const QString kSinger = QStringLiteral("葉山あおい");
+
+QStringList LoadedSongCalls() {
+  return {"title " + kTitle, "singer " + kSinger, "progress 1", "time - 0 :26", "max 27", "min 0", "countdown on",
+          "rotate on"};
+}
+
+QString AudioAddress() { return DemoServiceEnvironment::Base() + "/audio/1010.wav"; }
+
+// Runs a load, closing every box it opens; returns the boxes' texts and the message of the
+// error that came out of the load (empty when none did).
+struct LoadOutcome {
+  QStringList boxes;
+  QString error;
+};
+
+LoadOutcome RunLoad(SongLoader& loader) {
+  ModalWatcher watcher;
+  LoadOutcome outcome;
+  try {
+    loader.ZaiRuGeQu();
+  } catch (const Error& error) {
+    outcome.error = error.Message();
+  }
+  for (const ModalWatcher::Box& box : watcher.Seen()) outcome.boxes.append(box.text);
+  return outcome;
+}
+
+TEST_F(RadioTest, LoadsShowsAndPlaysTheSong) {
+  state.ChannelId = kOneSongChannel;
+  const LoadOutcome outcome = RunLoad(*loader);
+  EXPECT_TRUE(outcome.error.isEmpty()) << outcome.error.toStdString();
+  EXPECT_TRUE(outcome.boxes.isEmpty());
+
+  EXPECT_EQ(view.calls, LoadedSongCalls());
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
+  for (const PictureContainer* picture : {&view.cover, &view.singer, &view.disc}) {
+    EXPECT_NE(picture->Graphic(), nullptr);
+    EXPECT_GT(picture->Width(), 0);
+  }
+  EXPECT_EQ(view.cover.Width(), view.disc.Width());
+  EXPECT_EQ(state.CurrentSong.sid, "1010");
+  EXPECT_EQ(state.CurrentSong.ssid, "d2b6");
+  EXPECT_EQ(state.CurrentSong.url, AudioAddress());
+  EXPECT_EQ(state.RemainingSeconds, 26);
+  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_TRUE(state.ResponseText.startsWith("{") && state.ResponseText.contains(kSinger));
+
+  const QStringList targets = DemoServiceEnvironment::Targets();
+  ASSERT_EQ(targets.size(), 4);
+  static const QRegularExpression playlist(
+      R"(^/j/v2/playlist\?channel=17&kbps=128&client=s%3Amainsite%7Cy%3A3\.0&app_name=radio_website&version=100)"
+      R"(&type=p&sid=(\d{7})&pt=&pb=128&apikey=$)");
+  const QRegularExpressionMatch match = playlist.match(targets[0]);
+  ASSERT_TRUE(match.hasMatch()) << targets[0].toStdString();
+  EXPECT_GE(match.captured(1).toInt(), 1000000);
+  EXPECT_LE(match.captured(1).toInt(), 9999998);
+  EXPECT_TRUE(targets[1].startsWith("/img/covers/1010."));
+  EXPECT_TRUE(targets[2].startsWith("/img/singers/208."));
+  EXPECT_EQ(targets[3], targets[1]);
+}
+
+// The first playlist request carries the client's defaults; the picture downloads leave their
+// settings on the client, so every later request carries them, the last User-Agent winning.
+TEST_F(RadioTest, PictureDownloadsLeaveTheirSettingsOnEveryLaterRequest) {
+  state.ChannelId = kOneSongChannel;
+  RunLoad(*loader);
+  RunLoad(*loader);
+  const std::vector<LoggedRequest> requests = DemoServiceEnvironment::Requests();
+  ASSERT_EQ(requests.size(), 8u);
+  const http::HttpRequestSettings defaults;
+  const QString plain = QString::fromLatin1(kPlainPictureUserAgent);
+  const QString disc = QString::fromLatin1(kDiscPictureUserAgent);
+  struct Expected {
+    QString accept;
+    std::optional<QString> language;
+    QString user_agent;
+    std::optional<QString> connection;
+  };
+  const Expected first_playlist{defaults.Accept, std::nullopt, defaults.UserAgent, std::nullopt};
+  const Expected picture_plain{"*/*", "zh-cn", plain, "Keep-Alive"};
+  const Expected after_disc{"*/*", "zh-cn", disc, "Keep-Alive"};
+  const Expected expected[] = {first_playlist, picture_plain, picture_plain, after_disc,
+                               after_disc,     picture_plain, picture_plain, after_disc};
+  for (size_t i = 0; i < requests.size(); ++i) {
+    SCOPED_TRACE(requests[i].target.toStdString());
+    EXPECT_EQ(requests[i].Header("Accept"), expected[i].accept);
+    EXPECT_EQ(requests[i].Header("Accept-Language"), expected[i].language);
+    EXPECT_EQ(requests[i].Header("User-Agent"), expected[i].user_agent);
+    EXPECT_EQ(requests[i].Header("Connection"), expected[i].connection);
+  }
+  EXPECT_TRUE(requests[4].target.startsWith("/j/v2/playlist?"));
+}
+
+TEST_F(RadioTest, FailureRows) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> faults;
+    int playlist_requests;
+    QStringList boxes;
+    QString error;  // what comes out of the load; empty: the song loads and plays
+    bool cover, singer, disc;  // which pictures hold a graphic afterwards
+  };
+  const QString unreachable = QString::fromUtf16(kConnectionFailedText);
+  const QString empty = QString::fromUtf16(kEmptyPictureText);
+  const std::vector<Row> rows = {
+      {"playlist status 500", {R"({"target":"playlist","kind":"status"})"}, 2, {}, {}, true, true, true},
+      {"delayed playlist", {R"({"target":"playlist","kind":"delay","delay_ms":300})"}, 1, {}, {}, true, true, true},
+      {"malformed playlist", {R"({"target":"playlist","kind":"malformed"})"}, 2, {}, {}, true, true, true},
+      {"two singers", {R"({"target":"playlist","kind":"two_singers"})"}, 2, {}, {}, true, true, true},
+      {"no singers", {R"({"target":"playlist","kind":"no_singers"})"}, 2, {}, {}, true, true, true},
+      {"no songs", {R"({"target":"playlist","kind":"no_songs"})"}, 2, {}, {}, true, true, true},
+      {"two songs", {R"({"target":"playlist","kind":"two_songs"})"}, 2, {}, {}, true, true, true},
+      {"pictures unreachable",
+       {R"({"target":"picture","kind":"status","count":3})"},
+       1,
+       {unreachable, unreachable, unreachable},
+       {},
+       false, false, false},
+      {"empty pictures", {R"({"target":"picture","kind":"empty","count":3})"}, 1, {empty, empty, empty}, {}, false,
+       false, false},
+      {"delayed singer picture", {R"({"target":"picture","kind":"delay","delay_ms":300,"match":"/singers/"})"}, 1, {},
+       {}, true, true, true},
+      {"one-byte singer picture", {R"({"target":"picture","kind":"one_byte","match":"/singers/"})"}, 1, {},
+       "Stream read error", true, false, false},
+      {"garbage cover", {R"({"target":"picture","kind":"garbage","match":"/covers/"})"}, 1, {},
+       "Unsupported stream format", false, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Fresh();
+    state.ChannelId = kOneSongChannel;
+    for (const std::string& fault : row.faults) DemoServiceEnvironment::AddFault(fault);
+    const LoadOutcome outcome = RunLoad(*loader);
+    EXPECT_EQ(outcome.error, row.error);
+    EXPECT_EQ(outcome.boxes, row.boxes);
+    EXPECT_EQ(DemoServiceEnvironment::Targets("/j/v2/playlist").size(), row.playlist_requests);
+    EXPECT_EQ(view.cover.Graphic() != nullptr, row.cover);
+    EXPECT_EQ(view.singer.Graphic() != nullptr, row.singer);
+    EXPECT_EQ(view.disc.Graphic() != nullptr, row.disc);
+    // The song is parsed in every row; only a picture error keeps it from being shown and played.
+    EXPECT_EQ(state.CurrentSong.sid, "1010");
+    EXPECT_EQ(state.RemainingSeconds, row.error.isEmpty() ? 26 : 27);
+    if (row.error.isEmpty()) {
+      EXPECT_EQ(view.calls, LoadedSongCalls());
+      EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
+    } else {
+      EXPECT_TRUE(view.calls.isEmpty()) << view.calls.join(", ").toStdString();
+      EXPECT_TRUE(player.Calls().isEmpty());
+    }
+  }
+}
+
+// The song with quotes in its title; channel "4" alternates it with another song.
+TEST_F(RadioTest, QuotesInATitleBecomeBackslashes) {
+  state.ChannelId = "4";
+  for (int load = 0; load < 2 && state.CurrentSong.sid != "1003"; ++load) RunLoad(*loader);
+  ASSERT_EQ(state.CurrentSong.sid, "1003");
+  EXPECT_EQ(state.CurrentSong.title, R"(Say \Hello\ Again)");
+  EXPECT_TRUE(view.calls.contains(R"(title Say \Hello\ Again)"));
+}
+
+TEST_F(RadioTest, ChannelChoiceTakesEffectAtTheNextLoad) {
+  view.channel_detail = kOneSongChannel;
+  loader->cbb1Change();
+  EXPECT_EQ(state.ChannelId, kOneSongChannel);
+  EXPECT_TRUE(DemoServiceEnvironment::Targets().isEmpty());
+  RunLoad(*loader);
+  EXPECT_EQ(state.CurrentSong.sid, "1010");
+}
+
+// The empty channel has no songs: every attempt fails. After five in a row the load gives up
+// without a box, says so, stops the countdown and leaves the playing song alone; new loads
+// follow after 10, 20, 40, 60, 60 s; when the service answers again, the song plays by itself.
+TEST_F(RadioTest, FailedLoadsGiveUpAfterFiveAttemptsAndRetryWithBackOff) {
+  state.ChannelId = kOneSongChannel;
+  RunLoad(*loader);
+  ASSERT_EQ(player.Calls().size(), 2);
+  DemoServiceEnvironment::Reset();
+  view.calls.clear();
+
+  view.channel_detail = "";
+  loader->cbb1Change();
+  LoadOutcome outcome = RunLoad(*loader);
+  EXPECT_TRUE(outcome.error.isEmpty());
+  EXPECT_TRUE(outcome.boxes.isEmpty());
+  const QStringList attempts = DemoServiceEnvironment::Targets("/j/v2/playlist");
+  EXPECT_EQ(attempts.size(), SongLoader::kMaxAttempts);
+  for (const QString& target : attempts) EXPECT_TRUE(target.startsWith("/j/v2/playlist?channel=&kbps=128&"));
+  EXPECT_EQ(view.calls, QStringList({QString("title ") + QString::fromUtf16(kNoStationText),
+                                     QString("singer ") + QString::fromUtf16(kAnswerNotUnderstoodText), "time ",
+                                     "countdown off"}));
+  EXPECT_EQ(player.Calls().size(), 2) << "the playing song must go on";
+  EXPECT_EQ(state.RemainingSeconds, 0);
+  EXPECT_EQ(retry_clock->delays, std::vector<long long>{10000});
+
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(retry_clock->pending);
+    retry_clock->Fire();
+  }
+  EXPECT_EQ(retry_clock->delays, (std::vector<long long>{10000, 20000, 40000, 60000, 60000}));
+  EXPECT_EQ(DemoServiceEnvironment::Targets("/j/v2/playlist").size(), 5 * SongLoader::kMaxAttempts);
+
+  // The service answers again: the next retry plays, and the back-off starts over.
+  state.ChannelId = kOneSongChannel;
+  view.calls.clear();
+  retry_clock->Fire();
+  EXPECT_EQ(view.calls, LoadedSongCalls());
+  EXPECT_EQ(player.Calls().size(), 4);
+  EXPECT_FALSE(retry_clock->pending);
+  state.ChannelId = "";
+  RunLoad(*loader);
+  EXPECT_EQ(retry_clock->delays.back(), 10000);
+}
+
+// The singer label shows the last failure's reason: the request's error when it failed.
+TEST_F(RadioTest, GivingUpShowsTheFailedRequestsReason) {
+  state.ChannelId = kOneSongChannel;
+  DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"status","status":503,"count":5})");
+  RunLoad(*loader);
+  ASSERT_GE(view.calls.size(), 2);
+  EXPECT_TRUE(view.calls[1].startsWith("singer HTTP/1.1 503")) << view.calls[1].toStdString();
+  EXPECT_TRUE(player.Calls().isEmpty());
+}
+
+// A skip that succeeds while a retry waits cancels the retry.
+TEST_F(RadioTest, ASuccessfulLoadCancelsTheWaitingRetry) {
+  state.ChannelId = "";
+  RunLoad(*loader);
+  ASSERT_TRUE(retry_clock->pending);
+  state.ChannelId = kOneSongChannel;
+  RunLoad(*loader);
+  EXPECT_FALSE(retry_clock->pending);
+}
+
+// A load that runs while a box is open (a countdown tick inside the box) and cannot reach its
+// pictures opens no box of its own: the three texts are logged, and the song plays.
+TEST_F(RadioTest, ALoadInsideAnOpenBoxOpensNoFurtherBox) {
+  state.ChannelId = kOneSongChannel;
+  DemoServiceEnvironment::AddFault(R"({"target":"picture","kind":"status","count":3})");
+  LogCapture log;
+  bool load_returned = false;
+  ModalWatcher watcher([&] { return load_returned; });
+  QTimer::singleShot(20, [&] {
+    loader->ZaiRuGeQu();
+    load_returned = true;
+  });
+  ShowMessage(QStringLiteral("outer"));
+
+  ASSERT_TRUE(load_returned);
+  ASSERT_EQ(watcher.Seen().size(), 1);
+  EXPECT_EQ(watcher.Seen()[0].text, "outer");
+  EXPECT_EQ(log.Matching(QString::fromUtf16(kConnectionFailedText), "warning").size(), 3);
+  EXPECT_EQ(view.calls, LoadedSongCalls());
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + AudioAddress(), "Play"}));
+}
+
+// A player that is missing or fails stops the load at the playback step: the error comes out,
+// and the countdown and the disc are not started.
+TEST_F(RadioTest, APlayerFailureStopsTheLoadAtThePlaybackStep) {
+  for (const bool missing : {true, false}) {
+    SCOPED_TRACE(missing ? "no player" : "play fails");
+    Fresh();
+    if (missing) {
+      state.MediaPlayer = nullptr;
+    } else {
+      player.FailOn("Play", "no audio device");
+    }
+    state.ChannelId = kOneSongChannel;
+    const LoadOutcome outcome = RunLoad(*loader);
+    EXPECT_FALSE(outcome.error.isEmpty());
+    if (!missing) {
+      EXPECT_EQ(outcome.error, "no audio device");
+    }
+    EXPECT_EQ(state.IsPlaying, 0);
+    EXPECT_FALSE(view.calls.contains("countdown on"));
+    EXPECT_TRUE(view.calls.contains("title " + kTitle));
+  }
+}
+
+}  // namespace
+}  // namespace orvelle::test
