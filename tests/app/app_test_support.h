@@ -24,6 +24,15 @@ namespace orvelle::test {
 inline constexpr char kOneSongChannel[] = "17";
 inline constexpr int kOneSongLength = 27;
 
+// A graphic button's images: normal and hot.
+struct ImagePair {
+  int normal;
+  int hot;
+  bool operator==(const ImagePair&) const = default;
+};
+inline ImagePair Images(const TscGPButton* button) { return {button->ImageIndex(), button->HotImageIndex()}; }
+inline void PrintTo(const ImagePair& pair, std::ostream* out) { *out << pair.normal << "/" << pair.hot; }
+
 inline void Enter(QWidget* widget) {
   const QPointF centre = QRectF(widget->rect()).center();
   QEnterEvent event(centre, widget->mapTo(widget->window(), centre), widget->mapToGlobal(centre));

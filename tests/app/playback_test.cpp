@@ -13,13 +13,6 @@
 namespace orvelle::test {
 namespace {
 
-struct ImagePair {
-  int normal;
-  int hot;
-  bool operator==(const ImagePair&) const = default;
-};
-ImagePair Images(const TscGPButton* button) { return {button->ImageIndex(), button->HotImageIndex()}; }
-void PrintTo(const ImagePair& pair, std::ostream* out) { *out << pair.normal << "/" << pair.hot; }
 constexpr ImagePair kPauseBars{2, 3};
 constexpr ImagePair kPlayTriangle{11, 12};
 

@@ -8,14 +8,6 @@
 namespace orvelle::test {
 namespace {
 
-struct ImagePair {
-  int normal;
-  int hot;
-  bool operator==(const ImagePair&) const = default;
-};
-ImagePair Images(const TscGPButton* button) { return {button->ImageIndex(), button->HotImageIndex()}; }
-void PrintTo(const ImagePair& pair, std::ostream* out) { *out << pair.normal << "/" << pair.hot; }
-
 TEST_F(OrvelleTest, MuteAndUnmuteWithTheSlider) {
   Start(kOneSongChannel);
   TscTrackBar* slider = form1->sctrckbr1;
