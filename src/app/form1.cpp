@@ -237,17 +237,10 @@ void TForm1::SetCountdownEnabled(bool enabled) { tmr1->SetEnabled(enabled); }
 void TForm1::SetDiscRotating(bool rotating) { img3->SetRotateAnimation(rotating); }
 
 QString TForm1::ChosenChannelDetail() const {
-  // Items[ItemIndex].Detail of the drop-down; the collection keeps its items as children in
-  // their order.
-  const int index = cbb1->property("ItemIndex").toInt();
-  const auto* items = cbb1->property("Items").value<QObject*>();
-  if (!items) throw Error(QStringLiteral("The channel list has no items"));
-  QObjectList list;
-  for (QObject* child : items->children()) {
-    if (child->metaObject()->indexOfProperty("Detail") >= 0) list.append(child);
-  }
-  if (index < 0 || index >= list.size()) throw Error(QStringLiteral("List index out of bounds (%1)").arg(index));
-  return list.at(index)->property("Detail").toString();
+  const int index = cbb1->ItemIndex();
+  const TscGPListBoxItem* item = cbb1->Items()->Item(index);
+  if (!item) throw Error(QStringLiteral("List index out of bounds (%1)").arg(index));
+  return item->Detail();
 }
 
 }  // namespace orvelle

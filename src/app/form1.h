@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/gp_button.h"
+#include "controls/gp_combo_box.h"
 #include "controls/gp_image.h"
 #include "controls/label.h"
 #include "controls/memo.h"
@@ -46,7 +47,7 @@ class TForm1 : public Form, private SongView {
   Q_PROPERTY(orvelle::TscLabel* sclbl3 MEMBER sclbl3)
   Q_PROPERTY(orvelle::TscTrackBar* sctrckbr1 MEMBER sctrckbr1)
   Q_PROPERTY(orvelle::TscGPButton* btn4 MEMBER btn4)
-  Q_PROPERTY(orvelle::Control* cbb1 MEMBER cbb1)
+  Q_PROPERTY(orvelle::TscGPComboBox* cbb1 MEMBER cbb1)
   Q_PROPERTY(orvelle::TscGPProgressBar* scgprgrsbr1 MEMBER scgprgrsbr1)
   Q_PROPERTY(orvelle::TscGPButton* btn5 MEMBER btn5)
   Q_PROPERTY(orvelle::PushButton* btn6 MEMBER btn6)
@@ -86,7 +87,7 @@ class TForm1 : public Form, private SongView {
   TscLabel* sclbl3 = nullptr;
   TscTrackBar* sctrckbr1 = nullptr;
   TscGPButton* btn4 = nullptr;
-  Control* cbb1 = nullptr;  // the channel drop-down, read through its published ItemIndex and Items
+  TscGPComboBox* cbb1 = nullptr;
   TscGPProgressBar* scgprgrsbr1 = nullptr;
   TscGPButton* btn5 = nullptr;
   PushButton* btn6 = nullptr;
