@@ -1,18 +1,31 @@
 // Sequential keep-alive GETs of a 1 KiB body, and one 16 MiB body, with our client and with
-// libcurl against the same loopback server, in the same run. Prints requests per second,
+// libcurl against the same loopback server, in the same run, over plain TCP and over TLS
+// (certificate chain and host name checked by both clients). Prints requests per second,
 // MB/s and the ratio ours / libcurl (above 1: ours is faster).
 //
 //   build/test/bench/http/bench_http
 
 #include "median_reporter.h"
+#include "service/http/charsets.h"
 #include "service/http/http_client.h"
+#include "test_certificates.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+
+#include <QTemporaryFile>
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <optional>
@@ -29,10 +42,70 @@ constexpr int kRequestsPerRun = 2000;
 constexpr qsizetype kSmallBody = 1024;
 constexpr qsizetype kLargeBody = 16 * 1024 * 1024;
 
+// One accepted connection of the loopback server, plain or TLS, on a blocking socket.
+class ServerConnection {
+ public:
+  ServerConnection(int fd, SSL_CTX* tls) : fd_(fd) {
+    if (!tls) return;
+    ssl_ = SSL_new(tls);
+    SSL_set_fd(ssl_, fd);
+    if (SSL_accept(ssl_) != 1) {
+      ERR_clear_error();
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+      failed_ = true;
+    }
+  }
+  ~ServerConnection() {
+    if (ssl_) {
+      SSL_shutdown(ssl_);
+      SSL_free(ssl_);
+    }
+    ::close(fd_);
+  }
+  bool Failed() const { return failed_; }
+  bool WaitReadable(int ms) {
+    if (ssl_ && SSL_pending(ssl_) > 0) return true;
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+  }
+  // Bytes received; 0 once the peer has gone.
+  size_t Receive(char* data, size_t size) {
+    if (ssl_) {
+      size_t n = 0;
+      return SSL_read_ex(ssl_, data, size, &n) == 1 ? n : 0;
+    }
+    const ssize_t n = ::recv(fd_, data, size, 0);
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+  bool SendAll(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+      size_t n = 0;
+      const size_t left = static_cast<size_t>(bytes.size() - done);
+      if (ssl_) {
+        if (SSL_write_ex(ssl_, bytes.constData() + done, left, &n) != 1) return false;
+      } else {
+        const ssize_t sent = ::send(fd_, bytes.constData() + done, left, MSG_NOSIGNAL);
+        if (sent <= 0) return false;
+        n = static_cast<size_t>(sent);
+      }
+      done += static_cast<qsizetype>(n);
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  SSL* ssl_ = nullptr;
+  bool failed_ = false;
+};
+
 // Answers every request on every connection: "/small" with 1 KiB, anything else with 16 MiB.
+// With `tls`, the connections speak TLS with that server context.
 class LoopbackServer {
  public:
-  LoopbackServer() {
+  explicit LoopbackServer(SSL_CTX* tls = nullptr) : tls_(tls) {
     small_ = Answer(QByteArray(kSmallBody, 's'));
     large_ = Answer(QByteArray(kLargeBody, 'L'));
     listen_fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -73,40 +146,28 @@ class LoopbackServer {
     }
   }
   void Serve(int fd) {
+    ServerConnection connection(fd, tls_);
+    if (connection.Failed()) return;
     std::string pending;
     char buffer[16384];
     while (!stopping_) {
       size_t end;
       while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) {
-          if (stopping_) break;
+        if (!connection.WaitReadable(20)) {
+          if (stopping_) return;
           continue;
         }
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-          ::close(fd);
-          return;
-        }
-        pending.append(buffer, static_cast<size_t>(n));
+        const size_t n = connection.Receive(buffer, sizeof buffer);
+        if (n == 0) return;
+        pending.append(buffer, n);
       }
-      if (stopping_) break;
       const bool small = pending.compare(0, 11, "GET /small ") == 0;
       pending.erase(0, end + 4);
-      const QByteArray& answer = small ? small_ : large_;
-      qsizetype done = 0;
-      while (done < answer.size()) {
-        const ssize_t n = ::send(fd, answer.constData() + done, static_cast<size_t>(answer.size() - done), MSG_NOSIGNAL);
-        if (n <= 0) {
-          ::close(fd);
-          return;
-        }
-        done += n;
-      }
+      if (!connection.SendAll(small ? small_ : large_)) return;
     }
-    ::close(fd);
   }
 
+  SSL_CTX* tls_;
   QByteArray small_, large_;
   int listen_fd_ = -1;
   int port_ = 0;
@@ -116,17 +177,21 @@ class LoopbackServer {
 };
 
 LoopbackServer* server = nullptr;
+LoopbackServer* tls_server = nullptr;
+std::string authority_file;  // the certificate authority that both clients trust over TLS
 
 std::string Url(const char* path) { return "http://127.0.0.1:" + std::to_string(server->Port()) + path; }
+// The TLS server's certificate names "localhost": both clients check that name.
+std::string TlsUrl(const char* path) { return "https://localhost:" + std::to_string(tls_server->Port()) + path; }
 
 size_t CurlWrite(char* data, size_t size, size_t count, void* user) {
   static_cast<std::string*>(user)->append(data, size * count);
   return size * count;
 }
 
-void Ours(benchmark::State& state, const char* path, int requests, qsizetype body_size) {
+void Ours(benchmark::State& state, const std::string& address, int requests, qsizetype body_size) {
   orvelle::http::HttpClient client;
-  const QString url = QString::fromStdString(Url(path));
+  const QString url = QString::fromStdString(address);
   for (auto _ : state) {
     for (int i = 0; i < requests; ++i) {
       QByteArray body;
@@ -139,15 +204,21 @@ void Ours(benchmark::State& state, const char* path, int requests, qsizetype bod
   state.SetBytesProcessed(state.iterations() * requests * body_size);
 }
 
-void Curl(benchmark::State& state, const char* path, int requests, qsizetype body_size) {
+void Curl(benchmark::State& state, const std::string& url, int requests, qsizetype body_size) {
   CURL* curl = curl_easy_init();
-  const std::string url = Url(path);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CurlWrite);
   curl_easy_setopt(curl, CURLOPT_TCP_NODELAY, 1L);
+  // The same checks as ours: the chain against the test authority, and the host name.
+  curl_easy_setopt(curl, CURLOPT_CAINFO, authority_file.c_str());
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   for (auto _ : state) {
     for (int i = 0; i < requests; ++i) {
+      // Like ours, which makes room for an announced length at once, libcurl writes into a
+      // buffer reserved for the whole body.
       std::string body;
+      body.reserve(static_cast<size_t>(body_size));
       curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
       if (curl_easy_perform(curl) != CURLE_OK || static_cast<qsizetype>(body.size()) != body_size) {
         state.SkipWithError("curl failed");
@@ -160,24 +231,84 @@ void Curl(benchmark::State& state, const char* path, int requests, qsizetype bod
   state.SetBytesProcessed(state.iterations() * requests * body_size);
 }
 
-void BM_KeepAlive1KiB_Ours(benchmark::State& s) { Ours(s, "/small", kRequestsPerRun, kSmallBody); }
-void BM_KeepAlive1KiB_Curl(benchmark::State& s) { Curl(s, "/small", kRequestsPerRun, kSmallBody); }
-void BM_Body16MiB_Ours(benchmark::State& s) { Ours(s, "/large", 1, kLargeBody); }
-void BM_Body16MiB_Curl(benchmark::State& s) { Curl(s, "/large", 1, kLargeBody); }
+void BM_KeepAlive1KiB_Ours(benchmark::State& s) { Ours(s, Url("/small"), kRequestsPerRun, kSmallBody); }
+void BM_KeepAlive1KiB_Curl(benchmark::State& s) { Curl(s, Url("/small"), kRequestsPerRun, kSmallBody); }
+void BM_Body16MiB_Ours(benchmark::State& s) { Ours(s, Url("/large"), 1, kLargeBody); }
+void BM_Body16MiB_Curl(benchmark::State& s) { Curl(s, Url("/large"), 1, kLargeBody); }
+void BM_TlsKeepAlive1KiB_Ours(benchmark::State& s) { Ours(s, TlsUrl("/small"), kRequestsPerRun, kSmallBody); }
+void BM_TlsKeepAlive1KiB_Curl(benchmark::State& s) { Curl(s, TlsUrl("/small"), kRequestsPerRun, kSmallBody); }
+void BM_TlsBody16MiB_Ours(benchmark::State& s) { Ours(s, TlsUrl("/large"), 1, kLargeBody); }
+void BM_TlsBody16MiB_Curl(benchmark::State& s) { Curl(s, TlsUrl("/large"), 1, kLargeBody); }
 
 BENCHMARK(BM_KeepAlive1KiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_KeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_TlsKeepAlive1KiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_TlsKeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_TlsBody16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_TlsBody16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+// Memory of turning a 32 MiB body into text: the peak resident memory that the conversion
+// adds, in MB, against the body's size. Linux's peak mark (VmHWM) is reset before each run.
+long StatusKiB(const char* field) {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return -1;
+  char line[256];
+  long value = -1;
+  const size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status)) {
+    if (std::strncmp(line, field, length) == 0) value = std::strtol(line + length, nullptr, 10);
+  }
+  std::fclose(status);
+  return value;
+}
+
+bool ResetPeakMemory() {
+  std::FILE* clear = std::fopen("/proc/self/clear_refs", "w");
+  if (!clear) return false;
+  const bool ok = std::fputs("5", clear) >= 0;
+  return std::fclose(clear) == 0 && ok;
+}
+
+void TextConversionMemory(benchmark::State& state, const QByteArray& unit, const char* charset) {
+  constexpr qsizetype kBody = 32 * 1024 * 1024;
+  const QByteArray body = unit.repeated(kBody / unit.size());
+  double peak_mb = 0;
+  for (auto _ : state) {
+    if (!ResetPeakMemory()) {
+      state.SkipWithError("cannot reset the peak memory mark");
+      return;
+    }
+    const long before = StatusKiB("VmRSS:");
+    {
+      const QString text = orvelle::http::DecodeBody(body, QString::fromLatin1(charset));
+      benchmark::DoNotOptimize(text.constData());
+      peak_mb = std::max(peak_mb, (StatusKiB("VmHWM:") - before) * 1024.0 / 1e6);
+    }
+  }
+  state.counters["peak_MB"] = peak_mb;
+  state.counters["peak_per_body_byte"] = peak_mb * 1e6 / static_cast<double>(body.size());
+}
+
+void BM_TextMemory32MiB_Gbk(benchmark::State& s) { TextConversionMemory(s, "\xd6\xd0", "gbk"); }
+void BM_TextMemory32MiB_Utf8(benchmark::State& s) { TextConversionMemory(s, "\xe4\xb8\xad", "utf-8"); }
+void BM_TextMemory32MiB_Latin1(benchmark::State& s) { TextConversionMemory(s, "x", ""); }
+
+BENCHMARK(BM_TextMemory32MiB_Gbk)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TextMemory32MiB_Utf8)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TextMemory32MiB_Latin1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Prints the ratios at the end, each from the medians of both sides' real time per iteration.
 class RatioReporter : public orvelle::bench::MedianReporter {
  public:
   void PrintRatios() const {
-    std::printf("\n%-12s %14s %14s %12s %12s %8s\n", "case", "ours req/s", "curl req/s", "ours MB/s", "curl MB/s",
+    std::printf("\n%-16s %14s %14s %12s %12s %8s\n", "case", "ours req/s", "curl req/s", "ours MB/s", "curl MB/s",
                 "ratio");
     Print("1 KiB x2000", "BM_KeepAlive1KiB_Ours", "BM_KeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
     Print("16 MiB", "BM_Body16MiB_Ours", "BM_Body16MiB_Curl", 1, kLargeBody);
+    Print("TLS 1 KiB x2000", "BM_TlsKeepAlive1KiB_Ours", "BM_TlsKeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
+    Print("TLS 16 MiB", "BM_TlsBody16MiB_Ours", "BM_TlsBody16MiB_Curl", 1, kLargeBody);
   }
 
  private:
@@ -186,21 +317,51 @@ class RatioReporter : public orvelle::bench::MedianReporter {
     const std::optional<double> c = MedianSeconds(curl);
     if (!o || !c) return;
     const double mb = static_cast<double>(requests) * static_cast<double>(body) / 1e6;
-    std::printf("%-12s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / *o, requests / *c, mb / *o, mb / *c,
+    std::printf("%-16s %14.0f %14.0f %12.1f %12.1f %8.2f\n", label, requests / *o, requests / *c, mb / *o, mb / *c,
                 *c / *o);
   }
 };
+
+// A TLS server context with a certificate for "localhost" from a new authority, whose
+// certificate goes to `authority` (a file both clients are told to trust).
+SSL_CTX* NewTlsContext(const orvelle::testing::TestCertificates& certificates, QTemporaryFile& authority) {
+  const orvelle::testing::PemPair pair = certificates.ServerCertificate(QStringLiteral("localhost"));
+  SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+  BIO* cert_bio = BIO_new_mem_buf(pair.certificate.constData(), static_cast<int>(pair.certificate.size()));
+  BIO* key_bio = BIO_new_mem_buf(pair.key.constData(), static_cast<int>(pair.key.size()));
+  X509* certificate = PEM_read_bio_X509(cert_bio, nullptr, nullptr, nullptr);
+  EVP_PKEY* key = PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr);
+  SSL_CTX_use_certificate(context, certificate);
+  SSL_CTX_use_PrivateKey(context, key);
+  X509_free(certificate);
+  EVP_PKEY_free(key);
+  BIO_free(cert_bio);
+  BIO_free(key_bio);
+  authority.open();
+  authority.write(certificates.AuthorityPem());
+  authority.flush();
+  return context;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   benchmark::Initialize(&argc, argv);
+  orvelle::testing::TestCertificates certificates;
+  QTemporaryFile authority;
+  const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> tls(NewTlsContext(certificates, authority), &SSL_CTX_free);
+  authority_file = authority.fileName().toStdString();
+  // Our client trusts the default store, which SSL_CERT_FILE replaces.
+  ::setenv("SSL_CERT_FILE", authority_file.c_str(), 1);
   LoopbackServer loopback;
   server = &loopback;
+  LoopbackServer tls_loopback(tls.get());
+  tls_server = &tls_loopback;
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
+  tls_server = nullptr;
   server = nullptr;
   curl_global_cleanup();
   return 0;

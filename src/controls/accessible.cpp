@@ -1,5 +1,6 @@
 #include "controls/accessible.h"
 
+#include "controls/caption_text.h"
 #include "controls/custom_control.h"
 
 #include <QAccessible>
@@ -16,19 +17,7 @@ QAccessibleInterface* KitAccessibleFactory(const QString& className, QObject* ob
 
 }  // namespace
 
-QString StripAccessKeyMarkers(const QString& caption) {
-  QString text;
-  text.reserve(caption.size());
-  for (qsizetype i = 0; i < caption.size(); ++i) {
-    if (caption[i] != u'&') {
-      text.append(caption[i]);
-    } else if (i + 1 < caption.size() && caption[i + 1] == u'&') {
-      text.append(u'&');
-      ++i;
-    }
-  }
-  return text;
-}
+QString StripAccessKeyMarkers(const QString& caption) { return ResolveAccessMarkers(caption).text; }
 
 TscAccessible::TscAccessible(TscCustomControl* control) : QAccessibleWidget(control, control->AccessibleRole()) {}
 

@@ -2,7 +2,11 @@
 
 #include "controls/accessible.h"
 #include "controls/gp_button.h"
+#include "controls/label.h"
+#include "controls/memo.h"
 #include "controls/panel.h"
+#include "controls/progress_bar.h"
+#include "controls/track_bar.h"
 #include "toolkit/class_registry.h"
 
 namespace orvelle {
@@ -11,6 +15,11 @@ void RegisterKitClasses() {
   InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPButton>();
+  ClassRegistry::Register<TscGPProgressBar>();
+  ClassRegistry::Register<TscTrackBar>();
+  ClassRegistry::Register<TscLabel>();
+  ClassRegistry::Register<TscMemo>();
+  ClassRegistry::Register<TscGPMemo>();
 }
 
 }  // namespace orvelle

@@ -1,5 +1,6 @@
 #include "controls/panel.h"
 
+#include "controls/glow_text.h"
 #include "toolkit/theme.h"
 
 #include <QLinearGradient>
@@ -260,16 +261,7 @@ void TscPanel::DrawCaption(QPainter& painter, const QRect& r) {
   painter.save();
   painter.setFont(font());
   if (caption_glow_->Enabled()) {
-    // A halo: the text in the glow colour around the caption, fading with distance.
-    const int size = std::max(1, caption_glow_->GlowSize() / 2);
-    const int offset = caption_glow_->Offset();
-    for (int d = size; d >= 1; --d) {
-      const int alpha = caption_glow_->AlphaValue() * (size - d + 1) / (size + 1) / (caption_glow_->Intensive() ? 1 : 2);
-      painter.setPen(caption_glow_->DrawnColor(static_cast<std::uint8_t>(alpha)));
-      for (const QPoint step : {QPoint(-d, 0), QPoint(d, 0), QPoint(0, -d), QPoint(0, d)}) {
-        painter.drawText(area.translated(step + QPoint(offset, offset)), flags, text);
-      }
-    }
+    DrawGlowText(painter, area, *caption_glow_, [&](QPainter& p, const QRect& at) { p.drawText(at, flags, text); });
   }
   painter.setPen(ResolveColor(GetCaptionFontColor(), UsesStyle(seFont)));
   painter.drawText(area, flags, text);

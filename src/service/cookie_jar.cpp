@@ -1,11 +1,17 @@
 #include "service/cookie_jar.h"
 
+#include "service/log.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
 
+#include <libpsl.h>
+
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <tuple>
 
 namespace orvelle {
 
@@ -15,6 +21,33 @@ bool DomainMatches(const QString& host, const QString& domain) {
   if (host == domain) return true;
   if (domain.isEmpty() || host.size() <= domain.size() + 1) return false;
   return host.endsWith(domain) && host[host.size() - domain.size() - 1] == QLatin1Char('.') && !http::IsIpAddress(host);
+}
+
+namespace {
+
+// The public suffix list, loaded once: the newest of Debian's file and libpsl's own copy.
+class PublicSuffixList {
+ public:
+  PublicSuffixList() : latest_(psl_latest(nullptr)) {
+    if (!latest_) qCWarning(lcCookies) << "public suffix list not found; only top-level domains count as public";
+  }
+  ~PublicSuffixList() { psl_free(latest_); }
+  PublicSuffixList(const PublicSuffixList&) = delete;
+  PublicSuffixList& operator=(const PublicSuffixList&) = delete;
+
+  const psl_ctx_t* Context() const { return latest_ ? latest_ : psl_builtin(); }
+
+ private:
+  psl_ctx_t* latest_;
+};
+
+}  // namespace
+
+bool IsPublicSuffix(const QString& domain) {
+  static const PublicSuffixList list;
+  const psl_ctx_t* context = list.Context();
+  if (!context) return !domain.contains(QLatin1Char('.'));
+  return psl_is_public_suffix2(context, domain.toUtf8().constData(), PSL_TYPE_ANY) != 0;
 }
 
 QString DefaultPath(const QString& directory_path) {
@@ -138,6 +171,22 @@ std::optional<qint64> DeltaExpiry(const QString& text, qint64 now) {
   return now + seconds * 1000;
 }
 
+// Removes the spaces and tabs around a header text. QString::trimmed would also take
+// U+0085 and U+00A0, which here are bytes of a value.
+QString TrimWhitespace(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
+  return text.mid(begin, end - begin);
+}
+
+// Logs a refused cookie by its name; values are never logged.
+void Refuse(const QString& name, const char* reason) {
+  qCDebug(lcCookies) << "cookie" << name << "refused:" << reason;
+}
+
 bool SameCookie(const Cookie& a, const Cookie& b) {
   return a.name.compare(b.name, Qt::CaseInsensitive) == 0 && a.domain.compare(b.domain, Qt::CaseInsensitive) == 0 &&
          a.path.compare(b.path, Qt::CaseInsensitive) == 0;
@@ -154,7 +203,7 @@ void CookieJar::Store(const QStringList& header_lines, const http::Url& request_
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     if (colon < 0) continue;
     if (QStringView(line).left(colon).trimmed().compare(QLatin1String("set-cookie"), Qt::CaseInsensitive) != 0) continue;
-    StoreSetCookie(line.mid(colon + 1).trimmed(), request_url);
+    StoreSetCookie(TrimWhitespace(line.mid(colon + 1)), request_url);
   }
 }
 
@@ -162,17 +211,19 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   // A control character other than a tab (a lone CR survives the line reading) would go back
   // out inside the Cookie line and add header lines to a later request: drop the whole line.
   for (QChar c : set_cookie) {
-    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return;
+    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) return Refuse(QString(), "a control character");
   }
+  // The text holds one character per byte of the header, so its size is the cookie's size.
+  if (set_cookie.size() > kMaxCookieBytes) return Refuse(QString(), "larger than 4096 bytes");
   const qint64 now = Now();
   const QStringList parts = set_cookie.split(QLatin1Char(';'));
   const QString& pair = parts.first();
   const qsizetype eq = pair.indexOf(QLatin1Char('='));
-  if (eq < 0) return;
+  if (eq < 0) return Refuse(QString(), "no \"=\"");
   Cookie cookie;
-  cookie.name = pair.left(eq).trimmed();
-  cookie.value = pair.mid(eq + 1).trimmed();
-  if (cookie.name.isEmpty()) return;
+  cookie.name = TrimWhitespace(pair.left(eq));
+  cookie.value = TrimWhitespace(pair.mid(eq + 1));
+  if (cookie.name.isEmpty()) return Refuse(QString(), "an empty name");
   if (cookie.value.size() >= 2 && cookie.value.startsWith(QLatin1Char('"')) && cookie.value.endsWith(QLatin1Char('"'))) {
     cookie.value = cookie.value.mid(1, cookie.value.size() - 2);
   }
@@ -183,8 +234,8 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   for (qsizetype i = 1; i < parts.size(); ++i) {
     const QString& av = parts[i];
     const qsizetype av_eq = av.indexOf(QLatin1Char('='));
-    const QString name = (av_eq >= 0 ? av.left(av_eq) : av).trimmed().toLower();
-    const QString value = av_eq >= 0 ? av.mid(av_eq + 1).trimmed() : QString();
+    const QString name = TrimWhitespace(av_eq >= 0 ? av.left(av_eq) : av).toLower();
+    const QString value = av_eq >= 0 ? TrimWhitespace(av.mid(av_eq + 1)) : QString();
     if (name == QLatin1String("max-age")) {
       if (auto expiry = DeltaExpiry(value, now)) max_age = expiry;
     } else if (name == QLatin1String("expires")) {
@@ -205,8 +256,14 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   cookie.expiry = max_age ? max_age : expires;
 
   const QString host = request_url.host.toLower();
+  // A Domain that is a public suffix would send the cookie to every site under it; it is
+  // accepted only when it names the request host itself, and then as a host-only cookie.
+  if (domain && cookies::IsPublicSuffix(*domain)) {
+    if (*domain != host) return Refuse(cookie.name, "its domain is a public suffix");
+    domain.reset();
+  }
   if (domain) {
-    if (!cookies::DomainMatches(host, *domain)) return;
+    if (!cookies::DomainMatches(host, *domain)) return Refuse(cookie.name, "its domain does not match the host");
     cookie.domain = *domain;
   } else {
     cookie.domain = host;
@@ -225,7 +282,38 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   }
   // An already expired cookie only removes the one it replaces.
   if (cookie.expiry && *cookie.expiry <= now) return;
+  const QString stored_domain = cookie.domain;
+  const quint64 order = cookie.creation_order;
   cookies_.push_back(std::move(cookie));
+  EvictBeyond(kMaxCookiesPerDomain, [&](const Cookie& c) { return c.domain == stored_domain; }, order, now);
+  EvictBeyond(kMaxCookies, [](const Cookie&) { return true; }, order, now);
+}
+
+void CookieJar::EvictBeyond(size_t limit, const std::function<bool(const Cookie&)>& in_scope, quint64 kept_order,
+                            qint64 now) {
+  size_t count = static_cast<size_t>(std::count_if(cookies_.begin(), cookies_.end(), in_scope));
+  while (count > limit) {
+    // The victim: an expired cookie if there is one, else the one least recently used.
+    auto victim = cookies_.end();
+    for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
+      if (it->creation_order == kept_order || !in_scope(*it)) continue;
+      if (victim == cookies_.end()) {
+        victim = it;
+        continue;
+      }
+      const bool it_expired = it->expiry && *it->expiry <= now;
+      const bool victim_expired = victim->expiry && *victim->expiry <= now;
+      if (it_expired != victim_expired) {
+        if (it_expired) victim = it;
+        continue;
+      }
+      if (std::tie(it->last_access, it->creation_order) < std::tie(victim->last_access, victim->creation_order)) victim = it;
+    }
+    if (victim == cookies_.end()) return;
+    qCDebug(lcCookies) << "cookie" << victim->name << "of" << victim->domain << "evicted";
+    cookies_.erase(victim);
+    --count;
+  }
 }
 
 QString CookieJar::CookieLine(const http::Url& request_url) {
@@ -234,11 +322,14 @@ QString CookieJar::CookieLine(const http::Url& request_url) {
 
   const QString host = request_url.host.toLower();
   const bool https = request_url.IsHttps();
+  // The whole path of the request, its last segment included: a cookie set for
+  // "/j/v2/playlist" belongs to that address.
+  const QString request_path = request_url.path + request_url.document;
   std::vector<Cookie*> matching;
   for (Cookie& c : cookies_) {
     const bool domain_ok = c.host_only ? host == c.domain : cookies::DomainMatches(host, c.domain);
     if (!domain_ok) continue;
-    if (!cookies::PathMatches(request_url.path, c.path)) continue;
+    if (!cookies::PathMatches(request_path, c.path)) continue;
     if (c.secure && !https) continue;
     matching.push_back(&c);
   }

@@ -1,6 +1,7 @@
 #include "toolkit/class_registry.h"
 
 #include "toolkit/image_list.h"
+#include "toolkit/memo.h"
 #include "toolkit/panel.h"
 #include "toolkit/picture_holder.h"
 #include "toolkit/push_button.h"
@@ -59,6 +60,7 @@ void RegisterToolkitClasses() {
   ClassRegistry::Register<PushButton>();
   ClassRegistry::Register<Timer>();
   ClassRegistry::Register<ImageList>();
+  ClassRegistry::Register<Memo>();
 }
 
 }  // namespace orvelle

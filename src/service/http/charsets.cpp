@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <iconv.h>
-#include <vector>
 
 namespace orvelle::http {
 
@@ -126,26 +125,33 @@ QString Utf16(const QByteArray& body, bool big_endian) {
 }
 
 // Converts with iconv into UTF-16; a byte that cannot be converted becomes U+FFFD.
-// Returns false when iconv does not know the encoding.
+// Returns false when iconv does not know the encoding. The conversion goes through a small
+// buffer of fixed size into the text, so it needs no more memory than the text itself.
 bool IconvDecode(const char* name, const QByteArray& body, QString* text) {
   iconv_t cd = iconv_open("UTF-16LE", name);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::vector<char> out(static_cast<size_t>(body.size()) * 4 + 16);
+  constexpr size_t kPieceBytes = 64 * 1024;
+  char16_t piece[kPieceBytes / 2];
   char* in = const_cast<char*>(body.constData());
   size_t in_left = static_cast<size_t>(body.size());
   QString result;
+  // Most encodings give at most one UTF-16 unit per byte; a rare longer text simply grows.
   result.reserve(body.size());
-  auto flush = [&](char* out_pos) {
-    const size_t produced = static_cast<size_t>(out_pos - out.data());
-    result.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(out.data()), static_cast<qsizetype>(produced / 2)));
+  // Converts what `convert` can into the piece, as often as it fills it, and appends it.
+  auto drain = [&](auto convert) {
+    for (;;) {
+      char* out_pos = reinterpret_cast<char*>(piece);
+      size_t out_left = sizeof piece;
+      const size_t rc = convert(&out_pos, &out_left);
+      const int saved_errno = errno;
+      result.append(reinterpret_cast<const QChar*>(piece), static_cast<qsizetype>((sizeof piece - out_left) / 2));
+      if (rc != static_cast<size_t>(-1) || saved_errno != E2BIG) return saved_errno;
+    }
   };
   while (in_left > 0) {
-    char* out_pos = out.data();
-    size_t out_left = out.size();
-    const size_t rc = iconv(cd, &in, &in_left, &out_pos, &out_left);
-    flush(out_pos);
-    if (rc != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) continue;
+    errno = 0;
+    const int error = drain([&](char** out_pos, size_t* out_left) { return iconv(cd, &in, &in_left, out_pos, out_left); });
+    if (error != EILSEQ && error != EINVAL) break;
     // An invalid or incomplete sequence: one replacement character, then go on after the byte.
     result.append(QChar(QChar::ReplacementCharacter));
     ++in;
@@ -153,12 +159,9 @@ bool IconvDecode(const char* name, const QByteArray& body, QString* text) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   // Flush any shift state.
-  char* out_pos = out.data();
-  size_t out_left = out.size();
-  iconv(cd, nullptr, nullptr, &out_pos, &out_left);
-  flush(out_pos);
+  drain([&](char** out_pos, size_t* out_left) { return iconv(cd, nullptr, nullptr, out_pos, out_left); });
   iconv_close(cd);
-  *text = result;
+  *text = std::move(result);
   return true;
 }
 

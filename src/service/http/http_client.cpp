@@ -3,6 +3,9 @@
 #include "service/http/charsets.h"
 #include "service/http/socket_stream.h"
 #include "service/http/tls_stream.h"
+#include "service/log.h"
+
+#include <cerrno>
 
 #include <sys/socket.h>
 
@@ -12,16 +15,17 @@ namespace {
 
 std::unique_ptr<ByteStream> DefaultConnector(const ConnectTarget& target) {
   auto socket = SocketStream::Connect(target.host, target.ipv6, target.port, target.connect_timeout,
-                                      target.limits.deadline);
+                                      target.limits.deadline, target.resolver);
   if (!target.tls) return socket;
   return TlsStream::Handshake(std::move(socket), target.host, target.limits);
 }
 
-// Request lines are written as ASCII: every character above 127 becomes "?".
-void AppendAscii(QByteArray& out, const QString& text) {
+// Header text holds one character per byte (as HeaderLineText reads it), so that bytes a
+// server sent go back unchanged; a character above U+00FF has no byte and is written as "?".
+void AppendHeaderText(QByteArray& out, const QString& text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const char16_t c = text[i].unicode();
-    if (c < 128) {
+    if (c < 256) {
       out.append(static_cast<char>(c));
     } else {
       out.append('?');
@@ -35,8 +39,27 @@ void AppendHeader(QByteArray& out, const char* name, const QString& value) {
   if (value.isEmpty()) return;
   out.append(name);
   out.append(": ");
-  AppendAscii(out, value);
+  AppendHeaderText(out, value);
   out.append("\r\n");
+}
+
+// A port is written as plain decimal digits: no sign, no spaces, nothing after them.
+int PortNumber(const QString& text) {
+  int port = 0;
+  bool ok = !text.isEmpty() && text.size() <= 5;
+  for (QChar c : text) {
+    ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (ok) port = port * 10 + (c.unicode() - '0');
+  }
+  if (!ok || port > 65535) throw HttpError(QStringLiteral("'%1' is not a valid port number").arg(text));
+  return port;
+}
+
+// The failures of a connection that died while it lay idle: the peer closed it, reset it,
+// or a write found it gone. A time-out is not among them: the server may be busy.
+bool IsDeadConnectionError(const HttpError& error) {
+  if (const auto* socket = dynamic_cast<const SocketError*>(&error)) return socket->LastError() != ETIMEDOUT;
+  return error.Message() == QLatin1String(kClosedGracefully);
 }
 
 bool IsXmlSubtype(const QString& subtype) {
@@ -76,20 +99,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
 
   const Url url = ParseUrl(address);
   const bool https = url.IsHttps();
-  int port = 0;
-  if (!url.port.isEmpty()) {
-    bool ok = false;
-    port = url.port.toInt(&ok);
-    if (!ok || port < 0 || port > 65535) {
-      throw HttpError(QStringLiteral("'%1' is not a valid port number").arg(url.port));
-    }
-  } else if (DefaultPort(url.protocol) != 0) {
-    port = DefaultPort(url.protocol);
-  } else if (last_port_ != 0) {
-    port = last_port_;
-  } else {
-    throw HttpError(QString::fromLatin1(kUnknownProtocol));
-  }
+  const int port = RequestPort(url);
 
   {
     std::lock_guard lock(abort_mutex_);
@@ -100,40 +110,96 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   limits_.io = ReadTimeout;
   limits_.deadline = RequestTimeout.count() > 0 ? start + RequestTimeout : Clock::time_point::max();
 
-  // Choose the connection: reuse it only for the same host, port, IP version and transport,
-  // after a response that allowed keep-alive, and while the peer still has it open.
+  bool reused = ChooseConnection(url, port, https);
+  keep_alive_ = false;
+  body_left_unread_ = false;
+  last_port_ = port;
+
+  ApplyRequestRules(https);
+  const QByteArray request = BuildRequest(url, port);
+
+  std::optional<HttpProtocolError> failure;
+  for (;;) {
+    try {
+      failure = Exchange(request, url, out, text);
+      break;
+    } catch (const HttpError& error) {
+      // A kept connection that the server closed while it lay idle fails before the first
+      // byte of the answer; nothing of the request was processed, so it goes out once more.
+      const bool retry = reused && !AbortRequested() && !input_.ReceivedAny() && IsDeadConnectionError(error);
+      Disconnect();
+      if (!retry) throw;
+      qCDebug(lcHttp) << "kept connection to" << url.host << "was dead (" << error.Message()
+                      << "); sending the request again on a new connection";
+      Connect(url, port, https);
+      reused = false;
+    } catch (...) {
+      Disconnect();
+      throw;
+    }
+  }
+
+  DecideKeepAlive();
+  if (failure) throw *failure;
+}
+
+int HttpClient::RequestPort(const Url& url) const {
+  if (!url.port.isEmpty()) return PortNumber(url.port);
+  if (DefaultPort(url.protocol) != 0) return DefaultPort(url.protocol);
+  if (last_port_ != 0) return last_port_;
+  throw HttpError(QString::fromLatin1(kUnknownProtocol));
+}
+
+bool HttpClient::ChooseConnection(const Url& url, int port, bool https) {
+  // Reuse the connection only for the same host, port, IP version and transport, after a
+  // response that allowed keep-alive, while it has not been idle too long, and while the
+  // peer still has it open.
   if (stream_ && (stream_host_.compare(url.host, Qt::CaseInsensitive) != 0 || stream_port_ != port ||
                   stream_ipv6_ != url.ipv6 || stream_tls_ != https)) {
     Disconnect();
   }
   if (stream_ && !keep_alive_) Disconnect();
+  if (stream_ && Clock::now() - idle_since_ > IdleReuseLimit) {
+    qCDebug(lcHttp) << "connection to" << stream_host_ << "idle too long; opening a new one";
+    Disconnect();
+  }
   if (stream_ && !stream_->DiscardPendingAndCheckOpen()) Disconnect();
-  if (!stream_) {
-    ConnectTarget target;
-    target.host = url.host;
-    target.ipv6 = url.ipv6;
-    target.port = port;
-    target.tls = https;
-    target.connect_timeout = ConnectTimeout;
-    target.limits = limits_;
-    stream_ = connector_(target);
-    stream_host_ = url.host;
-    stream_port_ = port;
-    stream_ipv6_ = url.ipv6;
-    stream_tls_ = https;
+  if (stream_) {
+    WatchForAbort();
+    return true;
   }
-  {
-    std::lock_guard lock(abort_mutex_);
-    abort_descriptor_ = stream_->Descriptor();
-    if (abort_requested_) {
-      abort_descriptor_ = -1;
-      stream_.reset();
-      throw HttpError(QString::fromLatin1(kRequestAborted));
-    }
-  }
-  keep_alive_ = false;
-  last_port_ = port;
+  Connect(url, port, https);
+  return false;
+}
 
+void HttpClient::WatchForAbort() {
+  std::lock_guard lock(abort_mutex_);
+  abort_descriptor_ = stream_->Descriptor();
+  if (abort_requested_) {
+    abort_descriptor_ = -1;
+    stream_.reset();
+    throw HttpError(QString::fromLatin1(kRequestAborted));
+  }
+}
+
+void HttpClient::Connect(const Url& url, int port, bool https) {
+  ConnectTarget target;
+  target.host = url.host;
+  target.ipv6 = url.ipv6;
+  target.port = port;
+  target.tls = https;
+  target.connect_timeout = ConnectTimeout;
+  target.limits = limits_;
+  target.resolver = resolver_;
+  stream_ = connector_(target);
+  stream_host_ = url.host;
+  stream_port_ = port;
+  stream_ipv6_ = url.ipv6;
+  stream_tls_ = https;
+  WatchForAbort();
+}
+
+void HttpClient::ApplyRequestRules(bool https) {
   // No Connection header goes over TLS; HTTP/1.0 asks for keep-alive explicitly.
   if (https) {
     Request.Connection.clear();
@@ -143,21 +209,24 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   if (!Request.AcceptEncoding.isEmpty() && !Request.AcceptEncoding.contains(QLatin1String("identity"))) {
     Request.AcceptEncoding += QStringLiteral(", identity");
   }
+}
 
+QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   QByteArray request;
   request.reserve(512);
   request.append("GET ");
-  AppendAscii(request, url.Target());
+  request.append(EncodedTarget(url.Target()));
   request.append(ProtocolVersion == pv1_0 ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");
   AppendHeader(request, "Connection", Request.Connection);
   for (const QString& line : Request.CustomHeaders) {
     if (line.isEmpty()) continue;
-    AppendAscii(request, line);
+    AppendHeaderText(request, line);
     request.append("\r\n");
   }
-  QString host = url.ipv6 ? QLatin1Char('[') + url.host + QLatin1Char(']') : url.host;
-  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += QLatin1Char(':') + QString::number(port);
-  AppendHeader(request, "Host", host);
+  // The Host value names the host as the connection does: in its ASCII form.
+  QByteArray host = url.ipv6 ? '[' + url.host.toLatin1() + ']' : AsciiHostName(url.host);
+  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += ':' + QByteArray::number(port);
+  if (!host.isEmpty()) request.append("Host: ").append(host).append("\r\n");
   AppendHeader(request, "Accept", Request.Accept);
   AppendHeader(request, "Accept-Charset", Request.AcceptCharSet);
   AppendHeader(request, "Accept-Encoding", Request.AcceptEncoding);
@@ -167,37 +236,37 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   AppendHeader(request, "User-Agent", Request.UserAgent);
   if (AllowCookies && jar_) AppendHeader(request, "Cookie", jar_->CookieLine(url));
   request.append("\r\n");
+  return request;
+}
 
-  std::optional<HttpProtocolError> failure;
-  try {
-    stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
-    input_.Attach(stream_.get(), &limits_);
-    ReadResponseHead(url);
+std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request, const Url& url, QByteArray& out,
+                                                      QString* text) {
+  input_.Attach(stream_.get(), &limits_);
+  stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
+  ReadResponseHead(url);
 
-    const int code = response_.ResponseCode;
-    if (code >= 200 && code <= 299) {
-      const qsizetype body_start = out.size();
-      if (code != 204) {
-        BodySink sink(out);
-        ReadBody(sink, false);
-      }
-      const QByteArray body = QByteArray::fromRawData(out.constData() + body_start, out.size() - body_start);
-      ReadBodyDeclarations(body);
-      if (text) *text = DecodeBody(body, response_.CharSet);
-    } else {
-      const bool redirect = code >= 300 && code <= 399;
-      if (redirect && code != 304) ++redirect_count_;
-      QByteArray scratch;
-      BodySink sink(scratch);
-      ReadBody(sink, redirect);
-      ReadBodyDeclarations(scratch);
-      failure.emplace(code, response_.StatusLine, DecodeBody(scratch, response_.CharSet));
+  const int code = response_.ResponseCode;
+  if (code >= 200 && code <= 299) {
+    const qsizetype body_start = out.size();
+    if (code != 204) {
+      BodySink sink(out);
+      ReadBody(sink, false);
     }
-  } catch (...) {
-    Disconnect();
-    throw;
+    const QByteArray body = QByteArray::fromRawData(out.constData() + body_start, out.size() - body_start);
+    ReadBodyDeclarations(body);
+    if (text) *text = DecodeBody(body, response_.CharSet);
+    return std::nullopt;
   }
+  const bool redirect = code >= 300 && code <= 399;
+  if (redirect && code != 304) ++redirect_count_;
+  QByteArray scratch;
+  BodySink sink(scratch);
+  ReadBody(sink, redirect);
+  ReadBodyDeclarations(scratch);
+  return HttpProtocolError(code, response_.StatusLine, DecodeBody(scratch, response_.CharSet));
+}
 
+void HttpClient::DecideKeepAlive() {
   // Keep-alive is decided by the client's own protocol version.
   const QString connection = response_.Connection.trimmed();
   const QString proxy_connection = response_.ProxyConnection.trimmed();
@@ -208,10 +277,17 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
     keep_alive_ = connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0 ||
                   proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
   }
-  if (input_.PeerClosed()) keep_alive_ = false;
-  if (!keep_alive_) Disconnect();
+  if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
+  if (keep_alive_) {
+    idle_since_ = Clock::now();
+  } else {
+    Disconnect();
+  }
+}
 
-  if (failure) throw *failure;
+bool HttpClient::AbortRequested() {
+  std::lock_guard lock(abort_mutex_);
+  return abort_requested_;
 }
 
 void HttpClient::Abort() {
@@ -229,11 +305,7 @@ void HttpClient::ReadResponseHead(const Url& url) {
     response_.StatusLine = LineText(line);
     response_.ResponseCode = ParseStatusCode(response_.StatusLine);
 
-    // A line past the limit stays in the input, where the body reading finds it.
-    while (MaxHeaderLines <= 0 || response_.RawHeaders.size() < MaxHeaderLines) {
-      if (!input_.ReadLine(line) || line.isEmpty()) break;
-      response_.RawHeaders.append(LineText(line));
-    }
+    ReadHeaderBlock(response_.RawHeaders);
 
     const QStringList& headers = response_.RawHeaders;
     const ContentTypeParts type = ParseContentType(HeaderValue(headers, QLatin1String("Content-Type")));
@@ -245,14 +317,13 @@ void HttpClient::ReadResponseHead(const Url& url) {
     } else if (media_type_.startsWith(QLatin1String("text/"))) {
       response_.CharSet = IsXmlSubtype(media_type_.mid(5)) ? QStringLiteral("us-ascii") : QStringLiteral("ISO-8859-1");
     }
-    bool found = false;
-    const QString length = HeaderValue(headers, QLatin1String("Content-Length"), &found);
-    if (found) {
-      bool ok = false;
-      const qint64 value = length.toLongLong(&ok);
-      response_.ContentLength = ok && value >= 0 ? value : -1;
-    }
     response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"));
+    // A chunked body does not depend on the lengths, so lengths in doubt only matter without it.
+    try {
+      response_.ContentLength = AnnouncedContentLength(headers);
+    } catch (const HttpError&) {
+      if (!IsChunked()) throw;
+    }
     response_.Connection = HeaderValue(headers, QLatin1String("Connection"));
     response_.ProxyConnection = HeaderValue(headers, QLatin1String("Proxy-Connection"));
     response_.Location = HeaderValue(headers, QLatin1String("Location"));
@@ -262,13 +333,32 @@ void HttpClient::ReadResponseHead(const Url& url) {
       if (!jar_) jar_ = std::make_unique<CookieJar>();
       jar_->Store(headers, url);
     }
-    if (response_.ResponseCode != 100) return;
+    // A 101 hands the connection over to another protocol: there is no HTTP answer to wait
+    // for. Every other 1xx is an interim answer, followed by the real one.
+    const int code = response_.ResponseCode;
+    if (code == 101) throw HttpProtocolError(code, response_.StatusLine, QString());
+    if (code < 100 || code > 199) return;
     if (++interim > kMaxInterimResponses) throw HttpError(QString::fromLatin1(kTooManyInterim));
   }
 }
 
+void HttpClient::ReadHeaderBlock(QStringList& lines) {
+  // More lines than the limit fail: read as body they would be handed on as content.
+  QByteArray line;
+  int count = 0;
+  while (input_.ReadLine(line) && !line.isEmpty()) {
+    if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
+    lines.append(HeaderLineText(line));
+    ++count;
+  }
+}
+
+bool HttpClient::IsChunked() const {
+  return response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+}
+
 void HttpClient::ReadBody(BodySink& sink, bool redirect) {
-  const bool chunked = response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+  const bool chunked = IsChunked();
   if (!chunked && response_.ContentLength == 0) return;
   // A redirect's body is read only when it starts arriving soon.
   if (redirect) {
@@ -277,17 +367,23 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limits_.deadline - Clock::now());
       wait = std::max(std::chrono::milliseconds(0), std::min(wait, left));
     }
-    if (!input_.WaitForData(wait)) return;
+    if (!input_.WaitForData(wait)) {
+      // The body may still arrive later; the next answer on this connection would start with it.
+      body_left_unread_ = true;
+      return;
+    }
   }
 
   if (chunked) {
     ReadChunked(sink);
   } else if (response_.ContentLength > 0) {
     sink.AnnounceTotal(response_.ContentLength);
-    input_.ReadUpTo(response_.ContentLength, sink);  // an early close ends the body
+    // A peer that closes before the announced length has cut the body: a failure, so that
+    // half a picture or playlist is never handed on as complete.
+    input_.ReadExactly(response_.ContentLength, sink);
   } else if (media_type_.startsWith(QLatin1String("multipart/"))) {
     QByteArray delimiter = "--";
-    AppendAscii(delimiter, boundary_);
+    AppendHeaderText(delimiter, boundary_);
     delimiter += "--";
     input_.ReadUntilDelimiterLine(delimiter, sink);
   } else {
@@ -299,26 +395,16 @@ void HttpClient::ReadChunked(BodySink& sink) {
   QByteArray line;
   for (;;) {
     if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
-    const qsizetype semicolon = line.indexOf(';');
-    if (semicolon >= 0) line.truncate(semicolon);
-    const QByteArray digits = line.trimmed();
-    bool ok = digits.size() <= 15;
-    const qint64 size = ok ? digits.toLongLong(&ok, 16) : 0;
-    if (!ok || size < 0 || digits.startsWith('+') || digits.startsWith('-')) {
-      throw HttpError(QStringLiteral("Invalid chunk size"));
-    }
+    const qint64 size = ParseChunkSize(line);
     if (size == 0) break;
     sink.Announce(size);
     input_.ReadExactly(size, sink);
-    input_.ReadLine(line);  // the line end after the chunk's data
+    // Only a line end may follow the chunk's data; anything else means the sizes are wrong.
+    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!line.isEmpty()) throw HttpError(QString::fromLatin1(kInvalidChunkSize));
   }
   // Trailer lines join the header lines.
-  int trailers = 0;
-  while (MaxHeaderLines <= 0 || trailers < MaxHeaderLines) {
-    if (!input_.ReadLine(line) || line.isEmpty()) break;
-    response_.RawHeaders.append(LineText(line));
-    ++trailers;
-  }
+  ReadHeaderBlock(response_.RawHeaders);
 }
 
 void HttpClient::ReadBodyDeclarations(const QByteArray& body) {

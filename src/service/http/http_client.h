@@ -19,14 +19,18 @@
 //
 // Every failure is thrown: HttpProtocolError for a status other than 2xx (ErrorCode, and the
 // body as text in ErrorMessage), SocketError for a failed socket operation (LastError), and
-// HttpError for the rest. Addresses are full URLs; nothing in them is percent-encoded or
-// decoded. Redirects are never followed. Each request is bounded by ConnectTimeout,
-// ReadTimeout (every single wait for the peer) and RequestTimeout (connect to last byte).
+// HttpError for the rest. Addresses are full URLs; nothing in them is decoded, and of the
+// target only characters above U+007F (as UTF-8) and spaces are percent-encoded; the host
+// goes out in its ASCII (IDNA) form. Redirects are never followed. Each request is bounded by
+// ConnectTimeout (name lookup and connect), ReadTimeout (every single wait for the peer) and
+// RequestTimeout (lookup to last byte). A kept connection found dead before the first byte of
+// the answer is replaced once, and the request sent again.
 
 #include "service/cookie_jar.h"
 #include "service/http/byte_stream.h"
 #include "service/http/http_error.h"
 #include "service/http/response_reader.h"
+#include "service/http/socket_stream.h"
 #include "service/http/url.h"
 
 #include <QByteArray>
@@ -37,6 +41,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace orvelle::http {
 
@@ -80,8 +85,9 @@ struct ConnectTarget {
   bool ipv6 = false;
   int port = 0;
   bool tls = false;
-  std::chrono::milliseconds connect_timeout{10000};
+  std::chrono::milliseconds connect_timeout{10000};  // name lookup and connect together
   WaitLimits limits;
+  Resolver resolver = SystemResolve;
 };
 
 class HttpClient {
@@ -107,12 +113,13 @@ class HttpClient {
   bool AllowCookies = true;
   static constexpr bool HandleRedirects = false;  // 3xx answers fail as HttpProtocolError
   static constexpr int RedirectMaximum = 15;
-  int MaxHeaderLines = kDefaultMaxHeaderLines;     // 0 or less: no limit
+  int MaxHeaderLines = kDefaultMaxHeaderLines;     // per header block and per trailer block; 0 or less: no limit
 
   std::chrono::milliseconds ConnectTimeout{10000};
   std::chrono::milliseconds ReadTimeout{30000};      // also every write
   std::chrono::milliseconds RequestTimeout{120000};  // connect to the last body byte
   std::chrono::milliseconds RedirectBodyWait{5000};  // a 3xx body counts as empty without data by then
+  std::chrono::milliseconds IdleReuseLimit{60000};   // a connection idle for longer is not reused
 
   // The cookie jar; none until the first response has arrived.
   CookieJar* CookieManager() const { return jar_.get(); }
@@ -131,22 +138,45 @@ class HttpClient {
   void Abort();
 
   void SetConnector(Connector connector) { connector_ = std::move(connector); }
+  // Puts another name lookup in place of the system's (tests use a slow one).
+  void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
 
  private:
-  // Runs one GET; the body goes to `out`. Returns the response's status.
+  // Runs one GET; the body goes to `out`, and its text to `text` when asked for.
   void Perform(const QString& address, QByteArray& out, QString* text);
+  int RequestPort(const Url& url) const;
+  // Keeps or closes the open connection for a request to `url`, and connects when none is
+  // left. Returns true when a kept connection is used.
+  bool ChooseConnection(const Url& url, int port, bool https);
+  void Connect(const Url& url, int port, bool https);
+  // Makes the open connection the one Abort shuts down; fails at once when Abort came first.
+  void WatchForAbort();
+  // Whether Abort was called for the request under way (an aborted request is never retried).
+  bool AbortRequested();
+  void ApplyRequestRules(bool https);
+  QByteArray BuildRequest(const Url& url, int port);
+  // Sends the request and reads the answer; returns the error of a status other than 2xx.
+  std::optional<HttpProtocolError> Exchange(const QByteArray& request, const Url& url, QByteArray& out, QString* text);
+  void DecideKeepAlive();
   void ReadResponseHead(const Url& url);
+  // Reads header lines up to the empty line that ends them (or the peer's close), at most
+  // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that.
+  void ReadHeaderBlock(QStringList& lines);
+  bool IsChunked() const;
   void ReadBody(BodySink& sink, bool redirect);
   void ReadChunked(BodySink& sink);
   void ReadBodyDeclarations(const QByteArray& body);
 
   Connector connector_;
+  Resolver resolver_ = SystemResolve;
   std::unique_ptr<ByteStream> stream_;
   QString stream_host_;
   int stream_port_ = 0;
   bool stream_ipv6_ = false;
   bool stream_tls_ = false;
   bool keep_alive_ = false;
+  Clock::time_point idle_since_;  // when the kept connection's last answer ended
+  bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   int last_port_ = 0;  // used when an address of another scheme names no port
 
   InputBuffer input_;

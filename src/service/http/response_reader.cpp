@@ -51,6 +51,7 @@ bool InputBuffer::Fill() {
   begin_ = 0;
   end_ = n;
   if (n == 0) closed_ = true;
+  received_any_ = received_any_ || n > 0;
   return n > 0;
 }
 
@@ -91,6 +92,7 @@ size_t InputBuffer::ReadInto(BodySink& sink, size_t want) {
     throw;
   }
   sink.Commit(want, n);
+  received_any_ = received_any_ || n > 0;
   return n;
 }
 
@@ -169,6 +171,8 @@ QString LineText(const QByteArray& line) {
   return text;
 }
 
+QString HeaderLineText(const QByteArray& line) { return QString::fromLatin1(line); }
+
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));
   if (space < 0) return -1;
@@ -210,6 +214,44 @@ QStringList HeaderValues(const QStringList& lines, QLatin1String name) {
     }
   }
   return values;
+}
+
+qint64 AnnouncedContentLength(const QStringList& lines) {
+  QStringList members;
+  for (const QString& value : HeaderValues(lines, QLatin1String("Content-Length"))) {
+    for (const QString& member : value.split(QLatin1Char(','))) {
+      if (!member.trimmed().isEmpty()) members.append(member.trimmed());
+    }
+  }
+  if (members.isEmpty()) return -1;
+  bool first_ok = false;
+  const qint64 first = members[0].toLongLong(&first_ok);
+  for (const QString& member : members) {
+    bool ok = false;
+    const qint64 value = member.toLongLong(&ok);
+    const bool same = first_ok ? ok && value == first : member == members[0];
+    if (!same) throw HttpError(QString::fromLatin1(kInvalidContentLength));
+  }
+  return first_ok && first >= 0 ? first : -1;
+}
+
+qint64 ParseChunkSize(const QByteArray& line) {
+  qsizetype end = line.indexOf(';');
+  if (end < 0) end = line.size();
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  // 15 digits keep the size far below the 64-bit limit; the body limit comes long before.
+  if (end == 0 || end > 15) throw HttpError(QString::fromLatin1(kInvalidChunkSize));
+  qint64 size = 0;
+  for (qsizetype i = 0; i < end; ++i) {
+    const char c = line[i];
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else throw HttpError(QString::fromLatin1(kInvalidChunkSize));
+    size = size * 16 + digit;
+  }
+  return size;
 }
 
 namespace {

@@ -12,7 +12,7 @@ namespace orvelle::http {
 
 // Limits of the response reader.
 inline constexpr qint64 kMaxBodyBytes = 32LL * 1024 * 1024;  // larger bodies fail, nothing of them kept
-inline constexpr int kMaxInterimResponses = 16;              // "100 Continue" answers accepted per request
+inline constexpr int kMaxInterimResponses = 16;              // 1xx answers (other than 101) accepted per request
 inline constexpr qsizetype kMaxLineLength = 16384;           // status, header and chunk-size lines
 inline constexpr size_t kReceiveBufferSize = 32768;          // the most one read takes from the stream
 inline constexpr int kDefaultMaxHeaderLines = 255;
@@ -53,6 +53,7 @@ class InputBuffer {
     limits_ = limits;
     begin_ = end_ = 0;
     closed_ = false;
+    received_any_ = false;
   }
 
   // Reads one line up to LF; a CR before the LF is removed. Returns false when the peer
@@ -72,6 +73,8 @@ class InputBuffer {
   // True when body data is buffered or arrives within `wait` (a close counts as arrival).
   bool WaitForData(std::chrono::milliseconds wait);
   bool PeerClosed() const { return closed_; }
+  // True once any byte of the answer has arrived since Attach.
+  bool ReceivedAny() const { return received_any_; }
 
  private:
   // Refills the empty buffer; false once the peer has closed.
@@ -86,10 +89,14 @@ class InputBuffer {
   size_t begin_ = 0;
   size_t end_ = 0;
   bool closed_ = false;
+  bool received_any_ = false;
 };
 
-// A header line's bytes as text: ASCII, every byte above 127 read as U+FFFD.
+// A status line's bytes as text: ASCII, every byte above 127 read as U+FFFD.
 QString LineText(const QByteArray& line);
+// A header line's bytes as text, one character per byte (U+0000 to U+00FF), so that a value
+// holding UTF-8 or other bytes above 127 can be sent back byte for byte.
+QString HeaderLineText(const QByteArray& line);
 
 // The numeric status of a status line, or -1 when it holds none.
 int ParseStatusCode(const QString& status_line);
@@ -98,6 +105,16 @@ int ParseStatusCode(const QString& status_line);
 // trimmed; `found` tells whether there was one.
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found = nullptr);
 QStringList HeaderValues(const QStringList& lines, QLatin1String name);
+
+// The body length that the Content-Length header lines announce, or -1 when there is none,
+// or it is negative or not a number (it then counts as absent). Lines or list members
+// ("5, 5") that announce different lengths leave the framing in doubt: they throw HttpError
+// "Invalid Content-Length".
+qint64 AnnouncedContentLength(const QStringList& lines);
+
+// The size on a chunk-size line: hexadecimal digits only, then optional spaces or tabs and
+// an extension after ";". Anything else throws HttpError "Invalid chunk size".
+qint64 ParseChunkSize(const QByteArray& line);
 
 // Content-Type split into the media type (lower case), its charset parameter (quotes
 // removed), the rest of the header without the charset parameter, and the boundary parameter.

@@ -1,13 +1,19 @@
 #include "service/http/socket_stream.h"
 
 #include "service/http/http_error.h"
-
-#include <QUrl>
+#include "service/http/url.h"
+#include "service/log.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -49,15 +55,7 @@ bool WaitForSocket(int fd, short events, const WaitLimits& limits) {
   }
 }
 
-std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ipv6, int port,
-                                                    std::chrono::milliseconds connect_timeout,
-                                                    Clock::time_point deadline) {
-  // An internationalised name is looked up in its ASCII form.
-  QByteArray name;
-  bool ascii = true;
-  for (QChar c : host) ascii = ascii && c.unicode() < 128;
-  name = ascii ? host.toLatin1() : QUrl::toAce(host);
-
+ResolvedAddress SystemResolve(const QByteArray& name, bool ipv6, int port) {
   addrinfo hints{};
   hints.ai_family = ipv6 ? AF_INET6 : AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -72,16 +70,88 @@ std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ip
     throw SocketError(rc, QString::fromLocal8Bit(::gai_strerror(rc)));
   }
   std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> holder(found, &::freeaddrinfo);
+  ResolvedAddress resolved;
+  resolved.length = std::min<socklen_t>(found->ai_addrlen, sizeof resolved.address);
+  std::memcpy(&resolved.address, found->ai_addr, resolved.length);
+  return resolved;
+}
 
-  const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, found->ai_protocol);
+namespace {
+
+// Lookups that time-outs left behind, still running: each holds a thread, so a resolver that
+// never answers could otherwise gather threads without end.
+constexpr int kMaxLookupsInFlight = 16;
+std::atomic<int> lookups_in_flight{0};
+
+// What a lookup hands back to the request that waits for it, if that one still waits.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable done_signal;
+  bool done = false;
+  ResolvedAddress result;
+  std::exception_ptr failure;
+};
+
+}  // namespace
+
+ResolvedAddress ResolveWithin(const Resolver& resolver, const QByteArray& name, bool ipv6, int port,
+                              Clock::time_point until) {
+  if (lookups_in_flight.load() >= kMaxLookupsInFlight) {
+    qCDebug(lcHttp) << "too many name lookups still running; not starting one for" << name;
+    ThrowSocketError(ETIMEDOUT);
+  }
+  auto lookup = std::make_shared<Lookup>();
+  ++lookups_in_flight;
+  try {
+    std::thread([lookup, resolver, name, ipv6, port] {
+      ResolvedAddress result;
+      std::exception_ptr failure;
+      try {
+        result = resolver(name, ipv6, port);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      {
+        std::lock_guard lock(lookup->mutex);
+        lookup->result = result;
+        lookup->failure = failure;
+        lookup->done = true;
+      }
+      lookup->done_signal.notify_one();
+      --lookups_in_flight;
+    }).detach();
+  } catch (const std::system_error& error) {
+    --lookups_in_flight;
+    ThrowSocketError(error.code().value());
+  }
+
+  std::unique_lock lock(lookup->mutex);
+  if (!lookup->done_signal.wait_until(lock, until, [&] { return lookup->done; })) {
+    qCDebug(lcHttp) << "name lookup of" << name << "did not answer within the connect time-out";
+    ThrowSocketError(ETIMEDOUT);
+  }
+  if (lookup->failure) std::rethrow_exception(lookup->failure);
+  return lookup->result;
+}
+
+std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ipv6, int port,
+                                                    std::chrono::milliseconds connect_timeout,
+                                                    Clock::time_point deadline, const Resolver& resolver) {
+  // Resolving counts toward the connect time-out; both end at the request's deadline at the latest.
+  const Clock::time_point connect_until = std::min(deadline, Clock::now() + connect_timeout);
+  // An internationalised name is looked up in its ASCII form.
+  const ResolvedAddress address = ResolveWithin(resolver, AsciiHostName(host), ipv6, port, connect_until);
+  const auto* target = reinterpret_cast<const sockaddr*>(&address.address);
+
+  const int fd = ::socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) ThrowSocketError(errno);
   auto stream = std::make_unique<SocketStream>(fd);
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
-  if (::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+  if (::connect(fd, target, address.length) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) ThrowSocketError(errno);
-    if (!WaitForSocket(fd, POLLOUT, WaitLimits{connect_timeout, deadline})) ThrowSocketError(ETIMEDOUT);
+    if (!WaitForSocket(fd, POLLOUT, WaitLimits{connect_timeout, connect_until})) ThrowSocketError(ETIMEDOUT);
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) ThrowSocketError(errno);
@@ -99,6 +169,12 @@ size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
   if (limits.deadline != Clock::time_point::max() && Clock::now() >= limits.deadline) {
     throw HttpError(QString::fromLatin1(kReadTimedOut));
   }
+  // Right after a request the answer has hardly ever arrived yet: wait before the first
+  // receive instead of making one that only finds nothing.
+  if (written_since_read_) {
+    written_since_read_ = false;
+    if (!WaitForSocket(fd_, POLLIN, limits)) throw HttpError(QString::fromLatin1(kReadTimedOut));
+  }
   for (;;) {
     const ssize_t n = ::recv(fd_, data, size, 0);
     if (n >= 0) return static_cast<size_t>(n);
@@ -109,6 +185,7 @@ size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
 }
 
 void SocketStream::Write(const char* data, size_t size, const WaitLimits& limits) {
+  written_since_read_ = true;
   while (size > 0) {
     const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
     if (n > 0) {

@@ -37,6 +37,7 @@ class TlsStream : public ByteStream {
   std::unique_ptr<SocketStream> socket_;
   SSL_CTX* context_;
   SSL* ssl_;
+  bool written_since_read_ = false;  // the next read waits for data before reading
 };
 
 }  // namespace orvelle::http

@@ -1,5 +1,7 @@
 #include "service/http/url.h"
 
+#include <QUrl>
+
 #include <arpa/inet.h>
 
 namespace orvelle::http {
@@ -13,6 +15,59 @@ QString Url::Target() const {
     target += query;
   }
   return target;
+}
+
+namespace {
+
+bool IsAscii(const QString& text) {
+  for (QChar c : text) {
+    if (c.unicode() >= 128) return false;
+  }
+  return true;
+}
+
+void AppendPercentEncoded(QByteArray& out, const QByteArray& bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char byte : bytes) {
+    const auto b = static_cast<unsigned char>(byte);
+    out.append('%');
+    out.append(kHex[b >> 4]);
+    out.append(kHex[b & 15]);
+  }
+}
+
+}  // namespace
+
+QByteArray EncodedTarget(const QString& target) {
+  QByteArray out;
+  out.reserve(target.size());
+  qsizetype i = 0;
+  while (i < target.size()) {
+    const char16_t c = target[i].unicode();
+    if (c == u' ') {
+      out.append("%20");
+      ++i;
+    } else if (c < 128) {
+      out.append(static_cast<char>(c));
+      ++i;
+    } else {
+      // A run of characters above U+007F is converted at once, so surrogate pairs stay whole.
+      qsizetype end = i;
+      while (end < target.size() && target[end].unicode() >= 128) ++end;
+      AppendPercentEncoded(out, QStringView(target).mid(i, end - i).toUtf8());
+      i = end;
+    }
+  }
+  return out;
+}
+
+QByteArray AsciiHostName(const QString& host) {
+  if (IsAscii(host)) return host.toLatin1();
+  const QByteArray ace = QUrl::toAce(host);
+  if (!ace.isEmpty()) return ace;
+  QByteArray encoded;
+  AppendPercentEncoded(encoded, host.toUtf8());
+  return encoded;
 }
 
 int DefaultPort(const QString& protocol) {
@@ -77,7 +132,9 @@ Url ParseUrl(const QString& address) {
         url.ipv6 = true;
         url.host = authority.mid(1, close - 1);
         const QString after = authority.mid(close + 1);
+        // Anything after the bracket other than ":port" is kept as the port, to fail as one.
         if (after.startsWith(QLatin1Char(':'))) url.port = after.mid(1);
+        else if (!after.isEmpty()) url.port = after;
       } else {
         url.host = authority;
       }

@@ -30,6 +30,15 @@ Url ParseUrl(const QString& address);
 // The port a scheme implies: 80 for "http", 443 for "https", 0 for any other scheme.
 int DefaultPort(const QString& protocol);
 
+// The request target as it goes on the wire: characters above U+007F as percent-encoded
+// UTF-8 and a space as "%20"; everything else, "%" escapes included, as written.
+QByteArray EncodedTarget(const QString& target);
+
+// A host name in the ASCII form that name lookups, TLS and the Host header use: an
+// internationalised name in its IDNA ("xn--") form. A name that has no such form is
+// percent-encoded as UTF-8, which no lookup finds.
+QByteArray AsciiHostName(const QString& host);
+
 // True when the text is a literal IPv4 or IPv6 address.
 bool IsIpAddress(const QString& host);
 

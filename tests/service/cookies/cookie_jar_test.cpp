@@ -42,7 +42,7 @@ TEST(CookieRules, DefaultAndMatchingPaths) {
   } cases[] = {
       {"/j/v2/", "/", true},       {"/j/v2/", "/j", true},     {"/j/v2/", "/j/", true},   {"/j/v2/", "/j/v2", true},
       {"/j/v2/", "/J/V2/", true},  {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
-      {"/j/v2", "/j/v2", true},
+      {"/j/v2", "/j/v2", true},    {"/j/v2/lyric", "/j/v2/", true}, {"/j/v2/lyric", "/j/v2/l", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(cookies::PathMatches(c.request, c.cookie), c.match) << c.request << " / " << c.cookie;
@@ -138,6 +138,18 @@ TEST(CookieJar, Scenarios) {
       {"default path is the request directory",
        {SetCookie{service, "d=1"}, SetCookie{service, "e=2; Path=relative"}, Expect{lyric, "d=1; e=2"},
         Expect{"https://kestra.fm/j/other", ""}}},
+      {"a path is matched against the whole request path",
+       {SetCookie{service, "p=1; Path=/j/v2/playlist"}, SetCookie{service, "d=2; Path=/j/v2/"},
+        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; q=3; d=2"}, Expect{lyric, "d=2"},
+        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; q=3; d=2"}}},
+      {"no cookie for a public suffix",
+       {SetCookie{"http://www.example.org/", "a=1; Domain=.org; Path=/"}, SetCookie{service, "b=2; Domain=FM; Path=/"},
+        SetCookie{"http://a.b.co.uk/", "c=3; Domain=co.uk; Path=/"},
+        SetCookie{"http://www.example.org/", "d=4; Domain=example.org; Path=/"}, Expect{"http://other.org/", ""},
+        Expect{"https://other.fm/", ""}, Expect{"http://x.co.uk/", ""}, Expect{"http://www.example.org/", "d=4"}}},
+      {"a public suffix that is the request host gives a host-only cookie",
+       {SetCookie{"http://github.io/", "e=5; Domain=github.io; Path=/"}, Expect{"http://github.io/", "e=5"},
+        Expect{"http://someone.github.io/", ""}}},
       {"host and domain compare without regard to case",
        {SetCookie{"http://Kestra.FM/", "a=1; Path=/"}, Expect{"http://kestra.fm/", "a=1"}}},
       {"a line holding a control character is dropped, so nothing of it reaches a request",
@@ -163,6 +175,63 @@ TEST(CookieJar, Scenarios) {
       }
     }
   }
+}
+
+TEST(CookieJar, ACookieAbove4096BytesIsIgnored) {
+  CookieJar jar;
+  const auto url = ParseUrl("http://h/");
+  jar.StoreSetCookie("a=old", url);
+  const QString attributes = "; Path=/";
+  auto line_of = [&](qsizetype size) { return "a=" + QString(size - 2 - attributes.size(), QLatin1Char('v')) + attributes; };
+  jar.StoreSetCookie(line_of(4097), url);
+  EXPECT_EQ(jar.CookieLine(url), "a=old");
+  jar.StoreSetCookie(line_of(4096), url);
+  EXPECT_EQ(jar.CookieLine(url).size(), 4096 - attributes.size());
+}
+
+// Names of the stored cookies, in the jar's order.
+QStringList Names(const CookieJar& jar) {
+  QStringList names;
+  for (const Cookie& c : jar.Cookies()) names.append(c.name);
+  return names;
+}
+
+TEST(CookieJar, PerDomainLimitEvictsExpiredThenLeastRecentlyUsed) {
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  const auto url = ParseUrl("http://h/");
+  for (int i = 0; i < 50; ++i) {
+    now += 1000;
+    jar.StoreSetCookie(QStringLiteral("c%1=v; Path=%2").arg(i).arg(i < 10 ? "/recent" : "/other"), url);
+  }
+  now += 1000;
+  jar.CookieLine(ParseUrl("http://h/recent/x"));  // uses c0 to c9
+  jar.StoreSetCookie("short=v; Path=/; Max-Age=1", url);  // 51: c10 is the least recently used
+  now += 2000;  // "short" has expired, but nothing has removed it yet
+  jar.StoreSetCookie("e=v; Path=/", url);  // 51: the expired "short" goes first
+  jar.StoreSetCookie("f=v; Path=/", url);  // 51: c11
+  const QStringList names = Names(jar);
+  EXPECT_EQ(names.size(), 50);
+  for (const char* gone : {"c10", "c11", "short"}) EXPECT_FALSE(names.contains(gone)) << gone;
+  for (const char* kept : {"c0", "c9", "c12", "c49", "e", "f"}) EXPECT_TRUE(names.contains(kept)) << kept;
+  // Another domain has a limit of its own.
+  jar.StoreSetCookie("other=v", ParseUrl("http://other/"));
+  EXPECT_EQ(jar.Cookies().size(), 51u);
+}
+
+TEST(CookieJar, TotalLimitEvictsTheLeastRecentlyUsedOfAll) {
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  for (int host = 0; host < 61; ++host) {
+    const auto url = ParseUrl(QStringLiteral("http://h%1.example/").arg(host));
+    for (int i = 0; i < 50; ++i) {
+      now += 1;
+      jar.StoreSetCookie(QStringLiteral("c%1=v").arg(i), url);
+    }
+  }
+  EXPECT_EQ(jar.Cookies().size(), 3000u);
+  EXPECT_EQ(jar.CookieLine(ParseUrl("http://h0.example/")), "");
+  EXPECT_EQ(jar.CookieLine(ParseUrl("http://h60.example/")).count(QLatin1Char('=')), 50);
 }
 
 TEST(CookieJar, StoresEverySetCookieLineAndTracksAccess) {

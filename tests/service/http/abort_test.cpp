@@ -41,5 +41,27 @@ TEST(Abort, EndsAWaitingRequestFromAnotherThreadAndLeavesTheClientUsable) {
   EXPECT_EQ(client.Get(Address(next_server)), "next");
 }
 
+
+// An aborted request on a kept connection looks like a connection the server dropped, which is
+// otherwise sent again on a new one; an abandoned request must not be.
+TEST(Abort, AnAbortedRequestOnAKeptConnectionIsNotSentAgain) {
+  ScriptServer server({Script().Answer(OkAnswer("first")).ReadRequest().Stall(20000),
+                       Script().Answer(OkAnswer("sent again"))});
+  HttpClient client;
+  ASSERT_EQ(client.Get(Address(server)), "first");
+  auto request = std::async(std::launch::async, [&] {
+    try {
+      return client.Get(Address(server));
+    } catch (const HttpError& error) {
+      return QStringLiteral("failed: ") + error.Message();
+    }
+  });
+  while (server.Requests().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  client.Abort();
+  ASSERT_EQ(request.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_TRUE(request.get().startsWith(QStringLiteral("failed: ")));
+  EXPECT_EQ(server.Connections(), 1);
+}
+
 }  // namespace
 }  // namespace orvelle::http

@@ -3,6 +3,7 @@
 #include "memory_connector.h"
 #include "script_server.h"
 #include "service/http/http_client.h"
+#include "service/http/socket_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orvelle::http {
@@ -82,6 +84,56 @@ TEST(Connection, ReuseAndNewConnections) {
   }
 }
 
+TEST(Connection, ADeadKeptConnectionIsRetriedOnceOnANewOne) {
+  struct Case {
+    const char* name;
+    std::vector<Script> scripts;
+    bool ok;
+    int connections;
+  };
+  const Case cases[] = {
+      {"closed as the next request went out",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Close(), Script().Answer(OkAnswer("b"))}, true, 2},
+      {"reset as the next request went out",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Reset(), Script().Answer(OkAnswer("b"))}, true, 2},
+      {"only once", {Script().Answer(OkAnswer("a")).ReadRequest().Close(), Script().ReadRequest().Close()}, false, 2},
+      {"not after the answer began",
+       {Script().Answer(OkAnswer("a")).ReadRequest().Send("HTTP/1.1 200").Close(), Script().Answer(OkAnswer("b"))},
+       false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server(c.scripts);
+    HttpClient client;
+    EXPECT_EQ(client.Get(Address(server)), "a");
+    QString second;
+    try {
+      second = client.Get(Address(server));
+    } catch (const HttpError& error) {
+      second = error.Message();
+    }
+    EXPECT_EQ(second, c.ok ? "b" : "Connection Closed Gracefully.");
+    EXPECT_EQ(server.Connections(), c.connections);
+  }
+}
+
+TEST(Connection, ANewConnectionThatDiesIsNotRetried) {
+  ScriptServer server({Script().ReadRequest().Close(), Script().Answer(OkAnswer("b"))});
+  HttpClient client;
+  EXPECT_THROW(client.Get(Address(server)), HttpError);
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(Connection, AConnectionIdleTooLongIsNotReused) {
+  ScriptServer server({Script().Answer(OkAnswer("a")).Answer(OkAnswer("kept")), Script().Answer(OkAnswer("new"))});
+  HttpClient client;
+  client.IdleReuseLimit = std::chrono::milliseconds(50);
+  client.Get(Address(server));
+  ::usleep(150 * 1000);
+  EXPECT_EQ(client.Get(Address(server)), "new");
+  EXPECT_EQ(server.Connections(), 2);
+}
+
 TEST(Connection, KeepAliveFollowsTheClientsProtocolVersion) {
   const struct {
     HttpProtocolVersion version;
@@ -151,6 +203,41 @@ TEST(Connection, SilentRedirectBodyCountsAsEmpty) {
     EXPECT_EQ(error.ErrorCode(), 302);
     EXPECT_EQ(error.ErrorMessage(), "");
   }
+}
+
+TEST(Connection, InterimAnswersOnAnOpenConnection) {
+  // The server keeps the connection open after each answer: a client that took an interim
+  // answer for the final one would wait for a body until its read time-out.
+  ScriptServer hints({Script().Answer("HTTP/1.1 103 Early Hints\r\nLink: </c.css>\r\n\r\n" + OkAnswer("ok")).Stall(10000)});
+  HttpClient client;
+  client.ReadTimeout = std::chrono::milliseconds(5000);
+  EXPECT_EQ(client.Get(Address(hints)), "ok");
+
+  ScriptServer upgrade({Script().Answer("HTTP/1.1 101 Switching Protocols\r\nUpgrade: h2c\r\n\r\n").Stall(10000)});
+  try {
+    client.Get(Address(upgrade));
+    ADD_FAILURE() << "no error";
+  } catch (const HttpProtocolError& error) {
+    EXPECT_EQ(error.ErrorCode(), 101);
+  }
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST(Connection, ARedirectBodyGivenUpOnClosesTheConnection) {
+  // The redirect's body arrives after the client stopped waiting for it; on a kept
+  // connection it would be read as the next answer's status line.
+  ScriptServer server({Script()
+                           .Answer("HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 7\r\n\r\n")
+                           .Stall(300)
+                           .Send("moved\r\n"),
+                       Script().Answer(OkAnswer("b"))});
+  HttpClient client;
+  client.RedirectBodyWait = std::chrono::milliseconds(50);
+  client.ReadTimeout = std::chrono::milliseconds(2000);
+  EXPECT_THROW(client.Get(Address(server)), HttpProtocolError);
+  EXPECT_FALSE(client.Connected());
+  EXPECT_EQ(client.Get(Address(server)), "b");
+  EXPECT_EQ(server.Connections(), 2);
 }
 
 TEST(Connection, TimeOuts) {
@@ -258,6 +345,48 @@ TEST(Connection, FailedResolutionIsASocketErrorWithTheResolversText) {
     EXPECT_EQ(error.LastError(), EAI_NONAME);
     EXPECT_EQ(error.Message(), QStringLiteral("Socket Error # %1\r\n%2").arg(EAI_NONAME).arg(QString::fromLocal8Bit(gai_strerror(EAI_NONAME))));
   }
+}
+
+TEST(Connection, AHangingResolverCountsTowardTheTimeOuts) {
+  // The resolver answers with the address of a working server, but only after the time-outs:
+  // a client that waited for it would get that server's answer instead of the time-out.
+  ScriptServer server({Script().Answer(OkAnswer("late")), Script().Answer(OkAnswer("late"))});
+  const int port = server.Port();
+  const Resolver slow = [port](const QByteArray&, bool, int) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return SystemResolve("127.0.0.1", false, port);
+  };
+  const struct {
+    const char* name;
+    int connect_ms;
+    int request_ms;
+  } cases[] = {{"connect time-out", 100, 60000}, {"whole-request deadline", 60000, 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpClient client;
+    client.SetResolver(slow);
+    client.ConnectTimeout = std::chrono::milliseconds(c.connect_ms);
+    client.RequestTimeout = std::chrono::milliseconds(c.request_ms);
+    try {
+      client.Get("http://slow.example/");
+      ADD_FAILURE() << "no error";
+    } catch (const SocketError& error) {
+      EXPECT_EQ(error.LastError(), ETIMEDOUT);
+    }
+  }
+}
+
+TEST(Connection, TheResolverIsAskedForTheAsciiName) {
+  ScriptServer server({Script().Answer(OkAnswer("ok"))});
+  const int port = server.Port();
+  QByteArray asked;
+  HttpClient client;
+  client.SetResolver([port, &asked](const QByteArray& name, bool, int) {
+    asked = name;
+    return SystemResolve("127.0.0.1", false, port);
+  });
+  EXPECT_EQ(client.Get(QStringLiteral("http://b\u00fccher.example/")), "ok");
+  EXPECT_EQ(asked, "xn--bcher-kva.example");
 }
 
 TEST(Connection, LargeAnnouncedBodyFailsAtOnce) {

@@ -81,7 +81,10 @@ TEST(Request, TargetAndHostAreSentAsWritten) {
       {"http://pics.example:80/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example", 80},
       {"http://pics.example:443/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example:443", 443},
       {"http://[::1]:8080/v6", "GET /v6 HTTP/1.1", "[::1]:8080", 8080},
-      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a b|c?n=?? HTTP/1.1", "h", 80},
+      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a%20b|c?n=%C3%A9%F0%9F%98%80 HTTP/1.1", "h",
+       80},
+      {QStringLiteral("http://h/%E4%B8%AD/\u4e2d?q=%20 +"), "GET /%E4%B8%AD/%E4%B8%AD?q=%20%20+ HTTP/1.1", "h", 80},
+      {QStringLiteral("http://b\u00fccher.example:8080/"), "GET / HTTP/1.1", "xn--bcher-kva.example:8080", 8080},
       {"http://h\\dir\\x?k=a\\b", "GET /dir/x?k=a\\b HTTP/1.1", "h", 80},
       {"http://h?only=query", "GET /?only=query HTTP/1.1", "h", 80},
   };
@@ -133,12 +136,12 @@ TEST(Request, HeaderLinesFollowTheSettings) {
          c.Request.From = "me@example.org";
          c.Request.Referer = "http://ref/";
          c.Request.CustomHeaders = {"X-One: 1"};
-         c.Request.UserAgent = QStringLiteral("Agent \u00fc");
+         c.Request.UserAgent = QStringLiteral("Agent \u00fc\u4e2d");
        },
        "http://h/",
        "GET / HTTP/1.1\r\nX-One: 1\r\nHost: h\r\n" + accept_default +
            "Accept-Charset: utf-8\r\nAccept-Encoding: gzip, identity\r\nFrom: me@example.org\r\n"
-           "Referer: http://ref/\r\nUser-Agent: Agent ?\r\n\r\n"},
+           "Referer: http://ref/\r\nUser-Agent: Agent \xfc?\r\n\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -187,6 +190,31 @@ TEST(Request, ControlCharactersInTheAddressFailBeforeConnecting) {
   }
 }
 
+TEST(Request, PortsThatAreNotPlainNumbersFail) {
+  const struct {
+    const char* address;
+    const char* port;
+  } cases[] = {
+      {"http://h:+80/", "+80"},    {"http://h:-1/", "-1"},   {"http://h: 80/", " 80"},
+      {"http://h:80x/", "80x"},    {"http://h:65536/", "65536"}, {"http://[::1]x:80/", "x:80"},
+      {"http://[::1]:8x/", "8x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    HttpClient client;
+    MemoryServer server;
+    server.Attach(client);
+    server.answers.push_back(OkAnswer("x"));
+    try {
+      client.Get(QString::fromLatin1(c.address));
+      ADD_FAILURE() << "no error";
+    } catch (const HttpError& error) {
+      EXPECT_EQ(error.Message(), QStringLiteral("'%1' is not a valid port number").arg(QLatin1String(c.port)));
+    }
+    EXPECT_TRUE(server.targets.empty());
+  }
+}
+
 TEST(Request, OtherSchemesNeedAPortFromThisOrAnEarlierAddress) {
   HttpClient client;
   MemoryServer server;
@@ -216,6 +244,20 @@ TEST(Request, CookieLineIsTheLastHeaderLine) {
   client.Get("https://kestra.fm/j/v2/playlist");
   const QByteArray request = RequestFor(client, "https://kestra.fm/j/v2/lyric", server);
   EXPECT_TRUE(request.endsWith("User-Agent: Mozilla/3.0 (compatible; Orvelle)\r\nCookie: bid=abc\r\n\r\n"))
+      << request.constData();
+}
+
+TEST(Request, HeaderBytesAboveAsciiComeBackAsTheyWere) {
+  HttpClient client;
+  MemoryServer server;
+  server.Attach(client);
+  // 0xA0 and 0x85 are spaces in Unicode, but not in a header: they are part of the value.
+  server.answers.push_back(OkAnswer("x", "Set-Cookie: name=\xe4\xb8\xad\xff\x80; Path=/\r\nX-Raw: \xe9t\xe9\r\n"
+                                         "Set-Cookie: \xa0n\x85=\xa0v\x85 ; Path=/\r\n"));
+  client.Get("http://h/");
+  EXPECT_TRUE(client.Response().RawHeaders.contains(QStringLiteral("X-Raw: \u00e9t\u00e9")));
+  const QByteArray request = RequestFor(client, "http://h/", server);
+  EXPECT_TRUE(request.endsWith("\r\nCookie: name=\xe4\xb8\xad\xff\x80; \xa0n\x85=\xa0v\x85\r\n\r\n"))
       << request.constData();
 }
 

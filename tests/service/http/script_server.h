@@ -3,6 +3,8 @@
 // A loopback HTTP server for tests that answers each accepted connection with a script of
 // exact bytes: read a request, send bytes, stall, drip bytes slowly, close. Plain or TLS.
 
+#include "test_certificates.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,7 +19,7 @@ typedef struct ssl_ctx_st SSL_CTX;
 namespace orvelle::testing {
 
 struct Step {
-  enum Kind { kReadRequest, kSend, kStall, kDrip, kClose };
+  enum Kind { kReadRequest, kSend, kStall, kDrip, kClose, kReset };
   Kind kind;
   QByteArray bytes;
   int ms = 0;
@@ -35,6 +37,8 @@ class Script {
   // Sends one byte of `bytes` every `ms`, repeating them, until the client goes away.
   Script& Drip(const QByteArray& bytes, int ms) { return Add({Step::kDrip, bytes, ms}); }
   Script& Close() { return Add({Step::kClose, {}, 0}); }
+  // Closes with a TCP reset instead of an orderly close.
+  Script& Reset() { return Add({Step::kReset, {}, 0}); }
 
   const std::vector<Step>& Steps() const { return steps_; }
 
@@ -44,27 +48,6 @@ class Script {
     return *this;
   }
   std::vector<Step> steps_;
-};
-
-// A key and certificate pair in PEM form.
-struct PemPair {
-  QByteArray certificate;
-  QByteArray key;
-};
-
-// Certificates made with the OpenSSL API for the tests.
-class TestCertificates {
- public:
-  // A new certificate authority.
-  TestCertificates();
-  ~TestCertificates();
-  // A server certificate for the DNS name `host` (and 127.0.0.1), signed by this authority.
-  PemPair ServerCertificate(const QString& host) const;
-  QByteArray AuthorityPem() const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
 };
 
 class ScriptServer {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+namespace orvelle {
+
+// The height of a font's text lines as the layouts were designed with: the ascent and descent of
+// the font's "win" metrics (its OS/2 table) scaled to its pixel size, so that a Tahoma line of
+// character height 29 is 35 pixels tall with its baseline 29 pixels down. Fonts without that
+// table use Qt's metrics.
+struct TextCell {
+  int ascent = 0;
+  int descent = 0;
+  int Height() const { return ascent + descent; }
+};
+TextCell FontTextCell(const QFont& font);
+
+// A caption with its access-key markers resolved: "&&" shows one "&", "&x" shows x underlined,
+// and a single "&" at the end disappears.
+struct AccessText {
+  QString text;
+  QList<int> underlined;  // positions in `text`
+};
+AccessText ResolveAccessMarkers(const QString& caption);
+
+// How a caption is set: access markers, word wrap at a width, horizontal alignment.
+struct CaptionFormat {
+  bool access_markers = true;
+  bool word_wrap = false;
+  Qt::Alignment alignment = Qt::AlignLeft;
+};
+
+// The size a caption takes in a font and format: its widest line by the number of lines times
+// the line height; `wrap_width` limits the lines when the format wraps.
+QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFormat& format, int wrap_width);
+// Draws a caption into a rectangle from its top, each line aligned inside the rectangle's width,
+// in the painter's pen.
+void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
+                 const CaptionFormat& format);
+
+}  // namespace orvelle

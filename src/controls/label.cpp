@@ -1,0 +1,177 @@
+#include "controls/label.h"
+
+#include "controls/caption_text.h"
+#include "controls/glow_text.h"
+#include "toolkit/theme.h"
+
+#include <QEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcutEvent>
+
+#include <algorithm>
+
+namespace orvelle {
+
+TscLabel::TscLabel(QWidget* parent) : TscCustomControl(parent), glow_(new TscGlowEffect(this)) {
+  resize(65, 17);
+  // Until a caption is written, the label shows its component name.
+  connect(this, &QObject::objectNameChanged, this, [this](const QString& name) {
+    if (!caption_written_) {
+      caption_ = name;
+      AdjustBounds();
+      RePaintControl();
+    }
+  });
+  connect(glow_, &TscOptions::Changed, this, [this] {
+    AdjustBounds();
+    RePaintControl();
+  });
+}
+
+template <class T>
+void TscLabel::StoreAndRefresh(T& field, const T& value, bool resize) {
+  if (field == value) return;
+  field = value;
+  if (resize) AdjustBounds();
+  RePaintControl();
+}
+
+void TscLabel::SetCaption(const QString& caption) {
+  caption_written_ = true;
+  if (caption == caption_) return;
+  caption_ = caption;
+  UpdateAccessKey();
+  AdjustBounds();
+  RePaintControl();
+}
+
+void TscLabel::SetAutoSize(bool value) { StoreAndRefresh(auto_size_, value, true); }
+void TscLabel::SetAlignment(TAlignment value) { StoreAndRefresh(alignment_, value, false); }
+void TscLabel::SetVertAlignment(TscVertAlignment value) { StoreAndRefresh(vert_alignment_, value, false); }
+void TscLabel::SetWordWrap(bool value) { StoreAndRefresh(word_wrap_, value, true); }
+void TscLabel::SetUseFontColorToStyleColor(bool value) { StoreAndRefresh(use_font_color_to_style_color_, value, false); }
+
+void TscLabel::SetShowAccelChar(bool value) {
+  if (value == show_accel_char_) return;
+  show_accel_char_ = value;
+  UpdateAccessKey();
+  AdjustBounds();
+  RePaintControl();
+}
+
+void TscLabel::SetFocusControl(Control* control) {
+  focus_control_ = control;
+  UpdateAccessKey();
+}
+
+void TscLabel::UpdateAccessKey() {
+  if (access_key_id_ != 0) releaseShortcut(access_key_id_);
+  access_key_id_ = 0;
+  if (!show_accel_char_ || !focus_control_) return;
+  const QKeySequence key = QKeySequence::mnemonic(caption_);
+  if (!key.isEmpty()) access_key_id_ = grabShortcut(key);
+}
+
+CaptionFormat TscLabel::Format() const {
+  CaptionFormat format;
+  format.access_markers = show_accel_char_;
+  format.word_wrap = word_wrap_;
+  format.alignment = alignment_ == taRightJustify ? Qt::AlignRight : alignment_ == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+  return format;
+}
+
+void TscLabel::AdjustBounds() {
+  if (Loading() || !auto_size_) return;
+  if (Align() == alTop || Align() == alBottom || Align() == alClient) return;
+  QString text = caption_;
+  if (text.isEmpty() || (show_accel_char_ && text == QLatin1String("&"))) text = QStringLiteral(" ");
+  const QSize measured = MeasureCaption(text, font(), Format(), width());
+  int w = measured.width();
+  int h = measured.height();
+  if (glow_->Enabled()) {
+    w += 2 * glow_->GlowSize() + glow_->Offset();
+    h += 2 * glow_->GlowSize() + glow_->Offset();
+  }
+  const int left = alignment_ == taRightJustify ? Left() + Width() - w : Left();
+  SetBounds(left, Top(), w, h);
+}
+
+orvelle::Color TscLabel::TextColor(TscsCtrlState state) const {
+  const orvelle::Color font_color = GetFont()->GetColor();
+  if (!UsesStyle(seFont)) return font_color;
+  if (state != scsNormal || !use_font_color_to_style_color_) return GetStyleLabelTextColor(state);
+  return GetStyleColor(font_color);
+}
+
+QRect TscLabel::TextRect() const {
+  QRect r = rect();
+  if (glow_->Enabled()) {
+    const int inset = std::max(0, glow_->GlowSize() - glow_->Offset());
+    r.adjust(inset, inset, -inset, -inset);
+  }
+  return r;
+}
+
+void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
+  QRect r = TextRect();
+  const CaptionFormat format = Format();
+  if (vert_alignment_ != scvtaTop) {
+    const int text_height = MeasureCaption(caption_, font(), format, r.width()).height();
+    r.setTop(vert_alignment_ == scvtaCenter ? (height() - text_height) / 2 : height() - text_height);
+  }
+  auto draw_text = [&](QPainter& p, const QRect& at) { DrawCaption(p, at, caption_, font(), format); };
+  if (glow_->Enabled()) DrawGlowText(painter, r, *glow_, draw_text);
+  painter.setPen(ResolveColor(TextColor(state), false));
+  draw_text(painter, r);
+}
+
+void TscLabel::Loaded() {
+  TscCustomControl::Loaded();
+  AdjustBounds();
+}
+
+void TscLabel::FontChanged() {
+  AdjustBounds();
+  RePaintControl();
+}
+
+void TscLabel::ScalePixelOptions(int, int) {
+  // The bounds and the font have been scaled; the caption decides the size again.
+  AdjustBounds();
+}
+
+bool TscLabel::event(QEvent* event) {
+  if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->shortcutId() == access_key_id_) {
+    if (focus_control_ && focus_control_->isEnabled() && focus_control_->isVisible() &&
+        focus_control_->focusPolicy() != Qt::NoFocus) {
+      focus_control_->setFocus(Qt::ShortcutFocusReason);
+    }
+    return true;
+  }
+  return TscCustomControl::event(event);
+}
+
+void TscLabel::mousePressEvent(QMouseEvent* event) {
+  TscCustomControl::mousePressEvent(event);
+  if (drag_form_ && event->button() == Qt::LeftButton) {
+    dragging_form_ = true;
+    drag_origin_ = event->globalPosition().toPoint();
+  }
+}
+
+void TscLabel::mouseMoveEvent(QMouseEvent* event) {
+  TscCustomControl::mouseMoveEvent(event);
+  if (!dragging_form_) return;
+  const QPoint now = event->globalPosition().toPoint();
+  window()->move(window()->pos() + now - drag_origin_);
+  drag_origin_ = now;
+}
+
+void TscLabel::mouseReleaseEvent(QMouseEvent* event) {
+  TscCustomControl::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) dragging_form_ = false;
+}
+
+}  // namespace orvelle

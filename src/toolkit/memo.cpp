@@ -1,0 +1,63 @@
+#include "toolkit/memo.h"
+
+#include <QScrollBar>
+
+namespace orvelle {
+
+Memo::Memo(QWidget* parent) : Control(parent), editor_(new MemoEditor(this)) {
+  resize(185, 89);
+  SetColor(clWindow);
+  setFocusProxy(editor_);
+  SetTabStop(true);
+  editor_->setFocusPolicy(Qt::StrongFocus);
+  editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  editor_->setGeometry(rect());
+}
+
+QStringList Memo::Lines() const {
+  const QString text = Text();
+  return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+void Memo::SetLines(const QStringList& lines) { SetText(lines.join(QLatin1Char('\n'))); }
+
+QString Memo::Text() const { return editor_->toPlainText(); }
+
+void Memo::SetText(const QString& text) {
+  if (text == Text()) return;
+  editor_->setPlainText(text);
+}
+
+void Memo::SetReadOnly(bool value) {
+  read_only_ = value;
+  editor_->setReadOnly(value);
+  // Selecting with the pointer only: no caret, no keyboard editing or caret movement.
+  editor_->setTextInteractionFlags(value ? Qt::TextSelectableByMouse : Qt::TextEditorInteraction);
+}
+
+void Memo::SetWordWrap(bool value) {
+  word_wrap_ = value;
+  editor_->setLineWrapMode(value ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void Memo::SetScrollBars(TScrollStyle value) {
+  scroll_bars_ = value;
+  const bool horizontal = value == ssHorizontal || value == ssBoth;
+  const bool vertical = value == ssVertical || value == ssBoth;
+  editor_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  editor_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+void Memo::SetBorderStyle(TBorderStyle value) {
+  border_style_ = value;
+  editor_->setFrameShape(value == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
+}
+
+void Memo::resizeEvent(QResizeEvent* event) {
+  Control::resizeEvent(event);
+  editor_->setGeometry(rect());
+}
+
+}  // namespace orvelle

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "toolkit/control.h"
+
+#include <QMargins>
+#include <QPlainTextEdit>
+#include <QStringList>
+
+namespace orvelle {
+
+// The native multi-line edit inside a Memo: Qt's plain-text editor, with the area the text is
+// laid out in (its formatting rectangle) settable from outside.
+class MemoEditor : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  // Lays the text out inside the editor minus these margins.
+  void SetFormattingMargins(const QMargins& margins) { setViewportMargins(margins); }
+  QMargins FormattingMargins() const { return viewportMargins(); }
+};
+
+// The toolkit's multi-line edit control: text lines, caret, selection, clipboard, keyboard and
+// scrolling are the native editor's; the control positions it and publishes its settings. Kit
+// text views derive from it to draw their own background behind the editor's glyphs.
+class Memo : public Control {
+  Q_OBJECT
+  Q_PROPERTY(QStringList Lines READ Lines WRITE SetLines)
+  Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
+  Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
+  Q_PROPERTY(orvelle::Memo::TScrollStyle ScrollBars READ ScrollBars WRITE SetScrollBars)
+  Q_PROPERTY(orvelle::Memo::TBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+
+ public:
+  enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+  Q_ENUM(TScrollStyle)
+  enum TBorderStyle { bsNone, bsSingle };
+  Q_ENUM(TBorderStyle)
+
+  explicit Memo(QWidget* parent = nullptr);
+
+  QStringList Lines() const;
+  void SetLines(const QStringList& lines);
+  QString Text() const;
+  void SetText(const QString& text);
+  void Clear() { SetText(QString()); }
+  // A read-only memo shows no caret and takes no typing; its text can still be selected with the
+  // pointer and copied.
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool value);
+  // A bar that is on is always shown, disabled while the text fits.
+  TScrollStyle ScrollBars() const { return scroll_bars_; }
+  void SetScrollBars(TScrollStyle value);
+  TBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TBorderStyle value);
+
+  MemoEditor* Editor() const { return editor_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  MemoEditor* editor_;
+  bool read_only_ = false;
+  bool word_wrap_ = true;
+  TScrollStyle scroll_bars_ = ssNone;
+  TBorderStyle border_style_ = bsSingle;
+};
+
+}  // namespace orvelle

@@ -1,0 +1,261 @@
+#include "controls/kit_classes.h"
+#include "controls/memo.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+#include "toolkit/theme.h"
+
+#include "kit_test_support.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+namespace orvelle {
+namespace {
+
+constexpr QRgb kFace = qRgb(0x24, 0x29, 0x30);  // the Glow theme's clBtnFace
+
+QRgb Over(QRgb top, int alpha, QRgb below) {
+  auto mix = [&](int t, int b) { return (t * alpha + b * (255 - alpha) + 127) / 255; };
+  return qRgb(mix(qRed(top), qRed(below)), mix(qGreen(top), qGreen(below)), mix(qBlue(top), qBlue(below)));
+}
+
+bool Near(QRgb a, QRgb b) {
+  return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1 && std::abs(qBlue(a) - qBlue(b)) <= 1;
+}
+
+// Counts the pixels of a region that differ from a colour.
+int InkPixels(const QImage& image, const QRect& area, QRgb background) {
+  int ink = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) ink += image.pixel(x, y) != background;
+  }
+  return ink;
+}
+
+class MemoTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { Application::RegisterFonts(); }
+  void SetUp() override {
+    ASSERT_TRUE(TrySetStyle(QStringLiteral("Glow")));
+    form_.SetClientWidth(300);
+    form_.SetClientHeight(200);
+    form_.SetColor(clBtnFace);
+  }
+
+  template <class T>
+  T* Add(const QRect& bounds) {
+    auto* memo = new T();
+    memo->setParent(&form_);
+    memo->SetBounds(bounds.x(), bounds.y(), bounds.width(), bounds.height());
+    return memo;
+  }
+  void Show() {
+    form_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+    QApplication::setActiveWindow(&form_);
+  }
+  QImage Shown(QWidget* widget) { return test::GrabAsShown(widget); }
+  static void Wheel(QWidget* target, int delta) {
+    const QPointF at(10, 10);
+    QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
+  }
+
+  test::ScopedTheme theme_;
+  Form form_;
+};
+
+TEST_F(MemoTest, LyricsViewIsTransparentWithTextInTheLabelColour) {
+  auto* memo = Add<TscMemo>(QRect(10, 10, 200, 150));
+  memo->SetTransparent(true);
+  memo->SetScrollBars(Memo::ssVertical);
+  memo->GetFont()->SetHeight(15);
+  memo->SetText(QStringLiteral("HHHHHHHH"));
+  Show();
+  const QImage shown = Shown(memo);
+  EXPECT_EQ(shown.pixel(150, 140), kFace);  // the parent's face behind the text
+  QRgb brightest = kFace;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 100; ++x) brightest = std::max(brightest, shown.pixel(x, y));
+  }
+  EXPECT_EQ(brightest, qRgb(255, 255, 255));  // CheckBoxTextNormal of the theme
+  memo->SetTransparent(false);
+  EXPECT_EQ(Shown(memo).pixel(150, 140), qRgb(0x19, 0x1D, 0x22));  // the theme's clWindow
+}
+
+TEST_F(MemoTest, OneLinePerWheelMessageWhateverTheDelta) {
+  auto* memo = Add<TscMemo>(QRect(10, 10, 200, 60));
+  QStringList lines;
+  for (int i = 0; i < 40; ++i) lines << QStringLiteral("line %1").arg(i);
+  memo->SetLines(lines);
+  Show();
+  QScrollBar* bar = memo->Editor()->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 5);
+  const std::pair<int, int> steps[] = {{-120, 1}, {-480, 2}, {-15, 3}, {120, 2}, {960, 1}, {0, 1}};
+  for (auto [delta, line] : steps) {
+    Wheel(memo->Editor()->viewport(), delta);
+    EXPECT_EQ(bar->value(), line) << delta;
+  }
+}
+
+TEST_F(MemoTest, LargerFontRewrapsAndKeepsTheFaceBehind) {
+  auto* memo = Add<TscMemo>(QRect(10, 10, 200, 180));
+  memo->SetTransparent(true);
+  memo->SetText(QStringLiteral("Words that wrap at the width of the panel once the font grows large enough"));
+  Show();
+  auto lines = [memo] {
+    int count = 0;
+    for (QTextBlock block = memo->Editor()->document()->begin(); block.isValid(); block = block.next()) {
+      count += block.layout()->lineCount();
+    }
+    return count;
+  };
+  const int before = lines();
+  for (int i = 0; i < 3; ++i) memo->GetFont()->SetSize(memo->GetFont()->Size() + 2);
+  QApplication::processEvents();
+  EXPECT_GT(lines(), before);
+  EXPECT_EQ(Shown(memo).pixel(195, 175), kFace);
+}
+
+TEST_F(MemoTest, ReadOnlyNoticeTakesNoTypingAndShowsNoCaret) {
+  auto* notice = Add<TscGPMemo>(QRect(10, 10, 200, 80));
+  notice->SetReadOnly(true);
+  auto* editable = Add<TscGPMemo>(QRect(10, 100, 200, 80));
+  Show();
+  // Focused and empty: the editable memo shows its caret inside the content area, the read-only
+  // one shows nothing there but its fill.
+  auto content_ink = [this](TscGPMemo* memo) {
+    memo->setFocus();
+    QApplication::processEvents();
+    const QImage image = Shown(memo);
+    const QRect content = memo->GetContentRect();
+    return InkPixels(image, content, image.pixel(content.right(), content.bottom()));
+  };
+  EXPECT_EQ(content_ink(notice), 0);
+  EXPECT_GT(content_ink(editable), 0);
+
+  notice->SetText(QStringLiteral("notice text"));
+  notice->setFocus();
+  QTest::keyClicks(notice->Editor(), QStringLiteral("typed"));
+  QTest::keyClick(notice->Editor(), Qt::Key_Backspace);
+  QTest::keyClick(notice->Editor(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(notice->Text(), QStringLiteral("notice text"));
+  // It can still be selected and copied.
+  notice->Editor()->selectAll();
+  QTest::keyClick(notice->Editor(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("notice text"));
+}
+
+TEST_F(MemoTest, NoticeBackingAndFramePerState) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 280, 180));
+  notice->SetReadOnly(true);
+  auto* other = Add<TscGPMemo>(QRect(285, 185, 10, 10));  // somewhere else for the focus to go
+  Show();
+  other->setFocus();
+  const QRgb window = qRgb(0x19, 0x1D, 0x22), white = qRgb(255, 255, 255), teal = qRgb(0x35, 0xBD, 0xBB);
+  struct Case {
+    const char* what;
+    std::function<void()> enter;
+    QRgb frame, fill;
+  };
+  const Case cases[] = {
+      {"at rest: translucent frame and fill",
+       [&] {
+         QEvent leave(QEvent::Leave);
+         QApplication::sendEvent(notice, &leave);
+       },
+       Over(white, 100, kFace), Over(window, 200, kFace)},
+      {"focused: opaque", [&] { notice->setFocus(); }, teal, window},
+      {"under the pointer: opaque",
+       [&] {
+         other->setFocus();
+         QEnterEvent enter(QPointF(50, 50), QPointF(50, 50), notice->mapToGlobal(QPointF(50, 50)));
+         QApplication::sendEvent(notice, &enter);
+       },
+       teal, window},
+      {"disabled", [&] { notice->setEnabled(false); }, Over(white, 50, kFace), Over(window, 150, kFace)},
+  };
+  for (const Case& c : cases) {
+    c.enter();
+    const QImage image = Shown(notice);
+    for (QPoint edge : {QPoint(0, 0), QPoint(150, 0), QPoint(279, 100), QPoint(150, 179)}) {
+      EXPECT_TRUE(Near(image.pixel(edge), c.frame)) << c.what << " at " << edge.x() << "," << edge.y() << " "
+                                                    << std::hex << image.pixel(edge);
+    }
+    EXPECT_TRUE(Near(image.pixel(1, 1), c.fill)) << c.what << std::hex << " " << image.pixel(1, 1);
+    EXPECT_TRUE(Near(image.pixel(250, 150), c.fill)) << c.what;
+  }
+}
+
+TEST_F(MemoTest, AssistiveTechnologyReadsRoleNameAndText) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 300, 200));
+  notice->SetReadOnly(true);
+  notice->SetAccessibleName(QStringLiteral("Notice"));
+  notice->SetText(QStringLiteral("请支持“KestraFM”"));
+  Show();
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(notice->Editor());
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+  EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Notice"));
+  EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("请支持“KestraFM”"));
+  EXPECT_TRUE(accessible->state().readOnly);
+}
+
+TEST_F(MemoTest, ContentMarginsPlaceTheText) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 300, 200));
+  Show();
+  EXPECT_EQ(notice->GetContentRect(), QRect(5, 5, 290, 190));
+  EXPECT_EQ(notice->Editor()->viewport()->geometry(), QRect(5, 5, 290, 190));
+  notice->SetContentMarginLeft(-1);  // ignored
+  notice->SetContentMarginTop(20);
+  EXPECT_EQ(notice->GetContentRect(), QRect(5, 20, 290, 175));
+  notice->SetBounds(0, 0, 30, 30);  // never below twice the character height (11 pixels)
+  EXPECT_EQ(notice->GetContentRect().size(), QSize(22, 22));
+  notice->SetBounds(0, 0, 300, 200);
+  notice->SetScrollBars(Memo::ssVertical);
+  EXPECT_EQ(notice->GetContentRect(), QRect(5, 20, 279, 175));
+}
+
+TEST_F(MemoTest, ScalingScalesTheGraphicOptions) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 300, 200));
+  notice->Options()->SetShapeCornerRadius(4);
+  notice->Options()->SetFrameWidth(2);
+  notice->ChangeScale(144, 96);
+  EXPECT_EQ(notice->ScalePercent(), 150);
+  EXPECT_EQ(notice->Options()->ShapeCornerRadius(), 6);
+  EXPECT_EQ(notice->Options()->FrameWidth(), 2);  // ScaleFrameWidth is off
+  EXPECT_EQ(notice->ContentMarginLeft(), 8);      // 7.5 rounded away from zero
+  EXPECT_EQ(notice->ScrollBarOptions()->Size(), 17);
+}
+
+TEST(MemoLayout, LoadsEveryPublishedOption) {
+  Application::RegisterFonts();
+  RegisterKitClasses();
+  Form form;
+  form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/memos.json"));
+  auto* notice = form.Component<TscGPMemo>(QStringLiteral("mmo1"));
+  EXPECT_TRUE(notice->ReadOnly());
+  EXPECT_EQ(notice->Lines().size(), 7);
+  EXPECT_EQ(notice->Lines().at(4), QStringLiteral("请支持“KestraFM”"));
+  EXPECT_EQ(notice->Options()->NormalColorAlpha(), 200);
+  EXPECT_EQ(notice->Options()->FrameDisabledColorAlpha(), 50);
+  EXPECT_EQ(notice->ScrollBarOptions()->ThumbColorPressedAlpha(), 150);
+  auto* lyrics = form.Component<TscMemo>(QStringLiteral("lyrics"));
+  EXPECT_TRUE(lyrics->Transparent());
+  EXPECT_EQ(lyrics->ScrollBars(), Memo::ssVertical);
+  EXPECT_NE(lyrics->CustomImages(), nullptr);
+  auto* rounded = form.Component<TscGPMemo>(QStringLiteral("rounded"));
+  EXPECT_EQ(rounded->Options()->ShapeFillStyle(), TscGPMemoOptions::scgpsfGradient);
+}
+
+}  // namespace
+}  // namespace orvelle
