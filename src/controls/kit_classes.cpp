@@ -2,10 +2,12 @@
 
 #include "controls/accessible.h"
 #include "controls/gp_button.h"
+#include "controls/gp_image.h"
 #include "controls/label.h"
 #include "controls/memo.h"
 #include "controls/panel.h"
 #include "controls/progress_bar.h"
+#include "controls/split_view.h"
 #include "controls/track_bar.h"
 #include "toolkit/class_registry.h"
 
@@ -20,6 +22,8 @@ void RegisterKitClasses() {
   ClassRegistry::Register<TscLabel>();
   ClassRegistry::Register<TscMemo>();
   ClassRegistry::Register<TscGPMemo>();
+  ClassRegistry::Register<TscGPImage>();
+  ClassRegistry::Register<TscSplitView>();
 }
 
 }  // namespace orvelle

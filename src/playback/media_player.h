@@ -15,7 +15,8 @@ class MediaPlayer {
  public:
   virtual ~MediaPlayer() = default;
 
-  // Opens the address (HTTP or HTTPS), dropping the one before. Does not start playback.
+  // Opens the address (HTTP or HTTPS), dropping the one before. Does not start playback. An
+  // address of any other scheme is refused with an error, and the playing song goes on.
   virtual void SetURL(const QString& url) = 0;
   // Starts playback of the current address, or resumes it where it was paused.
   virtual void Play() = 0;

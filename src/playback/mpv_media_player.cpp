@@ -33,6 +33,20 @@ void Check(int status, const QString& action) {
   throw Error(QStringLiteral("The media player could not %1: %2").arg(action, reason));
 }
 
+// The address with its scheme in lower case, the form the player recognises; throws when the
+// scheme is not "http" or "https" (compared without regard to case). The address comes from the
+// service's answer, and the player would also open local files, file descriptors and its own
+// generating and filtering protocols.
+QString NetworkAddress(const QString& url) {
+  const qsizetype end = url.indexOf(QLatin1String("://"));
+  const QString scheme = end < 0 ? QString() : url.left(end).toLower();
+  if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+    qCDebug(lcPlayer).noquote() << "refused to open" << url << "- not an HTTP or HTTPS address";
+    throw Error(QStringLiteral("The media player could not open %1: not an HTTP or HTTPS address").arg(url));
+  }
+  return scheme + url.mid(end);
+}
+
 QByteArray CaFile() {
   const QByteArray fromEnvironment = qgetenv("SSL_CERT_FILE");
   return fromEnvironment.isEmpty() ? QByteArray(kSystemCaBundle) : fromEnvironment;
@@ -74,8 +88,9 @@ MpvMediaPlayer::MpvMediaPlayer() {
 MpvMediaPlayer::~MpvMediaPlayer() = default;
 
 void MpvMediaPlayer::SetURL(const QString& url) {
+  const QString address = NetworkAddress(url);
   SetPaused(true);
-  Open(url);
+  Open(address);
 }
 
 void MpvMediaPlayer::Play() {

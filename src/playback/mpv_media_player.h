@@ -17,6 +17,8 @@ namespace orvelle {
 // output, with no video and no window.
 //
 // Settings of the handle:
+// - only HTTP and HTTPS addresses are opened (the scheme in any case); SetURL refuses any other
+//   with an error and leaves the playing song alone;
 // - no video; a machine without a usable sound card falls back to a silent output and still
 //   plays;
 // - volumes above 100 amplify, up to 200; SetVolume plays a value below 0 at 0 and one above

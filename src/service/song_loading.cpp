@@ -144,7 +144,22 @@ void SongLoader::Load() {
   }
   scheduler_->Cancel();
   next_retry_delay_ = kFirstRetryDelay;
-  ShowLoadedSong();
+  try {
+    ShowLoadedSong();
+  } catch (...) {
+    RestartCountdownStoppedByGiveUp();
+    throw;
+  }
+}
+
+void SongLoader::RestartCountdownStoppedByGiveUp() {
+  // A load that stops at a picture or the player leaves the countdown as it was, so that it runs
+  // down the new song and the next load follows at zero. After a give-up it was stopped, and
+  // nothing else would start a load again.
+  if (!countdown_stopped_by_give_up_) return;
+  countdown_stopped_by_give_up_ = false;
+  qCDebug(lcLoad) << "load stopped by an error after a give-up: the countdown runs again";
+  view_.SetCountdownEnabled(true);
 }
 
 QString SongLoader::AttemptPlaylist() {
@@ -177,6 +192,7 @@ void SongLoader::GiveUp(const QString& reason) {
   // The audio already playing goes on, but the countdown must not run down a song that did not
   // load, nor start loads of its own before the retry.
   view_.SetCountdownEnabled(false);
+  countdown_stopped_by_give_up_ = true;
   state_.RemainingSeconds = 0;
   qCDebug(lcLoad) << "gave up after" << kMaxAttempts << "attempts; next load in" << next_retry_delay_.count() << "ms";
   scheduler_->Schedule(next_retry_delay_, [this] { Application::RunGuarded([this] { ZaiRuGeQu(); }); });
@@ -208,6 +224,7 @@ void SongLoader::KaiShiBoFang() {
   state_.MediaPlayer->SetURL(state_.CurrentSong.url);
   state_.MediaPlayer->Play();
   view_.SetCountdownEnabled(true);
+  countdown_stopped_by_give_up_ = false;
   view_.SetDiscRotating(true);
   state_.IsPlaying = 1;
 }

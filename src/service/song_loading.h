@@ -94,7 +94,8 @@ class SongLoader {
   // Loads the next song of ChannelId and starts playing it. An attempt whose answer does not
   // parse is followed at once by a new one; after kMaxAttempts failures the display says so,
   // the countdown stops, and a new load follows after the retry delay. Errors of the picture
-  // downloads and of the player come out.
+  // downloads and of the player come out; when such an error stops the first load to get an
+  // answer after a give-up, the countdown is started again.
   void ZaiRuGeQu();
   // One countdown step: RemainingSeconds one lower, the progress value set, the time text.
   QString dec1();
@@ -109,12 +110,15 @@ class SongLoader {
   QString AttemptPlaylist();
   void GiveUp(const QString& reason);
   void ShowLoadedSong();
+  void RestartCountdownStoppedByGiveUp();
 
   PlayState& state_;
   http::HttpClient& client_;
   SongView& view_;
   std::unique_ptr<RetryScheduler> scheduler_;
   std::chrono::milliseconds next_retry_delay_ = kFirstRetryDelay;
+  // Whether the countdown is off because the last load gave up, not started again since.
+  bool countdown_stopped_by_give_up_ = false;
 };
 
 }  // namespace orvelle

@@ -5,6 +5,9 @@
 #include "../support/demo_service_process.h"
 #include "../support/log_capture.h"
 
+#include <QDataStream>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -141,6 +144,49 @@ TEST_F(MpvPlayer, AnUntrustedCertificateDoesNotPlayAndTheFailureIsLogged) {
   // The reason is in the log too, from the player's own messages.
   EXPECT_FALSE(log.Matching(QStringLiteral("orvelle.player debug"), QStringLiteral("certificate")).isEmpty())
       << log.Lines().join('\n').toStdString();
+}
+
+// Two seconds of silence as a WAV file: 8 kHz, mono, 16 bits.
+void WriteSilentWav(const QString& path) {
+  constexpr quint32 kRate = 8000;
+  constexpr quint32 kDataBytes = kRate * 2 * 2;
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  QDataStream out(&file);
+  out.setByteOrder(QDataStream::LittleEndian);
+  out.writeRawData("RIFF", 4);
+  out << quint32(36 + kDataBytes);
+  out.writeRawData("WAVEfmt ", 8);
+  out << quint32(16) << quint16(1) << quint16(1) << kRate << quint32(kRate * 2) << quint16(2) << quint16(16);
+  out.writeRawData("data", 4);
+  out << kDataBytes;
+  out.writeRawData(QByteArray(kDataBytes, '\0').constData(), kDataBytes);
+}
+
+// The audio address comes from the service's answer. Only HTTP and HTTPS addresses are played:
+// a local file, a file descriptor or one of the player's generating or filtering protocols
+// named in an answer is refused before the player opens anything.
+TEST_F(MpvPlayer, AnAddressThatIsNotHttpOrHttpsIsRefused) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString local = folder.filePath(QStringLiteral("song.wav"));
+  WriteSilentWav(local);
+  for (const QString& address : {local, QStringLiteral("file://") + local, QStringLiteral("av://lavfi:sine=d=5"),
+                                 QStringLiteral("fd://0"), QStringLiteral("edl://") + local}) {
+    SCOPED_TRACE(address.toStdString());
+    MpvMediaPlayer player;
+    EXPECT_THROW(player.SetURL(address), Error);
+    player.Play();
+    EXPECT_TRUE(Holds(player));
+    EXPECT_EQ(player.PositionSeconds(), 0.0);
+  }
+  // The scheme's case does not matter.
+  MpvMediaPlayer player;
+  QString upper = Song(*base_, 1001);
+  upper.replace(0, 4, QStringLiteral("HTTP"));
+  player.SetURL(upper);
+  player.Play();
+  EXPECT_TRUE(PlaysPast(player, 0.3));
 }
 
 }  // namespace

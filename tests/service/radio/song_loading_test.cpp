@@ -235,6 +235,27 @@ TEST_F(RadioTest, FailedLoadsGiveUpAfterFiveAttemptsAndRetryWithBackOff) {
   EXPECT_EQ(retry_clock->delays.back(), 10000);
 }
 
+// Giving up stops the countdown. When the load that follows reaches the service again but stops
+// at a picture that cannot be read (its error box shown), the countdown runs again, so that the
+// next load still follows at zero instead of never.
+TEST_F(RadioTest, ALoadThatStopsAtAPictureAfterGivingUpLeavesTheCountdownRunning) {
+  state.ChannelId = "";
+  RunLoad(*loader);
+  ASSERT_EQ(view.calls.last(), "countdown off");
+  ASSERT_TRUE(retry_clock->pending);
+
+  state.ChannelId = kOneSongChannel;
+  DemoServiceEnvironment::AddFault(R"({"target":"picture","kind":"one_byte","match":"/singers/"})");
+  view.calls.clear();
+  ModalWatcher watcher;
+  retry_clock->Fire();
+  ASSERT_EQ(watcher.Seen().size(), 1);
+  EXPECT_EQ(watcher.Seen()[0].text, "Stream read error.");
+  EXPECT_EQ(state.RemainingSeconds, 27);
+  EXPECT_TRUE(player.Calls().isEmpty());
+  EXPECT_EQ(view.calls, QStringList({"countdown on"}));
+}
+
 // The singer label shows the last failure's reason: the request's error when it failed.
 TEST_F(RadioTest, GivingUpShowsTheFailedRequestsReason) {
   state.ChannelId = kOneSongChannel;

@@ -1,0 +1,355 @@
+#include "controls/gp_image.h"
+
+#include "service/error.h"
+#include "service/log.h"
+#include "toolkit/image_list.h"
+#include "toolkit/theme.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+
+#include <cmath>
+
+namespace orvelle {
+namespace {
+
+constexpr int kMinAccelerationInterval = 5;    // ms
+constexpr int kFastStepsUpToInterval = 20;     // ms: up to this interval a tick turns by the full step
+constexpr double kAccelerationSpan = 30.0;     // ms of interval at the end of a turn
+
+// Whether a picture kind carries its own alpha into the prepared picture; every other kind is
+// drawn opaque.
+bool KindKeepsAlpha(GraphicKind kind) { return kind == GraphicKind::Png || kind == GraphicKind::Icon; }
+
+// Whether a picture kind takes the control's Transparent setting.
+bool KindTakesTransparency(GraphicKind kind) { return kind != GraphicKind::Metafile && kind != GraphicKind::Icon; }
+
+// The next angle of a turning step: 0 once the step passes the last angle of the turn.
+int NextAngle(int angle, int step) {
+  const int next = angle + step;
+  return next > TscGPImage::kMaxAngle - step ? 0 : next;
+}
+
+}  // namespace
+
+TscGPImage::TscGPImage(QWidget* parent) : TscPanel(parent) {
+  SetCanEmpty(false);
+  resize(kDefaultSize, kDefaultSize);
+  picture_.OnChange = [this] {
+    // The graphic's own transparency, set while preparing, leaves the picture as it came.
+    if (!preparing_) picture_resource_.clear();
+    PictureChanged();
+  };
+}
+
+TscGPImage::~TscGPImage() { picture_.OnChange = nullptr; }
+
+void TscGPImage::SetPicture(const PictureContainer* source) { picture_.Assign(source); }
+
+void TscGPImage::LoadPictureResource(const QString& path) {
+  if (path.isEmpty()) {
+    picture_.Assign(static_cast<const PictureContainer*>(nullptr));
+    return;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw Error(QStringLiteral("Cannot open file \"%1\"").arg(path));
+  picture_.LoadFromStream(file);
+  picture_resource_ = path;
+}
+
+void TscGPImage::SetPngImage(const QImage& image) {
+  if (image == png_image_) return;
+  png_image_ = image;
+  PictureChanged();
+}
+
+void TscGPImage::SetImages(ImageList* images) {
+  if (images == images_) return;
+  images_ = images;
+  PictureChanged();
+}
+
+void TscGPImage::SetImageIndex(int index) {
+  if (index == image_index_) return;
+  image_index_ = index;
+  PictureChanged();
+}
+
+void TscGPImage::SetPictureOption(bool& field, bool value) {
+  if (field == value) return;
+  field = value;
+  PictureChanged();
+}
+
+void TscGPImage::SetStretch(bool value) { SetPictureOption(stretch_, value); }
+void TscGPImage::SetProportional(bool value) { SetPictureOption(proportional_, value); }
+void TscGPImage::SetTransparent(bool value) { SetPictureOption(transparent_, value); }
+
+void TscGPImage::SetPosition(TscGPImagePosition position) {
+  if (position == position_) return;
+  position_ = position;
+  PictureChanged();
+}
+
+void TscGPImage::SetClipFrame(TscGPImageClipFrame frame) {
+  if (frame == clip_frame_) return;
+  clip_frame_ = frame;
+  RePaintControl();
+  NotifyChildrenBackground();
+}
+
+void TscGPImage::RepaintClipFrame() {
+  if (clip_frame_ != scgpcfNone) RePaintControl();
+}
+
+void TscGPImage::SetClipFrameRadius(int radius) {
+  if (radius < 0 || radius == clip_frame_radius_) return;
+  clip_frame_radius_ = radius;
+  RepaintClipFrame();
+}
+
+void TscGPImage::SetClipFrameFillColor(orvelle::Color color) {
+  if (color == clip_frame_fill_color_) return;
+  clip_frame_fill_color_ = color;
+  RepaintClipFrame();
+}
+
+void TscGPImage::SetClipFrameFillColorAlpha(int alpha) {
+  if (alpha < 0 || alpha > 255 || alpha == clip_frame_fill_color_alpha_) return;
+  clip_frame_fill_color_alpha_ = alpha;
+  RepaintClipFrame();
+}
+
+void TscGPImage::SetClipFrameColor(orvelle::Color color) {
+  if (color == clip_frame_color_) return;
+  clip_frame_color_ = color;
+  RepaintClipFrame();
+}
+
+void TscGPImage::SetClipFrameWidth(int width) {
+  if (width == clip_frame_width_) return;
+  clip_frame_width_ = width;
+  RepaintClipFrame();
+}
+
+void TscGPImage::SetRotationAngle(int angle) {
+  if (angle < -kMaxAngle || angle > kMaxAngle || angle == rotation_angle_) return;
+  rotation_angle_ = angle;
+  RePaintControl();
+  NotifyChildrenBackground();
+}
+
+void TscGPImage::SetRotateAnimation(bool value) {
+  if (value == RotateAnimation()) return;
+  if (value) {
+    animation_timer_ = new QTimer(this);
+    animation_timer_->setInterval(kAnimationInterval);
+    connect(animation_timer_, &QTimer::timeout, this, &TscGPImage::AnimationTick);
+    animation_timer_->start();
+  } else {
+    animation_timer_->stop();
+    delete animation_timer_;
+    animation_timer_ = nullptr;
+  }
+}
+
+double TscGPImage::AccelerationInterval() const {
+  // Round half to even, the default rounding mode.
+  const double interval = std::fabs(std::nearbyint(rotation_angle_ / 360.0 * kAccelerationSpan));
+  return std::max(interval, static_cast<double>(kMinAccelerationInterval));
+}
+
+void TscGPImage::AnimationTick() {
+  int interval = kAnimationInterval;
+  int angle = 0;
+  if (!animation_acceleration_) {
+    angle = NextAngle(rotation_angle_, kAngleStep);
+  } else {
+    interval = static_cast<int>(AccelerationInterval());
+    angle = interval <= kFastStepsUpToInterval ? NextAngle(rotation_angle_, kAngleStep)
+                                               : NextAngle(rotation_angle_, kSlowAngleStep);
+  }
+  if (animation_timer_ && animation_timer_->interval() != interval) animation_timer_->setInterval(interval);
+  SetRotationAngle(angle);
+}
+
+bool TscGPImage::ImageListHoldsIndex() const {
+  return images_ && image_index_ >= 0 && image_index_ < images_->Count();
+}
+
+bool TscGPImage::HasCurrentPicture() const {
+  return !png_image_.isNull() || ImageListHoldsIndex() || picture_.Graphic() != nullptr;
+}
+
+QSize TscGPImage::CurrentPictureSize() const {
+  if (!png_image_.isNull()) return png_image_.size();
+  if (ImageListHoldsIndex()) return images_->Image(image_index_).size();
+  return QSize(picture_.Width(), picture_.Height());
+}
+
+// The current picture in drawing-ready form. PNG pictures and icons keep their alpha; the
+// other kinds are opaque, as if rendered onto a plain bitmap.
+QImage TscGPImage::CurrentPictureImage() const {
+  if (!png_image_.isNull()) return png_image_;
+  if (ImageListHoldsIndex()) return images_->Image(image_index_);
+  const Graphic* graphic = picture_.Graphic();
+  if (!graphic || graphic->Empty()) return QImage();
+  QImage image = graphic->ToImage();
+  if (!KindKeepsAlpha(graphic->Kind())) image = image.convertToFormat(QImage::Format_RGB32);
+  return image;
+}
+
+void TscGPImage::PictureChanged() {
+  // Setting the graphic's transparency below notifies the container again; that notice is part
+  // of this change.
+  if (preparing_) return;
+  preparing_ = true;
+  const QSize size = CurrentPictureSize();
+  if (auto_size_ && size.width() > 0 && size.height() > 0) resize(size);
+  if (Graphic* graphic = picture_.Graphic(); graphic && png_image_.isNull() && !ImageListHoldsIndex()) {
+    if (KindTakesTransparency(graphic->Kind())) graphic->SetTransparent(transparent_);
+  }
+  prepared_ = QImage();
+  scaled_ = QImage();
+  try {
+    prepared_ = CurrentPictureImage();
+    if (!prepared_.isNull()) prepared_ = prepared_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  } catch (const Error& e) {
+    // The picture is left out of the drawing; the backing and the ring still show.
+    qCDebug(lcPicture) << "picture cannot be drawn:" << e.Message();
+    prepared_ = QImage();
+  }
+  preparing_ = false;
+  if (!drawing_) {
+    RePaintControl();
+    NotifyChildrenBackground();
+  }
+}
+
+QRect TscGPImage::FitPictureRect(const QRect& r) const {
+  const int rw = r.width();
+  const int rh = r.height();
+  const QSize picture = CurrentPictureSize();
+  const int pw = picture.width();
+  const int ph = picture.height();
+  int w = pw;
+  int h = ph;
+  if (stretch_ || (proportional_ && (pw > rw || ph > rh))) {
+    if (proportional_ && pw > 0 && ph > 0) {
+      const double ratio = static_cast<double>(pw) / ph;
+      if (pw > ph) {
+        w = rw;
+        h = static_cast<int>(std::trunc(rw / ratio));
+        if (h > rh) {
+          h = rh;
+          w = static_cast<int>(std::trunc(rh * ratio));
+        }
+      } else {
+        h = rh;
+        w = static_cast<int>(std::trunc(rh * ratio));
+        if (w > rw) {
+          w = rw;
+          h = static_cast<int>(std::trunc(rw / ratio));
+        }
+      }
+    } else {
+      w = rw;
+      h = rh;
+    }
+  }
+  QRect fitted(0, 0, w, h);
+  switch (position_) {
+    case scgpipCenter:
+      fitted.translate((rw - w) / 2, (rh - h) / 2);
+      break;
+    case scgpipRight:
+      fitted.translate(rw - w, 0);
+      break;
+    case scgpipLeft:
+      break;
+  }
+  return fitted.translated(r.topLeft());
+}
+
+int TscGPImage::DrawnAngle() const { return RotateAnimation() ? rotation_angle_ + 1 : rotation_angle_; }
+
+const QImage& TscGPImage::ScaledPicture(const QSize& size) {
+  if (prepared_.size() == size) return prepared_;
+  if (scaled_.size() != size) {
+    scaled_ = prepared_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  }
+  return scaled_;
+}
+
+void TscGPImage::DrawPicture(QPainter& painter, const QRect& rect) {
+  const QRect target = FitPictureRect(rect);
+  if (target.isEmpty()) return;
+  const QImage& picture = ScaledPicture(target.size());
+  painter.save();
+  // The picture's edges are cut by the clip (a plain pixel mask) or are the picture's own;
+  // anti-aliasing them would only triple the cost of the turned draw.
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (rotation_angle_ != 0) {
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    painter.translate(centre);
+    painter.rotate(DrawnAngle());
+    painter.translate(-centre);
+  }
+  painter.drawImage(target.topLeft(), picture);
+  painter.restore();
+}
+
+QPainterPath TscGPImage::ClipShape(const QRectF& r) const {
+  QPainterPath path;
+  if (clip_frame_radius_ != 0 && clip_frame_ != scgpcfEllipse) {
+    AddRoundedRectPath(path, r, clip_frame_radius_);
+  } else if (clip_frame_ == scgpcfEllipse) {
+    path.addEllipse(r);
+  } else {
+    path.addRect(r);
+  }
+  return path;
+}
+
+void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState) {
+  const bool has_picture = !prepared_.isNull();
+  if (clip_frame_ == scgpcfNone) {
+    if (has_picture) DrawPicture(painter, rect);
+    return;
+  }
+  painter.setRenderHint(QPainter::Antialiasing);
+  const bool themed = UsesStyle(seClient);
+
+  const QRectF shape_rect = ToGPRectF(rect.adjusted(1, 1, -1, -1));
+  const QPainterPath shape = ClipShape(shape_rect);
+  painter.fillPath(shape, ResolveColor(clip_frame_fill_color_, themed, static_cast<std::uint8_t>(clip_frame_fill_color_alpha_)));
+
+  if (has_picture) {
+    drawing_ = true;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);  // the clip is a plain pixel mask
+    painter.setClipPath(shape);
+    DrawPicture(painter, rect);
+    painter.restore();
+    drawing_ = false;
+  }
+
+  if (!clip_frame_color_.IsNone()) {
+    QRectF ring_rect = ToGPRectF(rect);
+    if (clip_frame_width_ > 0) InflateGPRectF(ring_rect, -clip_frame_width_ / 2.0, -clip_frame_width_ / 2.0);
+    QPen pen(ResolveColor(clip_frame_color_, themed));  // the ring is always opaque
+    pen.setWidthF(clip_frame_width_);
+    painter.strokePath(ClipShape(ring_rect), pen);
+  }
+}
+
+void TscGPImage::ScalePixelOptions(int m, int d) {
+  clip_frame_width_ = MulDiv(clip_frame_width_, m, d);
+  clip_frame_radius_ = MulDiv(clip_frame_radius_, m, d);
+}
+
+}  // namespace orvelle

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "controls/panel.h"
+#include "service/picture/picture_container.h"
+#include "toolkit/image_list.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QRect>
+
+class QTimer;
+
+namespace orvelle {
+
+
+// A picture fitted into the control, optionally cut to an ellipse or a rounded rectangle over a
+// filled backing with a ring drawn on top, optionally turned about the control's centre, and
+// optionally turning by itself: 10 degrees every 40 ms, like a record.
+//
+// The current picture is PngImage when it holds one, else the entry ImageIndex of Images when
+// the list holds it, else the graphic of Picture (possibly none). Every change of the current
+// picture prepares it once for drawing (PictureChanged); a frame only scales, turns and clips
+// the prepared copy.
+class TscGPImage : public TscPanel {
+  Q_OBJECT
+  // A picture resource decoded into Picture (empty text: no picture). Reads back the resource
+  // last loaded this way, empty once the picture changed otherwise.
+  Q_PROPERTY(QString Picture READ PictureResource WRITE LoadPictureResource)
+  Q_PROPERTY(QImage PngImage READ PngImage WRITE SetPngImage)
+  Q_PROPERTY(orvelle::ImageList* Images READ Images WRITE SetImages)
+  Q_PROPERTY(int ImageIndex READ ImageIndex WRITE SetImageIndex)
+  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+  Q_PROPERTY(bool Proportional READ Proportional WRITE SetProportional)
+  Q_PROPERTY(orvelle::TscGPImage::TscGPImagePosition Position READ Position WRITE SetPosition)
+  Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  Q_PROPERTY(bool IncrementalDisplay READ IncrementalDisplay WRITE SetIncrementalDisplay)
+  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+  Q_PROPERTY(orvelle::TscGPImage::TscGPImageClipFrame ClipFrame READ ClipFrame WRITE SetClipFrame)
+  Q_PROPERTY(int ClipFrameRadius READ ClipFrameRadius WRITE SetClipFrameRadius)
+  Q_PROPERTY(orvelle::Color ClipFrameFillColor READ ClipFrameFillColor WRITE SetClipFrameFillColor)
+  Q_PROPERTY(int ClipFrameFillColorAlpha READ ClipFrameFillColorAlpha WRITE SetClipFrameFillColorAlpha)
+  Q_PROPERTY(orvelle::Color ClipFrameColor READ ClipFrameColor WRITE SetClipFrameColor)
+  Q_PROPERTY(int ClipFrameWidth READ ClipFrameWidth WRITE SetClipFrameWidth)
+  Q_PROPERTY(int RotationAngle READ RotationAngle WRITE SetRotationAngle)
+  Q_PROPERTY(bool RotateAnimation READ RotateAnimation WRITE SetRotateAnimation)
+  Q_PROPERTY(bool AnimationAcceleration READ AnimationAcceleration WRITE SetAnimationAcceleration)
+
+ public:
+  enum TscGPImagePosition { scgpipLeft, scgpipRight, scgpipCenter };
+  Q_ENUM(TscGPImagePosition)
+  enum TscGPImageClipFrame { scgpcfNone, scgpcfRoundedRect, scgpcfEllipse };
+  Q_ENUM(TscGPImageClipFrame)
+
+  static constexpr int kDefaultSize = 105;
+  static constexpr int kAnimationInterval = 40;  // ms between turning steps
+  static constexpr int kAngleStep = 10;          // degrees per step
+  static constexpr int kSlowAngleStep = 5;       // degrees per step on the slow part of an accelerated turn
+  static constexpr int kMaxAngle = 360;
+
+  explicit TscGPImage(QWidget* parent = nullptr);
+  ~TscGPImage() override;
+
+  // The control's own picture container. Loading into it, assigning to it or clearing it runs
+  // PictureChanged.
+  PictureContainer* Picture() { return &picture_; }
+  const PictureContainer* Picture() const { return &picture_; }
+  // Copies the source's graphic into the control's own container (nullptr: no picture).
+  void SetPicture(const PictureContainer* source);
+  QString PictureResource() const { return picture_resource_; }
+  // Decodes the resource (or file) into Picture; fails with the decoder's PictureError.
+  void LoadPictureResource(const QString& path);
+
+  const QImage& PngImage() const { return png_image_; }
+  void SetPngImage(const QImage& image);
+  ImageList* Images() const { return images_; }
+  void SetImages(ImageList* images);
+  int ImageIndex() const { return image_index_; }
+  void SetImageIndex(int index);
+
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool value);
+  bool Proportional() const { return proportional_; }
+  void SetProportional(bool value);
+  TscGPImagePosition Position() const { return position_; }
+  void SetPosition(TscGPImagePosition position);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+  // Stored only: pictures are decoded whole, so there is no loading progress to show.
+  bool IncrementalDisplay() const { return incremental_display_; }
+  void SetIncrementalDisplay(bool value) { incremental_display_ = value; }
+  bool AutoSize() const { return auto_size_; }
+  void SetAutoSize(bool value) { auto_size_ = value; }
+
+  TscGPImageClipFrame ClipFrame() const { return clip_frame_; }
+  void SetClipFrame(TscGPImageClipFrame frame);
+  int ClipFrameRadius() const { return clip_frame_radius_; }
+  void SetClipFrameRadius(int radius);
+  orvelle::Color ClipFrameFillColor() const { return clip_frame_fill_color_; }
+  void SetClipFrameFillColor(orvelle::Color color);
+  int ClipFrameFillColorAlpha() const { return clip_frame_fill_color_alpha_; }
+  void SetClipFrameFillColorAlpha(int alpha);
+  orvelle::Color ClipFrameColor() const { return clip_frame_color_; }
+  void SetClipFrameColor(orvelle::Color color);
+  int ClipFrameWidth() const { return clip_frame_width_; }
+  void SetClipFrameWidth(int width);
+
+  int RotationAngle() const { return rotation_angle_; }
+  // Angles outside -360...360 are ignored.
+  void SetRotationAngle(int angle);
+  bool RotateAnimation() const { return animation_timer_ != nullptr; }
+  void SetRotateAnimation(bool value);
+  bool AnimationAcceleration() const { return animation_acceleration_; }
+  void SetAnimationAcceleration(bool value) { animation_acceleration_ = value; }
+  // The turning timer, present only while RotateAnimation is on.
+  const QTimer* AnimationTimer() const { return animation_timer_; }
+  // One step of the turning timer: the next angle, and with acceleration the next interval.
+  void AnimationTick();
+
+  // Size of the current picture (0 x 0 without one).
+  QSize CurrentPictureSize() const;
+  // Where the current picture lands inside r (see the rules of Stretch, Proportional, Position).
+  QRect FitPictureRect(const QRect& r) const;
+  // Rebuilds the prepared picture from the current one and repaints.
+  void PictureChanged();
+
+ protected:
+  QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
+  void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state) override;
+  // The ring's width and the corner radius.
+  void ScalePixelOptions(int m, int d) override;
+
+ private:
+  bool HasCurrentPicture() const;
+  bool ImageListHoldsIndex() const;
+  QImage CurrentPictureImage() const;
+  void SetPictureOption(bool& field, bool value);
+  void RepaintClipFrame();
+  // The drawing angle: one degree more while turning, so that angle 0 of a turn is never drawn
+  // the same as the upright picture at rest.
+  int DrawnAngle() const;
+  void DrawPicture(QPainter& painter, const QRect& rect);
+  // The prepared picture scaled to the size it is drawn at, kept until either changes.
+  const QImage& ScaledPicture(const QSize& size);
+  QPainterPath ClipShape(const QRectF& r) const;
+  double AccelerationInterval() const;
+
+  PictureContainer picture_;
+  QString picture_resource_;
+  QImage png_image_;
+  QPointer<ImageList> images_;
+  int image_index_ = -1;
+  // The current picture prepared for drawing: premultiplied, opaque unless its kind has alpha.
+  QImage prepared_;
+  QImage scaled_;
+  bool stretch_ = false;
+  bool proportional_ = false;
+  TscGPImagePosition position_ = scgpipLeft;
+  bool transparent_ = false;
+  bool incremental_display_ = false;
+  bool auto_size_ = false;
+  TscGPImageClipFrame clip_frame_ = scgpcfNone;
+  int clip_frame_radius_ = 10;
+  orvelle::Color clip_frame_fill_color_ = clWindow;
+  int clip_frame_fill_color_alpha_ = 255;
+  orvelle::Color clip_frame_color_ = clBtnFace;
+  int clip_frame_width_ = 2;
+  int rotation_angle_ = 0;
+  bool animation_acceleration_ = false;
+  QTimer* animation_timer_ = nullptr;
+  bool drawing_ = false;
+  bool preparing_ = false;
+};
+
+}  // namespace orvelle
