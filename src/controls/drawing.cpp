@@ -2,7 +2,10 @@
 
 #include "toolkit/theme.h"
 
+#include <QtMath>
+
 #include <algorithm>
+#include <cmath>
 
 namespace orvelle {
 
@@ -28,6 +31,16 @@ QRectF ToGPRectF(const QRect& rect) { return QRectF(rect.left(), rect.top(), rec
 
 void InflateGPRectF(QRectF& rect, double dy, double dx) {
   rect = QRectF(rect.x() - dx, rect.y() - dy, rect.width() + 2 * dx, rect.height() + 2 * dy);
+}
+
+QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to) {
+  const double radians = qDegreesToRadians(static_cast<double>(angle));
+  const QPointF direction(std::cos(radians), std::sin(radians));
+  const double half = (std::abs(direction.x()) * r.width() + std::abs(direction.y()) * r.height()) / 2;
+  QLinearGradient gradient(r.center() - direction * half, r.center() + direction * half);
+  gradient.setColorAt(0, from);
+  gradient.setColorAt(1, to);
+  return gradient;
 }
 
 void AddRoundedRectPath(QPainterPath& path, const QRectF& rect, double radius) {

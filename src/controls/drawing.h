@@ -2,11 +2,13 @@
 
 #include "toolkit/color.h"
 
+#include <QLinearGradient>
 #include <QPainterPath>
 #include <QRect>
 #include <QRectF>
 #include <QtGlobal>
 
+#include <cmath>
 #include <cstdint>
 
 namespace orvelle {
@@ -28,12 +30,19 @@ Color DarkerColor(Color color, int percent);
 // Each channel c becomes c + MulDiv(255 - c, p, 100); p is capped at 100. The result is RGB.
 Color LighterColor(Color color, int percent);
 
+// A size in fractions of pixels (a scaled size, a proportion of a length) rounded to the nearest
+// whole pixel, ties to even.
+inline int RoundPixels(double value) { return static_cast<int>(std::nearbyint(value)); }
+
 // Converts an integer rectangle to a QRectF of the same pixel area: (left, top, width, height),
 // the edges lying on pixel boundaries.
 QRectF ToGPRectF(const QRect& rect);
 // Grows `rect` in place by `dy` above and below and by `dx` left and right (note: dy comes before
 // dx): x -= dx, y -= dy, width += 2 dx, height += 2 dy. Negative values shrink it.
 void InflateGPRectF(QRectF& rect, double dy, double dx);
+// A linear gradient over `r` from `from` to `to` at `angle` degrees clockwise from the x axis
+// (90 puts `from` at the top).
+QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to);
 // Starts a figure of four 90-degree arcs of diameter 2 r in the corners of the rectangle
 // (top-left from 180 degrees, top-right from 270, bottom-right from 0, bottom-left from 90,
 // angles clockwise on screen), joined by straight edges, and closes it.

@@ -1,5 +1,6 @@
 #include "controls/gp_button.h"
 
+#include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
@@ -17,8 +18,10 @@
 #include <QTimer>
 #include <QtMath>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace orvelle {
 namespace {
@@ -27,6 +30,7 @@ namespace {
 constexpr std::uint8_t kArrowAlpha = 200;
 // Distance between the frame and the content rectangle.
 constexpr int kContentInset = 3;
+
 
 // The edges of a rectangle, in drawing order, and the corner each one starts from.
 enum Edge { kTopEdge, kRightEdge, kBottomEdge, kLeftEdge, kNoEdge };
@@ -133,18 +137,6 @@ std::array<double, 4> CornerDiameters(Shape shape, const QRectF& r, double d) {
   }
 }
 
-// A linear gradient over `r` from `from` to `to` at `angle` degrees clockwise from the x axis
-// (90 puts `from` at the top).
-QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, const QColor& to) {
-  const double radians = qDegreesToRadians(static_cast<double>(angle));
-  const QPointF direction(std::cos(radians), std::sin(radians));
-  const double half = (std::abs(direction.x()) * r.width() + std::abs(direction.y()) * r.height()) / 2;
-  QLinearGradient gradient(r.center() - direction * half, r.center() + direction * half);
-  gradient.setColorAt(0, from);
-  gradient.setColorAt(1, to);
-  return gradient;
-}
-
 // Draws a picture (painted by `draw` at full strength into a transparent layer) as a halo in
 // `color`: copies fading with their distance around it, up to `size` pixels.
 template <class Draw>
@@ -179,6 +171,7 @@ TscCustomButtonControl::TscCustomButtonControl(QWidget* parent)
     : TscCustomActiveControl(parent), glow_effect_(new TscButtonGlowEffect(this)), repeat_timer_(new QTimer(this)) {
   resize(100, 35);
   SetTabStop(true);
+  UpdateFocusPolicy();
   repeat_timer_->setSingleShot(false);
   connect(repeat_timer_, &QTimer::timeout, this, &TscCustomButtonControl::RepeatTick);
   connect(glow_effect_, &TscOptions::Changed, this, &TscCustomButtonControl::RePaintControl);
@@ -227,11 +220,18 @@ void TscCustomButtonControl::SetCanFocused(bool value) {
   if (value == can_focused_) return;
   can_focused_ = value;
   SetTabStop(value);
-  if (!value) {
-    setFocusPolicy(Qt::NoFocus);
-    if (hasFocus()) clearFocus();
-  }
+  UpdateFocusPolicy();
   UpdateShortcut();
+}
+
+void TscCustomButtonControl::UpdateFocusPolicy() {
+  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
+  if (!can_focused_ && hasFocus()) clearFocus();
+}
+
+void TscCustomButtonControl::Loaded() {
+  TscCustomActiveControl::Loaded();
+  UpdateFocusPolicy();
 }
 
 void TscCustomButtonControl::SetRepeatClickInterval(int value) {
@@ -528,10 +528,11 @@ void TscCustomButtonControl::changeEvent(QEvent* event) {
 }
 
 QRect TscCustomButtonControl::ContentRect(int frameWidth, int arrowSize) const {
-  const int inset = frameWidth + kContentInset + (glow_effect_->Enabled() ? glow_effect_->GlowSize() / 2 : 0);
+  const int inset = ClampToCanvas(std::int64_t{frameWidth} + kContentInset +
+                             (glow_effect_->Enabled() ? glow_effect_->GlowSize() / 2 : 0));
   QRect r = rect().adjusted(inset, inset, -inset, -inset);
   if (show_menu_arrow_ && HasDropDown()) {
-    const int arrow = 2 * arrowSize;
+    const int arrow = ClampToCanvas(2 * std::int64_t{arrowSize});
     if (arrow_position_ == scapRight) {
       r.setRight(r.right() - arrow);
     } else {
@@ -543,8 +544,9 @@ QRect TscCustomButtonControl::ContentRect(int frameWidth, int arrowSize) const {
 
 void TscCustomButtonControl::DrawMenuArrow(QPainter& painter, int size, const QColor& textColor) const {
   if (!show_menu_arrow_ || !HasDropDown()) return;
-  QPointF box = arrow_position_ == scapRight ? QPointF(width() - 2 * size, (height() - size) / 2)
-                                              : QPointF((width() - size) / 2, height() - 2 * size);
+  const std::int64_t w = width(), h = height();
+  QPointF box = arrow_position_ == scapRight ? QPointF(w - 2 * std::int64_t{size}, (h - size) / 2)
+                                              : QPointF((w - size) / 2, h - 2 * std::int64_t{size});
   QPainterPath triangle;
   triangle.moveTo(box + QPointF(0, size / 2.0));
   triangle.lineTo(box + QPointF(size, size / 2.0));
@@ -562,32 +564,37 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   const int ih = has_image ? images_->Height() : 0;
   const QString text = ShownCaption();
   const bool has_text = !text.isEmpty();
-  const int sp = has_image && has_text ? spacing_ : 0;
+  // Positions are worked out in 64 bits: margins and spacing up to the largest integer add up
+  // beyond 32 bits, and a sum that wrapped round would bring a far-off part back into view.
+  using Pixel = std::int64_t;
+  const Pixel sp = has_image && has_text ? spacing_ : 0;
   const bool image_band = image_margin_ > 0 && images_;
   const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
 
-  const int L = content.left(), T = content.top(), W = content.width(), H = content.height();
-  const int R = L + W, B = T + H;
-  const int cx = L + W / 2, cy = T + H / 2;
+  const Pixel L = content.left(), T = content.top(), W = content.width(), H = content.height();
+  const Pixel R = L + W, B = T + H;
+  const Pixel cx = L + W / 2, cy = T + H / 2;
 
   // The caption's size, wrapped to the room the image leaves.
   const int flags = Qt::TextShowMnemonic | (word_wrap_ ? Qt::TextWordWrap : Qt::TextSingleLine);
   int tw = 0, th = 0;
   if (has_text) {
-    int room_w = W, room_h = H;
-    const int taken = image_band ? image_margin_ + spacing_ : (margin_ >= 0 ? margin_ : 0) + (horizontal ? iw : ih) + sp;
+    Pixel room_w = W, room_h = H;
+    const Pixel taken = image_band ? Pixel{image_margin_} + spacing_
+                                   : Pixel{margin_ >= 0 ? margin_ : 0} + (horizontal ? iw : ih) + sp;
     (horizontal ? room_w : room_h) -= taken;
-    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, std::max(room_w, 1), std::max(room_h, 1)),
+    auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, kCanvasLimit)); };
+    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, room(room_w), room(room_h)),
                                                           flags | Qt::AlignLeft | Qt::AlignTop, text);
-    tw = std::min(bound.width(), std::max(W, 0));
-    th = std::min(bound.height(), std::max(H, 0));
+    tw = std::min(bound.width(), std::max(content.width(), 0));
+    th = std::min(bound.height(), std::max(content.height(), 0));
   }
 
-  int ix = 0, iy = 0, tx = 0, ty = 0;
+  Pixel ix = 0, iy = 0, tx = 0, ty = 0;
   if (image_band) {
     // The image centred in a band ImageMargin wide along the frame's inner edge; the caption
     // ImageMargin + Spacing into the content rectangle.
-    const int band = image_margin_;
+    const Pixel band = image_margin_;
     switch (layout_) {
       case blGlyphLeft:
         ix = frameWidth + (band - iw) / 2;
@@ -668,9 +675,9 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   }
 
   const bool enabled = state != scsDisabled;
-  const QRect text_rect(tx, ty, tw, th);
+  const QRect text_rect(ClampToCanvas(tx), ClampToCanvas(ty), tw, th);
   auto draw_image = [&](QPainter& p) {
-    if (has_image) images_->Draw(p, ix, iy, imageIndex, enabled);
+    if (has_image) images_->Draw(p, ClampToCanvas(ix), ClampToCanvas(iy), imageIndex, enabled);
   };
   auto draw_text = [&](QPainter& p, const QColor& color) {
     if (!has_text) return;
@@ -727,41 +734,46 @@ int TscGPButton::StateImageIndex(TscsCtrlState state) const {
   return ImageIndex();
 }
 
-QRectF TscGPButton::FrameRect() const {
-  QRectF r = ToGPRectF(rect());
-  const double half = options_->FrameWidth() / 2.0;
+QRectF GPShapeFrameRect(const QRect& client, int frameWidth) {
+  QRectF r = ToGPRectF(client);
+  const double half = frameWidth / 2.0;
   InflateGPRectF(r, -half, -half);
   return r;
 }
 
-QRectF TscGPButton::FillRect(const QColor& frameColor) const {
-  if (frameColor.alpha() == 0) return ToGPRectF(rect());
-  if (frameColor.alpha() == 255) return FrameRect();
-  QRectF r = ToGPRectF(rect());
-  InflateGPRectF(r, -options_->FrameWidth(), -options_->FrameWidth());
+QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor) {
+  if (frameColor.alpha() == 0) return ToGPRectF(client);
+  if (frameColor.alpha() == 255) return GPShapeFrameRect(client, frameWidth);
+  QRectF r = ToGPRectF(client);
+  InflateGPRectF(r, -frameWidth, -frameWidth);
   return r;
 }
 
-QBrush TscGPButton::FillBrush(TscsCtrlState state, const QRectF& fillRect) const {
-  if (options_->ShapeFillStyle() != TscGPStateOptions::scgpsfGradient) return QBrush(options_->StateFillColor(state));
-  const Shape shape = options_->ShapeStyle();
+namespace {
+
+QBrush FillBrush(const TscGPStateOptions& options, TscGPButtonOptions::TscGPButtonShapeStyle shape,
+                 TscsCtrlState state, const QRectF& fillRect) {
+  if (options.ShapeFillStyle() != TscGPStateOptions::scgpsfGradient) return QBrush(options.StateFillColor(state));
   const double grow = (shape == TscGPButtonOptions::scgpTabTop || shape == TscGPButtonOptions::scgpTabBottom)
-                          ? options_->FrameWidth()
+                          ? options.FrameWidth()
                           : 1;
   QRectF area = fillRect;
   InflateGPRectF(area, grow, grow);
-  return QBrush(AngledGradient(area, options_->StateGradientAngle(state), options_->StateGradientLightColor(state),
-                               options_->StateGradientDarkColor(state)));
+  return QBrush(AngledGradient(area, options.StateGradientAngle(state), options.StateGradientLightColor(state),
+                               options.StateGradientDarkColor(state)));
 }
 
-void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor& frameColor) const {
-  const Shape shape = options_->ShapeStyle();
-  const int frame_width = options_->FrameWidth();
-  const bool frame_visible = frameColor.alpha() != 0;
-  const QRectF frame_rect = FrameRect();
-  const QRectF fill_rect = FillRect(frameColor);
-  const QBrush brush = FillBrush(state, fill_rect);
-  QPen pen(frameColor, frame_width);
+}  // namespace
+
+void DrawGPButtonShape(QPainter& painter, const TscGPStateOptions& options,
+                       TscGPButtonOptions::TscGPButtonShapeStyle shape, const QRect& client, TscsCtrlState state) {
+  const QColor frame_color = options.StateFrameColor(state);
+  const int frame_width = options.FrameWidth();
+  const bool frame_visible = frame_color.alpha() != 0;
+  const QRectF frame_rect = GPShapeFrameRect(client, frame_width);
+  const QRectF fill_rect = GPShapeFillRect(client, frame_width, frame_color);
+  const QBrush brush = FillBrush(options, shape, state, fill_rect);
+  QPen pen(frame_color, frame_width);
   pen.setJoinStyle(Qt::MiterJoin);
 
   if (shape == TscGPButtonOptions::scgpRect || shape == TscGPButtonOptions::scgpSegmentedMiddle) {
@@ -777,7 +789,7 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
       QPainterPath frame;
       frame.addRect(outer);
       if (!inner.isEmpty()) frame.addRect(inner);
-      painter.fillPath(frame, frameColor);
+      painter.fillPath(frame, frame_color);
     }
     return;
   }
@@ -794,13 +806,13 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
   }
   // Rounded corners: the frame's diameter is twice the corner radius; a translucent frame's fill
   // uses one frame width less (at least 1), so the two do not overlap.
-  const double frame_d = 2.0 * options_->ShapeCornerRadius();
-  const double fill_d = frame_visible && frameColor.alpha() < 255 ? std::max(1.0, frame_d - frame_width) : frame_d;
+  const double frame_d = 2.0 * options.ShapeCornerRadius();
+  const double fill_d = frame_visible && frame_color.alpha() < 255 ? std::max(1.0, frame_d - frame_width) : frame_d;
   const Edge open = OpenEdge(shape);
   painter.setPen(Qt::NoPen);
   painter.setBrush(brush);
   // A tab's fill runs to the client edge on its open side, and its frame stops there.
-  const QRectF tab_fill = GrowEdge(fill_rect, open, fill_rect.left() - ToGPRectF(rect()).left());
+  const QRectF tab_fill = GrowEdge(fill_rect, open, fill_rect.left() - ToGPRectF(client).left());
   painter.drawPath(CornersPath(tab_fill, CornerDiameters(shape, tab_fill, fill_d)));
   if (frame_visible) {
     painter.setPen(pen);
@@ -810,13 +822,19 @@ void TscGPButton::DrawShape(QPainter& painter, TscsCtrlState state, const QColor
   }
 }
 
+QRectF TscGPButton::FrameRect() const { return GPShapeFrameRect(rect(), options_->FrameWidth()); }
+
+QRectF TscGPButton::FillRect(const QColor& frameColor) const {
+  return GPShapeFillRect(rect(), options_->FrameWidth(), frameColor);
+}
+
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
   const QColor frame_color = options_->StateFrameColor(state);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  DrawShape(painter, state, frame_color);
+  DrawGPButtonShape(painter, *options_, options_->ShapeStyle(), rect(), state);
   DrawMenuArrow(painter, options_->ArrowSize(), text_color);
   painter.restore();
 

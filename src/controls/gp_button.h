@@ -243,6 +243,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void Loaded() override;
 
  private:
   // Stores a different value and repaints at once; an equal value does nothing.
@@ -261,6 +262,9 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   // or with AllowAllUp releases a button that was already down; otherwise a plain ButtonClick.
   void FinishClick();
   void UpdateShortcut();
+  // The button takes the focus itself on a left press (with CanFocused); Qt's click focus, which
+  // any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
+  void UpdateFocusPolicy();
   // Watches the window's unhandled keys while Default or Cancel is set.
   void UpdateDialogKeys();
 
@@ -341,8 +345,6 @@ class TscGPButton : public TscCustomButtonControl {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void DrawShape(QPainter& painter, TscsCtrlState state, const QColor& frameColor) const;
-  QBrush FillBrush(TscsCtrlState state, const QRectF& fillRect) const;
   // The circle style keeps the button square: width follows height.
   void KeepSquare();
 
@@ -351,6 +353,17 @@ class TscGPButton : public TscCustomButtonControl {
   int pressed_image_index_ = -1;
   int focused_image_index_ = -1;
 };
+
+// The shape's frame rectangle (the client rectangle shrunk by half the frame width) and fill
+// rectangle (the whole client rectangle under an invisible frame, the frame rectangle under an
+// opaque one, else the client rectangle shrunk by the frame width).
+QRectF GPShapeFrameRect(const QRect& client, int frameWidth);
+QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor);
+// Draws a graphic button's shape of the given style over the client rectangle with the state's
+// fill and frame from the option set. The drop-down list's face draws its rectangular shapes
+// with it.
+void DrawGPButtonShape(QPainter& painter, const TscGPStateOptions& options,
+                       TscGPButtonOptions::TscGPButtonShapeStyle shape, const QRect& client, TscsCtrlState state);
 
 }  // namespace orvelle
 

@@ -2,6 +2,7 @@
 
 #include "controls/accessible.h"
 #include "controls/gp_button.h"
+#include "controls/gp_combo_box.h"
 #include "controls/gp_image.h"
 #include "controls/label.h"
 #include "controls/memo.h"
@@ -17,6 +18,7 @@ void RegisterKitClasses() {
   InstallKitAccessibility();
   ClassRegistry::Register<TscPanel>();
   ClassRegistry::Register<TscGPButton>();
+  ClassRegistry::Register<TscGPComboBox>();
   ClassRegistry::Register<TscGPProgressBar>();
   ClassRegistry::Register<TscTrackBar>();
   ClassRegistry::Register<TscLabel>();

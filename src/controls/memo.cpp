@@ -22,6 +22,9 @@ TscCustomMemo::TscCustomMemo(QWidget* parent) : Memo(parent) {
   Editor()->viewport()->setAutoFillBackground(false);
   Editor()->installEventFilter(this);
   Editor()->viewport()->installEventFilter(this);
+  // The bars are part of the memo: the wheel over them scrolls as over the text.
+  Editor()->verticalScrollBar()->installEventFilter(this);
+  Editor()->horizontalScrollBar()->installEventFilter(this);
 }
 
 void TscCustomMemo::SetStyleElements(TscCustomControl::TStyleElements elements) {
@@ -78,7 +81,9 @@ void TscCustomMemo::ScrollOneLine(int delta) {
 }
 
 bool TscCustomMemo::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Editor()->viewport() && event->type() == QEvent::Wheel) {
+  const bool over_memo = watched == Editor()->viewport() || watched == Editor()->verticalScrollBar() ||
+                         watched == Editor()->horizontalScrollBar();
+  if (over_memo && event->type() == QEvent::Wheel) {
     // One line per wheel message, up for a positive delta and down otherwise, whatever the delta
     // and the desktop's lines-per-notch setting.
     auto* wheel = static_cast<QWheelEvent*>(event);
@@ -381,8 +386,7 @@ void TscGPMemo::ScalePixelOptions(int m, int d) {
   if (options_->ScaleFrameWidth()) options_->SetFrameWidth(MulDiv(options_->FrameWidth(), m, d));
   margins_ = QMargins(MulDiv(margins_.left(), m, d), MulDiv(margins_.top(), m, d), MulDiv(margins_.right(), m, d),
                       MulDiv(margins_.bottom(), m, d));
-  scroll_bar_options_->SetSize(MulDiv(scroll_bar_options_->Size(), m, d));
-  scroll_bar_options_->SetBorderWidth(MulDiv(scroll_bar_options_->BorderWidth(), m, d));
+  scroll_bar_options_->Scale(m, d);
   UpdateContentRect();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/custom_control.h"
+#include "controls/gp_scroll_bar.h"
 #include "controls/options.h"
 #include "toolkit/image_list.h"
 #include "toolkit/memo.h"
@@ -242,60 +243,6 @@ class TscGPMemoOptions : public TscOptions {
   bool scale_frame_width_ = false;
   bool style_colors_ = true;
   TscsCtrlState state_ = scsNormal;
-};
-
-// The look of a TscGPMemo's scroll bars.
-class TscGPControlScrollBarOptions : public TscOptions {
-  Q_OBJECT
-  Q_PROPERTY(int BorderWidth READ BorderWidth WRITE SetBorderWidth)
-  Q_PROPERTY(orvelle::Color FillColor READ FillColor WRITE SetFillColor)
-  Q_PROPERTY(int FillColorAlpha READ FillColorAlpha WRITE SetFillColorAlpha)
-  Q_PROPERTY(orvelle::Color ThumbColor READ ThumbColor WRITE SetThumbColor)
-  Q_PROPERTY(int ThumbColorAlpha READ ThumbColorAlpha WRITE SetThumbColorAlpha)
-  Q_PROPERTY(int ThumbColorHotAlpha READ ThumbColorHotAlpha WRITE SetThumbColorHotAlpha)
-  Q_PROPERTY(int ThumbColorPressedAlpha READ ThumbColorPressedAlpha WRITE SetThumbColorPressedAlpha)
-  Q_PROPERTY(bool ThumbRounded READ ThumbRounded WRITE SetThumbRounded)
-  Q_PROPERTY(orvelle::TscGPControlScrollBarOptions::TscGPScrollBarPosition Position READ Position WRITE SetPosition)
-  Q_PROPERTY(int Size READ Size WRITE SetSize)
-
- public:
-  enum TscGPScrollBarPosition { scgpsbDefault, scgpsbOverContent };
-  Q_ENUM(TscGPScrollBarPosition)
-
-  using TscOptions::TscOptions;
-
-  int BorderWidth() const { return border_width_; }
-  void SetBorderWidth(int value) { Store(border_width_, value); }
-  orvelle::Color FillColor() const { return fill_color_; }
-  void SetFillColor(orvelle::Color value) { Store(fill_color_, value); }
-  int FillColorAlpha() const { return fill_alpha_; }
-  void SetFillColorAlpha(int value) { Store(fill_alpha_, value); }
-  orvelle::Color ThumbColor() const { return thumb_color_; }
-  void SetThumbColor(orvelle::Color value) { Store(thumb_color_, value); }
-  int ThumbColorAlpha() const { return thumb_alpha_; }
-  void SetThumbColorAlpha(int value) { Store(thumb_alpha_, value); }
-  int ThumbColorHotAlpha() const { return thumb_hot_alpha_; }
-  void SetThumbColorHotAlpha(int value) { Store(thumb_hot_alpha_, value); }
-  int ThumbColorPressedAlpha() const { return thumb_pressed_alpha_; }
-  void SetThumbColorPressedAlpha(int value) { Store(thumb_pressed_alpha_, value); }
-  bool ThumbRounded() const { return thumb_rounded_; }
-  void SetThumbRounded(bool value) { Store(thumb_rounded_, value); }
-  TscGPScrollBarPosition Position() const { return position_; }
-  void SetPosition(TscGPScrollBarPosition value) { Store(position_, value); }
-  int Size() const { return size_; }
-  void SetSize(int value) { Store(size_, value); }
-
- private:
-  int border_width_ = 0;
-  orvelle::Color fill_color_ = clBtnFace;
-  int fill_alpha_ = 100;
-  orvelle::Color thumb_color_ = clWindowText;
-  int thumb_alpha_ = 50;
-  int thumb_hot_alpha_ = 100;
-  int thumb_pressed_alpha_ = 150;
-  bool thumb_rounded_ = false;
-  TscGPScrollBarPosition position_ = scgpsbDefault;
-  int size_ = 11;
 };
 
 // The notice view: a multi-line edit without a native border, its text inside content margins

@@ -7,6 +7,13 @@
 #include <cmath>
 
 namespace orvelle {
+namespace {
+
+// The size a slide or a jump ends at: the stored size as far as a widget can take it, so that a
+// negative or an oversized size still ends at a size the panel really has, at its edge.
+int EndSize(int size) { return std::clamp(size, 0, QWIDGETSIZE_MAX); }
+
+}  // namespace
 
 TscSplitViewBackControl::TscSplitViewBackControl(QWidget* parent) : Control(parent) {
   setAttribute(Qt::WA_NoSystemBackground);
@@ -82,21 +89,23 @@ void TscCustomSplitView::SetBounds(int left, int top, int width, int height) {
   }
   const QRect p = back_control_->geometry();
   const bool open = state_ == scsvsOpened;
+  const int opened_width = EndSize(opened_width_), compact_width = EndSize(compact_width_);
+  const int opened_height = EndSize(opened_height_), compact_height = EndSize(compact_height_);
   QRect snapped;
   switch (placement_) {
     case scsvpLeft:
-      snapped = QRect(p.left(), p.top(), open ? opened_width_ : compact_width_, p.height());
+      snapped = QRect(p.left(), p.top(), open ? opened_width : compact_width, p.height());
       break;
     case scsvpRight:
-      snapped = open ? QRect(p.left() + p.width() - opened_width_, p.top(), opened_width_, p.height())
-                     : QRect(p.left(), p.top(), compact_width_, p.height());
+      snapped = open ? QRect(p.left() + p.width() - opened_width, p.top(), opened_width, p.height())
+                     : QRect(p.left(), p.top(), compact_width, p.height());
       break;
     case scsvpTop:
-      snapped = QRect(p.left(), p.top(), p.width(), open ? opened_height_ : compact_height_);
+      snapped = QRect(p.left(), p.top(), p.width(), open ? opened_height : compact_height);
       break;
     case scsvpBottom:
-      snapped = open ? QRect(p.left(), p.top() + p.height() - opened_height_, p.width(), opened_height_)
-                     : QRect(p.left(), p.top(), p.width(), compact_height_);
+      snapped = open ? QRect(p.left(), p.top() + p.height() - opened_height, p.width(), opened_height)
+                     : QRect(p.left(), p.top(), p.width(), compact_height);
       break;
   }
   Control::SetBounds(snapped.left(), snapped.top(), snapped.width(), snapped.height());
@@ -159,14 +168,14 @@ void TscCustomSplitView::FireStateEvent() {
 // Without a slide the end size applies at once: any state but opened takes the compact size.
 void TscCustomSplitView::ApplyEndSize() {
   if (state_ != scsvsOpened) {
-    ResizeKeepingEdge(CompactSize());
+    ResizeKeepingEdge(EndSize(CompactSize()));
     if (display_mode_ == scsvmDocked) SetBackControlSize(CompactSize());
     DisableWhenHidden();
     if (!Loading() && !destroying_) emit OnClosed(this);
     return;
   }
   EnableWhenShown();
-  ResizeKeepingEdge(OpenedSize());
+  ResizeKeepingEdge(EndSize(OpenedSize()));
   if (display_mode_ == scsvmDocked) SetBackControlSize(OpenedSize());
   FireStateEvent();
 }
@@ -203,21 +212,25 @@ void TscCustomSplitView::SlideTick() {
     animation_timer_->stop();
     return;
   }
+  // A step of 0 would leave the panel where it is, tick after tick.
+  const int step = std::max<int>(animation_step_, 1);
+  const int opened = EndSize(OpenedSize());
   if (state_ == scsvsOpening) {
     EnableWhenShown();
-    const int size = std::min(CurrentSize() + animation_step_, OpenedSize());
+    const int size = std::min(CurrentSize() + step, opened);
     ResizeKeepingEdge(size);
     if (display_mode_ == scsvmDocked) SetBackControlSize(size);
-    if (size == OpenedSize()) {
+    if (size == opened) {
       EnableWhenShown();
       SetState(scsvsOpened);
     }
     return;
   }
-  const int size = std::max(CompactSize(), std::min(CurrentSize() - animation_step_, OpenedSize()));
+  const int compact = EndSize(CompactSize());
+  const int size = std::max(compact, std::min(CurrentSize() - step, opened));
   ResizeKeepingEdge(size);
   if (display_mode_ == scsvmDocked) SetBackControlSize(size);
-  if (size == CompactSize()) {
+  if (size == compact) {
     DisableWhenHidden();
     SetState(scsvsClosed);
   }

@@ -9,6 +9,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace orvelle {
 
@@ -64,6 +66,7 @@ TscCustomTrackBar::TscCustomTrackBar(QWidget* parent)
   SetColor(clWindow);
   resize(100, 20);
   setMouseTracking(true);
+  UpdateFocusPolicy();
   connect(track_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
   connect(thumb_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
 }
@@ -93,6 +96,17 @@ void TscCustomTrackBar::SetVertical(bool value) {
 void TscCustomTrackBar::SetCanFocused(bool value) {
   can_focused_ = value;
   SetTabStop(value);
+  UpdateFocusPolicy();
+}
+
+void TscCustomTrackBar::UpdateFocusPolicy() {
+  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
+  if (!can_focused_ && hasFocus()) clearFocus();
+}
+
+void TscCustomTrackBar::Loaded() {
+  TscCustomControl::Loaded();
+  UpdateFocusPolicy();
 }
 
 void TscCustomTrackBar::SetShowFocusRect(bool value) {
@@ -109,11 +123,16 @@ QRect TscCustomTrackBar::ToControl(const QRect& r) const {
 // The thumb's size along and across the track.
 QSize TscCustomTrackBar::ThumbSize() const {
   const TscTrackBarThumbOptions& thumb = *thumb_options_;
-  auto along_across = [this](int w, int h) { return vertical_ ? QSize(h, w) : QSize(w, h); };
+  auto along_across = [this](int w, int h) {
+    w = ClampToCanvas(w);
+    h = ClampToCanvas(h);
+    return vertical_ ? QSize(h, w) : QSize(w, h);
+  };
   if (thumb.StyleKind() == TscTrackBarStyle::sctsCustomImage && TrackImages()) {
     return along_across(TrackImages()->Width(), TrackImages()->Height());
   }
-  if (thumb.Width() * thumb.Height() >= 1) return along_across(thumb.Width(), thumb.Height());
+  // The area in 64 bits: two large sides must not wrap round to an area below one.
+  if (std::int64_t{thumb.Width()} * thumb.Height() >= 1) return along_across(thumb.Width(), thumb.Height());
   const int across = CrossLength() - 4;
   return QSize(across / 2, across);
 }
@@ -121,9 +140,13 @@ QSize TscCustomTrackBar::ThumbSize() const {
 TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
   const TscTrackBarTrackOptions& track = *track_options_;
   Layout layout;
+  // Lengths beyond the largest widget are held there, so that the sums below stay in range.
+  const int offset = ClampToCanvas(track.Offset());
+  const int size = ClampToCanvas(track.Size());
+  const int frame_width = ClampToCanvas(track.FrameWidth());
   QRect r(2, 2, AlongLength() - 4, CrossLength() - 4);
-  if (track.Offset() > 0) r.adjust(track.Offset(), 0, -track.Offset(), 0);
-  if (track.Size() != 0) r = QRect(r.left(), r.top() + r.height() / 2 - track.Size() / 2, r.width(), track.Size());
+  if (offset > 0) r.adjust(offset, 0, -offset, 0);
+  if (size != 0) r = QRect(r.left(), r.top() + r.height() / 2 - size / 2, r.width(), size);
 
   const QSize thumb = ThumbSize();
   layout.thumb_size = thumb;
@@ -136,7 +159,7 @@ TscCustomTrackBar::Layout TscCustomTrackBar::ComputeLayout() const {
                    thumb.height());
   const bool both_colour = track.StyleKind() == TscTrackBarStyle::sctsColor &&
                            thumb_options_->StyleKind() == TscTrackBarStyle::sctsColor;
-  if (both_colour && !track.FrameColor().IsNone()) thumb_rect.adjust(track.FrameWidth(), 0, -track.FrameWidth(), 0);
+  if (both_colour && !track.FrameColor().IsNone()) thumb_rect.adjust(frame_width, 0, -frame_width, 0);
   const int centre = thumb_rect.left() + thumb_rect.width() / 2;
   layout.track = ToControl(r);
   layout.thumb = ToControl(thumb_rect);
@@ -161,8 +184,12 @@ TscsCtrlState TscCustomTrackBar::ThumbState() const {
 
 QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const { return ResolveColor(color, UsesStyle(seClient)); }
 
-void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
+void TscCustomTrackBar::DrawBackground(QPainter& painter) {
   if (!TransparentBackground()) painter.fillRect(rect(), ResolveOwn(GetColor()));
+}
+
+void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
+  DrawBackground(painter);
   const Layout layout = ComputeLayout();
   DrawTrack(painter, layout);
   DrawThumb(painter, layout);
@@ -180,13 +207,16 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
   const TscTrackBarTrackOptions& track = *track_options_;
   switch (track.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
+      // A track shortened past its length has crossed ends: there is nothing to draw (Qt would
+      // fill such a rectangle turned round).
+      if (layout.track.isEmpty()) break;
       if (!track.GetColor().IsNone()) painter.fillRect(layout.track, track.DrawnColor());
       if (!track.ProgressColor().IsNone() && !layout.progress.isEmpty()) {
         painter.fillRect(layout.progress, track.DrawnProgressColor());
       }
       if (!track.FrameColor().IsNone() && track.FrameWidth() > 0) {
         const QColor frame = track.DrawnFrameColor();
-        const int w = track.FrameWidth();
+        const int w = ClampToCanvas(track.FrameWidth());
         const QRect& r = layout.track;
         painter.fillRect(QRect(r.left(), r.top(), r.width(), w), frame);
         painter.fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), frame);
@@ -202,6 +232,7 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
         const int half = layout.thumb_size.width() / 2;
         groove = vertical_ ? groove.adjusted(0, half, 0, -half) : groove.adjusted(half, 0, -half, 0);
       }
+      if (groove.isEmpty()) break;
       painter.fillRect(groove, ResolveOwn(clBtnShadow));
       painter.setPen(ResolveOwn(clBtnHighlight));
       painter.setBrush(Qt::NoBrush);
@@ -221,6 +252,7 @@ void TscCustomTrackBar::DrawTrack(QPainter& painter, const Layout& layout) {
 void TscCustomTrackBar::DrawThumb(QPainter& painter, const Layout& layout) {
   const TscTrackBarThumbOptions& thumb = *thumb_options_;
   const TscsCtrlState state = ThumbState();
+  if (layout.thumb.isEmpty()) return;  // narrowed past its width, or no size at all
   switch (thumb.StyleKind()) {
     case TscTrackBarStyle::sctsColor:
       painter.fillRect(layout.thumb, thumb.DrawnStateColor(state));
@@ -337,7 +369,9 @@ void TscCustomTrackBar::leaveEvent(QEvent* event) {
 }
 
 void TscCustomTrackBar::Step(int delta) {
-  SetValue(Value() + delta);
+  // A step past the largest or smallest integer stays there rather than wrapping round.
+  const std::int64_t stepped = std::int64_t{Value()} + delta;
+  SetValue(static_cast<int>(std::clamp<std::int64_t>(stepped, INT_MIN, INT_MAX)));
   emit OnLastChange(this);
 }
 
@@ -397,12 +431,11 @@ void TscTrackBar::SetCustomBackgroundImageIndex(int index) {
   RePaintControl();
 }
 
-void TscTrackBar::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (custom_images_) {
-    const QImage background = custom_images_->Image(custom_background_image_index_);
-    if (!background.isNull()) painter.drawImage(rect(), background);
-  }
-  TscCustomTrackBar::DrawControl(painter, state);
+void TscTrackBar::DrawBackground(QPainter& painter) {
+  TscCustomTrackBar::DrawBackground(painter);
+  if (!custom_images_) return;
+  const QImage background = custom_images_->Image(custom_background_image_index_);
+  if (!background.isNull()) painter.drawImage(rect(), background);
 }
 
 }  // namespace orvelle

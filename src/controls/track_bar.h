@@ -233,6 +233,9 @@ class TscCustomTrackBar : public TscCustomControl {
   virtual void Change();
 
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
+  // What lies under the track: nothing over the parent's pixels, or the control's colour when it
+  // is opaque.
+  virtual void DrawBackground(QPainter& painter);
   // The track's thickness and the thumb's size.
   void ScalePixelOptions(int m, int d) override;
   void ColorChanged() override { RePaintControl(); }
@@ -250,8 +253,12 @@ class TscCustomTrackBar : public TscCustomControl {
   void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void Loaded() override;
 
  private:
+  // The control takes the focus itself on a left press (with CanFocused); Qt's click focus,
+  // which any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
+  void UpdateFocusPolicy();
   // Positions along the track and across it, whichever way the slider lies: the vertical slider
   // is laid out as a horizontal one whose along axis runs from the bottom edge upward.
   int AlongLength() const { return vertical_ ? height() : width(); }
@@ -302,7 +309,8 @@ class TscTrackBar : public TscCustomTrackBar {
 
  protected:
   ImageList* TrackImages() const override { return custom_images_; }
-  void DrawControl(QPainter& painter, TscsCtrlState state) override;
+  // The background, then the custom background image over it.
+  void DrawBackground(QPainter& painter) override;
 
  private:
   QPointer<ImageList> custom_images_;

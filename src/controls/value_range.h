@@ -55,6 +55,14 @@ class ValueRange {
   int value_;
 };
 
+// A pixel position or length worked out in 64 bits, as a canvas coordinate: anything beyond the
+// largest widget (Qt's QWIDGETSIZE_MAX) lies outside every control, so it is held there, and sums
+// of a few such coordinates still fit in 32 bits.
+constexpr int kCanvasLimit = (1 << 24) - 1;
+constexpr int ClampToCanvas(std::int64_t v) {
+  return static_cast<int>(v < -kCanvasLimit ? -kCanvasLimit : v > kCanvasLimit ? kCanvasLimit : v);
+}
+
 // a * b / c rounded to the nearest integer, ties to even; 0 when c is 0. Computed in 64 bits,
 // so a pixel length times a value range never overflows.
 constexpr std::int64_t MulDivRoundEven(std::int64_t a, std::int64_t b, std::int64_t c) {

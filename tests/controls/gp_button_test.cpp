@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <vector>
 
@@ -465,6 +466,20 @@ TEST_F(GPButtonTest, PressedLookFollowsThePointerWhileHeld) {
   EXPECT_EQ(recorder.Count("click"), 0);
 }
 
+TEST_F(GPButtonTest, OnlyALeftPressTakesTheFocus) {
+  // Presses as the window system delivers them: another button only raises the mouse events, so
+  // a right-clicked button does not keep a focused look once the pointer has left.
+  form_.activateWindow();
+  focus_sink_->setFocus();
+  for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+    QTest::mouseClick(button_, other, {}, QPoint(40, 17));
+    EXPECT_FALSE(button_->hasFocus()) << other;
+  }
+  EXPECT_TRUE(focus_sink_->hasFocus());
+  QTest::mouseClick(button_, Qt::LeftButton, {}, QPoint(40, 17));
+  EXPECT_TRUE(button_->hasFocus());
+}
+
 TEST_F(GPButtonTest, SpaceClicksOnceOnReleaseAndEnterOnEveryKeyDown) {
   button_->setFocus();
   Recorder recorder(button_);
@@ -734,6 +749,46 @@ TEST_F(GPButtonTest, ImagePlacementByLayoutMarginAndImageMargin) {
     EXPECT_EQ(QColor(image.pixel(p + QPoint(23, 23))), kImageColors[0]);
     EXPECT_EQ(QColor(image.pixel(p + QPoint(24, 23))), kFace);
   }
+}
+
+TEST_F(GPButtonTest, HugeMarginsPlaceTheCaptionFarOutsideInsteadOfWrappingRoundIntoView) {
+  // Image margin and spacing together put the caption 2^32 pixels into the button: nothing of
+  // it may show, the way a caption placed past the right edge shows nothing.
+  button_->SetImageIndex(-1);
+  button_->SetHotImageIndex(-1);
+  button_->SetCaption(QStringLiteral("Go"));
+  button_->SetShowCaption(true);
+  button_->Options()->SetFontNormalColor(clWhite);
+  struct Case {
+    int margin, spacing, image_margin;
+  };
+  const Case cases[] = {{-1, INT_MAX, INT_MAX}, {INT_MAX, INT_MAX, 0}, {-1, INT_MAX, 0}};
+  for (const Case& c : cases) {
+    button_->SetMargin(c.margin);
+    button_->SetSpacing(c.spacing);
+    button_->SetImageMargin(c.image_margin);
+    button_->SetImageIndex(c.image_margin > 0 ? -1 : 0);
+    const QImage image = Shown(button_);
+    int text_pixels = 0;
+    for (int x = 1; x < 86; ++x) {
+      for (int y = 1; y < 34; ++y) text_pixels += QColor(image.pixel(x, y)).red() > 150 ? 1 : 0;
+    }
+    EXPECT_EQ(text_pixels, 0) << c.margin << " " << c.spacing << " " << c.image_margin;
+  }
+}
+
+TEST_F(GPButtonTest, HugeFrameOrArrowLeavesNoContentRectangle) {
+  QRect content;
+  QObject::connect(button_, &TscCustomButtonControl::OnPaintContent,
+                   [&](QObject*, QPainter*, QRect rect, int) { content = rect; });
+  button_->Options()->SetFrameWidth(INT_MAX);
+  button_->RePaintControl();
+  EXPECT_TRUE(content.isEmpty()) << content.left() << "," << content.top() << " " << content.width();
+  button_->Options()->SetFrameWidth(1);
+  button_->SetCustomDropDown(true);
+  button_->Options()->SetArrowSize(INT_MAX);
+  button_->RePaintControl();
+  EXPECT_TRUE(content.isEmpty()) << content.left() << " " << content.width();
 }
 
 TEST_F(GPButtonTest, ShowCaptionSwitchesTheWidth) {

@@ -92,18 +92,26 @@ TEST_F(MemoTest, LyricsViewIsTransparentWithTextInTheLabelColour) {
   EXPECT_EQ(Shown(memo).pixel(150, 140), qRgb(0x19, 0x1D, 0x22));  // the theme's clWindow
 }
 
+// The wheel over the text or over the memo's own scroll bar (the lyrics view shows one).
 TEST_F(MemoTest, OneLinePerWheelMessageWhateverTheDelta) {
   auto* memo = Add<TscMemo>(QRect(10, 10, 200, 60));
   QStringList lines;
   for (int i = 0; i < 40; ++i) lines << QStringLiteral("line %1").arg(i);
   memo->SetLines(lines);
+  memo->SetScrollBars(Memo::ssVertical);
   Show();
   QScrollBar* bar = memo->Editor()->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 5);
-  const std::pair<int, int> steps[] = {{-120, 1}, {-480, 2}, {-15, 3}, {120, 2}, {960, 1}, {0, 1}};
-  for (auto [delta, line] : steps) {
-    Wheel(memo->Editor()->viewport(), delta);
-    EXPECT_EQ(bar->value(), line) << delta;
+  QWidget* text = memo->Editor()->viewport();
+  const struct {
+    QWidget* target;
+    int delta;
+    int line;
+  } steps[] = {{text, -120, 1}, {text, -480, 2}, {text, -15, 3}, {text, 120, 2}, {text, 960, 1}, {text, 0, 1},
+               {bar, -120, 2},  {bar, -480, 3},  {bar, 120, 2}};
+  for (const auto& step : steps) {
+    Wheel(step.target, step.delta);
+    EXPECT_EQ(bar->value(), step.line) << step.delta << (step.target == bar ? " over the bar" : " over the text");
   }
 }
 

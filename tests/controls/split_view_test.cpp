@@ -417,6 +417,65 @@ TEST(SplitViewChildren, HideControlsHidesChildrenWhileClosed) {
   EXPECT_FALSE(hidden->isVisible());
 }
 
+// Sizes a widget cannot take and a step of 0 still end the slide, at the nearest size a widget
+// can take, with the end event fired and the timer stopped.
+TEST(SplitViewSlide, EverySlideEndsWhateverTheSizesAndTheStep) {
+  const struct {
+    const char* name;
+    int opened_width;
+    int compact_width;
+    ushort step;
+    bool open;  // slide to open, else to close
+    int end_width;
+  } cases[] = {
+      {"step 0 opens", 40, 0, 0, true, 40},
+      {"step 0 closes", 40, 0, 0, false, 0},
+      {"negative compact width", 120, -50, 25, false, 0},
+      {"opened width beyond a widget's limit", 100000000, 0, 65535, true, QWIDGETSIZE_MAX},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Form form;
+    auto* view = new TscSplitView(&form);
+    view->SetAnimation(false);
+    view->SetOpenedWidth(c.opened_width);
+    view->SetCompactWidth(c.compact_width);
+    view->SetOpened(!c.open);
+    view->SetAnimation(true);
+    view->SetAnimationStep(c.step);
+    EventLog log(view);
+    view->SetOpened(c.open);
+    int ticks = 0;
+    while (view->AnimationTimer()->isActive() && ticks < 1000) {
+      view->SlideTick();
+      ++ticks;
+    }
+    EXPECT_FALSE(view->AnimationTimer()->isActive());
+    EXPECT_EQ(view->width(), c.end_width);
+    EXPECT_EQ(view->Opened(), c.open);
+    EXPECT_EQ(log.events.back(), c.open ? "Opened" : "Closed");
+  }
+}
+
+// Without a slide the end sizes are clamped the same way: a negative compact size closes the
+// panel to nothing at its edge instead of pushing it past the edge.
+TEST(SplitViewSlide, WithoutAnimationANegativeCompactSizeClosesAtTheEdge) {
+  Form form;
+  form.SetClientWidth(400);
+  form.SetClientHeight(300);
+  auto* view = new TscSplitView(&form);
+  view->SetAnimation(false);
+  view->SetPlacement(TscCustomSplitView::scsvpRight);
+  view->SetOpenedWidth(120);
+  view->SetCompactWidth(-50);
+  view->SetOpened(false);
+  EXPECT_EQ(view->geometry(), QRect(400, 0, 0, 300));
+  view->SetOpened(true);
+  EXPECT_EQ(view->geometry(), QRect(280, 0, 120, 300));
+  view->SetOpenedWidth(-30);  // snapped to the placeholder: nothing of it shows, at the edge
+  EXPECT_EQ(view->geometry(), QRect(400, 0, 0, 300));
+}
+
 TEST(SplitViewScale, ScalesItsSizes) {
   TscSplitView view;
   view.SetOpenedMaxWidth(400);

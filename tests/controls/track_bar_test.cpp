@@ -1,6 +1,7 @@
 #include "controls/kit_classes.h"
 #include "controls/track_bar.h"
 #include "toolkit/form.h"
+#include "toolkit/image_list.h"
 #include "toolkit/theme.h"
 
 #include "kit_test_support.h"
@@ -12,6 +13,7 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -49,8 +51,13 @@ class TrackBarTest : public ::testing::Test {
     QObject::connect(bar_, &TscCustomTrackBar::OnChange, [this] { events_.push_back("change " + std::to_string(bar_->Value())); });
     QObject::connect(bar_, &TscCustomTrackBar::OnLastChange, [this] { events_.push_back("last"); });
     QObject::connect(bar_, &TscCustomTrackBar::OnStartDragButton, [this] { events_.push_back("start"); });
+    // The focus rests on another control, as on the main window.
+    focus_sink_ = new QWidget(&form_);
+    focus_sink_->setGeometry(0, -2000, 10, 10);
+    focus_sink_->setFocusPolicy(Qt::StrongFocus);
     form_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+    focus_sink_->setFocus();
   }
   QImage Shown() { return test::GrabAsShown(bar_); }
   // Centre of the thumb, where a press starts a drag.
@@ -66,6 +73,7 @@ class TrackBarTest : public ::testing::Test {
   test::ScopedTheme theme_;
   Form form_;
   TscTrackBar* bar_;
+  QWidget* focus_sink_ = nullptr;
   std::vector<std::string> events_;
 };
 
@@ -140,6 +148,24 @@ TEST_F(TrackBarTest, DrawsPlainRectanglesInTheThemeAccent) {
   EXPECT_EQ(Shown().pixel(48, 10), qRgb(0x35, 0xBD, 0xBB));
   bar_->setEnabled(false);
   EXPECT_EQ(Shown().pixel(48, 10), qRgb(0x80, 0x80, 0x80));
+}
+
+TEST_F(TrackBarTest, CustomBackgroundImageLiesOverTheBackgroundColour) {
+  ImageList images;
+  images.SetWidth(4);
+  images.SetHeight(4);
+  QImage red(4, 4, QImage::Format_ARGB32_Premultiplied);
+  red.fill(Qt::red);
+  images.Add(red);
+  bar_->SetCustomImages(&images);
+  bar_->SetCustomBackgroundImageIndex(0);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 0, 0));
+  bar_->SetColor(clWhite);
+  bar_->SetTransparentBackground(false);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 0, 0));  // the image, not the colour below it
+  EXPECT_EQ(Shown().pixel(60, 10), qRgb(0x80, 0x80, 0));  // the track on top
+  bar_->SetCustomBackgroundImageIndex(-1);
+  EXPECT_EQ(Shown().pixel(3, 3), qRgb(255, 255, 255));
 }
 
 TEST_F(TrackBarTest, FocusRectangleIsDottedInTheLabelTextColour) {
@@ -223,11 +249,28 @@ TEST_F(TrackBarTest, DraggingRaisesOnChangePerMoveAndOnLastChangeAtTheEnd) {
 }
 
 TEST_F(TrackBarTest, RightButtonDragsTooButOnlyTheLeftFocuses) {
+  ASSERT_TRUE(focus_sink_->hasFocus());
   QTest::mousePress(bar_, Qt::RightButton, {}, ThumbCentre());
   EXPECT_TRUE(bar_->Dragging());
   QTest::mouseMove(bar_, ThumbCentre() + QPoint(3, 0));
   QTest::mouseRelease(bar_, Qt::RightButton, {}, ThumbCentre());
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"start", "change 8", "last"}));
+  EXPECT_FALSE(bar_->hasFocus());
+}
+
+TEST_F(TrackBarTest, WithoutCanFocusedAPressNeverTakesTheFocus) {
+  form_.activateWindow();
+  ASSERT_TRUE(focus_sink_->hasFocus());
+  bar_->SetCanFocused(false);
+  EXPECT_FALSE(bar_->TabStop());
+  QTest::mousePress(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_TRUE(bar_->Dragging());  // the drag works all the same
+  QTest::mouseRelease(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_FALSE(bar_->hasFocus());
+  EXPECT_TRUE(focus_sink_->hasFocus());
+  bar_->SetCanFocused(true);
+  QTest::mouseClick(bar_, Qt::LeftButton, {}, ThumbCentre());
+  EXPECT_TRUE(bar_->hasFocus());
 }
 
 TEST_F(TrackBarTest, ClickOnTheTrackJumpsOnlyWithJumpWhenClick) {
@@ -257,6 +300,36 @@ TEST_F(TrackBarTest, KeysAndWheelStepOnceAndAlwaysEndWithOnLastChange) {
   bar_->resize(20, 97);
   Wheel(-120);
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"change 198", "last"}));
+}
+
+TEST_F(TrackBarTest, StepsStopAtTheEndsOfTheIntegerRange) {
+  // A step beyond the largest or smallest integer stays at the end of the range instead of
+  // wrapping round to the other end.
+  struct Case {
+    int minimum, maximum, value;
+    Qt::Key key;
+  };
+  const Case cases[] = {{0, INT_MAX, INT_MAX, Qt::Key_Right},
+                        {INT_MIN, 0, INT_MIN, Qt::Key_Left},
+                        {INT_MIN, INT_MAX, INT_MAX, Qt::Key_Up},
+                        {INT_MIN, INT_MAX, INT_MIN, Qt::Key_Down}};
+  form_.activateWindow();
+  bar_->setFocus();
+  for (const Case& c : cases) {
+    bar_->SetMinValue(INT_MIN);
+    bar_->SetMaxValue(c.maximum);
+    bar_->SetMinValue(c.minimum);
+    bar_->SetValue(c.value);
+    TakeEvents();
+    QTest::keyClick(bar_, c.key);
+    EXPECT_EQ(bar_->Value(), c.value) << c.minimum << ".." << c.maximum;
+    EXPECT_EQ(TakeEvents(), std::vector<std::string>{"last"}) << c.minimum << ".." << c.maximum;
+  }
+  bar_->SetValue(INT_MAX);
+  TakeEvents();
+  Wheel(-120);  // toward the listener: up
+  EXPECT_EQ(bar_->Value(), INT_MAX);
+  EXPECT_EQ(TakeEvents(), std::vector<std::string>{"last"});
 }
 
 TEST_F(TrackBarTest, ReadOnlyIgnoresPointerKeysAndWheel) {
@@ -290,10 +363,52 @@ TEST_F(TrackBarTest, VerticalSliderGrowsUpward) {
   EXPECT_EQ(layout.progress, QRect(8, 11, 5, 79));  // from the thumb's centre down
 }
 
+TEST_F(TrackBarTest, ThumbTakesTheOptionsSizeWhenItsAreaIsAtLeastOne) {
+  struct Case {
+    int width, height;
+    QSize thumb;
+  };
+  const Case cases[] = {
+      {0, 0, QSize(8, 16)},          // automatic: half the inner height wide
+      {10, 0, QSize(8, 16)},         // no area: automatic
+      {10, 12, QSize(10, 12)},
+      {65536, 65536, QSize(65536, 65536)},  // an area beyond the integers is still at least one
+  };
+  for (const Case& c : cases) {
+    bar_->ThumbOptions()->SetWidth(c.width);
+    bar_->ThumbOptions()->SetHeight(c.height);
+    EXPECT_EQ(bar_->ComputeLayout().thumb.size(), c.thumb) << c.width << " x " << c.height;
+  }
+}
+
+TEST_F(TrackBarTest, OffsetsLongerThanTheTrackLeaveNoTrack) {
+  // Shortened by more than its length at each end, the track is gone: neither it nor its
+  // progress part is drawn turned round between its crossed ends.
+  bar_->SetValue(100);
+  for (const int offset : {60, INT_MAX}) {
+    bar_->TrackOptions()->SetOffset(offset);
+    const auto layout = bar_->ComputeLayout();
+    EXPECT_TRUE(layout.track.isEmpty()) << offset;
+    EXPECT_TRUE(layout.progress.isEmpty()) << offset;
+    const QImage shown = Shown();
+    for (int x = 0; x < 97; ++x) {
+      const QRgb p = shown.pixel(x, 10);
+      EXPECT_TRUE(p == kFormFace || p == qRgb(0x80, 0, 0x80)) << offset << " at " << x << ": " << std::hex << p;
+    }
+  }
+}
+
 TEST_F(TrackBarTest, FrameNarrowsAColourThumb) {
   bar_->TrackOptions()->SetFrameColor(clWhite);
   bar_->TrackOptions()->SetFrameWidth(2);
   EXPECT_EQ(bar_->ComputeLayout().thumb, QRect(9, 2, 4, 16));
+  // Narrowed past its width, the thumb is gone rather than drawn turned round.
+  for (const int width : {5, INT_MAX}) {
+    bar_->TrackOptions()->SetFrameWidth(width);
+    EXPECT_TRUE(bar_->ComputeLayout().thumb.isEmpty()) << width;
+    const QImage shown = Shown();
+    for (int x = 0; x < 20; ++x) EXPECT_NE(shown.pixel(x, 10), qRgb(0x80, 0, 0x80)) << width << " at " << x;
+  }
 }
 
 TEST_F(TrackBarTest, ScalingScalesTrackSizeAndThumbSize) {
@@ -327,6 +442,8 @@ TEST(TrackBarLayout, LoadsEveryPublishedOption) {
   EXPECT_EQ(slider->MaxValue(), 200);
   EXPECT_EQ(slider->Value(), 100);
   EXPECT_TRUE(slider->TabStop());
+  // A tab stop, but no click focus from Qt: only the control's own left press takes the focus.
+  EXPECT_EQ(slider->focusPolicy(), Qt::TabFocus);
   EXPECT_EQ(slider->GetColor(), clCream);
   EXPECT_EQ(slider->TrackOptions()->ProgressColor(), clAqua);
   EXPECT_EQ(slider->ThumbOptions()->NormalColor(), clPurple);

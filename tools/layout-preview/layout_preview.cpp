@@ -9,7 +9,8 @@
 // focus, --hover puts the pointer over it, --press puts the pointer over it and presses the left
 // button there (and keeps it down; there is one pointer, so the last of --hover and --press
 // wins); --after lets the timers run for MS milliseconds before the window's pixels are
-// written.
+// written. Pop-up windows that the window's controls have open (a pressed drop-down's item list)
+// are drawn where they lie on the screen, and the picture grows to hold them.
 //
 // A window class that only the program knows (the main window's "TForm1") is previewed as a plain
 // window: its event bindings are left out, since their handlers live in that class.
@@ -32,6 +33,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -168,6 +170,30 @@ void Press(QWidget* control) {
   QApplication::sendEvent(control, &press);
 }
 
+// The window's pixels with the pop-up windows of its controls that are open drawn over them at
+// their screen positions; the picture is the smallest rectangle holding them all (transparent
+// where none of them lies).
+QImage GrabWithPopups(Form& window) {
+  struct Piece {
+    QRect where;
+    QImage pixels;
+  };
+  QList<Piece> pieces{{QRect(window.mapToGlobal(QPoint(0, 0)), window.size()), window.grab().toImage()}};
+  for (QWidget* popup : QApplication::topLevelWidgets()) {
+    if (popup == &window || !popup->isVisible() || !popup->parentWidget() || popup->parentWidget()->window() != &window) {
+      continue;
+    }
+    pieces.append({QRect(popup->mapToGlobal(QPoint(0, 0)), popup->size()), popup->grab().toImage()});
+  }
+  QRect area;
+  for (const Piece& piece : pieces) area |= piece.where;
+  QImage pixels(area.size(), QImage::Format_ARGB32_Premultiplied);
+  pixels.fill(Qt::transparent);
+  QPainter painter(&pixels);
+  for (const Piece& piece : pieces) painter.drawImage(piece.where.topLeft() - area.topLeft(), piece.pixels);
+  return pixels;
+}
+
 void RunTimers(int ms) {
   QElapsedTimer clock;
   clock.start();
@@ -215,7 +241,7 @@ int main(int argc, char** argv) {
   if (!options.press.isEmpty()) Press(Named(*window, options.press));
   RunTimers(options.after_ms);
 
-  const QImage pixels = window->grab().toImage();
+  const QImage pixels = GrabWithPopups(*window);
   if (!pixels.save(options.output, "PNG")) {
     PrintError(QStringLiteral("cannot write %1").arg(options.output));
     return kExitLayoutError;

@@ -15,7 +15,7 @@ namespace {
 
 std::unique_ptr<ByteStream> DefaultConnector(const ConnectTarget& target) {
   auto socket = SocketStream::Connect(target.host, target.ipv6, target.port, target.connect_timeout,
-                                      target.limits.deadline, target.resolver);
+                                      target.limits.deadline, target.resolver, target.abort_watch);
   if (!target.tls) return socket;
   return TlsStream::Handshake(std::move(socket), target.host, target.limits);
 }
@@ -71,7 +71,8 @@ bool IsXmlSubtype(const QString& subtype) {
 
 HttpClient::HttpClient() : connector_(DefaultConnector) {}
 
-HttpClient::~HttpClient() = default;
+// The connection is closed while the members that Abort shares with it still exist.
+HttpClient::~HttpClient() { Disconnect(); }
 
 void HttpClient::Disconnect() {
   {
@@ -172,14 +173,29 @@ bool HttpClient::ChooseConnection(const Url& url, int port, bool https) {
   return false;
 }
 
-void HttpClient::WatchForAbort() {
-  std::lock_guard lock(abort_mutex_);
-  abort_descriptor_ = stream_->Descriptor();
-  if (abort_requested_) {
+AbortWatch HttpClient::ConnectionAbortWatch() {
+  AbortWatch watch;
+  watch.opened = [this](int fd) {
+    std::lock_guard lock(abort_mutex_);
+    abort_descriptor_ = fd;
+    if (abort_requested_) ::shutdown(fd, SHUT_RDWR);
+  };
+  watch.closing = [this] {
+    std::lock_guard lock(abort_mutex_);
     abort_descriptor_ = -1;
-    stream_.reset();
-    throw HttpError(QString::fromLatin1(kRequestAborted));
+  };
+  watch.aborted = [this] { return AbortRequested(); };
+  return watch;
+}
+
+void HttpClient::WatchForAbort() {
+  {
+    std::lock_guard lock(abort_mutex_);
+    abort_descriptor_ = stream_->Descriptor();
+    if (!abort_requested_) return;
   }
+  Disconnect();  // outside the lock: closing the socket takes it too
+  throw HttpError(QString::fromLatin1(kRequestAborted));
 }
 
 void HttpClient::Connect(const Url& url, int port, bool https) {
@@ -191,6 +207,7 @@ void HttpClient::Connect(const Url& url, int port, bool https) {
   target.connect_timeout = ConnectTimeout;
   target.limits = limits_;
   target.resolver = resolver_;
+  target.abort_watch = ConnectionAbortWatch();
   stream_ = connector_(target);
   stream_host_ = url.host;
   stream_port_ = port;

@@ -88,6 +88,7 @@ struct ConnectTarget {
   std::chrono::milliseconds connect_timeout{10000};  // name lookup and connect together
   WaitLimits limits;
   Resolver resolver = SystemResolve;
+  AbortWatch abort_watch;  // how Abort reaches the connection while it is being made
 };
 
 class HttpClient {
@@ -151,6 +152,8 @@ class HttpClient {
   void Connect(const Url& url, int port, bool https);
   // Makes the open connection the one Abort shuts down; fails at once when Abort came first.
   void WatchForAbort();
+  // Lets Abort reach a connection still being made: its name lookup, connect and handshake.
+  AbortWatch ConnectionAbortWatch();
   // Whether Abort was called for the request under way (an aborted request is never retried).
   bool AbortRequested();
   void ApplyRequestRules(bool https);

@@ -95,7 +95,7 @@ struct Lookup {
 }  // namespace
 
 ResolvedAddress ResolveWithin(const Resolver& resolver, const QByteArray& name, bool ipv6, int port,
-                              Clock::time_point until) {
+                              Clock::time_point until, const std::function<bool()>& aborted) {
   if (lookups_in_flight.load() >= kMaxLookupsInFlight) {
     qCDebug(lcHttp) << "too many name lookups still running; not starting one for" << name;
     ThrowSocketError(ETIMEDOUT);
@@ -125,10 +125,18 @@ ResolvedAddress ResolveWithin(const Resolver& resolver, const QByteArray& name, 
     ThrowSocketError(error.code().value());
   }
 
+  // The wait looks at `aborted` every few milliseconds: an abandoned request does not wait
+  // for a lookup that may take until the connect time-out.
+  constexpr auto kAbortCheckInterval = std::chrono::milliseconds(20);
   std::unique_lock lock(lookup->mutex);
-  if (!lookup->done_signal.wait_until(lock, until, [&] { return lookup->done; })) {
-    qCDebug(lcHttp) << "name lookup of" << name << "did not answer within the connect time-out";
-    ThrowSocketError(ETIMEDOUT);
+  while (!lookup->done) {
+    if (aborted && aborted()) throw HttpError(QString::fromLatin1(kRequestAborted));
+    const Clock::time_point now = Clock::now();
+    if (now >= until) {
+      qCDebug(lcHttp) << "name lookup of" << name << "did not answer within the connect time-out";
+      ThrowSocketError(ETIMEDOUT);
+    }
+    lookup->done_signal.wait_until(lock, std::min(until, now + kAbortCheckInterval));
   }
   if (lookup->failure) std::rethrow_exception(lookup->failure);
   return lookup->result;
@@ -136,16 +144,20 @@ ResolvedAddress ResolveWithin(const Resolver& resolver, const QByteArray& name, 
 
 std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ipv6, int port,
                                                     std::chrono::milliseconds connect_timeout,
-                                                    Clock::time_point deadline, const Resolver& resolver) {
+                                                    Clock::time_point deadline, const Resolver& resolver,
+                                                    const AbortWatch& watch) {
   // Resolving counts toward the connect time-out; both end at the request's deadline at the latest.
   const Clock::time_point connect_until = std::min(deadline, Clock::now() + connect_timeout);
   // An internationalised name is looked up in its ASCII form.
-  const ResolvedAddress address = ResolveWithin(resolver, AsciiHostName(host), ipv6, port, connect_until);
+  const ResolvedAddress address =
+      ResolveWithin(resolver, AsciiHostName(host), ipv6, port, connect_until, watch.aborted);
   const auto* target = reinterpret_cast<const sockaddr*>(&address.address);
 
   const int fd = ::socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) ThrowSocketError(errno);
   auto stream = std::make_unique<SocketStream>(fd);
+  stream->closing_ = watch.closing;
+  if (watch.opened) watch.opened(fd);
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
@@ -161,6 +173,7 @@ std::unique_ptr<SocketStream> SocketStream::Connect(const QString& host, bool ip
 }
 
 SocketStream::~SocketStream() {
+  if (closing_) closing_();
   if (fd_ >= 0) ::close(fd_);
 }
 

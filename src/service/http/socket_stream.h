@@ -26,10 +26,22 @@ using Resolver = std::function<ResolvedAddress(const QByteArray& name, bool ipv6
 // set up with apply); the first address returned is used.
 ResolvedAddress SystemResolve(const QByteArray& name, bool ipv6, int port);
 
+// Lets another thread abandon a connection while it is being made: `opened` learns the socket
+// as soon as it exists (so that shutting it down ends a connect or a handshake at once),
+// `closing` hears of it just before the socket is closed (so that its number, which the system
+// may hand out again, is forgotten first), and a name lookup stops waiting once `aborted` says
+// so. Each may be empty.
+struct AbortWatch {
+  std::function<void(int fd)> opened;
+  std::function<void()> closing;
+  std::function<bool()> aborted;
+};
+
 // Runs `resolver` on a worker thread and waits for it until `until` at most; then throws
-// SocketError ETIMEDOUT and leaves the lookup to finish on its own.
+// SocketError ETIMEDOUT and leaves the lookup to finish on its own. When `aborted` turns true
+// meanwhile, it stops waiting and throws HttpError "Request aborted".
 ResolvedAddress ResolveWithin(const Resolver& resolver, const QByteArray& name, bool ipv6, int port,
-                              Clock::time_point until);
+                              Clock::time_point until, const std::function<bool()>& aborted = {});
 
 // Waits for `events` on a descriptor as `limits` allow; false when the time ran out.
 bool WaitForSocket(int fd, short events, const WaitLimits& limits);
@@ -43,7 +55,8 @@ class SocketStream : public ByteStream {
   // Throws SocketError.
   static std::unique_ptr<SocketStream> Connect(const QString& host, bool ipv6, int port,
                                                std::chrono::milliseconds connect_timeout,
-                                               Clock::time_point deadline, const Resolver& resolver = SystemResolve);
+                                               Clock::time_point deadline, const Resolver& resolver = SystemResolve,
+                                               const AbortWatch& watch = {});
   explicit SocketStream(int fd) : fd_(fd) {}
   ~SocketStream() override;
   SocketStream(const SocketStream&) = delete;
@@ -58,6 +71,7 @@ class SocketStream : public ByteStream {
 
  private:
   int fd_;
+  std::function<void()> closing_;    // told just before the socket is closed
   bool written_since_read_ = false;  // the next read waits for data before receiving
 };
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -61,6 +62,45 @@ TEST(Abort, AnAbortedRequestOnAKeptConnectionIsNotSentAgain) {
   ASSERT_EQ(request.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_TRUE(request.get().startsWith(QStringLiteral("failed: ")));
   EXPECT_EQ(server.Connections(), 1);
+}
+
+// A request still connecting is abandoned as promptly as one waiting for its answer: here the
+// TLS handshake never gets an answer, and the name lookup of the second case never ends.
+TEST(Abort, EndsAHandshakeAndANameLookupThatHang) {
+  ScriptServer silent({Script().Stall(20000)});
+  HttpClient client;
+  auto handshake = std::async(std::launch::async, [&] {
+    try {
+      client.Get(QStringLiteral("https://127.0.0.1:%1/").arg(silent.Port()));
+      return false;
+    } catch (const HttpError&) {
+      return true;
+    }
+  });
+  while (silent.Connections() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  client.Abort();
+  ASSERT_EQ(handshake.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+  EXPECT_TRUE(handshake.get());
+
+  HttpClient resolving;
+  std::atomic<bool> lookup_started{false};
+  resolving.SetResolver([&](const QByteArray&, bool, int) -> ResolvedAddress {
+    lookup_started = true;
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    throw HttpError(QStringLiteral("lookup gave up"));
+  });
+  auto lookup = std::async(std::launch::async, [&] {
+    try {
+      resolving.Get(QStringLiteral("http://never.invalid/"));
+      return QString();
+    } catch (const HttpError& error) {
+      return error.Message();
+    }
+  });
+  while (!lookup_started) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  resolving.Abort();
+  ASSERT_EQ(lookup.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+  EXPECT_EQ(lookup.get(), QString::fromLatin1(kRequestAborted));
 }
 
 }  // namespace

@@ -67,6 +67,22 @@ TEST_F(LayoutPreviewTest, SizeAndStatesChangeThePicture) {
   EXPECT_EQ(a.pixel(150, 30), b.pixel(150, 30));
 }
 
+TEST_F(LayoutPreviewTest, APressedDropDownShowsItsOpenList) {
+  const QString layout = QDir(QStringLiteral(ORVELLE_CONTROL_LAYOUTS)).filePath(QStringLiteral("combo_box.json"));
+  const QString closed = out_.filePath(QStringLiteral("closed.png"));
+  const QString open = out_.filePath(QStringLiteral("open.png"));
+  ASSERT_EQ(Preview({layout, closed}).exit_code, 0);
+  ASSERT_EQ(Preview({QStringLiteral("--press"), QStringLiteral("cbb1"), layout, open}).exit_code, 0);
+  const QImage a(closed), b(open);
+  EXPECT_EQ(a.size(), QSize(300, 80));
+  // cbb1 (37, 18, 221 x 25) opens its 221 x 214 list below itself, past the window's bottom.
+  EXPECT_EQ(b.size(), QSize(300, 18 + 25 + 214));
+  EXPECT_EQ(QColor(b.pixel(37, 43)), QColor(0x1B, 0x1E, 0x23));              // the list's frame
+  EXPECT_GT(QColor(b.pixel(37 + 150, 43 + 5)).green(), 150);         // item 0, selected: the highlight
+  EXPECT_EQ(QColor(b.pixel(100, 42)), QColor(0x35, 0xBD, 0xBB));  // the face's bar, pressed
+  EXPECT_EQ(QColor(a.pixel(100, 42)), QColor(0x00, 0xFF, 0xFF));  // and normal
+}
+
 TEST_F(LayoutPreviewTest, BrokenLayoutExitsWithTheLoadersMessage) {
   const QString layout = out_.filePath(QStringLiteral("broken.json"));
   QFile file(layout);
