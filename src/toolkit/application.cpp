@@ -23,6 +23,21 @@ bool& MainFormOnTaskBarFlag() {
   return value;
 }
 
+// Shows the main window when its event arrives, then goes.
+class MainFormShow : public QObject {
+ public:
+  explicit MainFormShow(Form* form) : form_(form) {}
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::User) return QObject::event(event);
+    deleteLater();
+    if (form_) Application::RunGuarded([this] { form_->SetVisible(true); });
+    return true;
+  }
+
+ private:
+  QPointer<Form> form_;
+};
+
 }  // namespace
 
 QString Application::TitleFromFileName(const QString& fileName) {
@@ -78,7 +93,13 @@ bool Application::MainFormOnTaskBar() { return MainFormOnTaskBarFlag(); }
 void Application::SetMainFormOnTaskBar(bool value) { MainFormOnTaskBarFlag() = value; }
 
 int Application::Run() {
-  if (Form* form = MainForm()) form->SetVisible(true);
+  // The main window is shown by the first event the loop handles (posted at high priority, so it
+  // comes before everything queued earlier), so that its show handler, and a network wait inside
+  // it, already runs inside the loop: closing the window then ends the loop, which Qt ignores
+  // before the loop has started.
+  if (Form* form = MainForm()) {
+    QCoreApplication::postEvent(new MainFormShow(form), new QEvent(QEvent::User), Qt::HighEventPriority);
+  }
   return QApplication::exec();
 }
 

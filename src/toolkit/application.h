@@ -51,7 +51,7 @@ class Application {
   static bool MainFormOnTaskBar();
   static void SetMainFormOnTaskBar(bool value);
 
-  // Shows the main window and runs the event loop until it ends.
+  // Runs the event loop until it ends; its first event shows the main window.
   static int Run();
 };
 

@@ -1,6 +1,7 @@
 #include "toolkit/image_list.h"
 
 #include "service/error.h"
+#include "service/log.h"
 
 #include <QFile>
 #include <QPainter>
@@ -303,7 +304,15 @@ QImage Dimmed(const QImage& image) {
       target[x] = qRgba(grey, grey, grey, qAlpha(source[x]) / 2);
     }
   }
+  dimmed.setDevicePixelRatio(image.devicePixelRatio());
   return dimmed;
+}
+
+// Where the double-density companion of a stream lies: "il1.imagelist" has "il1@2x.imagelist".
+QString DoubleDensityPath(const QString& path) {
+  static const QString kSuffix = QStringLiteral(".imagelist");
+  if (!path.endsWith(kSuffix)) return QString();
+  return path.left(path.size() - kSuffix.size()) + QStringLiteral("@2x") + kSuffix;
 }
 
 }  // namespace
@@ -347,6 +356,27 @@ void ImageList::SetSource(const QString& path) {
     throw Error(QStringLiteral("The image list \"%1\" is too large").arg(path));
   }
   Load(file.readAll(), path);
+  LoadDoubleDensityCompanion(path);
+}
+
+void ImageList::LoadDoubleDensityCompanion(const QString& path) {
+  const QString companion = DoubleDensityPath(path);
+  QFile file(companion);
+  if (companion.isEmpty() || !file.exists()) return;
+  try {
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSourceSize) {
+      throw Error(QStringLiteral("Cannot read the image list \"%1\"").arg(companion));
+    }
+    ParsedList list = ParseStream(file.readAll());
+    if (list.width != 2 * width_ || list.height != 2 * height_ || list.images.size() != images_.size()) {
+      throw Error(QStringLiteral("The image list \"%1\" does not double \"%2\"").arg(companion, path));
+    }
+    for (QImage& image : list.images) image.setDevicePixelRatio(2);
+    double_density_images_ = std::move(list.images);
+  } catch (const Error& error) {
+    // The list still draws, upscaled, on high-density screens.
+    qCWarning(lcUi) << error.Message();
+  }
 }
 
 void ImageList::LoadFromStream(const QByteArray& bytes) { Load(bytes, QString()); }
@@ -361,6 +391,7 @@ void ImageList::Load(const QByteArray& bytes, const QString& source) {
   overlays_ = list.overlays;
   images_ = std::move(list.images);
   masks_ = std::move(list.masks);
+  double_density_images_.clear();
   source_ = source;
   emit Changed();
 }
@@ -455,7 +486,10 @@ void ImageList::Draw(QPainter& painter, int x, int y, int index, bool enabled) c
   if (index < 0 || index >= Count()) {
     return;
   }
-  painter.drawImage(QPoint(x, y), enabled ? images_[index] : Dimmed(images_[index]));
+  const bool double_density = painter.device() && painter.device()->devicePixelRatio() > 1 &&
+                              static_cast<std::size_t>(index) < double_density_images_.size();
+  const QImage& image = double_density ? double_density_images_[index] : images_[index];
+  painter.drawImage(QPoint(x, y), enabled ? image : Dimmed(image));
 }
 
 int ImageList::Add(const QImage& image) {
@@ -475,6 +509,7 @@ int ImageList::Add(const QImage& image) {
 void ImageList::Clear() {
   images_.clear();
   masks_.clear();
+  double_density_images_.clear();
   source_.clear();
   emit Changed();
 }

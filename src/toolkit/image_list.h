@@ -31,6 +31,8 @@ class ImageList : public QObject {
   Q_PROPERTY(int Width READ Width WRITE SetWidth)
   Q_PROPERTY(int Height READ Height WRITE SetHeight)
   // Resource path of an image-list stream, ":/icons/il1.imagelist" or ":/icons/il2.imagelist".
+  // When a stream of twice the cell size lies beside it ("il1@2x.imagelist"), it is loaded too,
+  // and Draw uses its images on devices of more than one pixel per unit.
   Q_PROPERTY(QString Source READ Source WRITE SetSource)
 
  public:
@@ -84,6 +86,8 @@ class ImageList : public QObject {
 
   // Draws the image at `index` with its top-left corner at (x, y), blended through its alpha
   // channel; dimmed (grey at half opacity) when `enabled` is false. Nothing for -1 or out of range.
+  // On a high-density device the double-density image is drawn in the same place, when the
+  // list has one (see Source).
   void Draw(QPainter& painter, int x, int y, int index, bool enabled = true) const;
 
   // Appends an image of the list's cell size (converted to ARGB32 premultiplied) and returns its
@@ -105,6 +109,7 @@ class ImageList : public QObject {
 
  private:
   void Load(const QByteArray& bytes, const QString& source);
+  void LoadDoubleDensityCompanion(const QString& path);
 
   int width_ = 16;
   int height_ = 16;
@@ -115,6 +120,8 @@ class ImageList : public QObject {
   QString source_;
   std::vector<QImage> images_;
   std::vector<QImage> masks_;  // one per image
+  // The images at twice the cell size, device pixel ratio 2; empty, or one per image.
+  std::vector<QImage> double_density_images_;
 };
 
 }  // namespace orvelle

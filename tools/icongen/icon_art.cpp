@@ -82,10 +82,12 @@ class Glyph {
 
 using Motif = std::function<void(QPainter&, const QColor&)>;
 
-QImage Paint(int size, const Motif& motif, const QColor& colour) {
-  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+// The motif is drawn in the coordinates of a `size` cell, `scale` times finer.
+QImage Paint(int size, int scale, const Motif& motif, const QColor& colour) {
+  QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
+  painter.scale(scale, scale);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
   motif(painter, colour);
@@ -230,8 +232,8 @@ void LetterAMinus(QPainter& painter, const QColor& colour) {
 
 }  // namespace
 
-IconSet PaintLargeIcons() {
-  IconSet set{kLargeSize, 96, 104, {}};
+IconSet PaintLargeIcons(int scale) {
+  IconSet set{kLargeSize * scale, 96, 104, {}};
   const std::pair<Motif, QColor> icons[] = {
       {SkipNext, kTransportGrey},     {SkipNext, kTransportLight},  // 0, 1
       {Pause, kTransportGrey},        {Pause, kTransportLight},     // 2, 3
@@ -242,13 +244,13 @@ IconSet PaintLargeIcons() {
       {Play, kMidGrey},               {Play, kLightGrey},           // 11, 12
   };
   for (const auto& [motif, colour] : icons) {
-    set.images.push_back(Paint(kLargeSize, motif, colour));
+    set.images.push_back(Paint(kLargeSize, scale, motif, colour));
   }
   return set;
 }
 
-IconSet PaintSmallIcons() {
-  IconSet set{kSmallSize, 32, 32, {}};
+IconSet PaintSmallIcons(int scale) {
+  IconSet set{kSmallSize * scale, 32, 32, {}};
   const std::pair<Motif, QColor> icons[] = {
       {SpeakerMuted, kMidGrey}, {SpeakerMuted, kLightGrey},  // 0, 1
       {SpeakerSound, kMidGrey}, {SpeakerSound, kLightGrey},  // 2, 3
@@ -256,7 +258,7 @@ IconSet PaintSmallIcons() {
       {LetterAMinus, kMidGrey}, {LetterAMinus, kLightGrey},  // 6, 7
   };
   for (const auto& [motif, colour] : icons) {
-    set.images.push_back(Paint(kSmallSize, motif, colour));
+    set.images.push_back(Paint(kSmallSize, scale, motif, colour));
   }
   return set;
 }

@@ -15,9 +15,10 @@ struct IconSet {
   std::vector<QImage> images;
 };
 
-// The transport, lyrics, return, arrow, help and play icons, 24 x 24.
-IconSet PaintLargeIcons();
-// The loudspeaker and lyrics font icons, 20 x 20.
-IconSet PaintSmallIcons();
+// The transport, lyrics, return, arrow, help and play icons, 24 x 24 times `scale` (the same
+// drawing at `scale` times the resolution, for high-density screens).
+IconSet PaintLargeIcons(int scale = 1);
+// The loudspeaker and lyrics font icons, 20 x 20 times `scale`.
+IconSet PaintSmallIcons(int scale = 1);
 
 }  // namespace orvelle::icongen

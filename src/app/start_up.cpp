@@ -1,0 +1,30 @@
+#include "app/start_up.h"
+
+#include "toolkit/application.h"
+#include "toolkit/theme.h"
+
+namespace orvelle {
+
+ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player) {
+  Application::RegisterFonts();
+  Application::SetMainFormOnTaskBar(true);
+  SetStyle(QStringLiteral("Glow"), true);
+  ProgramWindows windows;
+  windows.form1 = std::make_unique<TForm1>(state, std::move(make_player));
+  Application::SetMainForm(windows.form1.get());
+  windows.form1->Load(QString::fromLatin1(TForm1::kLayout));
+  windows.form2 = std::make_unique<TForm2>();
+  windows.form2->Load(QString::fromLatin1(TForm2::kLayout));
+  windows.form1->SetNoticeWindow(windows.form2.get());
+  return windows;
+}
+
+int RunProgram() {
+  ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer);
+  const int code = Application::Run();
+  windows.form1.reset();
+  windows.form2.reset();
+  return code;
+}
+
+}  // namespace orvelle

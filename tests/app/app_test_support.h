@@ -1,0 +1,106 @@
+#pragma once
+
+// What the end-to-end tests share: the demo service for the whole program, Orvelle's windows
+// made as the program makes them (on a play state of the test's own) with the real player, and
+// input as the listener gives it.
+
+#include "../service/radio/radio_test_support.h"
+#include "../support/modal_watcher.h"
+#include "app/start_up.h"
+#include "playback/mpv_media_player.h"
+#include "toolkit/focus.h"
+
+#include <QEnterEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// Texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace orvelle::test {
+
+// Channel "17" of the demo service plays one song only, sid 1010, 27 seconds long.
+inline constexpr char kOneSongChannel[] = "17";
+inline constexpr int kOneSongLength = 27;
+
+// A graphic button's images: normal and hot.
+struct ImagePair {
+  int normal;
+  int hot;
+  bool operator==(const ImagePair&) const = default;
+};
+inline ImagePair Images(const TscGPButton* button) { return {button->ImageIndex(), button->HotImageIndex()}; }
+inline void PrintTo(const ImagePair& pair, std::ostream* out) { *out << pair.normal << "/" << pair.hot; }
+
+inline void Enter(QWidget* widget) {
+  const QPointF centre = QRectF(widget->rect()).center();
+  QEnterEvent event(centre, widget->mapTo(widget->window(), centre), widget->mapToGlobal(centre));
+  QApplication::sendEvent(widget, &event);
+}
+
+inline void Leave(QWidget* widget) {
+  QEvent event(QEvent::Leave);
+  QApplication::sendEvent(widget, &event);
+}
+
+// The pointer comes over the control, clicks and moves away again.
+inline void Click(QWidget* widget) {
+  Enter(widget);
+  QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+  Leave(widget);
+}
+
+// Orvelle's windows on the test's play state, shown as the event loop shows them at start.
+class OrvelleTest : public testing::Test {
+ protected:
+  void SetUp() override { DemoServiceEnvironment::Reset(); }
+
+  // Also between the cases of a table: the windows go, the play state starts again.
+  void TearDown() override {
+    if (form1) form1->close();
+    windows = {};
+    form1 = nullptr;
+    form2 = nullptr;
+    player = nullptr;
+    state = PlayState();
+    DemoServiceEnvironment::Reset();
+  }
+
+  // Makes the windows; `factory` makes the player (the real one unless given).
+  void Create(MediaPlayerFactory factory = {}) {
+    if (!factory) {
+      factory = [this] {
+        auto made = std::make_unique<MpvMediaPlayer>();
+        player = made.get();
+        return std::unique_ptr<MediaPlayer>(std::move(made));
+      };
+    }
+    windows = CreateProgramWindows(state, std::move(factory));
+    form1 = windows.form1.get();
+    form2 = windows.form2.get();
+  }
+
+  // Makes the windows and shows the main one, which loads and plays the first song.
+  void Start(const char* channel = nullptr) {
+    Create();
+    if (channel) state.ChannelId = QString::fromLatin1(channel);
+    form1->SetVisible(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 20000)) << "no song started";
+  }
+
+  // Waits until the player's position has moved on from `from` (the audio plays).
+  bool PositionAdvances(double from) {
+    return QTest::qWaitFor([&] { return player->PositionSeconds() > from + 0.2; }, 10000);
+  }
+
+  QString Lyrics() const { return form1->mmo1->Text(); }
+
+  PlayState state;
+  ProgramWindows windows;
+  TForm1* form1 = nullptr;
+  TForm2* form2 = nullptr;
+  MpvMediaPlayer* player = nullptr;
+};
+
+}  // namespace orvelle::test

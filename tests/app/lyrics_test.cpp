@@ -1,0 +1,79 @@
+// The lyrics panel: lyrics fetched when it has opened and after a skip while open, the toggles,
+// and the font size buttons.
+
+#include "app_test_support.h"
+
+#include "service/lyrics_request.h"
+
+namespace orvelle::test {
+namespace {
+
+bool OpenedWithin(TForm1* form, int ms = 5000) {
+  return QTest::qWaitFor([&] { return form->scspltvw1->Opened(); }, ms);
+}
+
+QStringList LyricRequestsFor(const QString& sid) {
+  return DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/lyric?sid=%1&").arg(sid));
+}
+
+TEST_F(OrvelleTest, OpeningThePanelFetchesTheLyricsEveryTime) {
+  Start(kOneSongChannel);
+  Click(form1->btn4);
+  EXPECT_TRUE(Focused(form1->btn6));
+  ASSERT_TRUE(OpenedWithin(form1));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
+  EXPECT_NE(Lyrics(), QString::fromUtf16(kNoLyricsText));
+  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
+
+  Click(form1->btn1);  // closes; the text stays
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->scspltvw1->width() == 0; }, 5000));
+  EXPECT_FALSE(Lyrics().isEmpty());
+  Click(form1->btn4);
+  ASSERT_TRUE(OpenedWithin(form1));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 2; }, 5000));
+}
+
+TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
+  Start();
+  Click(form1->btn4);
+  ASSERT_TRUE(OpenedWithin(form1));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
+  const QString first_lyrics = Lyrics();
+  Click(form1->btn2);
+  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
+  EXPECT_FALSE(Lyrics().isEmpty());
+  EXPECT_NE(Lyrics(), first_lyrics);
+}
+
+TEST_F(OrvelleTest, ASecondClickWhileThePanelOpensLeavesItOpening) {
+  Start(kOneSongChannel);
+  Click(form1->btn4);
+  Click(form1->btn4);
+  EXPECT_TRUE(OpenedWithin(form1));
+}
+
+TEST_F(OrvelleTest, TheFontButtonsCountOnBelowZeroWhileTheViewDrawsAtLeastOnePoint) {
+  Start(kOneSongChannel);
+  Click(form1->btn4);  // the buttons lie on the panel
+  ASSERT_TRUE(OpenedWithin(form1));
+  const Font* font = form1->mmo1->GetFont();
+  ASSERT_EQ(font->Size(), 8);
+  struct Step {
+    TscGPButton* button;
+    int drawn_points;
+  };
+  TscGPButton* larger = form1->btn7;
+  TscGPButton* smaller = form1->btn8;
+  // 8 -> 10 -> 12, then down to 0 and -2 (drawn at 1 point), and up again from -2.
+  const Step steps[] = {{larger, 10}, {larger, 12}, {smaller, 10}, {smaller, 8}, {smaller, 6}, {smaller, 4},
+                        {smaller, 2}, {smaller, 1}, {smaller, 1}, {larger, 1}, {larger, 2}};
+  int index = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(index++);
+    Click(step.button);
+    EXPECT_EQ(font->Size(), step.drawn_points);
+  }
+}
+
+}  // namespace
+}  // namespace orvelle::test

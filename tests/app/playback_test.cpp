@@ -1,0 +1,206 @@
+// The playback cycle: countdown, pause and resume, skip, the channel choice, and the disc's
+// click and hover rules.
+
+#include "app_test_support.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <atomic>
+#include <thread>
+
+namespace orvelle::test {
+namespace {
+
+constexpr ImagePair kPauseBars{2, 3};
+constexpr ImagePair kPlayTriangle{11, 12};
+
+QImage DiscImage(const TForm1* form) {
+  const Graphic* graphic = form->img3->Picture()->Graphic();
+  return graphic ? graphic->ToImage() : QImage();
+}
+
+// A service in front of the demo service that answers the first playlist requests with a song
+// of the given length; everything else, and the song's pictures and audio, come from the demo
+// service. While it lives, the program asks it instead of the demo service.
+class ShortSongService {
+ public:
+  ShortSongService(int length, int answers) : length_(length), answers_left_(answers) {
+    server_.Get("/j/v2/playlist", [this](const httplib::Request& request, httplib::Response& response) {
+      httplib::Client demo(DemoServiceEnvironment::Base().toStdString());
+      auto answer = demo.Get(request.target);
+      if (!answer) {
+        response.status = 502;
+        return;
+      }
+      std::string body = answer->body;
+      ++playlist_requests_;
+      if (answers_left_-- > 0) {
+        QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+        QJsonArray songs = root.value("song").toArray();
+        QJsonObject song = songs.at(0).toObject();
+        song.insert("length", length_);
+        songs.replace(0, song);
+        root.insert("song", songs);
+        body = QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
+      }
+      response.set_content(body, "application/json; charset=utf-8");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    qputenv("ORVELLE_SERVICE_URL", QStringLiteral("http://127.0.0.1:%1").arg(port_).toUtf8());
+  }
+  ~ShortSongService() {
+    qputenv("ORVELLE_SERVICE_URL", DemoServiceEnvironment::Base().toUtf8());
+    server_.stop();
+    thread_.join();
+  }
+  int PlaylistRequests() const { return playlist_requests_; }
+
+ private:
+  httplib::Server server_;
+  int length_;
+  std::atomic<int> answers_left_;
+  std::atomic<int> playlist_requests_{0};
+  int port_ = 0;
+  std::thread thread_;
+};
+
+TEST_F(OrvelleTest, EveryTickCountsDownAndStepsTheProgressBar) {
+  Start(kOneSongChannel);
+  const int before = state.RemainingSeconds;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.RemainingSeconds == before - 1; }, 2500));
+  EXPECT_EQ(form1->sclbl3->Caption(), QString::asprintf("- 0 :%.2d", before - 1));
+  EXPECT_EQ(form1->scgprgrsbr1->Value(), kOneSongLength - (before - 1));
+}
+
+TEST_F(OrvelleTest, ASongOfLengthOneOrZeroEndsAtTheNextTick) {
+  struct Case {
+    int length;
+    const char* shown_after_load;
+  };
+  for (const Case& c : {Case{1, "- 0 :00"}, Case{0, "- 0 :-01"}}) {
+    SCOPED_TRACE(c.length);
+    ShortSongService service(c.length, 1);
+    Start(kOneSongChannel);
+    EXPECT_EQ(form1->sclbl3->Caption(), QString::fromLatin1(c.shown_after_load));
+    EXPECT_EQ(form1->scgprgrsbr1->MaxValue(), c.length);
+    EXPECT_EQ(service.PlaylistRequests(), 1);
+    // The next tick loads the next song, which has the demo service's length again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.PlaylistRequests() == 2; }, 2500));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form1->scgprgrsbr1->MaxValue() == kOneSongLength; }, 5000));
+    TearDown();
+  }
+}
+
+TEST_F(OrvelleTest, PauseHoldsAudioCountdownAndDiscAndResumeGoesOn) {
+  Start(kOneSongChannel);
+  ASSERT_TRUE(PositionAdvances(0.3));
+  Click(form1->btn3);
+  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(form1->tmr1->Enabled());
+  EXPECT_FALSE(form1->img3->RotateAnimation());
+  EXPECT_EQ(form1->img3->RotationAngle(), 0);
+  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
+  EXPECT_TRUE(Focused(form1->btn6));
+  QTest::qWait(300);  // the pause reaches the audio
+  const double held_at = player->PositionSeconds();
+  const int remaining = state.RemainingSeconds;
+  const int progress = form1->scgprgrsbr1->Value();
+  QTest::qWait(1300);
+  EXPECT_NEAR(player->PositionSeconds(), held_at, 0.05);
+  EXPECT_EQ(state.RemainingSeconds, remaining);
+  EXPECT_EQ(form1->scgprgrsbr1->Value(), progress);
+
+  Click(form1->btn3);
+  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_TRUE(form1->tmr1->Enabled());
+  EXPECT_TRUE(form1->img3->RotateAnimation());
+  EXPECT_EQ(Images(form1->btn3), kPauseBars);
+  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+  EXPECT_TRUE(PositionAdvances(held_at));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state.RemainingSeconds < remaining; }, 2500));
+}
+
+TEST_F(OrvelleTest, SkipPlaysTheNextSongKeepingThePlayButtonsLook) {
+  struct Case {
+    bool paused_first;
+    ImagePair play_button;
+  };
+  for (const Case& c : {Case{false, kPauseBars}, Case{true, kPlayTriangle}}) {
+    SCOPED_TRACE(c.paused_first);
+    Start();
+    if (c.paused_first) Click(form1->btn3);
+    const QString sid = state.CurrentSong.sid;
+    DemoServiceEnvironment::Reset();
+    Click(form1->btn2);
+    EXPECT_NE(state.CurrentSong.sid, sid);
+    EXPECT_EQ(form1->sclbl1->Caption(), state.CurrentSong.title);
+    EXPECT_EQ(state.IsPlaying, 1);
+    EXPECT_TRUE(form1->tmr1->Enabled());
+    EXPECT_TRUE(form1->img3->RotateAnimation());
+    EXPECT_EQ(Images(form1->btn3), c.play_button);
+    // The lyrics panel is closed: its text is emptied and no lyrics are asked for.
+    EXPECT_TRUE(Lyrics().isEmpty());
+    EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/lyric")).isEmpty());
+    EXPECT_TRUE(PositionAdvances(0.2));
+    if (c.paused_first) {
+      Click(form1->btn3);  // the first click after such a skip pauses
+      EXPECT_EQ(state.IsPlaying, 0);
+    }
+    TearDown();
+  }
+}
+
+TEST_F(OrvelleTest, AChannelChangeAffectsOnlyTheNextLoad) {
+  Start(kOneSongChannel);
+  const QString sid = state.CurrentSong.sid;
+  DemoServiceEnvironment::Reset();
+  form1->cbb1->setProperty("ItemIndex", 10);  // 韩语, channel 18
+  EXPECT_EQ(state.ChannelId, QStringLiteral("18"));
+  EXPECT_EQ(state.CurrentSong.sid, sid);
+  EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
+  Click(form1->btn2);
+  const QStringList playlist = DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist"));
+  ASSERT_FALSE(playlist.isEmpty());
+  EXPECT_TRUE(playlist.first().startsWith(QStringLiteral("/j/v2/playlist?channel=18&")));
+
+  form1->cbb1->setProperty("ItemIndex", 21);  // the blank row
+  EXPECT_EQ(state.ChannelId, QString());
+}
+
+TEST_F(OrvelleTest, HoveringTheLabelsShowsTheirPicturesStillAndLeavingShowsTheCover) {
+  Start(kOneSongChannel);
+  ASSERT_NE(form1->img2->Picture(), form1->img1->Picture());
+  Enter(form1->sclbl2);
+  EXPECT_EQ(DiscImage(form1), form1->img2->Picture());
+  EXPECT_FALSE(form1->img3->RotateAnimation());
+  EXPECT_EQ(form1->img3->RotationAngle(), 0);
+  Leave(form1->sclbl2);
+  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+  EXPECT_TRUE(form1->img3->RotateAnimation());
+
+  Enter(form1->sclbl1);
+  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+  EXPECT_FALSE(form1->img3->RotateAnimation());
+  Click(form1->btn3);  // paused: leaving shows the cover upright and still
+  Leave(form1->sclbl1);
+  EXPECT_FALSE(form1->img3->RotateAnimation());
+  EXPECT_EQ(form1->img3->RotationAngle(), 0);
+  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+}
+
+TEST_F(OrvelleTest, ClickingTheDiscStopsItsTurningWhileTheSongPlaysOn) {
+  Start(kOneSongChannel);
+  QTest::qWait(200);  // the disc has turned
+  Click(form1->img3);
+  EXPECT_FALSE(form1->img3->RotateAnimation());
+  EXPECT_EQ(form1->img3->RotationAngle(), 0);
+  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_TRUE(form1->tmr1->Enabled());
+  EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
+}
+
+}  // namespace
+}  // namespace orvelle::test
