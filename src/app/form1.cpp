@@ -1,10 +1,13 @@
 #include "app/form1.h"
 
+#include "desktop/remote_command_gate.h"
 #include "playback/mpv_media_player.h"
 #include "service/error.h"
 #include "service/log.h"
 #include "service/lyrics_request.h"
 #include "toolkit/focus.h"
+#include "toolkit/message_box.h"
+#include "toolkit/network_wait.h"
 
 namespace orvelle {
 namespace {
@@ -41,10 +44,13 @@ TForm1::TForm1(PlayState& state, MediaPlayerFactory make_player, QWidget* parent
     : Form(parent), state_(state), make_player_(std::move(make_player)), loader_(state_, http1_, *this) {
   cover_picture_.OnChange = [this] {
     if (img1) img1->SetPicture(HolderImage(cover_picture_));
+    RemoteStateMayHaveChanged();
   };
   singer_picture_.OnChange = [this] {
     if (img2) img2->SetPicture(HolderImage(singer_picture_));
   };
+  remote_announcement_.setSingleShot(true);
+  connect(&remote_announcement_, &QTimer::timeout, this, &TForm1::AnnounceRemoteState);
 }
 
 TForm1::~TForm1() {
@@ -120,6 +126,7 @@ void TForm1::btn3Click(QObject*) {
     state_.IsPlaying = 1;
     ShowImages(btn3, kPauseBars);
   }
+  RemoteStateMayHaveChanged();
   FocusSink();
 }
 
@@ -171,6 +178,7 @@ void TForm1::btn5Click(QObject*) {
     sctrckbr1->SetValue(state_.SavedVolume);
   }
   sctrckbr1->SetVisible(false);
+  RemoteStateMayHaveChanged();
   FocusSink();
 }
 
@@ -179,7 +187,10 @@ void TForm1::btn5MouseEnter(QObject*) {
   sctrckbr1->SetVisible(true);
 }
 
-void TForm1::sctrckbr1Change(QObject*) { Player().SetVolume(sctrckbr1->Value()); }
+void TForm1::sctrckbr1Change(QObject*) {
+  Player().SetVolume(sctrckbr1->Value());
+  RemoteStateMayHaveChanged();
+}
 
 void TForm1::sctrckbr1MouseLeave(QObject*) { sctrckbr1->SetVisible(false); }
 
@@ -219,6 +230,53 @@ void TForm1::btn9Click(QObject*) {
 
 void TForm1::FocusSink() { SetFocus(btn6); }
 
+// ---- the remote control ----
+
+void TForm1::PlayPause() { btn3Click(btn3); }
+
+void TForm1::Next() { btn2Click(btn2); }
+
+void TForm1::Raise() {
+  if (isMinimized()) showNormal();
+  SetVisible(true);
+  raise();
+  activateWindow();
+}
+
+void TForm1::Quit() { close(); }
+
+int TForm1::Volume() const {
+  if (!state_.MediaPlayer) return sctrckbr1->Value();
+  try {
+    return state_.MediaPlayer->Volume();
+  } catch (const Error& error) {
+    qCDebug(lcPlayer) << "the volume could not be read for the remote control:" << error.Message();
+    return sctrckbr1->Value();
+  }
+}
+
+void TForm1::SetVolume(int value) {
+  // The slider's change sets the player's volume; when the slider already stands there (it
+  // shows the player's volume only once it has appeared), the player is set directly.
+  const int before = sctrckbr1->Value();
+  sctrckbr1->SetValue(value);
+  if (sctrckbr1->Value() == before) sctrckbr1Change(sctrckbr1);
+}
+
+void TForm1::RemoteStateMayHaveChanged() {
+  if (!remote_announcement_.isActive()) remote_announcement_.start(0);
+}
+
+void TForm1::AnnounceRemoteState() {
+  // A sequence waiting for the network or for a box is half-way through a song load or a click:
+  // the remote control hears of it once it has ended, never of the steps in between.
+  if (MessageBoxOpen() || NetworkWaitInProgress()) {
+    remote_announcement_.start(RemoteCommandGate::kHoldPollMilliseconds);
+    return;
+  }
+  NotifyRemoteStateChanged();
+}
+
 // ---- what a song load shows ----
 
 MediaPlayer& TForm1::Player() const {
@@ -226,15 +284,24 @@ MediaPlayer& TForm1::Player() const {
   return *state_.MediaPlayer;
 }
 
-void TForm1::SetTitleCaption(const QString& text) { sclbl1->SetCaption(text); }
+void TForm1::SetTitleCaption(const QString& text) {
+  sclbl1->SetCaption(text);
+  RemoteStateMayHaveChanged();
+}
 void TForm1::SetSingerCaption(const QString& text) { sclbl2->SetCaption(text); }
 void TForm1::SetTimeCaption(const QString& text) { sclbl3->SetCaption(text); }
 PictureContainer& TForm1::DiscPicture() { return *img3->Picture(); }
 void TForm1::SetProgressValue(int value) { scgprgrsbr1->SetValue(value); }
 void TForm1::SetProgressMaxValue(int value) { scgprgrsbr1->SetMaxValue(value); }
 void TForm1::SetProgressMinValue(int value) { scgprgrsbr1->SetMinValue(value); }
-void TForm1::SetCountdownEnabled(bool enabled) { tmr1->SetEnabled(enabled); }
-void TForm1::SetDiscRotating(bool rotating) { img3->SetRotateAnimation(rotating); }
+void TForm1::SetCountdownEnabled(bool enabled) {
+  tmr1->SetEnabled(enabled);
+  RemoteStateMayHaveChanged();
+}
+void TForm1::SetDiscRotating(bool rotating) {
+  img3->SetRotateAnimation(rotating);
+  RemoteStateMayHaveChanged();
+}
 
 QString TForm1::ChosenChannelDetail() const {
   const int index = cbb1->ItemIndex();

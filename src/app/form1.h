@@ -8,6 +8,7 @@
 #include "controls/progress_bar.h"
 #include "controls/split_view.h"
 #include "controls/track_bar.h"
+#include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
 #include "service/http/http_client.h"
@@ -21,6 +22,8 @@
 #include "toolkit/push_button.h"
 #include "toolkit/timer.h"
 
+#include <QTimer>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,8 +36,9 @@ using MediaPlayerFactory = std::function<std::unique_ptr<MediaPlayer>()>;
 // The main window: the song on show (title, singer, remaining time, cover disc, progress), the
 // transport, volume and lyrics controls and the channel chooser, built from ":/layouts/Form1.json".
 // Its handlers are bound by the layout; each runs through the application's guard, so an error
-// it throws is shown in the default error box.
-class TForm1 : public Form, private SongView {
+// it throws is shown in the default error box. The desktop's remote control (media keys, the sound
+// menu) sees it and works it as a RemoteControlTarget, through the same handlers.
+class TForm1 : public Form, public RemoteControlTarget, private SongView {
   Q_OBJECT
   Q_PROPERTY(orvelle::PictureHolder* img1 MEMBER img1)
   Q_PROPERTY(orvelle::PictureHolder* img2 MEMBER img2)
@@ -72,7 +76,7 @@ class TForm1 : public Form, private SongView {
   // The notice window that btn9 shows.
   void SetNoticeWindow(Form* notice) { notice_ = notice; }
 
-  PlayState& State() const { return state_; }
+  PlayState& State() const override { return state_; }
   // The one HTTP client of the program: playlist, lyrics and pictures.
   http::HttpClient& Http1() { return http1_; }
 
@@ -132,6 +136,17 @@ class TForm1 : public Form, private SongView {
   void btn8Click(QObject* sender);
   void btn9Click(QObject* sender);
 
+ public:
+  // The remote control: the play/pause and skip buttons' clicks, the volume slider (the player's
+  // volume, which the slider shows when it appears), raising and closing the window.
+  void PlayPause() override;
+  void Next() override;
+  void Raise() override;
+  void Quit() override;
+  int Volume() const override;
+  void SetVolume(int value) override;
+  const PictureContainer& Cover() const override { return cover_picture_; }
+
  private:
   // What a song load shows and drives.
   void SetTitleCaption(const QString& text) override;
@@ -155,6 +170,10 @@ class TForm1 : public Form, private SongView {
   void ToggleLyricsPanel();
   LyricsFontSize& LyricsFont();
   void FocusSink();
+  // Tells the remote control, once the running sequence has ended, that what it shows may have
+  // changed; see AnnounceRemoteState.
+  void RemoteStateMayHaveChanged();
+  void AnnounceRemoteState();
 
   PlayState& state_;
   MediaPlayerFactory make_player_;
@@ -168,6 +187,8 @@ class TForm1 : public Form, private SongView {
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
   bool shown_ = false;
+  // Runs AnnounceRemoteState from the event loop.
+  QTimer remote_announcement_;
 };
 
 // The program's media player: libmpv.

@@ -1,5 +1,7 @@
 #include "app/start_up.h"
 
+#include "desktop/desktop_integration.h"
+
 #include "toolkit/application.h"
 #include "toolkit/theme.h"
 
@@ -21,7 +23,10 @@ ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_pl
 
 int RunProgram() {
   ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer);
+  // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
+  auto desktop = std::make_unique<DesktopIntegration>(*windows.form1);
   const int code = Application::Run();
+  desktop.reset();
   windows.form1.reset();
   windows.form2.reset();
   return code;

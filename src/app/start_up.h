@@ -19,7 +19,8 @@ struct ProgramWindows {
 // from its layout (it becomes the main window; its creation runs FormCreate) and Form2, hidden.
 ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player);
 
-// The whole program: start-up, then the event loop until the main window closes.
+// The whole program: start-up, the main window on the desktop's remote control (MPRIS) and idle
+// inhibit, then the event loop until the main window closes.
 int RunProgram();
 
 }  // namespace orvelle

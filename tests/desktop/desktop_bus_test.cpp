@@ -8,6 +8,7 @@
 #include "fake_target.h"
 #include "log_capture.h"
 #include "qstring_printer.h"
+#include "session_bus_support.h"
 #include "toolkit/network_wait.h"
 
 #include <QDBusConnection>
@@ -31,66 +32,6 @@
 
 namespace orvelle::test {
 namespace {
-
-constexpr int kClientTimeoutMs = 10000;
-// How long a test waits for something that happens through the event loop.
-constexpr int kWaitMs = 5000;
-
-struct ClientResult {
-  int exit_code = -1;
-  QString output;
-};
-
-// Runs a client program to its end while this process keeps answering the bus.
-ClientResult RunClient(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.setProcessChannelMode(QProcess::SeparateChannels);
-  QSignalSpy finished(&process, &QProcess::finished);
-  process.start(program, arguments);
-  if (!process.waitForStarted(kClientTimeoutMs) || !finished.wait(kClientTimeoutMs)) {
-    ADD_FAILURE() << program.toStdString() << " did not finish: " << process.errorString().toStdString();
-    process.kill();
-    process.waitForFinished();
-    return {};
-  }
-  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
-}
-
-ClientResult Playerctl(const QStringList& arguments) {
-  return RunClient(QStringLiteral("playerctl"), QStringList{"--player=orvelle"} + arguments);
-}
-
-// Records the PropertiesChanged signals of the player, on a connection of its own as another
-// program would.
-class PropertiesListener : public QObject {
-  Q_OBJECT
-
- public:
-  explicit PropertiesListener(const QString& name)
-      : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)) {
-    bus_.connect(MprisService::kServiceName, MprisService::kObjectPath, "org.freedesktop.DBus.Properties",
-                 "PropertiesChanged", this, SLOT(Changed(QString, QVariantMap, QStringList)));
-  }
-  ~PropertiesListener() override { QDBusConnection::disconnectFromBus(bus_.name()); }
-
-  QDBusConnection& Bus() { return bus_; }
-  // The last change of the player interface that announced `property`.
-  std::optional<QVariantMap> Announced(const QString& property) const {
-    for (auto it = seen.rbegin(); it != seen.rend(); ++it) {
-      if (it->first == MprisService::kPlayerInterface && it->second.contains(property)) return it->second;
-    }
-    return std::nullopt;
-  }
-  QList<QPair<QString, QVariantMap>> seen;
-
- public slots:
-  void Changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
-    seen.append({interface, changed});
-  }
-
- private:
-  QDBusConnection bus_;
-};
 
 class MprisTest : public testing::Test {
  protected:
@@ -225,81 +166,6 @@ TEST(SingleInstance, TheFirstStartTakesTheName) {
   EXPECT_EQ(first.exit_code, 3) << "with no player on the bus the start would go on";
 }
 
-// A portal or screen saver registered on the bus by the test, recording what is asked of it.
-class FakeInhibitService : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
-
- public:
-  QStringList calls;
-  int requests = 0;
-
- public slots:
-  Q_SCRIPTABLE QDBusObjectPath Inhibit(const QString& window, uint flags, const QVariantMap& options);
-};
-
-class FakeRequest : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
-
- public:
-  FakeRequest(FakeInhibitService* portal, QString path) : portal_(portal), path_(std::move(path)) {}
-
- public slots:
-  Q_SCRIPTABLE void Close() {
-    portal_->calls << "Close " + path_;
-    QDBusConnection::sessionBus().unregisterObject(path_);
-    deleteLater();
-  }
-
- private:
-  FakeInhibitService* portal_;
-  QString path_;
-};
-
-QDBusObjectPath FakeInhibitService::Inhibit(const QString& window, uint flags, const QVariantMap& options) {
-  const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t%1").arg(++requests);
-  calls << QStringLiteral("Inhibit '%1' %2 %3").arg(window).arg(flags).arg(options.value("reason").toString());
-  QDBusConnection::sessionBus().registerObject(path, new FakeRequest(this, path), QDBusConnection::ExportScriptableSlots);
-  return QDBusObjectPath(path);
-}
-
-class FakeScreenSaver : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
-
- public:
-  QStringList calls;
-
- public slots:
-  Q_SCRIPTABLE uint Inhibit(const QString& application, const QString& reason) {
-    calls << QStringLiteral("Inhibit %1: %2").arg(application, reason);
-    return 41;
-  }
-  Q_SCRIPTABLE void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
-};
-
-// Puts an object on the bus under a service name for as long as it lives.
-class Registration {
- public:
-  Registration(const QString& service, const QString& path, QObject* object) : service_(service), path_(path) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    EXPECT_TRUE(bus.registerObject(path, object, QDBusConnection::ExportScriptableSlots));
-    EXPECT_TRUE(bus.registerService(service));
-  }
-  ~Registration() {
-    QDBusConnection::sessionBus().unregisterObject(path_);
-    QDBusConnection::sessionBus().unregisterService(service_);
-  }
-
- private:
-  QString service_;
-  QString path_;
-};
-
-bool WaitForHeld(IdleInhibitor& inhibitor, bool held) {
-  return QTest::qWaitFor([&] { return inhibitor.Held() == held; }, kWaitMs);
-}
 
 TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
   FakeInhibitService portal;
@@ -381,5 +247,3 @@ TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
 
 }  // namespace
 }  // namespace orvelle::test
-
-#include "desktop_bus_test.moc"

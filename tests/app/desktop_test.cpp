@@ -1,0 +1,167 @@
+// Orvelle's main window on the desktop, end to end: the real playerctl drives the window playing
+// the demo service on a private session bus (the program runs under dbus-run-session), the idle
+// inhibit follows its play/pause button, and a second start of the real program raises it.
+
+#include "../desktop/session_bus_support.h"
+#include "app_test_support.h"
+#include "desktop/desktop_integration.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace orvelle::test {
+namespace {
+
+testing::Environment* const demo_service = testing::AddGlobalTestEnvironment(new DemoServiceEnvironment);
+
+constexpr ImagePair kPauseBars{2, 3};
+constexpr ImagePair kPlayTriangle{11, 12};
+
+// The windows playing their first song, with the desktop integration the program adds around
+// them; the cover's file goes to a folder of the test's own.
+class DesktopTest : public OrvelleTest {
+ protected:
+  void StartOnTheDesktop() {
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
+    Start();
+    desktop = std::make_unique<DesktopIntegration>(*form1, QDBusConnection::sessionBus(), covers.path());
+  }
+  void TearDown() override {
+    desktop.reset();
+    OrvelleTest::TearDown();
+  }
+
+  QString Shown(const char* field) {
+    return Playerctl({"metadata", "--format", QStringLiteral("{{%1}}").arg(QLatin1String(field))}).output;
+  }
+
+  QTemporaryDir covers;
+  std::unique_ptr<DesktopIntegration> desktop;
+};
+
+TEST_F(DesktopTest, PlayerctlShowsTheSongTheWindowShows) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  EXPECT_EQ(Shown("title"), form1->sclbl1->Caption());
+  EXPECT_EQ(Shown("artist"), form1->sclbl2->Caption());
+  EXPECT_EQ(Shown("mpris:length"), QString::number(state.CurrentSong.length.toLongLong() * 1000000));
+  EXPECT_EQ(Playerctl({"status"}).output, "Playing");
+
+  const QString art = QUrl(Shown("mpris:artUrl")).toLocalFile();
+  EXPECT_TRUE(art.startsWith(covers.path())) << art.toStdString();
+  const QImage cover(art);
+  ASSERT_FALSE(cover.isNull()) << "the cover file does not decode: " << art.toStdString();
+  EXPECT_EQ(cover.size(), form1->Cover().Graphic()->ToImage().size());
+  desktop.reset();
+  EXPECT_FALSE(QFileInfo::exists(art)) << "the cover file goes at exit";
+}
+
+TEST_F(DesktopTest, PlayerctlPausesResumesSkipsAndSetsTheVolumeThroughTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  PropertiesListener listener("listener");
+
+  ASSERT_EQ(Playerctl({"play-pause"}).exit_code, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 0; }, kWaitMs));
+  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
+  EXPECT_FALSE(form1->tmr1->Enabled()) << "the countdown stops as with the button";
+  EXPECT_EQ(Playerctl({"status"}).output, "Paused");
+  Playerctl({"play-pause"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, kWaitMs));
+  EXPECT_EQ(Images(form1->btn3), kPauseBars);
+  EXPECT_TRUE(PositionAdvances(player->PositionSeconds())) << "the audio plays again";
+
+  DemoServiceEnvironment::Reset();
+  const QString first_sid = state.CurrentSong.sid;
+  listener.seen.clear();
+  Playerctl({"next"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.CurrentSong.sid != first_sid && !state.CurrentSong.sid.isEmpty(); },
+                              20000));
+  EXPECT_EQ(DemoServiceEnvironment::Targets("/j/v2/playlist").size(), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Metadata").has_value(); }, kWaitMs));
+  const QVariantMap metadata = qdbus_cast<QVariantMap>(listener.Announced("Metadata")->value("Metadata"));
+  EXPECT_EQ(metadata.value("xesam:title").toString(), form1->sclbl1->Caption());
+  EXPECT_TRUE(metadata.contains("mpris:artUrl")) << "announced with the new song's cover";
+
+  Playerctl({"volume", "0.5"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->sctrckbr1->Value() == 50; }, kWaitMs));
+  EXPECT_EQ(player->Volume(), 50);
+  EXPECT_EQ(Playerctl({"volume"}).output, "0.500000");
+}
+
+TEST_F(DesktopTest, TheRemoteVolumeIsThePlayersAndFollowsMuting) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  EXPECT_EQ(Playerctl({"volume"}).output, "1.000000") << "the player's volume before the slider appeared";
+  // The slider has not appeared yet and stands at 0: 0 from the remote control still reaches the
+  // player.
+  ASSERT_EQ(form1->sctrckbr1->Value(), 0);
+  Playerctl({"volume", "0"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return player->Volume() == 0; }, kWaitMs));
+  Playerctl({"volume", "1"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return player->Volume() == 100; }, kWaitMs));
+
+  PropertiesListener listener("listener");
+  Click(form1->btn5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Volume").has_value(); }, kWaitMs));
+  EXPECT_EQ(listener.Announced("Volume")->value("Volume").toDouble(), 0.0) << "muted";
+  listener.seen.clear();
+  Click(form1->btn5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Volume").has_value(); }, kWaitMs));
+  EXPECT_EQ(listener.Announced("Volume")->value("Volume").toDouble(), 1.0) << "unmuted";
+}
+
+TEST_F(DesktopTest, TheIdleInhibitFollowsThePlayPauseButtonAndEndsWithTheWindow) {
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), true));
+  Click(form1->btn3);
+  ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), false));
+  Click(form1->btn3);
+  ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), true));
+  desktop.reset();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return portal.calls.size() == 4; }, kWaitMs)) << portal.calls.join('\n').toStdString();
+  EXPECT_TRUE(portal.calls.value(3).startsWith("Close ")) << "released at exit";
+}
+
+TEST_F(DesktopTest, ASecondStartOfTheProgramRaisesTheWindowAndQuitClosesIt) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  form1->showMinimized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->isMinimized(); }, kWaitMs));
+
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess second;
+  second.setProcessEnvironment(environment);
+  QElapsedTimer clock;
+  clock.start();
+  second.start(ORVELLE_PROGRAM, {});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, kClientTimeoutMs));
+  RecordProperty("second_start_ms", static_cast<int>(clock.elapsed()));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->isMinimized() && form1->isVisible(); }, kWaitMs));
+
+  QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(MprisService::kServiceName, MprisService::kObjectPath,
+                                                                    MprisService::kRootInterface, "Quit"),
+                                     QDBus::NoBlock);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->isVisible(); }, kWaitMs)) << "Quit closes the window";
+}
+
+TEST(ProgramCommandLine, VersionAnswersWithoutADisplay) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove("DISPLAY");
+  environment.remove("WAYLAND_DISPLAY");
+  environment.remove("QT_QPA_PLATFORM");
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.start(ORVELLE_PROGRAM, {"--version"});
+  ASSERT_TRUE(program.waitForFinished(kClientTimeoutMs));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(program.readAllStandardOutput().startsWith("Orvelle ")) << "the version line";
+}
+
+}  // namespace
+}  // namespace orvelle::test
