@@ -50,7 +50,15 @@ std::optional<int> HandleCommandLine(const QStringList& arguments) {
   // Qt's own options are written with one dash ("-platform"), so every option name may be.
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.setApplicationDescription(QStringLiteral("Orvelle plays the music channels of the Kestra online radio."));
-  const QCommandLineOption help = parser.addHelpOption();
+  // Qt's own help option would also list --help-all, "including Qt specific options", which this
+  // parser cannot show before the application object exists: --help-all is accepted, hidden, and
+  // prints the same text.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Displays help on commandline options."));
+  parser.addOption(help);
+  QCommandLineOption help_all(QStringLiteral("help-all"));
+  help_all.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser.addOption(help_all);
   const QCommandLineOption version = parser.addVersionOption();
   AddToolkitOptions(parser);
   const QString help_text = HelpText(parser, arguments.first());
@@ -58,8 +66,7 @@ std::optional<int> HandleCommandLine(const QStringList& arguments) {
     Print(stderr, parser.errorText() + QLatin1Char('\n') + help_text);
     return 2;
   }
-  // Qt adds --help-all beside --help: the same text here, as Qt's options are left to Qt.
-  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+  if (parser.isSet(help) || parser.isSet(help_all)) {
     Print(stdout, help_text);
     return 0;
   }

@@ -274,6 +274,7 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOthersStartOrFail) {
   }
   const auto [code, help] = RunCommandLine({"--help"});
   EXPECT_EQ(help.find("platform"), std::string::npos) << "Qt's options stay out of the help";
+  EXPECT_EQ(help.find("help-all"), std::string::npos) << "the help promises no list of Qt's options";
 }
 
 }  // namespace
