@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,29 @@ TEST_F(MprisTest, ASecondStartRaisesTheFirstAndExitsWithZero) {
 TEST(SingleInstance, TheFirstStartTakesTheName) {
   const ClientResult first = RunClient(SECOND_START, {});
   EXPECT_EQ(first.exit_code, 3) << "with no player on the bus the start would go on";
+}
+
+// An instance holding the name without answering Raise is starting up (its window comes) or on
+// its way out (its name goes): a start then goes on only when the name is released soon.
+TEST(SingleInstance, AStartWhileTheRunningOneLeavesGoesOn) {
+  const struct {
+    int release_after_ms;  // -1: kept
+    int exit_code;
+  } cases[] = {{150, 3}, {-1, 0}};
+  const QString name = QString::fromLatin1(MprisService::kServiceName);
+  for (const auto& c : cases) {
+    QDBusConnection holder = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "holder");
+    ASSERT_TRUE(holder.registerService(name));
+    if (c.release_after_ms >= 0) {
+      QTimer::singleShot(c.release_after_ms, [&holder, name] { holder.unregisterService(name); });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const ClientResult second = RunClient(SECOND_START, {});
+    EXPECT_EQ(second.exit_code, c.exit_code) << "name released after " << c.release_after_ms << " ms";
+    EXPECT_LT(clock.elapsed(), 1500) << "the second start ends at once";
+    QDBusConnection::disconnectFromBus("holder");
+  }
 }
 
 

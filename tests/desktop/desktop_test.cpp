@@ -169,6 +169,57 @@ TEST(CoverArtFile, AFolderThatCannotBeMadeGivesNoAddressAndALogLine) {
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "Cannot save the cover").size(), 1) << log.Lines().join('\n').toStdString();
 }
 
+// Points an environment variable elsewhere for as long as it lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const QByteArray& value)
+      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+    qputenv(name, value);
+  }
+  ~ScopedEnvironment() {
+    if (had_) {
+      qputenv(name_, old_);
+    } else {
+      qunsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_;
+  QByteArray old_;
+};
+
+// Without a usable runtime folder (XDG_RUNTIME_DIR unsuitable and no private folder under the
+// temporary folder either) there is no cover file: nothing is written into the folder the
+// program was started from.
+TEST(CoverArtFile, WithoutARuntimeFolderThereIsNoFileAndOneLogLine) {
+  QTemporaryDir work;
+  QFile(work.filePath("not-a-folder")).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(QDir(work.path()).mkdir("tmp"));
+  const QString user_runtime = QStringLiteral("runtime-%1").arg(qEnvironmentVariable("USER", "root"));
+  for (const QString& name : {user_runtime, QStringLiteral("runtime-root")}) {
+    QFile(work.filePath("tmp/" + name)).open(QIODevice::WriteOnly);  // a file where Qt's fallback would go
+  }
+  ScopedEnvironment runtime("XDG_RUNTIME_DIR", work.filePath("not-a-folder").toLocal8Bit());
+  ScopedEnvironment temporary("TMPDIR", work.filePath("tmp").toLocal8Bit());
+  const QString started_in = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(work.path()));
+  LogCapture log;
+  {
+    CoverArtFile file;
+    EXPECT_TRUE(file.Update("1", [] {
+                      QImage image(4, 4, QImage::Format_ARGB32);
+                      image.fill(Qt::blue);
+                      return image;
+                    }).isEmpty());
+    file.Update("2", [] { return QImage(4, 4, QImage::Format_ARGB32); });
+  }
+  QDir::setCurrent(started_in);
+  EXPECT_FALSE(QFileInfo::exists(work.filePath("orvelle"))) << "the cover went to the working folder";
+  EXPECT_EQ(log.Matching("orvelle.desktop warning", "runtime folder").size(), 1) << log.Lines().join('\n').toStdString();
+}
+
 // A gate whose box and wait are switched by the test.
 struct GateFixture {
   bool box_open = false;
