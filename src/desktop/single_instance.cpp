@@ -1,6 +1,7 @@
 #include "desktop/single_instance.h"
 
 #include "desktop/mpris_service.h"
+#include "desktop/session_bus.h"
 #include "service/log.h"
 
 #include <QDBusConnectionInterface>
@@ -55,8 +56,9 @@ bool TakeNameWhenReleased(QDBusConnection& bus) {
 }  // namespace
 
 InstanceClaim ClaimSingleInstance(QDBusConnection bus) {
-  if (!bus.isConnected() || !bus.interface()) {
-    qCWarning(lcDesktop) << "No session bus: a second start of Orvelle cannot be noticed";
+  if (SessionBusMissing(bus)) return InstanceClaim::NoBus;
+  if (!bus.interface()) {
+    qCWarning(lcDesktop) << "The session bus does not answer: a second start of Orvelle cannot be noticed";
     return InstanceClaim::NoBus;
   }
   const std::optional<bool> taken = TakeName(bus);

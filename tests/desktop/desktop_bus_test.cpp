@@ -5,6 +5,7 @@
 #include "desktop/desktop_integration.h"
 #include "desktop/idle_inhibitor.h"
 #include "desktop/mpris_service.h"
+#include "desktop/single_instance.h"
 #include "fake_target.h"
 #include "log_capture.h"
 #include "qstring_printer.h"
@@ -267,6 +268,25 @@ TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
   }
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "no session bus").size(), 1) << log.Lines().join('\n').toStdString();
   QDBusConnection::disconnectFromBus("no-bus");
+}
+
+// The program without a session bus starts as before: the one-instance claim, the player and the
+// idle inhibit together log one line.
+TEST(DesktopWithoutABus, OneLineIsLoggedForAll) {
+  LogCapture log;
+  QDBusConnection no_bus = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "no-bus-program");
+  ASSERT_FALSE(no_bus.isConnected());
+  EXPECT_EQ(ClaimSingleInstance(no_bus), InstanceClaim::NoBus);
+  QTemporaryDir covers;
+  FakeTarget window;  // playing its first song
+  {
+    DesktopIntegration desktop(window, no_bus, covers.path());
+    window.PlayPause();
+    window.PlayPause();
+    QTest::qWait(100);
+  }
+  EXPECT_EQ(log.Matching("orvelle.desktop warning").size(), 1) << log.Lines().join('\n').toStdString();
+  QDBusConnection::disconnectFromBus("no-bus-program");
 }
 
 }  // namespace
