@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <cerrno>
+#include <iterator>
 #include <csignal>
 #include <cstring>
 
@@ -28,15 +29,24 @@ void WriteSignalToPipe(int signal_number) {
   errno = saved_errno;
 }
 
-void SetHandler(void (*handler)(int)) {
+}  // namespace
+
+// A signal ignored when the program started (SIGHUP under nohup) stays ignored.
+void TerminationSignals::InstallHandlers() {
+  static_assert(std::size(kTerminationSignals) == kSignalCount);
   struct sigaction action {};
-  action.sa_handler = handler;
+  action.sa_handler = WriteSignalToPipe;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal_number : kTerminationSignals) sigaction(signal_number, &action, nullptr);
+  for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+    sigaction(kTerminationSignals[i], nullptr, &previous_[i]);
+    if (previous_[i].sa_handler != SIG_IGN) sigaction(kTerminationSignals[i], &action, nullptr);
+  }
 }
 
-}  // namespace
+void TerminationSignals::RestoreHandlers() {
+  for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) sigaction(kTerminationSignals[i], &previous_[i], nullptr);
+}
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
   if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -47,12 +57,12 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
   signal_pipe_write_end = pipe_[1];
   notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &TerminationSignals::Received);
-  SetHandler(WriteSignalToPipe);
+  InstallHandlers();
 }
 
 TerminationSignals::~TerminationSignals() {
   if (pipe_[0] < 0) return;
-  SetHandler(SIG_DFL);
+  RestoreHandlers();
   signal_pipe_write_end = -1;
   notifier_.reset();
   ::close(pipe_[0]);

@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include <csignal>
 #include <memory>
 
 namespace orvelle {
 
 // Ends the event loop, as closing the main window does, when the process is asked to end: SIGTERM
-// (the desktop session ending), SIGINT (Ctrl+C in a terminal) or SIGHUP (the terminal closed).
+// (the desktop session ending), SIGINT (Ctrl+C in a terminal) or SIGHUP (the terminal closed),
+// unless the signal was ignored when the program started (SIGHUP under nohup).
 // What follows the loop then runs (the cover file removed, the idle inhibit and the bus name
 // released) instead of being skipped by the signal's default end. The handlers are installed for
 // as long as the object lives; one at a time per process.
@@ -20,10 +22,16 @@ class TerminationSignals : public QObject {
   ~TerminationSignals() override;
 
  private:
+  void InstallHandlers();
+  void RestoreHandlers();
   void Received();
+
+  // SIGTERM, SIGINT, SIGHUP.
+  static constexpr int kSignalCount = 3;
 
   int pipe_[2] = {-1, -1};
   std::unique_ptr<QSocketNotifier> notifier_;
+  struct sigaction previous_[kSignalCount] = {};
 };
 
 }  // namespace orvelle

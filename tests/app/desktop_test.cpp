@@ -184,6 +184,24 @@ TEST(ProgramOnTheDesktop, ATerminationSignalEndsItAsClosingDoes) {
   }
 }
 
+// Started with SIGHUP ignored (nohup), the program keeps running when its terminal closes.
+TEST(ProgramOnTheDesktop, AnIgnoredHangUpStaysIgnored) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("ORVELLE_AUDIO_OUTPUT", "null");
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
+  program.start(ORVELLE_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(kClientTimeoutMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playerctl({"status"}).output == "Playing"; }, 20000));
+  ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+  QTest::qWait(500);
+  EXPECT_EQ(program.state(), QProcess::Running) << "a hang-up ended the program started with it ignored";
+  program.terminate();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, kClientTimeoutMs));
+}
+
 TEST(ProgramCommandLine, VersionAnswersWithoutADisplay) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove("DISPLAY");
