@@ -15,7 +15,9 @@ namespace orvelle {
 
 namespace {
 
-// How often a start whose Raise went unanswered looks again whether the name is free.
+// How long and how often a start whose Raise went unanswered looks whether the name is free: with
+// the Raise's own wait, the start still ends within a second.
+constexpr int kNameReleaseWaitMilliseconds = 400;
 constexpr int kNamePollMilliseconds = 25;
 
 // Asks the bus for the player's name: true when this process has it now, nothing when the bus
@@ -42,11 +44,11 @@ std::optional<QString> AskRunningInstanceToRaise(QDBusConnection& bus) {
 }
 
 // An instance that does not answer Raise is either starting (its window comes anyway) or on its
-// way out, its name about to go: takes the name when it goes within kRaiseTimeoutMilliseconds.
+// way out, its name about to go: takes the name when it goes within kNameReleaseWaitMilliseconds.
 bool TakeNameWhenReleased(QDBusConnection& bus) {
   QElapsedTimer clock;
   clock.start();
-  while (clock.elapsed() < kRaiseTimeoutMilliseconds) {
+  while (clock.elapsed() < kNameReleaseWaitMilliseconds) {
     if (TakeName(bus).value_or(false)) return true;
     QThread::msleep(kNamePollMilliseconds);
   }

@@ -14,7 +14,7 @@ enum class InstanceClaim {
 // ("org.mpris.MediaPlayer2.orvelle", the name MprisService keeps afterwards). When another
 // process holds the name, asks it through MPRIS to raise its window (waiting at most
 // kRaiseTimeoutMilliseconds) and reports HandedOver. When it does not answer, it may be on its way
-// out: a name released within kRaiseTimeoutMilliseconds more is taken (First); otherwise the
+// out: a name released within a few hundred milliseconds more is taken (First); otherwise the
 // unanswered Raise is logged and HandedOver reported.
 InstanceClaim ClaimSingleInstance(QDBusConnection bus);
 
