@@ -24,6 +24,9 @@
 #include <cmath>
 #include <limits>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace orvelle::test {
 namespace {
 
@@ -197,10 +200,10 @@ TEST(CoverArtFile, WithoutARuntimeFolderThereIsNoFileAndOneLogLine) {
   QTemporaryDir work;
   QFile(work.filePath("not-a-folder")).open(QIODevice::WriteOnly);
   ASSERT_TRUE(QDir(work.path()).mkdir("tmp"));
-  const QString user_runtime = QStringLiteral("runtime-%1").arg(qEnvironmentVariable("USER", "root"));
-  for (const QString& name : {user_runtime, QStringLiteral("runtime-root")}) {
-    QFile(work.filePath("tmp/" + name)).open(QIODevice::WriteOnly);  // a file where Qt's fallback would go
-  }
+  const passwd* user = ::getpwuid(::geteuid());
+  ASSERT_NE(user, nullptr);
+  // A file where Qt's fallback, runtime-USER in the temporary folder, would go.
+  QFile(work.filePath("tmp/runtime-" + QString::fromLocal8Bit(user->pw_name))).open(QIODevice::WriteOnly);
   ScopedEnvironment runtime("XDG_RUNTIME_DIR", work.filePath("not-a-folder").toLocal8Bit());
   ScopedEnvironment temporary("TMPDIR", work.filePath("tmp").toLocal8Bit());
   const QString started_in = QDir::currentPath();
