@@ -217,6 +217,26 @@ TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
   EXPECT_EQ(portal.calls.value(3), "Close /org/freedesktop/portal/desktop/request/1_1/t2");
 }
 
+// At exit the player's name goes before the release waits for the portal's answer, so that a start
+// while Orvelle closes finds the name free.
+TEST(IdleInhibit, AtExitThePlayersNameIsFreeBeforeTheInhibitIsReleased) {
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  QTemporaryDir covers;
+  FakeTarget window;  // playing its first song
+  std::optional<bool> name_held_at_release;
+  portal.on_close = [&] {
+    name_held_at_release =
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(MprisService::kServiceName).value();
+  };
+  {
+    DesktopIntegration desktop(window, QDBusConnection::sessionBus(), covers.path());
+    ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), true));
+  }
+  ASSERT_TRUE(name_held_at_release.has_value()) << "the inhibit was not released at exit";
+  EXPECT_FALSE(*name_held_at_release);
+}
+
 TEST(IdleInhibit, APauseBeforeTheAnswerReleasesWhatTheAnswerGave) {
   FakeInhibitService portal;
   Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
