@@ -1,6 +1,7 @@
 #include "app/start_up.h"
 
 #include "desktop/desktop_integration.h"
+#include "desktop/termination_signals.h"
 
 #include "toolkit/application.h"
 #include "toolkit/theme.h"
@@ -25,6 +26,8 @@ int RunProgram() {
   ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer);
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
   auto desktop = std::make_unique<DesktopIntegration>(*windows.form1);
+  // Asked to end from outside, the program still leaves through what follows the loop.
+  const TerminationSignals termination_signals;
   const int code = Application::Run();
   desktop.reset();
   windows.form1.reset();

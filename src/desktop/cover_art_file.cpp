@@ -13,8 +13,14 @@ namespace orvelle {
 
 namespace {
 
+// "orvelle" in the user's runtime folder; empty when the user has none (Qt has then logged why).
 QString DefaultFolder() {
-  return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath(QStringLiteral("orvelle"));
+  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (runtime.isEmpty()) {
+    qCWarning(lcDesktop) << "No runtime folder: the desktop's player controls show no cover";
+    return {};
+  }
+  return QDir(runtime).filePath(QStringLiteral("orvelle"));
 }
 
 bool SavePng(const QImage& image, const QString& path) {
@@ -29,7 +35,7 @@ CoverArtFile::CoverArtFile(QString folder) : folder_(folder.isEmpty() ? DefaultF
 CoverArtFile::~CoverArtFile() { Remove(); }
 
 QString CoverArtFile::Update(const QString& key, const std::function<QImage()>& image) {
-  if (key != key_) {
+  if (key != key_ && !folder_.isEmpty()) {
     key_ = key;
     Remove();
     const QImage cover = image();

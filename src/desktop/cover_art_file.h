@@ -13,7 +13,8 @@ namespace orvelle {
 // exit).
 class CoverArtFile {
  public:
-  // `folder` empty: "orvelle" in the user's runtime folder.
+  // `folder` empty: "orvelle" in the user's runtime folder; when the user has none, no file is
+  // saved (logged once).
   explicit CoverArtFile(QString folder = {});
   ~CoverArtFile();
   CoverArtFile(const CoverArtFile&) = delete;

@@ -4,8 +4,8 @@ namespace orvelle {
 
 DesktopIntegration::DesktopIntegration(RemoteControlTarget& target, QDBusConnection bus, QString cover_folder)
     : target_(target),
-      mpris_(target, bus, QString::fromLatin1(kDesktopEntry), std::move(cover_folder)),
-      inhibitor_(bus) {
+      inhibitor_(bus),
+      mpris_(target, bus, QString::fromLatin1(kDesktopEntry), std::move(cover_folder)) {
   mpris_.Register();
   QObject::connect(&target_.StateNotifier(), &RemoteStateNotifier::Changed, &inhibitor_, [this] { FollowPlaying(); });
   FollowPlaying();

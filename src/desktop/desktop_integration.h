@@ -32,8 +32,10 @@ class DesktopIntegration {
   void FollowPlaying();
 
   RemoteControlTarget& target_;
-  MprisService mpris_;
+  // Declared before the player, so that at exit the player (its bus name, the cover file) goes
+  // first and the release of the inhibit, which waits for the service's answer, comes after.
   IdleInhibitor inhibitor_;
+  MprisService mpris_;
 };
 
 }  // namespace orvelle

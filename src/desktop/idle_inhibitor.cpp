@@ -1,5 +1,7 @@
 #include "desktop/idle_inhibitor.h"
 
+#include "desktop/session_bus.h"
+
 #include "service/log.h"
 
 #include <QDBusMessage>
@@ -28,7 +30,7 @@ QDBusMessage Call(const char* service, const QString& path, const char* interfac
 }  // namespace
 
 IdleInhibitor::IdleInhibitor(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {
-  if (!bus_.isConnected()) GiveUp(QStringLiteral("no session bus"));
+  unavailable_ = SessionBusMissing(bus_);
 }
 
 IdleInhibitor::~IdleInhibitor() { Release(true); }

@@ -2,6 +2,7 @@
 
 #include "desktop/mpris_adaptors.h"
 #include "desktop/mpris_properties.h"
+#include "desktop/session_bus.h"
 #include "service/error.h"
 #include "service/log.h"
 #include "toolkit/application.h"
@@ -40,10 +41,7 @@ MprisService::~MprisService() {
 }
 
 bool MprisService::Register() {
-  if (!bus_.isConnected()) {
-    qCWarning(lcDesktop) << "No session bus: media keys and the desktop's player controls will not reach Orvelle";
-    return false;
-  }
+  if (SessionBusMissing(bus_)) return false;
   if (!bus_.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportAdaptors)) {
     qCWarning(lcDesktop) << "Cannot put the player object on the session bus:" << bus_.lastError().message();
     return false;

@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QDBusConnectionInterface>
+
+#include <csignal>
 
 namespace orvelle::test {
 namespace {
@@ -148,6 +151,55 @@ TEST_F(DesktopTest, ASecondStartOfTheProgramRaisesTheWindowAndQuitClosesIt) {
                                                                     MprisService::kRootInterface, "Quit"),
                                      QDBus::NoBlock);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->isVisible(); }, kWaitMs)) << "Quit closes the window";
+}
+
+// The desktop session ending (SIGTERM) and Ctrl+C in a terminal (SIGINT) end the program as
+// closing its window does: the cover file goes and the player's name is free at once.
+TEST(ProgramOnTheDesktop, ATerminationSignalEndsItAsClosingDoes) {
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("ORVELLE_AUDIO_OUTPUT", "null");
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(ORVELLE_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(kClientTimeoutMs));
+    QString art;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          art = QUrl(Playerctl({"metadata", "mpris:artUrl"}).output).toLocalFile();
+          return !art.isEmpty() && QFileInfo::exists(art);
+        },
+        20000))
+        << "the program shows no cover";
+    ::kill(static_cast<pid_t>(program.processId()), signal_number);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, kClientTimeoutMs));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "signal " << signal_number;
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(art)) << "the cover file stays after signal " << signal_number;
+    EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(MprisService::kServiceName).value());
+  }
+}
+
+// Started with SIGHUP ignored (nohup), the program keeps running when its terminal closes.
+TEST(ProgramOnTheDesktop, AnIgnoredHangUpStaysIgnored) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("ORVELLE_AUDIO_OUTPUT", "null");
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
+  program.start(ORVELLE_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(kClientTimeoutMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playerctl({"status"}).output == "Playing"; }, 20000));
+  ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+  QTest::qWait(500);
+  EXPECT_EQ(program.state(), QProcess::Running) << "a hang-up ended the program started with it ignored";
+  program.terminate();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, kClientTimeoutMs));
 }
 
 TEST(ProgramCommandLine, VersionAnswersWithoutADisplay) {

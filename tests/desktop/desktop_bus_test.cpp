@@ -5,6 +5,7 @@
 #include "desktop/desktop_integration.h"
 #include "desktop/idle_inhibitor.h"
 #include "desktop/mpris_service.h"
+#include "desktop/single_instance.h"
 #include "fake_target.h"
 #include "log_capture.h"
 #include "qstring_printer.h"
@@ -21,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -166,6 +168,29 @@ TEST(SingleInstance, TheFirstStartTakesTheName) {
   EXPECT_EQ(first.exit_code, 3) << "with no player on the bus the start would go on";
 }
 
+// An instance holding the name without answering Raise is starting up (its window comes) or on
+// its way out (its name goes): a start then goes on only when the name is released soon.
+TEST(SingleInstance, AStartWhileTheRunningOneLeavesGoesOn) {
+  const struct {
+    int release_after_ms;  // -1: kept
+    int exit_code;
+  } cases[] = {{150, 3}, {-1, 0}};
+  const QString name = QString::fromLatin1(MprisService::kServiceName);
+  for (const auto& c : cases) {
+    QDBusConnection holder = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "holder");
+    ASSERT_TRUE(holder.registerService(name));
+    if (c.release_after_ms >= 0) {
+      QTimer::singleShot(c.release_after_ms, [&holder, name] { holder.unregisterService(name); });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const ClientResult second = RunClient(SECOND_START, {});
+    EXPECT_EQ(second.exit_code, c.exit_code) << "name released after " << c.release_after_ms << " ms";
+    EXPECT_LT(clock.elapsed(), 1500) << "the second start ends at once";
+    QDBusConnection::disconnectFromBus("holder");
+  }
+}
+
 
 TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
   FakeInhibitService portal;
@@ -190,6 +215,26 @@ TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
   }
   EXPECT_EQ(portal.calls.size(), 4) << "released before the program's exit goes on";
   EXPECT_EQ(portal.calls.value(3), "Close /org/freedesktop/portal/desktop/request/1_1/t2");
+}
+
+// At exit the player's name goes before the release waits for the portal's answer, so that a start
+// while Orvelle closes finds the name free.
+TEST(IdleInhibit, AtExitThePlayersNameIsFreeBeforeTheInhibitIsReleased) {
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  QTemporaryDir covers;
+  FakeTarget window;  // playing its first song
+  std::optional<bool> name_held_at_release;
+  portal.on_close = [&] {
+    name_held_at_release =
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(MprisService::kServiceName).value();
+  };
+  {
+    DesktopIntegration desktop(window, QDBusConnection::sessionBus(), covers.path());
+    ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), true));
+  }
+  ASSERT_TRUE(name_held_at_release.has_value()) << "the inhibit was not released at exit";
+  EXPECT_FALSE(*name_held_at_release);
 }
 
 TEST(IdleInhibit, APauseBeforeTheAnswerReleasesWhatTheAnswerGave) {
@@ -243,6 +288,25 @@ TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
   }
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "no session bus").size(), 1) << log.Lines().join('\n').toStdString();
   QDBusConnection::disconnectFromBus("no-bus");
+}
+
+// The program without a session bus starts as before: the one-instance claim, the player and the
+// idle inhibit together log one line.
+TEST(DesktopWithoutABus, OneLineIsLoggedForAll) {
+  LogCapture log;
+  QDBusConnection no_bus = QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "no-bus-program");
+  ASSERT_FALSE(no_bus.isConnected());
+  EXPECT_EQ(ClaimSingleInstance(no_bus), InstanceClaim::NoBus);
+  QTemporaryDir covers;
+  FakeTarget window;  // playing its first song
+  {
+    DesktopIntegration desktop(window, no_bus, covers.path());
+    window.PlayPause();
+    window.PlayPause();
+    QTest::qWait(100);
+  }
+  EXPECT_EQ(log.Matching("orvelle.desktop warning").size(), 1) << log.Lines().join('\n').toStdString();
+  QDBusConnection::disconnectFromBus("no-bus-program");
 }
 
 }  // namespace

@@ -24,6 +24,9 @@
 #include <cmath>
 #include <limits>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace orvelle::test {
 namespace {
 
@@ -167,6 +170,57 @@ TEST(CoverArtFile, AFolderThatCannotBeMadeGivesNoAddressAndALogLine) {
                     return image;
                   }).isEmpty());
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "Cannot save the cover").size(), 1) << log.Lines().join('\n').toStdString();
+}
+
+// Points an environment variable elsewhere for as long as it lives.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const QByteArray& value)
+      : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+    qputenv(name, value);
+  }
+  ~ScopedEnvironment() {
+    if (had_) {
+      qputenv(name_, old_);
+    } else {
+      qunsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_;
+  QByteArray old_;
+};
+
+// Without a usable runtime folder (XDG_RUNTIME_DIR unsuitable and no private folder under the
+// temporary folder either) there is no cover file: nothing is written into the folder the
+// program was started from.
+TEST(CoverArtFile, WithoutARuntimeFolderThereIsNoFileAndOneLogLine) {
+  QTemporaryDir work;
+  QFile(work.filePath("not-a-folder")).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(QDir(work.path()).mkdir("tmp"));
+  const passwd* user = ::getpwuid(::geteuid());
+  ASSERT_NE(user, nullptr);
+  // A file where Qt's fallback, runtime-USER in the temporary folder, would go.
+  QFile(work.filePath("tmp/runtime-" + QString::fromLocal8Bit(user->pw_name))).open(QIODevice::WriteOnly);
+  ScopedEnvironment runtime("XDG_RUNTIME_DIR", work.filePath("not-a-folder").toLocal8Bit());
+  ScopedEnvironment temporary("TMPDIR", work.filePath("tmp").toLocal8Bit());
+  const QString started_in = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(work.path()));
+  LogCapture log;
+  {
+    CoverArtFile file;
+    EXPECT_TRUE(file.Update("1", [] {
+                      QImage image(4, 4, QImage::Format_ARGB32);
+                      image.fill(Qt::blue);
+                      return image;
+                    }).isEmpty());
+    file.Update("2", [] { return QImage(4, 4, QImage::Format_ARGB32); });
+  }
+  QDir::setCurrent(started_in);
+  EXPECT_FALSE(QFileInfo::exists(work.filePath("orvelle"))) << "the cover went to the working folder";
+  EXPECT_EQ(log.Matching("orvelle.desktop warning", "runtime folder").size(), 1) << log.Lines().join('\n').toStdString();
 }
 
 // A gate whose box and wait are switched by the test.

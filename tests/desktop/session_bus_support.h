@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 namespace orvelle::test {
@@ -89,6 +90,8 @@ class FakeInhibitService : public QObject {
  public:
   QStringList calls;
   int requests = 0;
+  // Runs when a request is closed.
+  std::function<void()> on_close;
 
  public slots:
   Q_SCRIPTABLE QDBusObjectPath Inhibit(const QString& window, uint flags, const QVariantMap& options);
@@ -104,6 +107,7 @@ class FakeRequest : public QObject {
  public slots:
   Q_SCRIPTABLE void Close() {
     portal_->calls << "Close " + path_;
+    if (portal_->on_close) portal_->on_close();
     QDBusConnection::sessionBus().unregisterObject(path_);
     deleteLater();
   }
