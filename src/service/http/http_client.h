@@ -19,9 +19,10 @@
 //
 // Every failure is thrown: HttpProtocolError for a status other than 2xx (ErrorCode, and the
 // body as text in ErrorMessage), SocketError for a failed socket operation (LastError), and
-// HttpError for the rest. Addresses are full URLs; nothing in them is decoded, and of the
-// target only characters above U+007F (as UTF-8) and spaces are percent-encoded; the host
-// goes out in its ASCII (IDNA) form. Redirects are never followed. Each request is bounded by
+// HttpError for the rest. Addresses are full URLs; nothing in them is decoded, the fragment
+// is never sent, and of the target every character that a path or query may not hold raw is
+// percent-encoded (those above U+007F as UTF-8), while "%" escapes go out as written; the
+// host goes out in its ASCII (IDNA) form. Redirects are never followed. Each request is bounded by
 // ConnectTimeout (name lookup and connect), ReadTimeout (every single wait for the peer) and
 // RequestTimeout (lookup to last byte). A kept connection found dead before the first byte of
 // the answer is replaced once, and the request sent again.
