@@ -1,6 +1,7 @@
 // Parses arbitrary text as an address and sends a request for it to an in-memory server.
 // Whatever the address holds, the target never carries the fragment, and the request that
-// goes out is one request: its only empty line is the one that ends it.
+// goes out is one request: its only empty line is the one that ends it, and its target holds
+// only what a path or query may carry raw, every "%" starting an escape.
 #include "service/http/http_client.h"
 #include "service/http/url.h"
 
@@ -19,6 +20,26 @@ class Recorder : public MemoryStream {
  private:
   QByteArray* log_;
 };
+
+// RFC 3986: unreserved characters, sub-delimiters, ":", "@", "/", "?" and "%" escapes.
+bool IsCleanTarget(const QByteArray& target) {
+  static const QByteArray kRaw = "-._~!$&'()*+,;=:@/?";
+  for (qsizetype i = 0; i < target.size(); ++i) {
+    const char c = target[i];
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || kRaw.contains(c)) continue;
+    if (c != '%' || i + 2 >= target.size() || HexDigitValue(static_cast<unsigned char>(target[i + 1])) < 0 ||
+        HexDigitValue(static_cast<unsigned char>(target[i + 2])) < 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The target of the request line "GET <target> HTTP/1.x".
+QByteArray RequestTarget(const QByteArray& request) {
+  const QByteArray line = request.left(request.indexOf("\r\n"));
+  return line.mid(4, line.lastIndexOf(' ') - 4);
+}
 
 }  // namespace
 
@@ -40,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!written.isEmpty()) {
     if (!written.endsWith("\r\n\r\n") || written.indexOf("\r\n\r\n") != written.size() - 4) std::abort();
     if (written.count('\n') != written.count("\r\n")) std::abort();
+    if (!IsCleanTarget(RequestTarget(written))) std::abort();
   }
   return 0;
 }

@@ -114,6 +114,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   bool reused = ChooseConnection(url, port, https);
   keep_alive_ = false;
   body_left_unread_ = false;
+  framed_twice_ = false;
   last_port_ = port;
 
   ApplyRequestRules(https);
@@ -295,6 +296,11 @@ void HttpClient::DecideKeepAlive() {
                   proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
   }
   if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
+  if (keep_alive_ && framed_twice_) {
+    qCDebug(lcHttp) << "answer from" << stream_host_
+                    << "carried both Transfer-Encoding and Content-Length; closing its connection";
+    keep_alive_ = false;
+  }
   if (keep_alive_) {
     idle_since_ = Clock::now();
   } else {
@@ -334,7 +340,13 @@ void HttpClient::ReadResponseHead(const Url& url) {
     } else if (media_type_.startsWith(QLatin1String("text/"))) {
       response_.CharSet = IsXmlSubtype(media_type_.mid(5)) ? QStringLiteral("us-ascii") : QStringLiteral("ISO-8859-1");
     }
-    response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"));
+    bool has_transfer_encoding = false;
+    bool has_content_length = false;
+    response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"), &has_transfer_encoding);
+    HeaderValue(headers, QLatin1String("Content-Length"), &has_content_length);
+    // Two framings in one answer may hide a second answer inside the first: a chunked body is
+    // read by its chunks, whatever the lengths say, and the connection is not used again.
+    framed_twice_ = has_transfer_encoding && has_content_length;
     // A chunked body does not depend on the lengths, so lengths in doubt only matter without it.
     try {
       response_.ContentLength = AnnouncedContentLength(headers);

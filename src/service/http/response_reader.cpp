@@ -1,6 +1,7 @@
 #include "service/http/response_reader.h"
 
 #include "service/http/http_error.h"
+#include "service/http/url.h"
 
 #include <algorithm>
 #include <cstring>
@@ -243,12 +244,8 @@ qint64 ParseChunkSize(const QByteArray& line) {
   if (end == 0 || end > 15) throw HttpError(QString::fromLatin1(kInvalidChunkSize));
   qint64 size = 0;
   for (qsizetype i = 0; i < end; ++i) {
-    const char c = line[i];
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else throw HttpError(QString::fromLatin1(kInvalidChunkSize));
+    const int digit = HexDigitValue(static_cast<unsigned char>(line[i]));
+    if (digit < 0) throw HttpError(QString::fromLatin1(kInvalidChunkSize));
     size = size * 16 + digit;
   }
   return size;

@@ -36,6 +36,19 @@ void AppendPercentEncoded(QByteArray& out, const QByteArray& bytes) {
   }
 }
 
+// The ASCII characters that a request target carries as they are (RFC 3986: unreserved
+// characters, sub-delimiters, and ":", "@", "/" and "?" of paths and queries).
+bool IsTargetCharacter(char16_t c) {
+  if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) return true;
+  return QStringView(u"-._~!$&'()*+,;=:@/?").contains(QChar(c));
+}
+
+// A "%" followed by two hexadecimal digits: an escape the caller already wrote.
+bool StartsEscape(QStringView text, qsizetype at) {
+  return text[at] == u'%' && at + 2 < text.size() && HexDigitValue(text[at + 1].unicode()) >= 0 &&
+         HexDigitValue(text[at + 2].unicode()) >= 0;
+}
+
 }  // namespace
 
 QByteArray EncodedTarget(const QString& target) {
@@ -44,11 +57,16 @@ QByteArray EncodedTarget(const QString& target) {
   qsizetype i = 0;
   while (i < target.size()) {
     const char16_t c = target[i].unicode();
-    if (c == u' ') {
-      out.append("%20");
-      ++i;
-    } else if (c < 128) {
+    if (IsTargetCharacter(c)) {
       out.append(static_cast<char>(c));
+      ++i;
+    } else if (StartsEscape(target, i)) {
+      out.append(QStringView(target).mid(i, 3).toLatin1());
+      i += 3;
+    } else if (c < 128) {
+      // Spaces, control characters, DEL, a lone "%" and the rest of ASCII that no path or
+      // query may hold raw: they could end the request line or be read differently by the server.
+      AppendPercentEncoded(out, QByteArray(1, static_cast<char>(c)));
       ++i;
     } else {
       // A run of characters above U+007F is converted at once, so surrogate pairs stay whole.
@@ -68,6 +86,13 @@ QByteArray AsciiHostName(const QString& host) {
   QByteArray encoded;
   AppendPercentEncoded(encoded, host.toUtf8());
   return encoded;
+}
+
+int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
 }
 
 int DefaultPort(const QString& protocol) {

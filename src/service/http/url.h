@@ -30,14 +30,19 @@ Url ParseUrl(const QString& address);
 // The port a scheme implies: 80 for "http", 443 for "https", 0 for any other scheme.
 int DefaultPort(const QString& protocol);
 
-// The request target as it goes on the wire: characters above U+007F as percent-encoded
-// UTF-8 and a space as "%20"; everything else, "%" escapes included, as written.
+// The request target as it goes on the wire. Letters, digits, "-._~!$&'()*+,;=:@/?" and "%"
+// escapes (a "%" and two hexadecimal digits) stay as written; every other character is
+// percent-encoded with upper-case digits: ASCII as its own octet (a space as "%20", a lone
+// "%" as "%25"), characters above U+007F as their UTF-8 octets.
 QByteArray EncodedTarget(const QString& target);
 
 // A host name in the ASCII form that name lookups, TLS and the Host header use: an
 // internationalised name in its IDNA ("xn--") form. A name that has no such form is
 // percent-encoded as UTF-8, which no lookup finds.
 QByteArray AsciiHostName(const QString& host);
+
+// The value of a hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char16_t c);
 
 // True when the text is a literal IPv4 or IPv6 address.
 bool IsIpAddress(const QString& host);

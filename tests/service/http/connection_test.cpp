@@ -1,5 +1,6 @@
 // The client against loopback servers: connection reuse, closing, time-outs and socket errors.
 
+#include "log_capture.h"
 #include "memory_connector.h"
 #include "script_server.h"
 #include "service/http/http_client.h"
@@ -81,6 +82,44 @@ TEST(Connection, ReuseAndNewConnections) {
     }
     EXPECT_EQ(server.Requests().size(), c.hosts.size());
     EXPECT_EQ(server.Connections(), c.connections);
+  }
+}
+
+TEST(Connection, AnAnswerWithBothTransferEncodingAndLengthIsNotFollowedOnItsConnection) {
+  // Two framings in one answer may hide a second answer in its body: the answer is delivered
+  // (a chunked one read by its chunks), but nothing more is read from that connection.
+  struct Case {
+    const char* name;
+    QByteArray answer;
+    QString result;  // the body, or the error's ErrorMessage
+  };
+  const Case cases[] = {
+      {"chunked and a length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 40\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", "abc"},
+      {"chunked and lengths that differ",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 1, 2\r\n\r\n3\r\nabc\r\n0\r\n\r\n", "abc"},
+      {"an error answer", "HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"
+                          "4\r\ngone\r\n0\r\n\r\n", "gone"},
+      {"another coding than chunked",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc", "abc"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server({Script().Answer(c.answer).Answer(OkAnswer("kept")), Script().Answer(OkAnswer("new"))});
+    HttpClient client;
+    test::LogCapture log;
+    QString first;
+    try {
+      first = client.Get(Address(server));
+    } catch (const HttpProtocolError& error) {
+      first = error.ErrorMessage();
+    }
+    EXPECT_EQ(first, c.result);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(log.Matching("orvelle.http debug", "Transfer-Encoding", "Content-Length").size(), 1)
+        << log.Lines().join('\n').toStdString();
+    EXPECT_EQ(client.Get(Address(server)), "new");
+    EXPECT_EQ(server.Connections(), 2);
   }
 }
 

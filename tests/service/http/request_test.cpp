@@ -58,6 +58,29 @@ TEST(ParseUrl, SplitsEveryPart) {
   }
 }
 
+TEST(EncodedTarget, OnlyWhatATargetAllowsGoesOutAsWritten) {
+  const struct {
+    QString target;
+    QByteArray wire;
+  } cases[] = {
+      // Unreserved characters, sub-delimiters, ":", "@", "/" and "?" stay.
+      {"/AZaz09-._~/!$&'()*+,;=:@?/?", "/AZaz09-._~/!$&'()*+,;=:@?/?"},
+      // Every other ASCII octet is percent-encoded, with upper-case digits.
+      {"/<>\"{}|\\^`[]# ", "/%3C%3E%22%7B%7D%7C%5C%5E%60%5B%5D%23%20"},
+      {QStringLiteral("/a\u007f?b=\u007f"), "/a%7F?b=%7F"},
+      {QString("/\r\n\t") + QChar(0) + QChar(0x1f), "/%0D%0A%09%00%1F"},
+      // Escapes stay as written; a "%" that starts none is a percent sign of its own.
+      {"/%3A%3a%7C?x=%20", "/%3A%3a%7C?x=%20"},
+      {"/100%?p=%G1&q=%4", "/100%25?p=%25G1&q=%254"},
+      {"/%%41%", "/%25%41%25"},
+      {QStringLiteral("/\u0080\u00e9\u4e2d\U0001F600"), "/%C2%80%C3%A9%E4%B8%AD%F0%9F%98%80"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target.toStdString());
+    EXPECT_EQ(EncodedTarget(c.target), c.wire);
+  }
+}
+
 // The request the client writes for one address, with the client as a test leaves it.
 QByteArray RequestFor(HttpClient& client, const QString& address, MemoryServer& server) {
   server.answers.push_back(OkAnswer("x"));
@@ -66,7 +89,7 @@ QByteArray RequestFor(HttpClient& client, const QString& address, MemoryServer& 
   return *server.written;
 }
 
-TEST(Request, TargetAndHostAreSentAsWritten) {
+TEST(Request, TargetAndHostOnTheWire) {
   struct Case {
     QString address;
     QByteArray request_line;
@@ -81,11 +104,15 @@ TEST(Request, TargetAndHostAreSentAsWritten) {
       {"http://pics.example:80/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example", 80},
       {"http://pics.example:443/a.jpg", "GET /a.jpg HTTP/1.1", "pics.example:443", 443},
       {"http://[::1]:8080/v6", "GET /v6 HTTP/1.1", "[::1]:8080", 8080},
-      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a%20b|c?n=%C3%A9%F0%9F%98%80 HTTP/1.1", "h",
-       80},
+      {QStringLiteral("http://h/a b|c?n=\u00e9\U0001F600#not-sent"), "GET /a%20b%7Cc?n=%C3%A9%F0%9F%98%80 HTTP/1.1",
+       "h", 80},
       {QStringLiteral("http://h/%E4%B8%AD/\u4e2d?q=%20 +"), "GET /%E4%B8%AD/%E4%B8%AD?q=%20%20+ HTTP/1.1", "h", 80},
       {QStringLiteral("http://b\u00fccher.example:8080/"), "GET / HTTP/1.1", "xn--bcher-kva.example:8080", 8080},
-      {"http://h\\dir\\x?k=a\\b", "GET /dir/x?k=a\\b HTTP/1.1", "h", 80},
+      {"http://h\\dir\\x?k=a\\b", "GET /dir/x?k=a%5Cb HTTP/1.1", "h", 80},
+      {QStringLiteral("http://h/a\u007fb?c=<\u007f>"), "GET /a%7Fb?c=%3C%7F%3E HTTP/1.1", "h", 80},
+      // The fragment is the client's own: nothing from the first "#" on is sent, whatever it holds.
+      {QStringLiteral("http://h/p?q=1#a b<\u007f>?\u00e9#"), "GET /p?q=1 HTTP/1.1", "h", 80},
+      {"http://h/p?#frag", "GET /p HTTP/1.1", "h", 80},
       {"http://h?only=query", "GET /?only=query HTTP/1.1", "h", 80},
   };
   for (const Case& c : cases) {
@@ -173,6 +200,7 @@ TEST(Request, ControlCharactersInTheAddressFailBeforeConnecting) {
       QStringLiteral("http://h/a?b=\u0001"),
       "http://h/\t",
       QString("http://h/") + QChar(0),
+      "http://h/p#fragment\r\nnever sent",
   };
   for (const QString& address : addresses) {
     HttpClient client;
