@@ -41,7 +41,7 @@ QString NetworkAddress(const QString& url) {
   const qsizetype end = url.indexOf(QLatin1String("://"));
   const QString scheme = end < 0 ? QString() : url.left(end).toLower();
   if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-    qCDebug(lcPlayer).noquote() << "refused to open" << url << "- not an HTTP or HTTPS address";
+    qCDebug(lcPlayer).noquote() << "refused to open" << AddressForLog(url) << "- not an HTTP or HTTPS address";
     throw Error(QStringLiteral("The media player could not open %1: not an HTTP or HTTPS address").arg(url));
   }
   return scheme + url.mid(end);
@@ -154,7 +154,7 @@ void MpvMediaPlayer::SetPaused(bool paused) {
 
 void MpvMediaPlayer::Open(const QString& url) {
   const QByteArray address = url.toUtf8();
-  qCDebug(lcPlayer).noquote() << "opening" << url;
+  qCDebug(lcPlayer).noquote() << "opening" << AddressForLog(url);
   const char* arguments[] = {"loadfile", address.constData(), "replace", nullptr};
   Check(mpv_command(handle_.get(), arguments), QStringLiteral("open %1").arg(url));
   url_ = url;
@@ -178,7 +178,7 @@ void MpvMediaPlayer::DrainEvents() {
       case MPV_EVENT_END_FILE: {
         const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
         if (ended->reason == MPV_END_FILE_REASON_ERROR) {
-          qCDebug(lcPlayer).noquote() << "song could not be played:" << url_ << "-" << mpv_error_string(ended->error);
+          qCDebug(lcPlayer).noquote() << "song could not be played:" << AddressForLog(url_) << "-" << mpv_error_string(ended->error);
         }
         break;
       }

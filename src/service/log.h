@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QString>
 
 // The program's one log: Qt's logging categories, written to standard error. Only warnings and
 // worse are on by default; QT_LOGGING_RULES turns on more, for example
@@ -18,5 +19,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcPicture)  // orvelle.picture: picture downloads and
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)   // orvelle.player: the media player
 Q_DECLARE_LOGGING_CATEGORY(lcUi)       // orvelle.ui: windows, handlers, message boxes
 Q_DECLARE_LOGGING_CATEGORY(lcDesktop)  // orvelle.desktop: remote control, one instance, idle inhibit
+
+// An address as the log shows it: without the user name and password it may carry.
+QString AddressForLog(const QString& address);
 
 }  // namespace orvelle

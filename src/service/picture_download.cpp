@@ -27,7 +27,7 @@ bool FetchPicture(http::HttpClient& client, const QString& url, QByteArray& buff
   } catch (const RequestAbandoned&) {
     throw;
   } catch (const std::exception& error) {
-    qCDebug(lcPicture) << "picture request failed:" << url << error.what();
+    qCDebug(lcPicture) << "picture request failed:" << AddressForLog(url) << error.what();
     ShowMessage(QString::fromUtf16(kConnectionFailedText));
     return false;
   }
@@ -46,7 +46,7 @@ void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QS
   SetPictureRequestSettings(client, user_agent);
   if (!FetchPicture(client, url, bytes)) return;
   if (bytes.isEmpty()) {
-    qCDebug(lcPicture) << "picture answer is empty:" << url;
+    qCDebug(lcPicture) << "picture answer is empty:" << AddressForLog(url);
     ShowMessage(QString::fromUtf16(kEmptyPictureText));
     return;
   }
