@@ -170,8 +170,8 @@ void DrawHalo(QPainter& painter, const QRect& area, const QColor& color, int siz
 TscCustomButtonControl::TscCustomButtonControl(QWidget* parent)
     : TscCustomActiveControl(parent), glow_effect_(new TscButtonGlowEffect(this)), repeat_timer_(new QTimer(this)) {
   resize(100, 35);
+  UseLeftPressFocus();
   SetTabStop(true);
-  UpdateFocusPolicy();
   repeat_timer_->setSingleShot(false);
   connect(repeat_timer_, &QTimer::timeout, this, &TscCustomButtonControl::RepeatTick);
   connect(glow_effect_, &TscOptions::Changed, this, &TscCustomButtonControl::RePaintControl);
@@ -217,21 +217,9 @@ void TscCustomButtonControl::SetImageMargin(int value) {
 }
 
 void TscCustomButtonControl::SetCanFocused(bool value) {
-  if (value == can_focused_) return;
-  can_focused_ = value;
-  SetTabStop(value);
-  UpdateFocusPolicy();
+  if (value == CanFocused()) return;
+  Control::SetCanFocused(value);
   UpdateShortcut();
-}
-
-void TscCustomButtonControl::UpdateFocusPolicy() {
-  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
-  if (!can_focused_ && hasFocus()) clearFocus();
-}
-
-void TscCustomButtonControl::Loaded() {
-  TscCustomActiveControl::Loaded();
-  UpdateFocusPolicy();
 }
 
 void TscCustomButtonControl::SetRepeatClickInterval(int value) {
@@ -277,7 +265,7 @@ void TscCustomButtonControl::SetCancel(bool value) {
 }
 
 bool TscCustomButtonControl::ActiveDefault() const {
-  if (!default_ || !can_focused_) return false;
+  if (!default_ || !CanFocused()) return false;
   const QWidget* focused = QApplication::focusWidget();
   if (!focused || focused->window() != window()) return true;
   return focused == this || !qobject_cast<const TscCustomButtonControl*>(focused);
@@ -324,14 +312,14 @@ TscsCtrlState TscCustomButtonControl::GetCtrlState() const {
   if (menu_dropped_down_) return scsHot;
   if ((MouseIn() && pressed_) || space_down_) return scsPressed;
   if (MouseIn() || ActiveDefault()) return scsHot;
-  if (hasFocus() && can_focused_) return scsFocused;
+  if (hasFocus() && CanFocused()) return scsFocused;
   return scsNormal;
 }
 
 void TscCustomButtonControl::ButtonClick() { emit OnClick(this); }
 
 void TscCustomButtonControl::AccelClick() {
-  if (can_focused_ && !hasFocus()) setFocus(Qt::ShortcutFocusReason);
+  if (CanFocused() && !hasFocus()) setFocus(Qt::ShortcutFocusReason);
   ButtonClick();
 }
 
@@ -415,7 +403,7 @@ bool TscCustomButtonControl::event(QEvent* event) {
 }
 
 void TscCustomButtonControl::LeftPressed(QMouseEvent* event) {
-  if (can_focused_ && !hasFocus()) setFocus(Qt::MouseFocusReason);
+  FocusOnLeftPress(event->button());
   const QPoint p = event->position().toPoint();
   emit OnMouseDown(this, event->button(), event->modifiers(), p.x(), p.y());
   if (HasDropDown()) {
@@ -459,7 +447,7 @@ void TscCustomButtonControl::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TscCustomButtonControl::keyPressEvent(QKeyEvent* event) {
-  if (!can_focused_) {
+  if (!CanFocused()) {
     event->ignore();
     return;
   }
@@ -503,7 +491,7 @@ void TscCustomButtonControl::keyReleaseEvent(QKeyEvent* event) {
 
 void TscCustomButtonControl::focusInEvent(QFocusEvent* event) {
   TscCustomActiveControl::focusInEvent(event);
-  if (!can_focused_) return;
+  if (!CanFocused()) return;
   CaptureParentBackground();
   RePaintControl();
 }

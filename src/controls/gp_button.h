@@ -134,7 +134,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void SetSpacing(int value);
   int ImageMargin() const { return image_margin_; }
   void SetImageMargin(int value);
-  bool CanFocused() const { return can_focused_; }
+  using Control::CanFocused;
   // Also sets TabStop; without it the button never takes the focus and ignores keys.
   void SetCanFocused(bool value);
   // Kept for layouts; the graphic button never draws a focus rectangle.
@@ -243,7 +243,6 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
-  void Loaded() override;
 
  private:
   // Stores a different value and repaints at once; an equal value does nothing.
@@ -262,9 +261,6 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   // or with AllowAllUp releases a button that was already down; otherwise a plain ButtonClick.
   void FinishClick();
   void UpdateShortcut();
-  // The button takes the focus itself on a left press (with CanFocused); Qt's click focus, which
-  // any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
-  void UpdateFocusPolicy();
   // Watches the window's unhandled keys while Default or Cancel is set.
   void UpdateDialogKeys();
 
@@ -276,7 +272,6 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   int margin_ = -1;
   int spacing_ = 1;
   int image_margin_ = 0;
-  bool can_focused_ = true;
   bool show_focus_rect_ = true;
   bool repeat_click_ = false;
   int repeat_click_interval_ = 100;

@@ -2,20 +2,30 @@
 
 namespace orvelle {
 
-TscGPStateOptions::TscGPStateOptions(QObject* parent)
+TscGPStateOptions::TscGPStateOptions(QObject* parent, int leastSize)
     : TscOptions(parent),
+      least_size_(leastSize),
       fill_colors_{clBtnFace, clBtnFace, clBtnShadow, clBtnFace, clBtnFace},
       fill_alphas_{255, 255, 255, 255, 255},
       frame_colors_{clBtnShadow, clHighlight, clHighlight, clHighlight, clBtnShadow},
       frame_alphas_{255, 255, 255, 255, 255},
       font_colors_{clBtnText, clBtnText, clBtnText, clBtnText, clBtnShadow} {}
 
+void TscGPStateOptions::SetStateColors(TscsCtrlState state, orvelle::Color fill, int fillAlpha, orvelle::Color frame,
+                                       int frameAlpha, orvelle::Color font) {
+  fill_colors_[state] = fill;
+  fill_alphas_[state] = fillAlpha;
+  frame_colors_[state] = frame;
+  frame_alphas_[state] = frameAlpha;
+  font_colors_[state] = font;
+}
+
 void TscGPStateOptions::SetFrameWidth(int value) {
-  if (value > 0) Store(frame_width_, value);
+  if (value >= least_size_) Store(frame_width_, value);
 }
 
 void TscGPStateOptions::SetShapeCornerRadius(int value) {
-  if (value > 0) Store(shape_corner_radius_, value);
+  if (value >= least_size_) Store(shape_corner_radius_, value);
 }
 
 void TscGPStateOptions::SetArrowSize(int value) {
@@ -46,17 +56,15 @@ orvelle::Color TscGPStateOptions::StyledFill(TscsCtrlState state) const {
   return style_colors_ ? GetStyleColor(fill_colors_[state]) : fill_colors_[state];
 }
 
-QColor TscGPStateOptions::StateGradientLightColor(TscsCtrlState state) const {
+QColor TscGPStateOptions::StateGradientLightColor(TscsCtrlState state, int percent) const {
   if (fill_colors_[state].IsNone()) return QColor(Qt::transparent);
   // The theme (when on) applies before the colour is lightened; the result is an RGB value.
-  return ResolveColor(LighterColor(StyledFill(state), kGradientOffset), false,
-                      static_cast<std::uint8_t>(fill_alphas_[state]));
+  return ResolveColor(LighterColor(StyledFill(state), percent), false, static_cast<std::uint8_t>(fill_alphas_[state]));
 }
 
-QColor TscGPStateOptions::StateGradientDarkColor(TscsCtrlState state) const {
+QColor TscGPStateOptions::StateGradientDarkColor(TscsCtrlState state, int percent) const {
   if (fill_colors_[state].IsNone()) return QColor(Qt::transparent);
-  return ResolveColor(DarkerColor(StyledFill(state), kGradientOffset), false,
-                      static_cast<std::uint8_t>(fill_alphas_[state]));
+  return ResolveColor(DarkerColor(StyledFill(state), percent), false, static_cast<std::uint8_t>(fill_alphas_[state]));
 }
 
 int TscGPStateOptions::StateGradientAngle(TscsCtrlState state) const {

@@ -10,16 +10,17 @@
 
 namespace orvelle {
 
-// The per-state colour set of the kit's graphic face controls (the graphic button's Options and
-// the drop-down list's Options derive from it): one fill colour and alpha, one frame colour and
-// alpha and one text colour for each TscsCtrlState, the frame width, the shape's corner radius,
-// its fill style and gradient angles, the size of a drop-down arrow, and StyleColors (colours
-// go through the active theme when on).
+// The per-state colour set of the kit's graphic face controls (the Options of the graphic button,
+// the drop-down list and the notice memo derive from it): one fill colour and alpha, one frame
+// colour and alpha and one text colour for each TscsCtrlState, the frame width, the shape's corner
+// radius, its fill style and gradient angles, the size of a drop-down arrow, and StyleColors
+// (colours go through the active theme when on).
 //
 // Setters keep an equal value silently and ignore values outside their range: FrameWidth and
-// ShapeCornerRadius must be > 0, ArrowSize > 6, alphas 0...255, the gradient angles -360...360.
-// Any other change fires Changed, and the owner repaints; the gradient angles fire it only while
-// ShapeFillStyle is scgpsfGradient, because only then do they show.
+// ShapeCornerRadius must be > 0 (>= 0 in a set made with a least size of 0), ArrowSize > 6,
+// alphas 0...255, the gradient angles -360...360. Any other change fires Changed, and the owner
+// repaints; the gradient angles fire it only while ShapeFillStyle is scgpsfGradient, because only
+// then do they show.
 class TscGPStateOptions : public TscOptions {
   Q_OBJECT
   Q_PROPERTY(orvelle::Color NormalColor READ NormalColor WRITE SetNormalColor)
@@ -64,7 +65,7 @@ class TscGPStateOptions : public TscOptions {
   // How much lighter and darker the two ends of a gradient fill are, in percent.
   static constexpr int kGradientOffset = 25;
 
-  explicit TscGPStateOptions(QObject* parent = nullptr);
+  explicit TscGPStateOptions(QObject* parent = nullptr) : TscGPStateOptions(parent, 1) {}
 
   orvelle::Color NormalColor() const { return fill_colors_[scsNormal]; }
   void SetNormalColor(orvelle::Color value) { Store(fill_colors_[scsNormal], value); }
@@ -141,10 +142,10 @@ class TscGPStateOptions : public TscOptions {
   QColor StateFillColor(TscsCtrlState state) const;
   QColor StateFrameColor(TscsCtrlState state) const;
   QColor StateFontColor(TscsCtrlState state) const;
-  // The two ends of the state's gradient fill: the fill colour kGradientOffset percent lighter
-  // and darker, both with the state's fill alpha.
-  QColor StateGradientLightColor(TscsCtrlState state) const;
-  QColor StateGradientDarkColor(TscsCtrlState state) const;
+  // The two ends of the state's gradient fill: the fill colour `percent` lighter and darker, both
+  // with the state's fill alpha (fully transparent for clNone).
+  QColor StateGradientLightColor(TscsCtrlState state, int percent = kGradientOffset) const;
+  QColor StateGradientDarkColor(TscsCtrlState state, int percent = kGradientOffset) const;
   // ShapeFillGradientPressedAngle in the pressed state, else ShapeFillGradientAngle.
   int StateGradientAngle(TscsCtrlState state) const;
 
@@ -152,12 +153,21 @@ class TscGPStateOptions : public TscOptions {
   // frame width when scaleFrameWidth. The owning control calls it from its ScalePixelOptions.
   void Scale(int m, int d, bool scaleFrameWidth);
 
+ protected:
+  // `leastSize` is the smallest FrameWidth and ShapeCornerRadius taken: 1, or 0 for a face that
+  // may go without a frame or rounded corners.
+  TscGPStateOptions(QObject* parent, int leastSize);
+  // Sets a state's colours at once; for the constructor of a set with defaults of its own.
+  void SetStateColors(TscsCtrlState state, orvelle::Color fill, int fillAlpha, orvelle::Color frame, int frameAlpha,
+                      orvelle::Color font);
+
  private:
   void StoreAlpha(int& field, int value);
   void StoreGradientAngle(int& field, int value);
   // The stored colour of a state, through the theme when StyleColors is on.
   orvelle::Color StyledFill(TscsCtrlState state) const;
 
+  int least_size_;
   std::array<orvelle::Color, 5> fill_colors_;
   std::array<int, 5> fill_alphas_;
   std::array<orvelle::Color, 5> frame_colors_;

@@ -4,14 +4,12 @@
 
 #include <QEvent>
 #include <QFontInfo>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <cmath>
 
 namespace orvelle {
 
@@ -176,64 +174,14 @@ void TscMemo::DrawBackground(QPainter& painter) {
 
 // ---- TscGPMemoOptions ----
 
-orvelle::Color TscGPMemoOptions::StateColor() const {
-  switch (state_) {
-    case scsHot:
-      return hot_color_;
-    case scsPressed:
-    case scsFocused:
-      return focused_color_;
-    case scsDisabled:
-      return disabled_color_;
-    case scsNormal:
-      break;
-  }
-  return normal_color_;
-}
-
-int TscGPMemoOptions::StateColorAlpha() const {
-  switch (state_) {
-    case scsHot:
-      return hot_alpha_;
-    case scsPressed:
-    case scsFocused:
-      return focused_alpha_;
-    case scsDisabled:
-      return disabled_alpha_;
-    case scsNormal:
-      break;
-  }
-  return normal_alpha_;
-}
-
-orvelle::Color TscGPMemoOptions::FrameStateColor() const {
-  switch (state_) {
-    case scsHot:
-      return frame_hot_color_;
-    case scsPressed:
-    case scsFocused:
-      return frame_focused_color_;
-    case scsDisabled:
-      return frame_disabled_color_;
-    case scsNormal:
-      break;
-  }
-  return frame_normal_color_;
-}
-
-int TscGPMemoOptions::FrameStateColorAlpha() const {
-  switch (state_) {
-    case scsHot:
-      return frame_hot_alpha_;
-    case scsPressed:
-    case scsFocused:
-      return frame_focused_alpha_;
-    case scsDisabled:
-      return frame_disabled_alpha_;
-    case scsNormal:
-      break;
-  }
-  return frame_normal_alpha_;
+TscGPMemoOptions::TscGPMemoOptions(QObject* parent) : TscGPStateOptions(parent, 0) {
+  //                         fill      alpha  frame       alpha  text
+  SetStateColors(scsNormal, clWindow, 200, clBtnText, 100, clWindowText);
+  SetStateColors(scsHot, clWindow, 255, clHighlight, 255, clWindowText);
+  SetStateColors(scsFocused, clWindow, 255, clHighlight, 255, clWindowText);
+  SetStateColors(scsDisabled, clWindow, 150, clBtnText, 50, clGrayText);
+  SetShapeCornerRadius(0);
+  SetShapeFillGradientAngle(-90);
 }
 
 // ---- TscGPMemo ----
@@ -319,34 +267,28 @@ void TscGPMemo::DrawBackground(QPainter& painter) {
 void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
   const TscGPMemoOptions& o = *options_;
   const QColor frame = o.DrawnFrame();
-  const QColor fill = o.DrawnFill();
   const double frame_width = o.FrameWidth();
+  // The frame counts unless its drawn value is 0 (clNone); an opaque frame covers the fill's edge,
+  // a translucent one lies beside it.
   const bool frame_visible = frame.rgba() != 0;
+  const bool frame_opaque = frame.alpha() == 255;
   const QRectF whole = ToGPRectF(rect());
   QRectF frame_rect = whole;
   InflateGPRectF(frame_rect, -frame_width / 2, -frame_width / 2);
   QRectF fill_rect = whole;
   if (frame_visible) {
-    if (o.FrameStateColorAlpha() == 255) {
+    if (frame_opaque) {
       fill_rect = frame_rect;
     } else {
       InflateGPRectF(fill_rect, -frame_width, -frame_width);
     }
   }
 
-  QBrush brush(fill);
+  QBrush brush(o.DrawnFill());
   if (o.ShapeFillStyle() == TscGPMemoOptions::scgpsfGradient) {
     QRectF span = fill_rect;
     InflateGPRectF(span, 1, 1);
-    const double angle = o.ShapeFillGradientAngle() * M_PI / 180.0;
-    const QPointF direction(std::cos(angle), std::sin(angle));
-    const double half = (std::abs(span.width() * direction.x()) + std::abs(span.height() * direction.y())) / 2;
-    QLinearGradient gradient(span.center() - direction * half, span.center() + direction * half);
-    const orvelle::Color base = o.StyleColors() ? GetStyleColor(o.StateColor()) : o.StateColor();
-    const auto alpha = static_cast<std::uint8_t>(o.StateColorAlpha());
-    gradient.setColorAt(0, ResolveColor(DarkerColor(base, o.ShapeFillGradientEndColorOffset()), false, alpha));
-    gradient.setColorAt(1, ResolveColor(LighterColor(base, o.ShapeFillGradientBeginColorOffset()), false, alpha));
-    brush = QBrush(gradient);
+    brush = QBrush(AngledGradient(span, o.ShapeFillGradientAngle(), o.DrawnGradientStart(), o.DrawnGradientEnd()));
   }
 
   painter.save();
@@ -356,7 +298,7 @@ void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
   pen.setJoinStyle(Qt::MiterJoin);
   if (radius != 0) {
     double fill_diameter = 2.0 * radius;
-    if (frame_visible && o.FrameStateColorAlpha() != 255) fill_diameter = std::max(1.0, fill_diameter - frame_width);
+    if (frame_visible && !frame_opaque) fill_diameter = std::max(1.0, fill_diameter - frame_width);
     QPainterPath fill_path;
     AddRoundedRectPath(fill_path, fill_rect, fill_diameter / 2);
     painter.fillPath(fill_path, brush);
@@ -382,8 +324,7 @@ void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
 
 void TscGPMemo::ScalePixelOptions(int m, int d) {
   TscCustomMemo::ScalePixelOptions(m, d);
-  options_->SetShapeCornerRadius(MulDiv(options_->ShapeCornerRadius(), m, d));
-  if (options_->ScaleFrameWidth()) options_->SetFrameWidth(MulDiv(options_->FrameWidth(), m, d));
+  options_->Scale(m, d, options_->ScaleFrameWidth());
   margins_ = QMargins(MulDiv(margins_.left(), m, d), MulDiv(margins_.top(), m, d), MulDiv(margins_.right(), m, d),
                       MulDiv(margins_.bottom(), m, d));
   scroll_bar_options_->Scale(m, d);

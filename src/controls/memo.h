@@ -2,6 +2,7 @@
 
 #include "controls/custom_control.h"
 #include "controls/gp_scroll_bar.h"
+#include "controls/gp_state_options.h"
 #include "controls/options.h"
 #include "toolkit/image_list.h"
 #include "toolkit/memo.h"
@@ -115,133 +116,43 @@ class TscMemo : public TscCustomMemo {
   int disabled_index_ = -1;
 };
 
-// The fill and frame of a TscGPMemo per state (the pressed state uses the focused one), with the
-// shape's fill style and corner radius.
-class TscGPMemoOptions : public TscOptions {
+// The notice memo's option set: the graphic face's per-state colours with the notice's own
+// defaults (a translucent fill and frame at rest, no rounded corners), a gradient between two
+// offsets of its own, and whether the frame width scales with the screen. The memo writes the
+// state it is drawn in before drawing; the pressed state has no colours of its own and is drawn
+// with the focused ones.
+class TscGPMemoOptions : public TscGPStateOptions {
   Q_OBJECT
-  Q_PROPERTY(orvelle::Color NormalColor READ NormalColor WRITE SetNormalColor)
-  Q_PROPERTY(orvelle::Color HotColor READ HotColor WRITE SetHotColor)
-  Q_PROPERTY(orvelle::Color FocusedColor READ FocusedColor WRITE SetFocusedColor)
-  Q_PROPERTY(orvelle::Color DisabledColor READ DisabledColor WRITE SetDisabledColor)
-  Q_PROPERTY(int NormalColorAlpha READ NormalColorAlpha WRITE SetNormalColorAlpha)
-  Q_PROPERTY(int HotColorAlpha READ HotColorAlpha WRITE SetHotColorAlpha)
-  Q_PROPERTY(int FocusedColorAlpha READ FocusedColorAlpha WRITE SetFocusedColorAlpha)
-  Q_PROPERTY(int DisabledColorAlpha READ DisabledColorAlpha WRITE SetDisabledColorAlpha)
-  Q_PROPERTY(orvelle::Color FrameNormalColor READ FrameNormalColor WRITE SetFrameNormalColor)
-  Q_PROPERTY(orvelle::Color FrameHotColor READ FrameHotColor WRITE SetFrameHotColor)
-  Q_PROPERTY(orvelle::Color FrameFocusedColor READ FrameFocusedColor WRITE SetFrameFocusedColor)
-  Q_PROPERTY(orvelle::Color FrameDisabledColor READ FrameDisabledColor WRITE SetFrameDisabledColor)
-  Q_PROPERTY(int FrameNormalColorAlpha READ FrameNormalColorAlpha WRITE SetFrameNormalColorAlpha)
-  Q_PROPERTY(int FrameHotColorAlpha READ FrameHotColorAlpha WRITE SetFrameHotColorAlpha)
-  Q_PROPERTY(int FrameFocusedColorAlpha READ FrameFocusedColorAlpha WRITE SetFrameFocusedColorAlpha)
-  Q_PROPERTY(int FrameDisabledColorAlpha READ FrameDisabledColorAlpha WRITE SetFrameDisabledColorAlpha)
-  Q_PROPERTY(orvelle::Color FontNormalColor READ FontNormalColor WRITE SetFontNormalColor)
-  Q_PROPERTY(orvelle::Color FontHotColor READ FontHotColor WRITE SetFontHotColor)
-  Q_PROPERTY(orvelle::Color FontFocusedColor READ FontFocusedColor WRITE SetFontFocusedColor)
-  Q_PROPERTY(orvelle::Color FontDisabledColor READ FontDisabledColor WRITE SetFontDisabledColor)
-  Q_PROPERTY(int FrameWidth READ FrameWidth WRITE SetFrameWidth)
-  Q_PROPERTY(orvelle::TscGPMemoOptions::TscGPShapeFillStyle ShapeFillStyle READ ShapeFillStyle WRITE SetShapeFillStyle)
-  Q_PROPERTY(int ShapeFillGradientAngle READ ShapeFillGradientAngle WRITE SetShapeFillGradientAngle)
   Q_PROPERTY(int ShapeFillGradientBeginColorOffset READ ShapeFillGradientBeginColorOffset WRITE SetShapeFillGradientBeginColorOffset)
   Q_PROPERTY(int ShapeFillGradientEndColorOffset READ ShapeFillGradientEndColorOffset WRITE SetShapeFillGradientEndColorOffset)
-  Q_PROPERTY(int ShapeCornerRadius READ ShapeCornerRadius WRITE SetShapeCornerRadius)
   Q_PROPERTY(bool ScaleFrameWidth READ ScaleFrameWidth WRITE SetScaleFrameWidth)
-  Q_PROPERTY(bool StyleColors READ StyleColors WRITE SetStyleColors)
 
  public:
-  enum TscGPShapeFillStyle { scgpsfColor, scgpsfGradient };
-  Q_ENUM(TscGPShapeFillStyle)
+  explicit TscGPMemoOptions(QObject* parent = nullptr);
 
-  using TscOptions::TscOptions;
+  int ShapeFillGradientBeginColorOffset() const { return gradient_begin_offset_; }
+  void SetShapeFillGradientBeginColorOffset(int value) { Store(gradient_begin_offset_, value); }
+  int ShapeFillGradientEndColorOffset() const { return gradient_end_offset_; }
+  void SetShapeFillGradientEndColorOffset(int value) { Store(gradient_end_offset_, value); }
+  bool ScaleFrameWidth() const { return scale_frame_width_; }
+  void SetScaleFrameWidth(bool value) { Store(scale_frame_width_, value); }
 
-#define ORVELLE_OPTION(Type, Name, field)          \
-  Type Name() const { return field; }              \
-  void Set##Name(Type value) { Store(field, value); }
-#define ORVELLE_ALPHA(Name, field)                 \
-  int Name() const { return field; }               \
-  void Set##Name(int value) {                      \
-    if (value >= 0 && value <= 255) Store(field, value); \
-  }
-  ORVELLE_OPTION(orvelle::Color, NormalColor, normal_color_)
-  ORVELLE_OPTION(orvelle::Color, HotColor, hot_color_)
-  ORVELLE_OPTION(orvelle::Color, FocusedColor, focused_color_)
-  ORVELLE_OPTION(orvelle::Color, DisabledColor, disabled_color_)
-  ORVELLE_ALPHA(NormalColorAlpha, normal_alpha_)
-  ORVELLE_ALPHA(HotColorAlpha, hot_alpha_)
-  ORVELLE_ALPHA(FocusedColorAlpha, focused_alpha_)
-  ORVELLE_ALPHA(DisabledColorAlpha, disabled_alpha_)
-  ORVELLE_OPTION(orvelle::Color, FrameNormalColor, frame_normal_color_)
-  ORVELLE_OPTION(orvelle::Color, FrameHotColor, frame_hot_color_)
-  ORVELLE_OPTION(orvelle::Color, FrameFocusedColor, frame_focused_color_)
-  ORVELLE_OPTION(orvelle::Color, FrameDisabledColor, frame_disabled_color_)
-  ORVELLE_ALPHA(FrameNormalColorAlpha, frame_normal_alpha_)
-  ORVELLE_ALPHA(FrameHotColorAlpha, frame_hot_alpha_)
-  ORVELLE_ALPHA(FrameFocusedColorAlpha, frame_focused_alpha_)
-  ORVELLE_ALPHA(FrameDisabledColorAlpha, frame_disabled_alpha_)
-  ORVELLE_OPTION(orvelle::Color, FontNormalColor, font_normal_color_)
-  ORVELLE_OPTION(orvelle::Color, FontHotColor, font_hot_color_)
-  ORVELLE_OPTION(orvelle::Color, FontFocusedColor, font_focused_color_)
-  ORVELLE_OPTION(orvelle::Color, FontDisabledColor, font_disabled_color_)
-  ORVELLE_OPTION(TscGPShapeFillStyle, ShapeFillStyle, shape_fill_style_)
-  ORVELLE_OPTION(int, ShapeFillGradientAngle, gradient_angle_)
-  ORVELLE_OPTION(int, ShapeFillGradientBeginColorOffset, gradient_begin_offset_)
-  ORVELLE_OPTION(int, ShapeFillGradientEndColorOffset, gradient_end_offset_)
-  ORVELLE_OPTION(bool, ScaleFrameWidth, scale_frame_width_)
-#undef ORVELLE_OPTION
-#undef ORVELLE_ALPHA
-
-  int FrameWidth() const { return frame_width_; }
-  // Negative widths are ignored.
-  void SetFrameWidth(int value) {
-    if (value >= 0) Store(frame_width_, value);
-  }
-  int ShapeCornerRadius() const { return corner_radius_; }
-  void SetShapeCornerRadius(int value) {
-    if (value >= 0) Store(corner_radius_, value);
-  }
-
-  // The state the view is drawn in, written by the view before drawing.
   TscsCtrlState State() const { return state_; }
   void SetState(TscsCtrlState state) { state_ = state; }
   // Fill and frame as drawn in the current state (through the theme when StyleColors).
-  orvelle::Color StateColor() const;
-  int StateColorAlpha() const;
-  orvelle::Color FrameStateColor() const;
-  int FrameStateColorAlpha() const;
-  bool StyleColors() const override { return style_colors_; }
-  void SetStyleColors(bool value) { Store(style_colors_, value); }
-  QColor DrawnFill() const { return Resolve(StateColor(), static_cast<std::uint8_t>(StateColorAlpha())); }
-  QColor DrawnFrame() const { return Resolve(FrameStateColor(), static_cast<std::uint8_t>(FrameStateColorAlpha())); }
+  QColor DrawnFill() const { return StateFillColor(DrawnState()); }
+  QColor DrawnFrame() const { return StateFrameColor(DrawnState()); }
+  // The gradient runs from the fill darkened by ShapeFillGradientEndColorOffset to the fill
+  // lightened by ShapeFillGradientBeginColorOffset.
+  QColor DrawnGradientStart() const { return StateGradientDarkColor(DrawnState(), gradient_end_offset_); }
+  QColor DrawnGradientEnd() const { return StateGradientLightColor(DrawnState(), gradient_begin_offset_); }
 
  private:
-  orvelle::Color normal_color_ = clWindow;
-  orvelle::Color hot_color_ = clWindow;
-  orvelle::Color focused_color_ = clWindow;
-  orvelle::Color disabled_color_ = clWindow;
-  int normal_alpha_ = 200;
-  int hot_alpha_ = 255;
-  int focused_alpha_ = 255;
-  int disabled_alpha_ = 150;
-  orvelle::Color frame_normal_color_ = clBtnText;
-  orvelle::Color frame_hot_color_ = clHighlight;
-  orvelle::Color frame_focused_color_ = clHighlight;
-  orvelle::Color frame_disabled_color_ = clBtnText;
-  int frame_normal_alpha_ = 100;
-  int frame_hot_alpha_ = 255;
-  int frame_focused_alpha_ = 255;
-  int frame_disabled_alpha_ = 50;
-  orvelle::Color font_normal_color_ = clWindowText;
-  orvelle::Color font_hot_color_ = clWindowText;
-  orvelle::Color font_focused_color_ = clWindowText;
-  orvelle::Color font_disabled_color_ = clGrayText;
-  int frame_width_ = 1;
-  TscGPShapeFillStyle shape_fill_style_ = scgpsfColor;
-  int gradient_angle_ = -90;
-  int gradient_begin_offset_ = 25;
-  int gradient_end_offset_ = 25;
-  int corner_radius_ = 0;
+  TscsCtrlState DrawnState() const { return state_ == scsPressed ? scsFocused : state_; }
+
+  int gradient_begin_offset_ = kGradientOffset;
+  int gradient_end_offset_ = kGradientOffset;
   bool scale_frame_width_ = false;
-  bool style_colors_ = true;
   TscsCtrlState state_ = scsNormal;
 };
 

@@ -66,7 +66,7 @@ TscCustomTrackBar::TscCustomTrackBar(QWidget* parent)
   SetColor(clWindow);
   resize(100, 20);
   setMouseTracking(true);
-  UpdateFocusPolicy();
+  UseLeftPressFocus();
   connect(track_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
   connect(thumb_options_, &TscOptions::Changed, this, &TscCustomTrackBar::RePaintControl);
 }
@@ -91,22 +91,6 @@ void TscCustomTrackBar::SetVertical(bool value) {
   if (value == vertical_) return;
   vertical_ = value;
   RePaintControl();
-}
-
-void TscCustomTrackBar::SetCanFocused(bool value) {
-  can_focused_ = value;
-  SetTabStop(value);
-  UpdateFocusPolicy();
-}
-
-void TscCustomTrackBar::UpdateFocusPolicy() {
-  setFocusPolicy(can_focused_ && TabStop() ? Qt::TabFocus : Qt::NoFocus);
-  if (!can_focused_ && hasFocus()) clearFocus();
-}
-
-void TscCustomTrackBar::Loaded() {
-  TscCustomControl::Loaded();
-  UpdateFocusPolicy();
 }
 
 void TscCustomTrackBar::SetShowFocusRect(bool value) {
@@ -193,7 +177,7 @@ void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
   const Layout layout = ComputeLayout();
   DrawTrack(painter, layout);
   DrawThumb(painter, layout);
-  if (hasFocus() && can_focused_ && show_focus_rect_) DrawFocusRect(painter);
+  if (hasFocus() && CanFocused() && show_focus_rect_) DrawFocusRect(painter);
 }
 
 void TscCustomTrackBar::DrawImage(QPainter& painter, int index, const QRect& target) {
@@ -304,7 +288,7 @@ void TscCustomTrackBar::ScalePixelOptions(int m, int d) {
 
 void TscCustomTrackBar::PressThumb(const QPointF& position, Qt::MouseButton button) {
   if (read_only_) return;
-  if (button == Qt::LeftButton && can_focused_ && !hasFocus()) setFocus(Qt::MouseFocusReason);
+  FocusOnLeftPress(button);
   if (!mouse_support_) return;
   const Layout layout = ComputeLayout();
   if (!layout.thumb.contains(position.toPoint())) return;
@@ -376,7 +360,7 @@ void TscCustomTrackBar::Step(int delta) {
 }
 
 void TscCustomTrackBar::keyPressEvent(QKeyEvent* event) {
-  if (!can_focused_ || read_only_) {
+  if (!CanFocused() || read_only_) {
     TscCustomControl::keyPressEvent(event);
     return;
   }
@@ -410,7 +394,7 @@ void TscCustomTrackBar::wheelEvent(QWheelEvent* event) {
 
 void TscCustomTrackBar::focusInEvent(QFocusEvent* event) {
   TscCustomControl::focusInEvent(event);
-  if (can_focused_ && !read_only_) CaptureParentBackground();
+  if (CanFocused() && !read_only_) CaptureParentBackground();
   RePaintControl();
 }
 

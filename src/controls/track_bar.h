@@ -207,9 +207,8 @@ class TscCustomTrackBar : public TscCustomControl {
   void SetMouseSupport(bool value) { mouse_support_ = value; }
   bool JumpWhenClick() const { return jump_when_click_; }
   void SetJumpWhenClick(bool value) { jump_when_click_ = value; }
-  bool CanFocused() const { return can_focused_; }
-  // Also sets TabStop.
-  void SetCanFocused(bool value);
+  using Control::CanFocused;
+  using Control::SetCanFocused;
   bool ShowFocusRect() const { return show_focus_rect_; }
   void SetShowFocusRect(bool value);
   TscTrackBarTrackOptions* TrackOptions() const { return track_options_; }
@@ -253,12 +252,8 @@ class TscCustomTrackBar : public TscCustomControl {
   void wheelEvent(QWheelEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
-  void Loaded() override;
 
  private:
-  // The control takes the focus itself on a left press (with CanFocused); Qt's click focus,
-  // which any mouse button triggers, is left out. Tab reaches it while it is a tab stop.
-  void UpdateFocusPolicy();
   // Positions along the track and across it, whichever way the slider lies: the vertical slider
   // is laid out as a horizontal one whose along axis runs from the bottom edge upward.
   int AlongLength() const { return vertical_ ? height() : width(); }
@@ -281,7 +276,6 @@ class TscCustomTrackBar : public TscCustomControl {
   bool read_only_ = false;
   bool mouse_support_ = true;
   bool jump_when_click_ = false;
-  bool can_focused_ = true;
   bool show_focus_rect_ = true;
   TscTrackBarTrackOptions* track_options_;
   TscTrackBarThumbOptions* thumb_options_;

@@ -129,7 +129,29 @@ void Control::Realign() {
 
 void Control::SetTabStop(bool value) {
   tab_stop_ = value;
-  if (value) {
+  UpdateFocusPolicy();
+}
+
+void Control::UseLeftPressFocus() {
+  left_press_focus_ = true;
+  UpdateFocusPolicy();
+}
+
+void Control::SetCanFocused(bool value) {
+  if (value == can_focused_) return;
+  can_focused_ = value;
+  SetTabStop(value);
+}
+
+void Control::FocusOnLeftPress(Qt::MouseButton button) {
+  if (button == Qt::LeftButton && can_focused_ && !hasFocus()) setFocus(Qt::MouseFocusReason);
+}
+
+void Control::UpdateFocusPolicy() {
+  if (left_press_focus_) {
+    setFocusPolicy(can_focused_ && tab_stop_ ? Qt::TabFocus : Qt::NoFocus);
+    if (!can_focused_ && hasFocus()) clearFocus();
+  } else if (tab_stop_) {
     setFocusPolicy(Qt::StrongFocus);
   } else {
     setFocusPolicy(static_cast<Qt::FocusPolicy>(focusPolicy() & ~Qt::TabFocus));

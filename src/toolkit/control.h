@@ -88,6 +88,8 @@ class Control : public QWidget, public Loadable {
   int TabOrder() const { return tab_order_; }
   void SetTabOrder(int order) { tab_order_ = order; }
   bool TabStop() const { return tab_stop_; }
+  // Whether Tab reaches the control (a press focuses it too, unless it uses the left-press rule
+  // below).
   void SetTabStop(bool value);
 
   orvelle::Font* GetFont() const { return font_; }
@@ -131,6 +133,17 @@ class Control : public QWidget, public Loadable {
   // Whether rescaling from M to D changes anything (M differs from D and D is not 0).
   static bool ScaleChanges(int m, int d) { return m != d && d != 0; }
 
+  // The focus rule of the controls with a CanFocused option (the kit's graphic button and track
+  // bar), switched on once by their constructor: only a left press gives them the focus
+  // (FocusOnLeftPress), so Qt's click focus, which every mouse button triggers, stays off
+  // whatever writes TabStop; Tab reaches them while they are a tab stop and CanFocused.
+  void UseLeftPressFocus();
+  bool CanFocused() const { return can_focused_; }
+  // Also sets TabStop; without it the control never takes the focus and gives up the one it has.
+  void SetCanFocused(bool value);
+  // Gives a CanFocused control the focus for a press of the left button; other buttons never do.
+  void FocusOnLeftPress(Qt::MouseButton button);
+
   // Hooks for subclasses: called after the colour or the font changed (both repaint by default).
   virtual void ColorChanged() { update(); }
   virtual void FontChanged() { update(); }
@@ -151,6 +164,7 @@ class Control : public QWidget, public Loadable {
   void ApplyAnchors(int parentWidth, int parentHeight);
   void FontObjectChanged();
   void AdoptParentFont();
+  void UpdateFocusPolicy();
 
   orvelle::Font* font_;
   orvelle::Color color_ = clBtnFace;
@@ -160,6 +174,8 @@ class Control : public QWidget, public Loadable {
   int anchor_bottom_ = 0;
   int tab_order_ = -1;
   bool tab_stop_ = false;
+  bool left_press_focus_ = false;
+  bool can_focused_ = true;
   bool parent_font_ = true;
   bool adopting_font_ = false;
   bool aligning_ = false;

@@ -468,16 +468,33 @@ TEST_F(GPButtonTest, PressedLookFollowsThePointerWhileHeld) {
 
 TEST_F(GPButtonTest, OnlyALeftPressTakesTheFocus) {
   // Presses as the window system delivers them: another button only raises the mouse events, so
-  // a right-clicked button does not keep a focused look once the pointer has left.
+  // a right-clicked button does not keep a focused look once the pointer has left. The rule holds
+  // however the tab stop came about, also when the program writes TabStop after construction.
   form_.activateWindow();
-  focus_sink_->setFocus();
-  for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
-    QTest::mouseClick(button_, other, {}, QPoint(40, 17));
-    EXPECT_FALSE(button_->hasFocus()) << other;
+  const struct {
+    const char* what;
+    std::function<void(TscGPButton*)> setUp;
+    bool leftFocuses;
+  } cases[] = {
+      {"as constructed", [](TscGPButton*) {}, true},
+      {"TabStop written again", [](TscGPButton* b) { b->SetTabStop(true); }, true},
+      {"TabStop off and on", [](TscGPButton* b) { b->SetTabStop(false); b->SetTabStop(true); }, true},
+      {"TabStop written without CanFocused", [](TscGPButton* b) { b->SetCanFocused(false); b->SetTabStop(true); },
+       false},
+  };
+  for (const auto& c : cases) {
+    TscGPButton* button = MakeButton(150, 10, 87, 35);
+    c.setUp(button);
+    focus_sink_->setFocus();
+    for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+      QTest::mouseClick(button, other, {}, QPoint(40, 17));
+      EXPECT_FALSE(button->hasFocus()) << c.what << " " << other;
+    }
+    EXPECT_TRUE(focus_sink_->hasFocus()) << c.what;
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(40, 17));
+    EXPECT_EQ(button->hasFocus(), c.leftFocuses) << c.what;
+    delete button;
   }
-  EXPECT_TRUE(focus_sink_->hasFocus());
-  QTest::mouseClick(button_, Qt::LeftButton, {}, QPoint(40, 17));
-  EXPECT_TRUE(button_->hasFocus());
 }
 
 TEST_F(GPButtonTest, SpaceClicksOnceOnReleaseAndEnterOnEveryKeyDown) {

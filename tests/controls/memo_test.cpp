@@ -204,6 +204,47 @@ TEST_F(MemoTest, NoticeBackingAndFramePerState) {
   }
 }
 
+// clNone is no colour: a solid fill of it and a gradient fill of it both leave the parent's face.
+TEST_F(MemoTest, NoFillColourShowsTheParentWhateverTheFillStyle) {
+  auto* solid = Add<TscGPMemo>(QRect(0, 0, 120, 80));
+  auto* gradient = Add<TscGPMemo>(QRect(130, 0, 120, 80));
+  gradient->Options()->SetShapeFillStyle(TscGPMemoOptions::scgpsfGradient);
+  for (TscGPMemo* memo : {solid, gradient}) {
+    TscGPMemoOptions* o = memo->Options();
+    o->SetNormalColor(clNone);
+    o->SetHotColor(clNone);
+    o->SetFocusedColor(clNone);
+  }
+  Show();
+  EXPECT_EQ(Shown(solid).pixel(60, 40), kFace);
+  EXPECT_EQ(Shown(gradient).pixel(60, 40), kFace);
+}
+
+// The notice's own values where they differ from the graphic button's set: no frame and square
+// corners are allowed, and the gradient runs between its own offsets.
+TEST(MemoOptions, DefaultsAndLimitsOfTheNoticeSet) {
+  TscGPMemoOptions o;
+  EXPECT_EQ(o.FontNormalColor(), clWindowText);
+  EXPECT_EQ(o.FontDisabledColor(), clGrayText);
+  EXPECT_EQ(o.FrameWidth(), 1);
+  EXPECT_EQ(o.ShapeCornerRadius(), 0);
+  EXPECT_EQ(o.ShapeFillStyle(), TscGPMemoOptions::scgpsfColor);
+  EXPECT_EQ(o.ShapeFillGradientAngle(), -90);
+  EXPECT_EQ(o.ShapeFillGradientBeginColorOffset(), 25);
+  EXPECT_EQ(o.ShapeFillGradientEndColorOffset(), 25);
+  EXPECT_FALSE(o.ScaleFrameWidth());
+  EXPECT_TRUE(o.StyleColors());
+  o.SetShapeCornerRadius(6);
+  o.SetFrameWidth(0);
+  o.SetShapeCornerRadius(0);
+  EXPECT_EQ(o.FrameWidth(), 0);
+  EXPECT_EQ(o.ShapeCornerRadius(), 0);
+  o.SetFrameWidth(-1);  // ignored
+  o.SetShapeCornerRadius(-1);
+  EXPECT_EQ(o.FrameWidth(), 0);
+  EXPECT_EQ(o.ShapeCornerRadius(), 0);
+}
+
 TEST_F(MemoTest, AssistiveTechnologyReadsRoleNameAndText) {
   auto* notice = Add<TscGPMemo>(QRect(0, 0, 300, 200));
   notice->SetReadOnly(true);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,32 @@ TEST_F(TrackBarTest, RightButtonDragsTooButOnlyTheLeftFocuses) {
   QTest::mouseRelease(bar_, Qt::RightButton, {}, ThumbCentre());
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"start", "change 8", "last"}));
   EXPECT_FALSE(bar_->hasFocus());
+}
+
+// Qt's click focus would answer every mouse button; the track bar takes the focus itself on a
+// left press, however its tab stop came about (also TabStop written by the program).
+TEST_F(TrackBarTest, OnlyALeftPressFocusesWhateverWroteTheTabStop) {
+  form_.activateWindow();
+  const struct {
+    const char* what;
+    std::function<void()> setUp;
+    bool leftFocuses;
+  } cases[] = {
+      {"as set up", [] {}, true},
+      {"TabStop written", [this] { bar_->SetTabStop(true); }, true},
+      {"TabStop off and on", [this] { bar_->SetTabStop(false); bar_->SetTabStop(true); }, true},
+      {"TabStop written without CanFocused", [this] { bar_->SetCanFocused(false); bar_->SetTabStop(true); }, false},
+  };
+  for (const auto& c : cases) {
+    c.setUp();
+    focus_sink_->setFocus();
+    for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+      QTest::mouseClick(bar_, other, {}, QPoint(60, 10));  // on the track, away from the thumb
+      EXPECT_FALSE(bar_->hasFocus()) << c.what << " " << other;
+    }
+    QTest::mouseClick(bar_, Qt::LeftButton, {}, QPoint(60, 10));
+    EXPECT_EQ(bar_->hasFocus(), c.leftFocuses) << c.what;
+  }
 }
 
 TEST_F(TrackBarTest, WithoutCanFocusedAPressNeverTakesTheFocus) {
