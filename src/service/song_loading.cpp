@@ -231,4 +231,9 @@ void SongLoader::KaiShiBoFang() {
 
 void SongLoader::cbb1Change() { state_.ChannelId = view_.ChosenChannelDetail(); }
 
+void SongLoader::CancelRetry() {
+  if (countdown_stopped_by_give_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";
+  scheduler_->Cancel();
+}
+
 }  // namespace orvelle
