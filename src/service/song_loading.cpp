@@ -67,6 +67,12 @@ QString Unquoted(const json::Value& object, const char* name) { return json::ToS
 
 QString WithPlainSlashes(QString text) { return text.replace(QStringLiteral("\\/"), QStringLiteral("/")); }
 
+// The text with a space for each line break (CR LF, CR or LF): a failure's reason of several
+// lines (a socket error's number, then its description) shown on the one line of a label.
+QString OnOneLine(QString text) {
+  return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
+}
+
 // The text of the only element of the array member `name`, left in ResponseText as well.
 json::Value OnlyElement(PlayState& state, const json::Value& object, const char* name, const char* what) {
   state.ResponseText = json::ToString(Member(object, name));
@@ -173,8 +179,8 @@ QString SongLoader::AttemptPlaylist() {
     throw;
   } catch (const std::exception& error) {
     // Dropped: the parse works on what ResponseText still holds.
-    request_failure = QString::fromUtf8(error.what());
-    qCDebug(lcLoad) << "playlist request failed:" << request_failure;
+    qCDebug(lcLoad) << "playlist request failed:" << error.what();
+    request_failure = OnOneLine(QString::fromUtf8(error.what()));
   }
   try {
     ParseSongAnswer(state_);
