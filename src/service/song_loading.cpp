@@ -10,8 +10,8 @@
 #include "toolkit/network_wait.h"
 #include "toolkit/timer.h"
 
-
 #include <algorithm>
+#include <limits>
 #include <random>
 
 namespace orvelle {
@@ -218,8 +218,9 @@ void SongLoader::ShowLoadedSong() {
 }
 
 QString SongLoader::dec1() {
-  // Wraps like the 32-bit count it is, rather than overflowing.
-  state_.RemainingSeconds = static_cast<qint32>(static_cast<quint32>(state_.RemainingSeconds) - 1u);
+  // The lowest count stays where it is: a count that has run out stays run out, so that the next
+  // tick loads the next song, instead of wrapping round to the highest.
+  if (state_.RemainingSeconds > std::numeric_limits<qint32>::min()) --state_.RemainingSeconds;
   const qint32 remaining = state_.RemainingSeconds;
   view_.SetProgressValue(static_cast<int>(static_cast<qint64>(TextToInt(state_.CurrentSong.length)) - remaining));
   return QString::asprintf("- %d :%.2d", remaining / 60, remaining % 60);
