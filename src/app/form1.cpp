@@ -114,6 +114,7 @@ void TForm1::btn3Click(QObject*) {
   if (state_.IsPlaying == 1) {
     Player().Pause();
     tmr1->SetEnabled(false);
+    loader_.CancelRetry();
     StopDisc();
     state_.IsPlaying = 0;
     ShowImages(btn3, kPlayTriangle);

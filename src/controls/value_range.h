@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/mul_div.h"
+
 #include <cstdint>
 
 namespace orvelle {
@@ -61,26 +63,6 @@ class ValueRange {
 constexpr int kCanvasLimit = (1 << 24) - 1;
 constexpr int ClampToCanvas(std::int64_t v) {
   return static_cast<int>(v < -kCanvasLimit ? -kCanvasLimit : v > kCanvasLimit ? kCanvasLimit : v);
-}
-
-// a * b / c rounded to the nearest integer, ties to even; 0 when c is 0. Computed in 64 bits,
-// so a pixel length times a value range never overflows.
-constexpr std::int64_t MulDivRoundEven(std::int64_t a, std::int64_t b, std::int64_t c) {
-  if (c == 0) return 0;
-  std::int64_t num = a * b;
-  if (c < 0) {
-    num = -num;
-    c = -c;
-  }
-  std::int64_t quotient = num / c;
-  std::int64_t remainder = num % c;
-  if (remainder < 0) {  // floor division
-    quotient -= 1;
-    remainder += c;
-  }
-  const std::int64_t twice = 2 * remainder;
-  if (twice > c || (twice == c && quotient % 2 != 0)) quotient += 1;
-  return quotient;
 }
 
 }  // namespace orvelle

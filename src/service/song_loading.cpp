@@ -10,8 +10,8 @@
 #include "toolkit/network_wait.h"
 #include "toolkit/timer.h"
 
-
 #include <algorithm>
+#include <limits>
 #include <random>
 
 namespace orvelle {
@@ -66,6 +66,12 @@ const json::Value& Member(const json::Value& object, const char* name) {
 QString Unquoted(const json::Value& object, const char* name) { return json::ToString(Member(object, name)).remove(u'"'); }
 
 QString WithPlainSlashes(QString text) { return text.replace(QStringLiteral("\\/"), QStringLiteral("/")); }
+
+// The text with a space for each line break (CR LF, CR or LF): a failure's reason of several
+// lines (a socket error's number, then its description) shown on the one line of a label.
+QString OnOneLine(QString text) {
+  return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
+}
 
 // The text of the only element of the array member `name`, left in ResponseText as well.
 json::Value OnlyElement(PlayState& state, const json::Value& object, const char* name, const char* what) {
@@ -173,8 +179,8 @@ QString SongLoader::AttemptPlaylist() {
     throw;
   } catch (const std::exception& error) {
     // Dropped: the parse works on what ResponseText still holds.
-    request_failure = QString::fromUtf8(error.what());
-    qCDebug(lcLoad) << "playlist request failed:" << request_failure;
+    qCDebug(lcLoad) << "playlist request failed:" << error.what();
+    request_failure = OnOneLine(QString::fromUtf8(error.what()));
   }
   try {
     ParseSongAnswer(state_);
@@ -212,8 +218,9 @@ void SongLoader::ShowLoadedSong() {
 }
 
 QString SongLoader::dec1() {
-  // Wraps like the 32-bit count it is, rather than overflowing.
-  state_.RemainingSeconds = static_cast<qint32>(static_cast<quint32>(state_.RemainingSeconds) - 1u);
+  // The lowest count stays where it is: a count that has run out stays run out, so that the next
+  // tick loads the next song, instead of wrapping round to the highest.
+  if (state_.RemainingSeconds > std::numeric_limits<qint32>::min()) --state_.RemainingSeconds;
   const qint32 remaining = state_.RemainingSeconds;
   view_.SetProgressValue(static_cast<int>(static_cast<qint64>(TextToInt(state_.CurrentSong.length)) - remaining));
   return QString::asprintf("- %d :%.2d", remaining / 60, remaining % 60);
@@ -230,5 +237,10 @@ void SongLoader::KaiShiBoFang() {
 }
 
 void SongLoader::cbb1Change() { state_.ChannelId = view_.ChosenChannelDetail(); }
+
+void SongLoader::CancelRetry() {
+  if (countdown_stopped_by_give_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";
+  scheduler_->Cancel();
+}
 
 }  // namespace orvelle

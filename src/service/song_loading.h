@@ -103,6 +103,10 @@ class SongLoader {
   void KaiShiBoFang();
   // Makes the drop-down's chosen channel the one the next load asks for.
   void cbb1Change();
+  // Drops the load that was to follow a given-up one. A pause calls it: that load stands in for
+  // the countdown, which the pause stops, and a paused song never ends by itself. The resume
+  // starts the countdown again, which stands at zero after a give-up and so loads at its tick.
+  void CancelRetry();
 
  private:
   void Load();

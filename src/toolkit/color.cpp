@@ -4,7 +4,6 @@
 #include <QPalette>
 
 #include <array>
-#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -171,16 +170,6 @@ QRgb ColorToRGB(Color color) {
   if (color.IsSystem()) return SystemColorFromPalette(PlatformPalette(), color.SystemIndex()).rgb();
   if ((color.Value() & 0xFF000000u) != 0) return qRgb(0, 0, 0);
   return qRgb(color.Red(), color.Green(), color.Blue());
-}
-
-int MulDiv(int a, int b, int c) {
-  if (c == 0) return -1;
-  const long long product = static_cast<long long>(a) * b;
-  const bool negative = (product < 0) != (c < 0);
-  const long long num = std::llabs(product);
-  const long long den = std::llabs(static_cast<long long>(c));
-  const long long result = (num + den / 2) / den;
-  return static_cast<int>(negative ? -result : result);
 }
 
 }  // namespace orvelle

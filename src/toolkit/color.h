@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/mul_div.h"
+
 #include <QColor>
 #include <QMetaType>
 #include <QPalette>
@@ -110,9 +112,6 @@ QRgb ColorToRGB(Color color);
 const QPalette& PlatformPalette();
 // Records the current application palette as the platform palette (done before a theme is applied).
 void CapturePlatformPalette();
-
-// Windows' MulDiv: a * b / c rounded half away from zero, -1 when c is 0.
-int MulDiv(int a, int b, int c);
 
 }  // namespace orvelle
 

@@ -32,6 +32,9 @@ struct ImagePair {
 };
 inline ImagePair Images(const TscGPButton* button) { return {button->ImageIndex(), button->HotImageIndex()}; }
 inline void PrintTo(const ImagePair& pair, std::ostream* out) { *out << pair.normal << "/" << pair.hot; }
+// The play/pause button's looks.
+inline constexpr ImagePair kPauseBars{2, 3};
+inline constexpr ImagePair kPlayTriangle{11, 12};
 
 inline void Enter(QWidget* widget) {
   const QPointF centre = QRectF(widget->rect()).center();

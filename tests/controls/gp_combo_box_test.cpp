@@ -561,7 +561,7 @@ TEST_F(ComboBoxTest, ScalesItsAndTheListsPixelOptions) {
   combo.SetContentMargin(4);
   combo.SetListBoxWidth(200);
   combo.ChangeScale(144, 96);
-  EXPECT_EQ(combo.Options()->ArrowSize(), 14);  // 13.5, rounded half away from zero
+  EXPECT_EQ(combo.Options()->ArrowSize(), 14);  // 13.5: halves round to even
   EXPECT_EQ(combo.Options()->ShapeCornerRadius(), 15);
   EXPECT_EQ(combo.Options()->FrameWidth(), 1);  // ScaleFrameWidth is off
   EXPECT_EQ(combo.ContentMargin(), 6);
@@ -570,7 +570,7 @@ TEST_F(ComboBoxTest, ScalesItsAndTheListsPixelOptions) {
   EXPECT_EQ(combo.ListBoxItemHeight(), 45);
   EXPECT_EQ(combo.ListBoxHeaderHeight(), 30);
   EXPECT_EQ(combo.ListBoxItemMargin(), 8);
-  EXPECT_EQ(combo.ListBoxScrollBarOptions()->Size(), 17);
+  EXPECT_EQ(combo.ListBoxScrollBarOptions()->Size(), 16);  // 16.5
   EXPECT_EQ(combo.ListBoxOptions()->FrameWidth(), 2);  // FrameScaleWidth is off
   EXPECT_EQ(combo.ListBoxHeaderOptions()->Margin(), 8);
   EXPECT_EQ(combo.ScaleFactor(), 1.5);

@@ -282,8 +282,8 @@ TEST_F(MemoTest, ScalingScalesTheGraphicOptions) {
   EXPECT_EQ(notice->ScalePercent(), 150);
   EXPECT_EQ(notice->Options()->ShapeCornerRadius(), 6);
   EXPECT_EQ(notice->Options()->FrameWidth(), 2);  // ScaleFrameWidth is off
-  EXPECT_EQ(notice->ContentMarginLeft(), 8);      // 7.5 rounded away from zero
-  EXPECT_EQ(notice->ScrollBarOptions()->Size(), 17);
+  EXPECT_EQ(notice->ContentMarginLeft(), 8);      // 7.5: halves round to even
+  EXPECT_EQ(notice->ScrollBarOptions()->Size(), 16);  // 16.5
 }
 
 TEST(MemoLayout, LoadsEveryPublishedOption) {

@@ -442,9 +442,9 @@ TEST_F(TrackBarTest, ScalingScalesTrackSizeAndThumbSize) {
   bar_->ThumbOptions()->SetWidth(10);
   bar_->ThumbOptions()->SetHeight(15);
   bar_->ChangeScale(144, 96);
-  EXPECT_EQ(bar_->TrackOptions()->Size(), 8);  // 7.5 rounded
+  EXPECT_EQ(bar_->TrackOptions()->Size(), 8);  // 7.5: halves round to even
   EXPECT_EQ(bar_->ThumbOptions()->Width(), 15);
-  EXPECT_EQ(bar_->ThumbOptions()->Height(), 23);  // 22.5 rounded
+  EXPECT_EQ(bar_->ThumbOptions()->Height(), 22);  // 22.5
 }
 
 TEST_F(TrackBarTest, ReportsValueAndRangeToAssistiveTechnology) {

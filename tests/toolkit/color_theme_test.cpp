@@ -68,15 +68,25 @@ TEST(Color, KindsAndChannels) {
   EXPECT_EQ(c.Blue(), 3);
 }
 
-TEST(MulDiv, RoundsHalfAwayFromZero) {
+// Fractions round to the nearest integer and halves to the even one, with either sign; MulDiv
+// answers -1 for a zero divisor, MulDivRoundEven (lengths of range controls) 0.
+TEST(MulDiv, RoundsToNearestWithHalvesToEven) {
   struct Case {
     int a, b, c, expected;
   };
   const Case cases[] = {
-      {100, 144, 96, 150}, {150, 96, 144, 100}, {100, 72, 96, 75}, {5, 1, 2, 3},   {-5, 1, 2, -3},
-      {5, -1, 2, -3},      {255, 25, 100, 64},  {7, 0, 3, 0},      {1, 1, 0, -1},  {230, 144, 96, 345},
+      {100, 144, 96, 150}, {150, 96, 144, 100}, {100, 72, 96, 75},  {5, 1, 2, 2},    {7, 1, 2, 4},
+      {-5, 1, 2, -2},      {5, -1, 2, -2},      {-7, 1, -2, 4},     {255, 25, 100, 64}, {10, 25, 100, 2},
+      {100, 108, 96, 112}, {6, 72, 96, 4},      {7, 0, 3, 0},       {230, 144, 96, 345}, {1, 1, 0, -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
+  for (const Case& c : cases) {
+    EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
+    if (c.c != 0) {
+      EXPECT_EQ(MulDivRoundEven(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
+    }
+  }
+  EXPECT_EQ(MulDivRoundEven(1, 1, 0), 0);
+  EXPECT_EQ(MulDivRoundEven(2'000'000'000, 3, 2), 3'000'000'000);
 }
 
 TEST(Color, ToRgbUsesThePlatformPaletteForSystemColours) {

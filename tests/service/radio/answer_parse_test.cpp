@@ -144,15 +144,18 @@ TEST(Countdown, StepTextAndProgress) {
   }
 }
 
-TEST(Countdown, TheLowestCountWrapsInsteadOfOverflowing) {
+// A song of the lowest length runs out like every song of length 0 or below: its count stays at
+// the lowest, so the next tick loads the next song, instead of wrapping round to 68 years.
+TEST(Countdown, TheLowestCountStaysRunOut) {
   PlayState state;
   http::HttpClient client;
   RecordingView view;
   SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
-  state.CurrentSong.length = "0";
+  state.CurrentSong.length = "-2147483648";
   state.RemainingSeconds = INT32_MIN;
-  loader.dec1();
-  EXPECT_EQ(state.RemainingSeconds, INT32_MAX);
+  EXPECT_EQ(loader.dec1(), "- -35791394 :-08");
+  EXPECT_EQ(state.RemainingSeconds, INT32_MIN);
+  EXPECT_EQ(view.calls, QStringList{"progress 0"});
 }
 
 }  // namespace

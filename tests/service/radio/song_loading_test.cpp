@@ -3,6 +3,7 @@
 
 #include "../../support/log_capture.h"
 #include "../../support/modal_watcher.h"
+#include "../../support/qstring_printer.h"
 #include "radio_test_support.h"
 #include "service/picture_download.h"
 
@@ -10,6 +11,14 @@
 
 #include <QRegularExpression>
 #include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace orvelle::test {
 namespace {
@@ -28,6 +37,26 @@ QStringList LoadedSongCalls() {
 }
 
 QString AudioAddress() { return DemoServiceEnvironment::Base() + "/audio/1010.wav"; }
+
+// A loopback address where nothing listens: a port that the kernel handed out and was let go.
+QString ClosedLoopbackBase() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return QStringLiteral("http://127.0.0.1:%1").arg(ntohs(address.sin_port));
+}
+
+// Points the program at another service address while it lives.
+class ServiceAddress {
+ public:
+  explicit ServiceAddress(const QString& base) { qputenv("ORVELLE_SERVICE_URL", base.toUtf8()); }
+  ~ServiceAddress() { qputenv("ORVELLE_SERVICE_URL", DemoServiceEnvironment::Base().toUtf8()); }
+};
 
 // Runs a load, closing every box it opens; returns the boxes' texts and the message of the
 // error that came out of the load (empty when none did).
@@ -276,6 +305,19 @@ TEST_F(RadioTest, GivingUpShowsTheFailedRequestsReason) {
   ASSERT_GE(view.calls.size(), 2);
   EXPECT_TRUE(view.calls[1].startsWith("singer HTTP/1.1 503")) << view.calls[1].toStdString();
   EXPECT_TRUE(player.Calls().isEmpty());
+}
+
+// The singer label has one line: a reason of several lines, as a socket error's number and
+// description are, is shown with a space where each line break was.
+TEST_F(RadioTest, GivingUpShowsAReasonOfSeveralLinesOnOneLine) {
+  {
+    const ServiceAddress nothing_listens(ClosedLoopbackBase());
+    RunLoad(*loader);
+  }
+  ASSERT_GE(view.calls.size(), 2);
+  EXPECT_EQ(view.calls[1], QStringLiteral("singer Socket Error # %1 %2")
+                               .arg(ECONNREFUSED)
+                               .arg(QString::fromLocal8Bit(std::strerror(ECONNREFUSED))));
 }
 
 // A skip that succeeds while a retry waits cancels the retry.
