@@ -5,9 +5,9 @@
 
 #include "../../support/demo_service_process.h"
 #include "../../support/recording_player.h"
+#include "radio/play_state.h"
+#include "radio/song_loading.h"
 #include "service/http/http_client.h"
-#include "service/play_state.h"
-#include "service/song_loading.h"
 
 #include <httplib.h>
 
