@@ -1,9 +1,9 @@
 // Loading a song from the demo service: what the window shows, the player is told and each
 // request carried, for a normal load and every failure the service can be made to give.
 
-#include "../../support/log_capture.h"
-#include "../../support/modal_watcher.h"
-#include "../../support/qstring_printer.h"
+#include "../support/log_capture.h"
+#include "../support/modal_watcher.h"
+#include "../support/qstring_printer.h"
 #include "radio/picture_download.h"
 #include "radio_test_support.h"
 
