@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window's cover disc for the benchmarks: a client panel holding the 230 x 230
-// rotating picture at (391, 19) with img3's settings and a 500 x 500 JPEG cover.
+// rotating picture at (391, 19) with the main window's disc settings and a 500 x 500 JPEG cover.
 #include "controls/gp_image.h"
 #include "toolkit/form.h"
 #include "toolkit/panel.h"

@@ -13,25 +13,25 @@ ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_pl
   Application::SetMainFormOnTaskBar(true);
   SetStyle(QStringLiteral("Glow"), true);
   ProgramWindows windows;
-  windows.form1 = std::make_unique<TForm1>(state, std::move(make_player));
-  Application::SetMainForm(windows.form1.get());
-  windows.form1->Load(QString::fromLatin1(TForm1::kLayout));
-  windows.form2 = std::make_unique<TForm2>();
-  windows.form2->Load(QString::fromLatin1(TForm2::kLayout));
-  windows.form1->SetNoticeWindow(windows.form2.get());
+  windows.main_window = std::make_unique<MainWindow>(state, std::move(make_player));
+  Application::SetMainForm(windows.main_window.get());
+  windows.main_window->Load(QString::fromLatin1(MainWindow::kLayout));
+  windows.notice_window = std::make_unique<NoticeWindow>();
+  windows.notice_window->Load(QString::fromLatin1(NoticeWindow::kLayout));
+  windows.main_window->SetNoticeWindow(windows.notice_window.get());
   return windows;
 }
 
 int RunProgram() {
   ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer);
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
-  auto desktop = std::make_unique<DesktopIntegration>(*windows.form1);
+  auto desktop = std::make_unique<DesktopIntegration>(*windows.main_window);
   // Asked to end from outside, the program still leaves through what follows the loop.
   const TerminationSignals termination_signals;
   const int code = Application::Run();
   desktop.reset();
-  windows.form1.reset();
-  windows.form2.reset();
+  windows.main_window.reset();
+  windows.notice_window.reset();
   return code;
 }
 

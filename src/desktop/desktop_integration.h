@@ -15,7 +15,7 @@ namespace orvelle {
 //
 //   if (ClaimSingleInstance(QDBusConnection::sessionBus()) == InstanceClaim::HandedOver) return 0;
 //   ... create the windows ...
-//   DesktopIntegration desktop(*form1);
+//   DesktopIntegration desktop(*main_window);
 //   Application::Run();
 class DesktopIntegration {
  public:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/play_state.h"
+#include "radio/play_state.h"
 
 #include <QDBusObjectPath>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "radio/play_state.h"
 #include "service/picture/picture_container.h"
-#include "service/play_state.h"
 
 #include <QObject>
 

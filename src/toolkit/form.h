@@ -7,9 +7,9 @@
 namespace orvelle {
 
 // A top-level window built from a stored layout. Its handlers are its own methods (slots or
-// Q_INVOKABLE) whose parameters match the event's: `void btn2Click(QObject* sender)`. A form may
-// declare pointer properties named after its components (`Q_PROPERTY(orvelle::Timer* tmr1 MEMBER
-// tmr1)`); loading fills them.
+// Q_INVOKABLE) whose parameters match the event's: `void nextButtonClick(QObject* sender)`. A
+// form may declare pointer properties named after its components
+// (`Q_PROPERTY(orvelle::Timer* countdownTimer MEMBER countdownTimer)`); loading fills them.
 class Form : public Control {
   Q_OBJECT
   Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)

@@ -308,7 +308,8 @@ QImage Dimmed(const QImage& image) {
   return dimmed;
 }
 
-// Where the double-density companion of a stream lies: "il1.imagelist" has "il1@2x.imagelist".
+// Where the double-density companion of a stream lies: "speaker_font_icons.imagelist" has
+// "speaker_font_icons@2x.imagelist".
 QString DoubleDensityPath(const QString& path) {
   static const QString kSuffix = QStringLiteral(".imagelist");
   if (!path.endsWith(kSuffix)) return QString();

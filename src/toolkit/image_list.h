@@ -30,8 +30,9 @@ class ImageList : public QObject {
   Q_OBJECT
   Q_PROPERTY(int Width READ Width WRITE SetWidth)
   Q_PROPERTY(int Height READ Height WRITE SetHeight)
-  // Resource path of an image-list stream, ":/icons/il1.imagelist" or ":/icons/il2.imagelist".
-  // When a stream of twice the cell size lies beside it ("il1@2x.imagelist"), it is loaded too,
+  // Resource path of an image-list stream, ":/icons/speaker_font_icons.imagelist" or
+  // ":/icons/transport_icons.imagelist". When a stream of twice the cell size lies beside it
+  // ("speaker_font_icons@2x.imagelist"), it is loaded too,
   // and Draw uses its images on devices of more than one pixel per unit.
   Q_PROPERTY(QString Source READ Source WRITE SetSource)
 

@@ -10,12 +10,12 @@ class Form;
 // Builds a window from a layout: a JSON object describing the window and, under "components",
 // its components in creation order, each nested under its parent:
 //
-//   { "class": "TForm1", "name": "Form1",
+//   { "class": "MainWindow", "name": "MainWindow",
 //     "properties": { "Caption": "Orvelle", "ClientWidth": 649, "Color": "clBtnFace",
 //                     "Font": { "Name": "Tahoma", "Height": 11 } },
 //     "events": { "OnCreate": "FormCreate" },
 //     "components": [
-//       { "name": "pnl1", "class": "Panel", "properties": { "Align": "alClient" },
+//       { "name": "playerPanel", "class": "Panel", "properties": { "Align": "alClient" },
 //         "components": [ { "name": "side", "class": "TscPanel",
 //                           "properties": { "StyleKind": "scpsTransparent",
 //                                           "CaptionGlowEffect": { "GlowSize": 9 } },

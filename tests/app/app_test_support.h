@@ -4,7 +4,7 @@
 // made as the program makes them (on a play state of the test's own) with the real player, and
 // input as the listener gives it.
 
-#include "../service/radio/radio_test_support.h"
+#include "../radio/radio_test_support.h"
 #include "../support/modal_watcher.h"
 #include "app/start_up.h"
 #include "playback/mpv_media_player.h"
@@ -61,10 +61,10 @@ class OrvelleTest : public testing::Test {
 
   // Also between the cases of a table: the windows go, the play state starts again.
   void TearDown() override {
-    if (form1) form1->close();
+    if (main_window) main_window->close();
     windows = {};
-    form1 = nullptr;
-    form2 = nullptr;
+    main_window = nullptr;
+    notice_window = nullptr;
     player = nullptr;
     state = PlayState();
     DemoServiceEnvironment::Reset();
@@ -80,15 +80,15 @@ class OrvelleTest : public testing::Test {
       };
     }
     windows = CreateProgramWindows(state, std::move(factory));
-    form1 = windows.form1.get();
-    form2 = windows.form2.get();
+    main_window = windows.main_window.get();
+    notice_window = windows.notice_window.get();
   }
 
   // Makes the windows and shows the main one, which loads and plays the first song.
   void Start(const char* channel = nullptr) {
     Create();
     if (channel) state.ChannelId = QString::fromLatin1(channel);
-    form1->SetVisible(true);
+    main_window->SetVisible(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 20000)) << "no song started";
   }
 
@@ -97,12 +97,12 @@ class OrvelleTest : public testing::Test {
     return QTest::qWaitFor([&] { return player->PositionSeconds() > from + 0.2; }, 10000);
   }
 
-  QString Lyrics() const { return form1->mmo1->Text(); }
+  QString Lyrics() const { return main_window->lyricsText->Text(); }
 
   PlayState state;
   ProgramWindows windows;
-  TForm1* form1 = nullptr;
-  TForm2* form2 = nullptr;
+  MainWindow* main_window = nullptr;
+  NoticeWindow* notice_window = nullptr;
   MpvMediaPlayer* player = nullptr;
 };
 

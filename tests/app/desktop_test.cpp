@@ -29,7 +29,7 @@ class DesktopTest : public OrvelleTest {
   void StartOnTheDesktop() {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
     Start();
-    desktop = std::make_unique<DesktopIntegration>(*form1, QDBusConnection::sessionBus(), covers.path());
+    desktop = std::make_unique<DesktopIntegration>(*main_window, QDBusConnection::sessionBus(), covers.path());
   }
   void TearDown() override {
     desktop.reset();
@@ -46,8 +46,8 @@ class DesktopTest : public OrvelleTest {
 
 TEST_F(DesktopTest, PlayerctlShowsTheSongTheWindowShows) {
   ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
-  EXPECT_EQ(Shown("title"), form1->sclbl1->Caption());
-  EXPECT_EQ(Shown("artist"), form1->sclbl2->Caption());
+  EXPECT_EQ(Shown("title"), main_window->titleLabel->Caption());
+  EXPECT_EQ(Shown("artist"), main_window->singerLabel->Caption());
   EXPECT_EQ(Shown("mpris:length"), QString::number(state.CurrentSong.length.toLongLong() * 1000000));
   EXPECT_EQ(Playerctl({"status"}).output, "Playing");
 
@@ -55,7 +55,7 @@ TEST_F(DesktopTest, PlayerctlShowsTheSongTheWindowShows) {
   EXPECT_TRUE(art.startsWith(covers.path())) << art.toStdString();
   const QImage cover(art);
   ASSERT_FALSE(cover.isNull()) << "the cover file does not decode: " << art.toStdString();
-  EXPECT_EQ(cover.size(), form1->Cover().Graphic()->ToImage().size());
+  EXPECT_EQ(cover.size(), main_window->Cover().Graphic()->ToImage().size());
   desktop.reset();
   EXPECT_FALSE(QFileInfo::exists(art)) << "the cover file goes at exit";
 }
@@ -66,12 +66,12 @@ TEST_F(DesktopTest, PlayerctlPausesResumesSkipsAndSetsTheVolumeThroughTheWindow)
 
   ASSERT_EQ(Playerctl({"play-pause"}).exit_code, 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 0; }, kWaitMs));
-  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
-  EXPECT_FALSE(form1->tmr1->Enabled()) << "the countdown stops as with the button";
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  EXPECT_FALSE(main_window->countdownTimer->Enabled()) << "the countdown stops as with the button";
   EXPECT_EQ(Playerctl({"status"}).output, "Paused");
   Playerctl({"play-pause"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, kWaitMs));
-  EXPECT_EQ(Images(form1->btn3), kPauseBars);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds())) << "the audio plays again";
 
   DemoServiceEnvironment::Reset();
@@ -83,11 +83,11 @@ TEST_F(DesktopTest, PlayerctlPausesResumesSkipsAndSetsTheVolumeThroughTheWindow)
   EXPECT_EQ(DemoServiceEnvironment::Targets("/j/v2/playlist").size(), 1);
   ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Metadata").has_value(); }, kWaitMs));
   const QVariantMap metadata = qdbus_cast<QVariantMap>(listener.Announced("Metadata")->value("Metadata"));
-  EXPECT_EQ(metadata.value("xesam:title").toString(), form1->sclbl1->Caption());
+  EXPECT_EQ(metadata.value("xesam:title").toString(), main_window->titleLabel->Caption());
   EXPECT_TRUE(metadata.contains("mpris:artUrl")) << "announced with the new song's cover";
 
   Playerctl({"volume", "0.5"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->sctrckbr1->Value() == 50; }, kWaitMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->volumeSlider->Value() == 50; }, kWaitMs));
   EXPECT_EQ(player->Volume(), 50);
   EXPECT_EQ(Playerctl({"volume"}).output, "0.500000");
 }
@@ -97,18 +97,18 @@ TEST_F(DesktopTest, TheRemoteVolumeIsThePlayersAndFollowsMuting) {
   EXPECT_EQ(Playerctl({"volume"}).output, "1.000000") << "the player's volume before the slider appeared";
   // The slider has not appeared yet and stands at 0: 0 from the remote control still reaches the
   // player.
-  ASSERT_EQ(form1->sctrckbr1->Value(), 0);
+  ASSERT_EQ(main_window->volumeSlider->Value(), 0);
   Playerctl({"volume", "0"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return player->Volume() == 0; }, kWaitMs));
   Playerctl({"volume", "1"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return player->Volume() == 100; }, kWaitMs));
 
   PropertiesListener listener("listener");
-  Click(form1->btn5);
+  Click(main_window->muteButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Volume").has_value(); }, kWaitMs));
   EXPECT_EQ(listener.Announced("Volume")->value("Volume").toDouble(), 0.0) << "muted";
   listener.seen.clear();
-  Click(form1->btn5);
+  Click(main_window->muteButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return listener.Announced("Volume").has_value(); }, kWaitMs));
   EXPECT_EQ(listener.Announced("Volume")->value("Volume").toDouble(), 1.0) << "unmuted";
 }
@@ -118,9 +118,9 @@ TEST_F(DesktopTest, TheIdleInhibitFollowsThePlayPauseButtonAndEndsWithTheWindow)
   Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
   ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
   ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), true));
-  Click(form1->btn3);
+  Click(main_window->playPauseButton);
   ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), false));
-  Click(form1->btn3);
+  Click(main_window->playPauseButton);
   ASSERT_TRUE(WaitForHeld(desktop->Inhibitor(), true));
   desktop.reset();
   EXPECT_TRUE(QTest::qWaitFor([&] { return portal.calls.size() == 4; }, kWaitMs)) << portal.calls.join('\n').toStdString();
@@ -129,8 +129,8 @@ TEST_F(DesktopTest, TheIdleInhibitFollowsThePlayPauseButtonAndEndsWithTheWindow)
 
 TEST_F(DesktopTest, ASecondStartOfTheProgramRaisesTheWindowAndQuitClosesIt) {
   ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
-  form1->showMinimized();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->isMinimized(); }, kWaitMs));
+  main_window->showMinimized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->isMinimized(); }, kWaitMs));
 
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -143,12 +143,12 @@ TEST_F(DesktopTest, ASecondStartOfTheProgramRaisesTheWindowAndQuitClosesIt) {
   RecordProperty("second_start_ms", static_cast<int>(clock.elapsed()));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->isMinimized() && form1->isVisible(); }, kWaitMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !main_window->isMinimized() && main_window->isVisible(); }, kWaitMs));
 
   QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(MprisService::kServiceName, MprisService::kObjectPath,
                                                                     MprisService::kRootInterface, "Quit"),
                                      QDBus::NoBlock);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->isVisible(); }, kWaitMs)) << "Quit closes the window";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !main_window->isVisible(); }, kWaitMs)) << "Quit closes the window";
 }
 
 // The desktop session ending (SIGTERM) and Ctrl+C in a terminal (SIGINT) end the program as

@@ -39,9 +39,9 @@ TEST(HighDensity, TheMainWindowIsDrawnAtTheScreensResolution) {
   ASSERT_EQ(qApp->devicePixelRatio(), 2.0) << "run with QT_SCALE_FACTOR=2";
   PlayState state;
   ProgramWindows windows = CreateProgramWindows(state, {});
-  TForm1* form = windows.form1.get();
-  form->sclbl1->SetCaption(QStringLiteral("Paper Lanterns"));
-  form->sclbl2->SetCaption(QStringLiteral("林晓岚"));
+  MainWindow* form = windows.main_window.get();
+  form->titleLabel->SetCaption(QStringLiteral("Paper Lanterns"));
+  form->singerLabel->SetCaption(QStringLiteral("林晓岚"));
 
   const QImage fine = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(form->size(), QSize(649, 266));
@@ -54,10 +54,10 @@ TEST(HighDensity, TheMainWindowIsDrawnAtTheScreensResolution) {
     const char* what;
     QWidget* control;
   };
-  const Region regions[] = {{"title", form->sclbl1},       {"singer", form->sclbl2},
-                            {"channel drop-down", form->cbb1}, {"lyrics button's icon", form->btn4},
-                            {"skip button's icon", form->btn2}, {"mute button's icon", form->btn5},
-                            {"help button's icon", form->btn9}, {"disc's ring", form->img3}};
+  const Region regions[] = {{"title", form->titleLabel},       {"singer", form->singerLabel},
+                            {"channel drop-down", form->channelList}, {"lyrics button's icon", form->lyricsButton},
+                            {"skip button's icon", form->nextButton}, {"mute button's icon", form->muteButton},
+                            {"help button's icon", form->noticeButton}, {"disc's ring", form->disc}};
   for (const Region& region : regions) {
     const QRect rect(region.control->mapTo(form, QPoint(0, 0)), region.control->size());
     EXPECT_GT(ShareOfFinerDetail(fine, coarse, rect), 0.002) << region.what;

@@ -3,13 +3,13 @@
 
 #include "app_test_support.h"
 
-#include "service/lyrics_request.h"
+#include "radio/lyrics_request.h"
 
 namespace orvelle::test {
 namespace {
 
-bool OpenedWithin(TForm1* form, int ms = 5000) {
-  return QTest::qWaitFor([&] { return form->scspltvw1->Opened(); }, ms);
+bool OpenedWithin(MainWindow* form, int ms = 5000) {
+  return QTest::qWaitFor([&] { return form->lyricsPanel->Opened(); }, ms);
 }
 
 QStringList LyricRequestsFor(const QString& sid) {
@@ -18,28 +18,28 @@ QStringList LyricRequestsFor(const QString& sid) {
 
 TEST_F(OrvelleTest, OpeningThePanelFetchesTheLyricsEveryTime) {
   Start(kOneSongChannel);
-  Click(form1->btn4);
-  EXPECT_TRUE(Focused(form1->btn6));
-  ASSERT_TRUE(OpenedWithin(form1));
+  Click(main_window->lyricsButton);
+  EXPECT_TRUE(Focused(main_window->focusSink));
+  ASSERT_TRUE(OpenedWithin(main_window));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   EXPECT_NE(Lyrics(), QString::fromUtf16(kNoLyricsText));
   EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
 
-  Click(form1->btn1);  // closes; the text stays
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->scspltvw1->width() == 0; }, 5000));
+  Click(main_window->lyricsCloseButton);  // closes; the text stays
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->lyricsPanel->width() == 0; }, 5000));
   EXPECT_FALSE(Lyrics().isEmpty());
-  Click(form1->btn4);
-  ASSERT_TRUE(OpenedWithin(form1));
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
   EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 2; }, 5000));
 }
 
 TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
   Start();
-  Click(form1->btn4);
-  ASSERT_TRUE(OpenedWithin(form1));
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   const QString first_lyrics = Lyrics();
-  Click(form1->btn2);
+  Click(main_window->nextButton);
   EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
   EXPECT_FALSE(Lyrics().isEmpty());
   EXPECT_NE(Lyrics(), first_lyrics);
@@ -47,23 +47,23 @@ TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
 
 TEST_F(OrvelleTest, ASecondClickWhileThePanelOpensLeavesItOpening) {
   Start(kOneSongChannel);
-  Click(form1->btn4);
-  Click(form1->btn4);
-  EXPECT_TRUE(OpenedWithin(form1));
+  Click(main_window->lyricsButton);
+  Click(main_window->lyricsButton);
+  EXPECT_TRUE(OpenedWithin(main_window));
 }
 
 TEST_F(OrvelleTest, TheFontButtonsCountOnBelowZeroWhileTheViewDrawsAtLeastOnePoint) {
   Start(kOneSongChannel);
-  Click(form1->btn4);  // the buttons lie on the panel
-  ASSERT_TRUE(OpenedWithin(form1));
-  const Font* font = form1->mmo1->GetFont();
+  Click(main_window->lyricsButton);  // the buttons lie on the panel
+  ASSERT_TRUE(OpenedWithin(main_window));
+  const Font* font = main_window->lyricsText->GetFont();
   ASSERT_EQ(font->Size(), 8);
   struct Step {
     TscGPButton* button;
     int drawn_points;
   };
-  TscGPButton* larger = form1->btn7;
-  TscGPButton* smaller = form1->btn8;
+  TscGPButton* larger = main_window->fontLargerButton;
+  TscGPButton* smaller = main_window->fontSmallerButton;
   // 8 -> 10 -> 12, then down to 0 and -2 (drawn at 1 point), and up again from -2.
   const Step steps[] = {{larger, 10}, {larger, 12}, {smaller, 10}, {smaller, 8}, {smaller, 6}, {smaller, 4},
                         {smaller, 2}, {smaller, 1}, {smaller, 1}, {larger, 1}, {larger, 2}};

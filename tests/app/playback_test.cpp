@@ -14,8 +14,8 @@ namespace orvelle::test {
 namespace {
 
 
-QImage DiscImage(const TForm1* form) {
-  const Graphic* graphic = form->img3->Picture()->Graphic();
+QImage DiscImage(const MainWindow* form) {
+  const Graphic* graphic = form->disc->Picture()->Graphic();
   return graphic ? graphic->ToImage() : QImage();
 }
 
@@ -69,8 +69,8 @@ TEST_F(OrvelleTest, EveryTickCountsDownAndStepsTheProgressBar) {
   Start(kOneSongChannel);
   const int before = state.RemainingSeconds;
   ASSERT_TRUE(QTest::qWaitFor([&] { return state.RemainingSeconds == before - 1; }, 2500));
-  EXPECT_EQ(form1->sclbl3->Caption(), QString::asprintf("- 0 :%.2d", before - 1));
-  EXPECT_EQ(form1->scgprgrsbr1->Value(), kOneSongLength - (before - 1));
+  EXPECT_EQ(main_window->remainingTimeLabel->Caption(), QString::asprintf("- 0 :%.2d", before - 1));
+  EXPECT_EQ(main_window->songProgress->Value(), kOneSongLength - (before - 1));
 }
 
 TEST_F(OrvelleTest, ASongOfLengthOneOrZeroEndsAtTheNextTick) {
@@ -82,12 +82,12 @@ TEST_F(OrvelleTest, ASongOfLengthOneOrZeroEndsAtTheNextTick) {
     SCOPED_TRACE(c.length);
     ShortSongService service(c.length, 1);
     Start(kOneSongChannel);
-    EXPECT_EQ(form1->sclbl3->Caption(), QString::fromLatin1(c.shown_after_load));
-    EXPECT_EQ(form1->scgprgrsbr1->MaxValue(), c.length);
+    EXPECT_EQ(main_window->remainingTimeLabel->Caption(), QString::fromLatin1(c.shown_after_load));
+    EXPECT_EQ(main_window->songProgress->MaxValue(), c.length);
     EXPECT_EQ(service.PlaylistRequests(), 1);
     // The next tick loads the next song, which has the demo service's length again.
     ASSERT_TRUE(QTest::qWaitFor([&] { return service.PlaylistRequests() == 2; }, 2500));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form1->scgprgrsbr1->MaxValue() == kOneSongLength; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->songProgress->MaxValue() == kOneSongLength; }, 5000));
     TearDown();
   }
 }
@@ -95,28 +95,28 @@ TEST_F(OrvelleTest, ASongOfLengthOneOrZeroEndsAtTheNextTick) {
 TEST_F(OrvelleTest, PauseHoldsAudioCountdownAndDiscAndResumeGoesOn) {
   Start(kOneSongChannel);
   ASSERT_TRUE(PositionAdvances(0.3));
-  Click(form1->btn3);
+  Click(main_window->playPauseButton);
   EXPECT_EQ(state.IsPlaying, 0);
-  EXPECT_FALSE(form1->tmr1->Enabled());
-  EXPECT_FALSE(form1->img3->RotateAnimation());
-  EXPECT_EQ(form1->img3->RotationAngle(), 0);
-  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
-  EXPECT_TRUE(Focused(form1->btn6));
+  EXPECT_FALSE(main_window->countdownTimer->Enabled());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(main_window->disc->RotationAngle(), 0);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  EXPECT_TRUE(Focused(main_window->focusSink));
   QTest::qWait(300);  // the pause reaches the audio
   const double held_at = player->PositionSeconds();
   const int remaining = state.RemainingSeconds;
-  const int progress = form1->scgprgrsbr1->Value();
+  const int progress = main_window->songProgress->Value();
   QTest::qWait(1300);
   EXPECT_NEAR(player->PositionSeconds(), held_at, 0.05);
   EXPECT_EQ(state.RemainingSeconds, remaining);
-  EXPECT_EQ(form1->scgprgrsbr1->Value(), progress);
+  EXPECT_EQ(main_window->songProgress->Value(), progress);
 
-  Click(form1->btn3);
+  Click(main_window->playPauseButton);
   EXPECT_EQ(state.IsPlaying, 1);
-  EXPECT_TRUE(form1->tmr1->Enabled());
-  EXPECT_TRUE(form1->img3->RotateAnimation());
-  EXPECT_EQ(Images(form1->btn3), kPauseBars);
-  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+  EXPECT_TRUE(main_window->countdownTimer->Enabled());
+  EXPECT_TRUE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
+  EXPECT_EQ(DiscImage(main_window), main_window->coverHolder->Picture());
   EXPECT_TRUE(PositionAdvances(held_at));
   EXPECT_TRUE(QTest::qWaitFor([&] { return state.RemainingSeconds < remaining; }, 2500));
 }
@@ -129,22 +129,22 @@ TEST_F(OrvelleTest, SkipPlaysTheNextSongKeepingThePlayButtonsLook) {
   for (const Case& c : {Case{false, kPauseBars}, Case{true, kPlayTriangle}}) {
     SCOPED_TRACE(c.paused_first);
     Start();
-    if (c.paused_first) Click(form1->btn3);
+    if (c.paused_first) Click(main_window->playPauseButton);
     const QString sid = state.CurrentSong.sid;
     DemoServiceEnvironment::Reset();
-    Click(form1->btn2);
+    Click(main_window->nextButton);
     EXPECT_NE(state.CurrentSong.sid, sid);
-    EXPECT_EQ(form1->sclbl1->Caption(), state.CurrentSong.title);
+    EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
     EXPECT_EQ(state.IsPlaying, 1);
-    EXPECT_TRUE(form1->tmr1->Enabled());
-    EXPECT_TRUE(form1->img3->RotateAnimation());
-    EXPECT_EQ(Images(form1->btn3), c.play_button);
+    EXPECT_TRUE(main_window->countdownTimer->Enabled());
+    EXPECT_TRUE(main_window->disc->RotateAnimation());
+    EXPECT_EQ(Images(main_window->playPauseButton), c.play_button);
     // The lyrics panel is closed: its text is emptied and no lyrics are asked for.
     EXPECT_TRUE(Lyrics().isEmpty());
     EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/lyric")).isEmpty());
     EXPECT_TRUE(PositionAdvances(0.2));
     if (c.paused_first) {
-      Click(form1->btn3);  // the first click after such a skip pauses
+      Click(main_window->playPauseButton);  // the first click after such a skip pauses
       EXPECT_EQ(state.IsPlaying, 0);
     }
     TearDown();
@@ -155,48 +155,48 @@ TEST_F(OrvelleTest, AChannelChangeAffectsOnlyTheNextLoad) {
   Start(kOneSongChannel);
   const QString sid = state.CurrentSong.sid;
   DemoServiceEnvironment::Reset();
-  form1->cbb1->setProperty("ItemIndex", 10);  // 韩语, channel 18
+  main_window->channelList->setProperty("ItemIndex", 10);  // 韩语, channel 18
   EXPECT_EQ(state.ChannelId, QStringLiteral("18"));
   EXPECT_EQ(state.CurrentSong.sid, sid);
   EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
-  Click(form1->btn2);
+  Click(main_window->nextButton);
   const QStringList playlist = DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist"));
   ASSERT_FALSE(playlist.isEmpty());
   EXPECT_TRUE(playlist.first().startsWith(QStringLiteral("/j/v2/playlist?channel=18&")));
 
-  form1->cbb1->setProperty("ItemIndex", 21);  // the blank row
+  main_window->channelList->setProperty("ItemIndex", 21);  // the blank row
   EXPECT_EQ(state.ChannelId, QString());
 }
 
 TEST_F(OrvelleTest, HoveringTheLabelsShowsTheirPicturesStillAndLeavingShowsTheCover) {
   Start(kOneSongChannel);
-  ASSERT_NE(form1->img2->Picture(), form1->img1->Picture());
-  Enter(form1->sclbl2);
-  EXPECT_EQ(DiscImage(form1), form1->img2->Picture());
-  EXPECT_FALSE(form1->img3->RotateAnimation());
-  EXPECT_EQ(form1->img3->RotationAngle(), 0);
-  Leave(form1->sclbl2);
-  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
-  EXPECT_TRUE(form1->img3->RotateAnimation());
+  ASSERT_NE(main_window->singerPictureHolder->Picture(), main_window->coverHolder->Picture());
+  Enter(main_window->singerLabel);
+  EXPECT_EQ(DiscImage(main_window), main_window->singerPictureHolder->Picture());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(main_window->disc->RotationAngle(), 0);
+  Leave(main_window->singerLabel);
+  EXPECT_EQ(DiscImage(main_window), main_window->coverHolder->Picture());
+  EXPECT_TRUE(main_window->disc->RotateAnimation());
 
-  Enter(form1->sclbl1);
-  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
-  EXPECT_FALSE(form1->img3->RotateAnimation());
-  Click(form1->btn3);  // paused: leaving shows the cover upright and still
-  Leave(form1->sclbl1);
-  EXPECT_FALSE(form1->img3->RotateAnimation());
-  EXPECT_EQ(form1->img3->RotationAngle(), 0);
-  EXPECT_EQ(DiscImage(form1), form1->img1->Picture());
+  Enter(main_window->titleLabel);
+  EXPECT_EQ(DiscImage(main_window), main_window->coverHolder->Picture());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  Click(main_window->playPauseButton);  // paused: leaving shows the cover upright and still
+  Leave(main_window->titleLabel);
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(main_window->disc->RotationAngle(), 0);
+  EXPECT_EQ(DiscImage(main_window), main_window->coverHolder->Picture());
 }
 
 TEST_F(OrvelleTest, ClickingTheDiscStopsItsTurningWhileTheSongPlaysOn) {
   Start(kOneSongChannel);
   QTest::qWait(200);  // the disc has turned
-  Click(form1->img3);
-  EXPECT_FALSE(form1->img3->RotateAnimation());
-  EXPECT_EQ(form1->img3->RotationAngle(), 0);
+  Click(main_window->disc);
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(main_window->disc->RotationAngle(), 0);
   EXPECT_EQ(state.IsPlaying, 1);
-  EXPECT_TRUE(form1->tmr1->Enabled());
+  EXPECT_TRUE(main_window->countdownTimer->Enabled());
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
 }
 

@@ -3,8 +3,8 @@
 
 #include "app_test_support.h"
 
-#include "service/picture_download.h"
-#include "service/song_loading.h"
+#include "radio/picture_download.h"
+#include "radio/song_loading.h"
 
 namespace orvelle::test {
 namespace {
@@ -20,12 +20,12 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxesWhileTheSongPlays) {
     DemoServiceEnvironment::AddFault(
         QStringLiteral(R"({"target":"picture","kind":"%1","count":3})").arg(QLatin1String(c.kind)).toStdString());
     ModalWatcher boxes;
-    Click(form1->btn2);
+    Click(main_window->nextButton);
     QStringList texts;
     for (const ModalWatcher::Box& box : boxes.Seen()) texts.append(box.text);
     EXPECT_EQ(texts, QStringList(3, QString::fromUtf16(c.box)));
-    EXPECT_EQ(form1->sclbl1->Caption(), state.CurrentSong.title);
-    EXPECT_EQ(form1->img3->Picture()->Graphic(), nullptr);
+    EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
+    EXPECT_EQ(main_window->disc->Picture()->Graphic(), nullptr);
     EXPECT_EQ(state.IsPlaying, 1);
     EXPECT_TRUE(PositionAdvances(0.2));
     TearDown();
@@ -37,14 +37,14 @@ TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   DemoServiceEnvironment::AddFault(
       QStringLiteral(R"({"target":"playlist","kind":"status","count":%1})").arg(SongLoader::kMaxAttempts).toStdString());
   ModalWatcher boxes;
-  Click(form1->btn2);
-  EXPECT_EQ(form1->sclbl1->Caption(), QString::fromUtf16(kNoStationText));
-  EXPECT_FALSE(form1->tmr1->Enabled());
+  Click(main_window->nextButton);
+  EXPECT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
+  EXPECT_FALSE(main_window->countdownTimer->Enabled());
   EXPECT_TRUE(boxes.Seen().isEmpty());
   // The next load comes by itself after the retry delay, and plays.
   const auto wait = SongLoader::kFirstRetryDelay.count() + 10000;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->sclbl1->Caption() == state.CurrentSong.title; }, wait));
-  EXPECT_TRUE(form1->tmr1->Enabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->titleLabel->Caption() == state.CurrentSong.title; }, wait));
+  EXPECT_TRUE(main_window->countdownTimer->Enabled());
   EXPECT_EQ(state.IsPlaying, 1);
 }
 
@@ -55,23 +55,23 @@ TEST_F(OrvelleTest, APauseAfterGivingUpHoldsTheNextLoadUntilTheListenerResumes) 
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
       QStringLiteral(R"({"target":"playlist","kind":"status","count":%1})").arg(SongLoader::kMaxAttempts).toStdString());
-  Click(form1->btn2);
-  ASSERT_EQ(form1->sclbl1->Caption(), QString::fromUtf16(kNoStationText));
-  Click(form1->btn3);
+  Click(main_window->nextButton);
+  ASSERT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
+  Click(main_window->playPauseButton);
   ASSERT_EQ(state.IsPlaying, 0);
   DemoServiceEnvironment::Reset();
 
   QTest::qWait(SongLoader::kFirstRetryDelay.count() + 2000);
   EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
-  EXPECT_EQ(form1->sclbl1->Caption(), QString::fromUtf16(kNoStationText));
+  EXPECT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
   EXPECT_EQ(state.IsPlaying, 0);
-  EXPECT_FALSE(form1->tmr1->Enabled());
-  EXPECT_EQ(Images(form1->btn3), kPlayTriangle);
+  EXPECT_FALSE(main_window->countdownTimer->Enabled());
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
 
-  Click(form1->btn3);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form1->sclbl1->Caption() == state.CurrentSong.title; }, 5000));
+  Click(main_window->playPauseButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->titleLabel->Caption() == state.CurrentSong.title; }, 5000));
   EXPECT_EQ(state.IsPlaying, 1);
-  EXPECT_EQ(Images(form1->btn3), kPauseBars);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
   EXPECT_TRUE(PositionAdvances(0.2));
 }
 

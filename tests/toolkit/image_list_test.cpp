@@ -67,7 +67,7 @@ constexpr QRgb kHelpDot = 0xFFFF9B56;
 
 // clang-format off
 const ListExpectation kLarge{
-    ":/icons/il2.imagelist", /*count*/ 13, /*capacity*/ 96, /*grow_by*/ 104, /*cell*/ 24, /*bitmap*/ 96, 96,
+    ":/icons/transport_icons.imagelist", /*count*/ 13, /*capacity*/ 96, /*grow_by*/ 104, /*cell*/ 24, /*bitmap*/ 96, 96,
     {{0xFF8A8A8A}, {0xFFE6E6E6},   // skip to next
      {0xFF8A8A8A}, {0xFFE6E6E6},   // pause
      {0xFF505050}, {0xFFDBDBDB},   // lyrics character
@@ -78,7 +78,7 @@ const ListExpectation kLarge{
     {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {8, 9}, {11, 12}}};
 
 const ListExpectation kSmall{
-    ":/icons/il1.imagelist", /*count*/ 8, /*capacity*/ 32, /*grow_by*/ 32, /*cell*/ 20, /*bitmap*/ 80, 60,
+    ":/icons/speaker_font_icons.imagelist", /*count*/ 8, /*capacity*/ 32, /*grow_by*/ 32, /*cell*/ 20, /*bitmap*/ 80, 60,
     {{0xFF6F6F6F}, {0xFFDBDBDB},   // muted loudspeaker
      {0xFF6F6F6F}, {0xFFDBDBDB},   // sounding loudspeaker
      {0xFF6F6F6F}, {0xFFDBDBDB},   // A+
@@ -608,7 +608,7 @@ TEST(ImageListStream, MalformedStreamsFailCleanlyAndKeepTheList) {
       {"no closing bytes", [](StreamFields& s) { s.trailer = 0; }, "ends inside the closing bytes"},
   };
   ImageList list;
-  list.SetSource(QStringLiteral(":/icons/il1.imagelist"));
+  list.SetSource(QStringLiteral(":/icons/speaker_font_icons.imagelist"));
   const QImage first = list.Image(0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -626,14 +626,14 @@ TEST(ImageListStream, MalformedStreamsFailCleanlyAndKeepTheList) {
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(list.Count(), 8);
     EXPECT_EQ(list.Width(), 20);
-    EXPECT_EQ(list.Source(), QStringLiteral(":/icons/il1.imagelist"));
+    EXPECT_EQ(list.Source(), QStringLiteral(":/icons/speaker_font_icons.imagelist"));
     EXPECT_EQ(list.Image(0), first);
   }
 }
 
 TEST(ImageListStream, EveryTruncationFailsCleanly) {
   // A hand-built stream and a generated one, cut after every byte.
-  const QByteArray streams[] = {FixtureStream().Bytes(), ReadResource(QStringLiteral(":/icons/il1.imagelist"))};
+  const QByteArray streams[] = {FixtureStream().Bytes(), ReadResource(QStringLiteral(":/icons/speaker_font_icons.imagelist"))};
   for (const QByteArray& stream : streams) {
     int failures = 0;
     for (qsizetype length = 0; length < stream.size(); ++length) {
@@ -747,10 +747,10 @@ TEST(ImageListProperties, LayoutCreatesAndFillsTheListByName) {
   EXPECT_EQ(list->parent(), &owner);
   EXPECT_TRUE(list->setProperty("Width", 24));
   EXPECT_TRUE(list->setProperty("Height", 24));
-  EXPECT_TRUE(list->setProperty("Source", QStringLiteral(":/icons/il2.imagelist")));
+  EXPECT_TRUE(list->setProperty("Source", QStringLiteral(":/icons/transport_icons.imagelist")));
   EXPECT_EQ(list->Count(), 13);
   EXPECT_EQ(list->property("Width").toInt(), 24);
-  EXPECT_EQ(list->property("Source").toString(), QStringLiteral(":/icons/il2.imagelist"));
+  EXPECT_EQ(list->property("Source").toString(), QStringLiteral(":/icons/transport_icons.imagelist"));
 }
 
 TEST(ImageListProperties, CellSizeChangesEmptyTheList) {
@@ -768,12 +768,12 @@ TEST(ImageListProperties, CellSizeChangesEmptyTheList) {
       {"new width", [](ImageList& l) { l.SetWidth(24); }, 0, 24, 20},
       {"new height", [](ImageList& l) { l.SetHeight(16); }, 0, 20, 16},
       {"empty source", [](ImageList& l) { l.SetSource(QString()); }, 0, 20, 20},
-      {"another source", [](ImageList& l) { l.SetSource(QStringLiteral(":/icons/il2.imagelist")); }, 13, 24, 24},
+      {"another source", [](ImageList& l) { l.SetSource(QStringLiteral(":/icons/transport_icons.imagelist")); }, 13, 24, 24},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ImageList list;
-    list.SetSource(QStringLiteral(":/icons/il1.imagelist"));
+    list.SetSource(QStringLiteral(":/icons/speaker_font_icons.imagelist"));
     ChangeCounter changed(list);
     c.change(list);
     EXPECT_EQ(list.Count(), c.count);
@@ -786,7 +786,7 @@ TEST(ImageListProperties, CellSizeChangesEmptyTheList) {
 
 TEST(ImageListProperties, UnreadableSourceFailsAndKeepsTheList) {
   ImageList list;
-  list.SetSource(QStringLiteral(":/icons/il2.imagelist"));
+  list.SetSource(QStringLiteral(":/icons/transport_icons.imagelist"));
   try {
     list.SetSource(QStringLiteral(":/icons/missing.imagelist"));
     ADD_FAILURE() << "no error";
@@ -794,7 +794,7 @@ TEST(ImageListProperties, UnreadableSourceFailsAndKeepsTheList) {
     EXPECT_EQ(error.Message(), QStringLiteral("Cannot read the image list \":/icons/missing.imagelist\""));
   }
   EXPECT_EQ(list.Count(), 13);
-  EXPECT_EQ(list.Source(), QStringLiteral(":/icons/il2.imagelist"));
+  EXPECT_EQ(list.Source(), QStringLiteral(":/icons/transport_icons.imagelist"));
 }
 
 TEST(ImageListProperties, AddRefusesImagesOfAnotherSize) {

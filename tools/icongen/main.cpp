@@ -1,8 +1,9 @@
 // Draws the main window's two icon sets and writes them as image-list streams:
 //   orvelle_icongen OUTPUT_FOLDER [--preview FILE.png]
-// writes OUTPUT_FOLDER/il1.imagelist (20 x 20) and OUTPUT_FOLDER/il2.imagelist (24 x 24), and the
-// same drawings at twice the resolution for high-density screens, il1@2x.imagelist (40 x 40) and
-// il2@2x.imagelist (48 x 48). With
+// writes OUTPUT_FOLDER/speaker_font_icons.imagelist (20 x 20, the loudspeaker and font-size icons)
+// and OUTPUT_FOLDER/transport_icons.imagelist (24 x 24, the transport, lyrics, arrow and help
+// icons), and the same drawings at twice the resolution for high-density screens,
+// speaker_font_icons@2x.imagelist (40 x 40) and transport_icons@2x.imagelist (48 x 48). With
 // --preview it also reads both streams back and renders them enlarged, on a dark and a light
 // background, into FILE.png for looking at them.
 //
@@ -135,10 +136,10 @@ int main(int argc, char** argv) {
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const std::vector<QByteArray> streams = {Stream(orvelle::icongen::PaintSmallIcons()),
                                              Stream(orvelle::icongen::PaintLargeIcons())};
-    Write(folder.filePath(QStringLiteral("il1.imagelist")), streams[0]);
-    Write(folder.filePath(QStringLiteral("il2.imagelist")), streams[1]);
-    Write(folder.filePath(QStringLiteral("il1@2x.imagelist")), Stream(orvelle::icongen::PaintSmallIcons(2)));
-    Write(folder.filePath(QStringLiteral("il2@2x.imagelist")), Stream(orvelle::icongen::PaintLargeIcons(2)));
+    Write(folder.filePath(QStringLiteral("speaker_font_icons.imagelist")), streams[0]);
+    Write(folder.filePath(QStringLiteral("transport_icons.imagelist")), streams[1]);
+    Write(folder.filePath(QStringLiteral("speaker_font_icons@2x.imagelist")), Stream(orvelle::icongen::PaintSmallIcons(2)));
+    Write(folder.filePath(QStringLiteral("transport_icons@2x.imagelist")), Stream(orvelle::icongen::PaintLargeIcons(2)));
     if (argc == 4) {
       WritePreview(QString::fromLocal8Bit(argv[3]), streams);
     }

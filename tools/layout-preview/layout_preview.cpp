@@ -12,7 +12,7 @@
 // written. Pop-up windows that the window's controls have open (a pressed drop-down's item list)
 // are drawn where they lie on the screen, and the picture grows to hold them.
 //
-// A window class that only the program knows (the main window's "TForm1") is previewed as a plain
+// A window class that only the program knows ("MainWindow") is previewed as a plain
 // window: its event bindings are left out, since their handlers live in that class.
 //
 // Exit status: 0 when the PNG is written, 1 when the layout cannot be loaded (the loader's

@@ -5,8 +5,8 @@
 // the main window's pixels to OUTPUT.png at the screen's scale, and prints:
 //   title shown after <ms> ms since process start
 //   resident memory after <s> s of playing: <KiB> KiB       (with --play-seconds)
-// Each --handler NAME runs that handler of the main window (btn4Click opens the lyrics panel,
-// sclbl2MouseEnter shows the singer's picture) right after the title is shown.
+// Each --handler NAME runs that handler of the main window (lyricsButtonClick opens the lyrics panel,
+// singerLabelMouseEnter shows the singer's picture) right after the title is shown.
 // Exits 1 when no title is shown within 30 seconds.
 
 #include "app/start_up.h"
@@ -68,17 +68,17 @@ int main(int argc, char* argv[]) {
 
   orvelle::ProgramWindows windows =
       orvelle::CreateProgramWindows(orvelle::ProgramPlayState(), orvelle::MakeProgramMediaPlayer);
-  orvelle::TForm1* form1 = windows.form1.get();
+  orvelle::MainWindow* main_window = windows.main_window.get();
   int exit_code = 0;
 
   auto finish = [&] {
     if (play_seconds > 0) {
       std::printf("resident memory after %d s of playing: %lld KiB\n", play_seconds, ResidentKiB());
     }
-    form1->close();
+    main_window->close();
   };
   auto take_shot = [&] {
-    const QPixmap shot = form1->grab();
+    const QPixmap shot = main_window->grab();
     if (!shot.save(output)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(output));
       exit_code = 1;
@@ -92,15 +92,15 @@ int main(int argc, char* argv[]) {
   QElapsedTimer waited;
   waited.start();
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (!form1->sclbl1->Caption().isEmpty() && form1->State().IsPlaying == 1) {
+    if (!main_window->titleLabel->Caption().isEmpty() && main_window->State().IsPlaying == 1) {
       poll.stop();
       std::printf("title shown after %lld ms since process start: %s\n", MillisecondsSinceProcessStart(),
-                  qPrintable(form1->sclbl1->Caption()));
+                  qPrintable(main_window->titleLabel->Caption()));
       std::fflush(stdout);
       for (int i = arguments.indexOf(QStringLiteral("--handler")); i >= 0 && i + 1 < arguments.size();
            i = arguments.indexOf(QStringLiteral("--handler"), i + 1)) {
         const QByteArray handler = arguments.at(i + 1).toLatin1();
-        if (!QMetaObject::invokeMethod(form1, handler.constData(), Q_ARG(QObject*, form1))) {
+        if (!QMetaObject::invokeMethod(main_window, handler.constData(), Q_ARG(QObject*, main_window))) {
           std::fprintf(stderr, "no handler %s\n", handler.constData());
         }
       }
@@ -109,13 +109,13 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "no song title shown within 30 s\n");
       exit_code = 1;
       poll.stop();
-      form1->close();
+      main_window->close();
     }
   });
   poll.start(10);
 
   orvelle::Application::Run();
-  windows.form1.reset();
-  windows.form2.reset();
+  windows.main_window.reset();
+  windows.notice_window.reset();
   return exit_code;
 }

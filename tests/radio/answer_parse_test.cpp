@@ -138,7 +138,7 @@ TEST(Countdown, StepTextAndProgress) {
     SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
     state.CurrentSong.length = c.length;
     state.RemainingSeconds = c.remaining_before;
-    EXPECT_EQ(loader.dec1(), c.text);
+    EXPECT_EQ(loader.CountDown(), c.text);
     EXPECT_EQ(state.RemainingSeconds, c.remaining_before - 1);
     EXPECT_EQ(view.calls, QStringList{QStringLiteral("progress %1").arg(c.progress)});
   }
@@ -153,7 +153,7 @@ TEST(Countdown, TheLowestCountStaysRunOut) {
   SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
   state.CurrentSong.length = "-2147483648";
   state.RemainingSeconds = INT32_MIN;
-  EXPECT_EQ(loader.dec1(), "- -35791394 :-08");
+  EXPECT_EQ(loader.CountDown(), "- -35791394 :-08");
   EXPECT_EQ(state.RemainingSeconds, INT32_MIN);
   EXPECT_EQ(view.calls, QStringList{"progress 0"});
 }

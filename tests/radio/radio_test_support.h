@@ -3,11 +3,11 @@
 // What the radio client's tests share: the demo service started once per test program, a
 // recording main window and player, and a retry clock driven by hand.
 
-#include "../../support/demo_service_process.h"
-#include "../../support/recording_player.h"
+#include "../support/demo_service_process.h"
+#include "../support/recording_player.h"
+#include "radio/play_state.h"
+#include "radio/song_loading.h"
 #include "service/http/http_client.h"
-#include "service/play_state.h"
-#include "service/song_loading.h"
 
 #include <httplib.h>
 

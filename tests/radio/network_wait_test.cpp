@@ -39,7 +39,7 @@ TEST_F(NetworkWaitTest, TimersTickWhileALoadWaitsAndCountdownTicksCoalesce) {
   });
 
   loading = true;
-  loader->ZaiRuGeQu();
+  loader->LoadNextSong();
   loading = false;
 
   RecordProperty("animation_ticks", animation_ticks);
@@ -64,7 +64,7 @@ TEST_F(NetworkWaitTest, ClosingTheMainWindowAbandonsAWaitingLoad) {
   QElapsedTimer since_close;
   qint64 load_ended_after_close = -1;
   QTimer::singleShot(0, [&] {
-    loader->ZaiRuGeQu();
+    loader->LoadNextSong();
     load_ended_after_close = since_close.isValid() ? since_close.elapsed() : -1;
   });
   QTimer::singleShot(300, [&] {

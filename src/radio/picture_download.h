@@ -21,8 +21,8 @@ inline constexpr char16_t kEmptyPictureText[] = u"错误!";
 // an empty body "错误!"; both return normally. A body of one byte fails with Error "Stream read
 // error", a body that cannot be decoded with its PictureError; those come out of the call.
 // For the plain picture holders.
-void JiaZaiWangLuoTuPianDaoIMAGE(http::HttpClient& client, PictureContainer& image, const QString& url);
+void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QString& url);
 // The same for the rotating disc, with the second User-Agent text.
-void JiaZaiWangLuoTuPianDaoSCGPIMAGE(http::HttpClient& client, PictureContainer& image, const QString& url);
+void DownloadDiscPicture(http::HttpClient& client, PictureContainer& image, const QString& url);
 
 }  // namespace orvelle

@@ -6,14 +6,14 @@
 //
 // The main window implements SongView and owns one SongLoader:
 //
-//   SongLoader loader(ProgramPlayState(), http1, *this);
-//   loader.ZaiRuGeQu();                      // first show, countdown at zero, skip
-//   sclbl3->SetCaption(loader.dec1());       // every tick while the song runs
-//   loader.cbb1Change();                     // the channel drop-down changed
+//   SongLoader loader(ProgramPlayState(), http_, *this);
+//   loader.LoadNextSong();                               // first show, countdown at zero, skip
+//   remainingTimeLabel->SetCaption(loader.CountDown());  // every tick while the song runs
+//   loader.ChannelChanged();                             // the channel drop-down changed
 
+#include "radio/play_state.h"
 #include "service/http/http_client.h"
 #include "service/picture/picture_container.h"
-#include "service/play_state.h"
 
 #include <QString>
 
@@ -96,13 +96,13 @@ class SongLoader {
   // the countdown stops, and a new load follows after the retry delay. Errors of the picture
   // downloads and of the player come out; when such an error stops the first load to get an
   // answer after a give-up, the countdown is started again.
-  void ZaiRuGeQu();
+  void LoadNextSong();
   // One countdown step: RemainingSeconds one lower, the progress value set, the time text.
-  QString dec1();
+  QString CountDown();
   // Hands CurrentSong.url to the player, starts it, the countdown and the disc's rotation.
-  void KaiShiBoFang();
+  void StartPlayback();
   // Makes the drop-down's chosen channel the one the next load asks for.
-  void cbb1Change();
+  void ChannelChanged();
   // Drops the load that was to follow a given-up one. A pause calls it: that load stands in for
   // the countdown, which the pause stops, and a paused song never ends by itself. The resume
   // starts the countdown again, which stands at zero after a give-up and so loads at its tick.

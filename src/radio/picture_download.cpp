@@ -1,6 +1,6 @@
-#include "service/picture_download.h"
+#include "radio/picture_download.h"
 
-#include "service/client_requests.h"
+#include "radio/client_requests.h"
 #include "service/log.h"
 #include "toolkit/message_box.h"
 #include "toolkit/network_wait.h"
@@ -59,11 +59,11 @@ void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QS
 
 }  // namespace
 
-void JiaZaiWangLuoTuPianDaoIMAGE(http::HttpClient& client, PictureContainer& image, const QString& url) {
+void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QString& url) {
   DownloadPicture(client, image, url, kPlainPictureUserAgent);
 }
 
-void JiaZaiWangLuoTuPianDaoSCGPIMAGE(http::HttpClient& client, PictureContainer& image, const QString& url) {
+void DownloadDiscPicture(http::HttpClient& client, PictureContainer& image, const QString& url) {
   DownloadPicture(client, image, url, kDiscPictureUserAgent);
 }
 

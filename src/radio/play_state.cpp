@@ -1,4 +1,4 @@
-#include "service/play_state.h"
+#include "radio/play_state.h"
 
 namespace orvelle {
 

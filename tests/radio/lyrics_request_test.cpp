@@ -1,7 +1,7 @@
 // The lyrics request against the demo service.
 
+#include "radio/lyrics_request.h"
 #include "radio_test_support.h"
-#include "service/lyrics_request.h"
 
 namespace orvelle::test {
 namespace {
@@ -64,7 +64,7 @@ TEST_F(LyricsTest, Rows) {
     state.CurrentSong.ssid = row.ssid;
     state.ResponseText = before;
     if (!row.fault.empty()) DemoServiceEnvironment::AddFault(row.fault);
-    const QString result = zaiRuGeCi(state, client);
+    const QString result = RequestLyrics(state, client);
     row.check(result, state.ResponseText);
     const QStringList targets = DemoServiceEnvironment::Targets("/j/v2/lyric");
     EXPECT_EQ(targets.size(), row.requests);
@@ -79,10 +79,10 @@ TEST_F(LyricsTest, Rows) {
 TEST_F(LyricsTest, AFailedPlaylistRequestAfterLyricsStartsOver) {
   state.CurrentSong.sid = "1010";
   state.CurrentSong.ssid = "d2b6";
-  zaiRuGeCi(state, client);
+  RequestLyrics(state, client);
   state.ChannelId = "17";
   DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"status"})");
-  loader->ZaiRuGeQu();
+  loader->LoadNextSong();
   EXPECT_EQ(DemoServiceEnvironment::Targets("/j/v2/playlist").size(), 2);
   EXPECT_EQ(state.CurrentSong.sid, "1010");
 }

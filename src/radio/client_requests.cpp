@@ -1,4 +1,4 @@
-#include "service/client_requests.h"
+#include "radio/client_requests.h"
 
 #include "toolkit/network_wait.h"
 

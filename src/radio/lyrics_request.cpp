@@ -1,6 +1,6 @@
-#include "service/lyrics_request.h"
+#include "radio/lyrics_request.h"
 
-#include "service/client_requests.h"
+#include "radio/client_requests.h"
 #include "service/json.h"
 #include "service/log.h"
 #include "service/service_text.h"
@@ -38,7 +38,7 @@ std::optional<QString> LyricsOfAnswer(const QString& answer) {
 
 }  // namespace
 
-QString zaiRuGeCi(PlayState& state, http::HttpClient& client) {
+QString RequestLyrics(PlayState& state, http::HttpClient& client) {
   if (state.CurrentSong.sid.isEmpty() || state.CurrentSong.ssid.isEmpty()) return NoLyrics();
   const QString address = ServiceBase() + QStringLiteral("/j/v2/lyric?sid=") + state.CurrentSong.sid +
                           QStringLiteral("&ssid=") + state.CurrentSong.ssid;

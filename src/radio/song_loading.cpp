@@ -1,10 +1,10 @@
-#include "service/song_loading.h"
+#include "radio/song_loading.h"
 
 #include "playback/media_player.h"
-#include "service/client_requests.h"
+#include "radio/client_requests.h"
+#include "radio/picture_download.h"
 #include "service/json.h"
 #include "service/log.h"
-#include "service/picture_download.h"
 #include "service/service_text.h"
 #include "toolkit/application.h"
 #include "toolkit/network_wait.h"
@@ -130,7 +130,7 @@ SongLoader::SongLoader(PlayState& state, http::HttpClient& client, SongView& vie
 
 SongLoader::~SongLoader() = default;
 
-void SongLoader::ZaiRuGeQu() {
+void SongLoader::LoadNextSong() {
   try {
     Load();
   } catch (const RequestAbandoned&) {
@@ -201,23 +201,23 @@ void SongLoader::GiveUp(const QString& reason) {
   countdown_stopped_by_give_up_ = true;
   state_.RemainingSeconds = 0;
   qCDebug(lcLoad) << "gave up after" << kMaxAttempts << "attempts; next load in" << next_retry_delay_.count() << "ms";
-  scheduler_->Schedule(next_retry_delay_, [this] { Application::RunGuarded([this] { ZaiRuGeQu(); }); });
+  scheduler_->Schedule(next_retry_delay_, [this] { Application::RunGuarded([this] { LoadNextSong(); }); });
   next_retry_delay_ = std::min(next_retry_delay_ * 2, kMaxRetryDelay);
 }
 
 void SongLoader::ShowLoadedSong() {
-  JiaZaiWangLuoTuPianDaoIMAGE(client_, view_.CoverPicture(), state_.CurrentSong.picture);
-  JiaZaiWangLuoTuPianDaoIMAGE(client_, view_.SingerPicture(), state_.CurrentSong.singer_avatar);
-  JiaZaiWangLuoTuPianDaoSCGPIMAGE(client_, view_.DiscPicture(), state_.CurrentSong.picture);
+  DownloadPicture(client_, view_.CoverPicture(), state_.CurrentSong.picture);
+  DownloadPicture(client_, view_.SingerPicture(), state_.CurrentSong.singer_avatar);
+  DownloadDiscPicture(client_, view_.DiscPicture(), state_.CurrentSong.picture);
   view_.SetTitleCaption(state_.CurrentSong.title);
   view_.SetSingerCaption(state_.CurrentSong.singer_name);
-  view_.SetTimeCaption(dec1());
+  view_.SetTimeCaption(CountDown());
   view_.SetProgressMaxValue(TextToInt(state_.CurrentSong.length));
   view_.SetProgressMinValue(0);
-  KaiShiBoFang();
+  StartPlayback();
 }
 
-QString SongLoader::dec1() {
+QString SongLoader::CountDown() {
   // The lowest count stays where it is: a count that has run out stays run out, so that the next
   // tick loads the next song, instead of wrapping round to the highest.
   if (state_.RemainingSeconds > std::numeric_limits<qint32>::min()) --state_.RemainingSeconds;
@@ -226,7 +226,7 @@ QString SongLoader::dec1() {
   return QString::asprintf("- %d :%.2d", remaining / 60, remaining % 60);
 }
 
-void SongLoader::KaiShiBoFang() {
+void SongLoader::StartPlayback() {
   if (!state_.MediaPlayer) throw Error(QStringLiteral("The media player could not be created"));
   state_.MediaPlayer->SetURL(state_.CurrentSong.url);
   state_.MediaPlayer->Play();
@@ -236,7 +236,7 @@ void SongLoader::KaiShiBoFang() {
   state_.IsPlaying = 1;
 }
 
-void SongLoader::cbb1Change() { state_.ChannelId = view_.ChosenChannelDetail(); }
+void SongLoader::ChannelChanged() { state_.ChannelId = view_.ChosenChannelDetail(); }
 
 void SongLoader::CancelRetry() {
   if (countdown_stopped_by_give_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "controls/gp_button.h"
+#include "controls/gp_combo_box.h"
+#include "controls/gp_image.h"
+#include "controls/label.h"
+#include "controls/memo.h"
+#include "controls/progress_bar.h"
+#include "controls/split_view.h"
+#include "controls/track_bar.h"
+#include "desktop/remote_control_target.h"
+#include "lyrics/lyrics_font_size.h"
+#include "playback/media_player.h"
+#include "radio/play_state.h"
+#include "radio/song_loading.h"
+#include "service/http/http_client.h"
+#include "service/picture/picture_container.h"
+#include "toolkit/form.h"
+#include "toolkit/image_list.h"
+#include "toolkit/panel.h"
+#include "toolkit/picture_holder.h"
+#include "toolkit/push_button.h"
+#include "toolkit/timer.h"
+
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace orvelle {
+
+// Makes the media player when the main window is first shown; throws Error when it cannot.
+using MediaPlayerFactory = std::function<std::unique_ptr<MediaPlayer>()>;
+
+// The main window: the song on show (title, singer, remaining time, cover disc, progress), the
+// transport, volume and lyrics controls and the channel chooser, built from
+// ":/layouts/main_window.json".
+// Its handlers are bound by the layout; each runs through the application's guard, so an error
+// it throws is shown in the default error box. The desktop's remote control (media keys, the sound
+// menu) sees it and works it as a RemoteControlTarget, through the same handlers.
+class MainWindow : public Form, public RemoteControlTarget, private SongView {
+  Q_OBJECT
+  Q_PROPERTY(orvelle::PictureHolder* coverHolder MEMBER coverHolder)
+  Q_PROPERTY(orvelle::PictureHolder* singerPictureHolder MEMBER singerPictureHolder)
+  Q_PROPERTY(orvelle::Panel* playerPanel MEMBER playerPanel)
+  Q_PROPERTY(orvelle::TscGPButton* nextButton MEMBER nextButton)
+  Q_PROPERTY(orvelle::TscGPButton* playPauseButton MEMBER playPauseButton)
+  Q_PROPERTY(orvelle::TscGPImage* disc MEMBER disc)
+  Q_PROPERTY(orvelle::TscLabel* titleLabel MEMBER titleLabel)
+  Q_PROPERTY(orvelle::TscLabel* singerLabel MEMBER singerLabel)
+  Q_PROPERTY(orvelle::TscLabel* remainingTimeLabel MEMBER remainingTimeLabel)
+  Q_PROPERTY(orvelle::TscTrackBar* volumeSlider MEMBER volumeSlider)
+  Q_PROPERTY(orvelle::TscGPButton* lyricsButton MEMBER lyricsButton)
+  Q_PROPERTY(orvelle::TscGPComboBox* channelList MEMBER channelList)
+  Q_PROPERTY(orvelle::TscGPProgressBar* songProgress MEMBER songProgress)
+  Q_PROPERTY(orvelle::TscGPButton* muteButton MEMBER muteButton)
+  Q_PROPERTY(orvelle::PushButton* focusSink MEMBER focusSink)
+  Q_PROPERTY(orvelle::TscGPButton* noticeButton MEMBER noticeButton)
+  Q_PROPERTY(orvelle::TscSplitView* lyricsPanel MEMBER lyricsPanel)
+  Q_PROPERTY(orvelle::PushButton* lyricsCloseButton MEMBER lyricsCloseButton)
+  Q_PROPERTY(orvelle::TscMemo* lyricsText MEMBER lyricsText)
+  Q_PROPERTY(orvelle::TscGPButton* fontLargerButton MEMBER fontLargerButton)
+  Q_PROPERTY(orvelle::TscGPButton* fontSmallerButton MEMBER fontSmallerButton)
+  Q_PROPERTY(orvelle::ImageList* speakerFontIcons MEMBER speakerFontIcons)
+  Q_PROPERTY(orvelle::ImageList* transportIcons MEMBER transportIcons)
+  Q_PROPERTY(orvelle::Timer* countdownTimer MEMBER countdownTimer)
+
+ public:
+  static constexpr char kLayout[] = ":/layouts/main_window.json";
+
+  // `state` is the play state the window drives; `make_player` makes the media player at the
+  // first show (the program's is MakeProgramMediaPlayer).
+  MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The notice window that noticeButton shows.
+  void SetNoticeWindow(Form* notice) { notice_ = notice; }
+
+  PlayState& State() const override { return state_; }
+  // The one HTTP client of the program: playlist, lyrics and pictures.
+  http::HttpClient& Http() { return http_; }
+
+  PictureHolder* coverHolder = nullptr;
+  PictureHolder* singerPictureHolder = nullptr;
+  Panel* playerPanel = nullptr;
+  TscGPButton* nextButton = nullptr;
+  TscGPButton* playPauseButton = nullptr;
+  TscGPImage* disc = nullptr;
+  TscLabel* titleLabel = nullptr;
+  TscLabel* singerLabel = nullptr;
+  TscLabel* remainingTimeLabel = nullptr;
+  TscTrackBar* volumeSlider = nullptr;
+  TscGPButton* lyricsButton = nullptr;
+  TscGPComboBox* channelList = nullptr;
+  TscGPProgressBar* songProgress = nullptr;
+  TscGPButton* muteButton = nullptr;
+  PushButton* focusSink = nullptr;
+  TscGPButton* noticeButton = nullptr;
+  TscSplitView* lyricsPanel = nullptr;
+  PushButton* lyricsCloseButton = nullptr;
+  TscMemo* lyricsText = nullptr;
+  TscGPButton* fontLargerButton = nullptr;
+  TscGPButton* fontSmallerButton = nullptr;
+  ImageList* speakerFontIcons = nullptr;
+  ImageList* transportIcons = nullptr;
+  Timer* countdownTimer = nullptr;
+
+ public slots:
+  // Start-up and close.
+  void FormCreate(QObject* sender);
+  void FormShow(QObject* sender);
+  void FormCloseQuery(QObject* sender, bool* canClose);
+
+  // The playback cycle.
+  void countdownTimerTick(QObject* sender);
+  void playPauseButtonClick(QObject* sender);
+  void nextButtonClick(QObject* sender);
+  void discClick(QObject* sender);
+  void titleLabelMouseEnter(QObject* sender);
+  void singerLabelMouseEnter(QObject* sender);
+  void singerLabelMouseLeave(QObject* sender);
+  void channelListChange(QObject* sender);
+
+  // Volume and mute.
+  void muteButtonClick(QObject* sender);
+  void muteButtonMouseEnter(QObject* sender);
+  void volumeSliderChange(QObject* sender);
+  void volumeSliderMouseLeave(QObject* sender);
+
+  // The lyrics panel and the notice.
+  void lyricsButtonClick(QObject* sender);
+  void lyricsCloseButtonClick(QObject* sender);
+  void lyricsPanelClick(QObject* sender);
+  void lyricsPanelOpened(QObject* sender);
+  void fontLargerButtonClick(QObject* sender);
+  void fontSmallerButtonClick(QObject* sender);
+  void noticeButtonClick(QObject* sender);
+
+ public:
+  // The remote control: the play/pause and skip buttons' clicks, the volume slider (the player's
+  // volume, which the slider shows when it appears), raising and closing the window.
+  void PlayPause() override;
+  void Next() override;
+  void Raise() override;
+  void Quit() override;
+  int Volume() const override;
+  void SetVolume(int value) override;
+  const PictureContainer& Cover() const override { return cover_picture_; }
+
+ private:
+  // What a song load shows and drives.
+  void SetTitleCaption(const QString& text) override;
+  void SetSingerCaption(const QString& text) override;
+  void SetTimeCaption(const QString& text) override;
+  PictureContainer& CoverPicture() override { return cover_picture_; }
+  PictureContainer& SingerPicture() override { return singer_picture_; }
+  PictureContainer& DiscPicture() override;
+  void SetProgressValue(int value) override;
+  void SetProgressMaxValue(int value) override;
+  void SetProgressMinValue(int value) override;
+  void SetCountdownEnabled(bool enabled) override;
+  void SetDiscRotating(bool rotating) override;
+  QString ChosenChannelDetail() const override;
+
+  // The player; throws Error when it was never created.
+  MediaPlayer& Player() const;
+  void CreateMediaPlayer();
+  // Stops the disc's turning and sets it upright.
+  void StopDisc();
+  void ToggleLyricsPanel();
+  LyricsFontSize& LyricsFont();
+  void FocusSink();
+  // Tells the remote control, once the running sequence has ended, that what it shows may have
+  // changed; see AnnounceRemoteState.
+  void RemoteStateMayHaveChanged();
+  void AnnounceRemoteState();
+
+  PlayState& state_;
+  MediaPlayerFactory make_player_;
+  std::unique_ptr<MediaPlayer> media_player_;
+  http::HttpClient http_;
+  // The pictures of the hidden holders coverHolder and singerPictureHolder; each change is
+  // shown in its holder.
+  PictureContainer cover_picture_;
+  PictureContainer singer_picture_;
+  SongLoader loader_;
+  std::optional<LyricsFontSize> lyrics_font_;
+  Form* notice_ = nullptr;
+  bool shown_ = false;
+  // Runs AnnounceRemoteState from the event loop.
+  QTimer remote_announcement_;
+};
+
+// The program's media player: libmpv.
+std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer();
+
+}  // namespace orvelle
