@@ -1,5 +1,4 @@
 #include "controls/caption_text.h"
-#include "controls/kit_classes.h"
 #include "controls/label.h"
 #include "controls/track_bar.h"
 #include "toolkit/application.h"
@@ -248,7 +247,6 @@ TEST_F(LabelTest, AccessibleNameIsTheCaptionWithoutMarkers) {
 
 TEST(LabelLayout, LoadsEveryPublishedOptionAndTheMainWindowSizes) {
   Application::RegisterFonts();
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/labels.json"));
   // The labels size themselves to their stored captions once the window is loaded; in Tahoma these

@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/memo.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -288,7 +287,6 @@ TEST_F(MemoTest, ScalingScalesTheGraphicOptions) {
 
 TEST(MemoLayout, LoadsEveryPublishedOption) {
   Application::RegisterFonts();
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/memos.json"));
   auto* notice = form.Component<TscGPMemo>(QStringLiteral("mmo1"));

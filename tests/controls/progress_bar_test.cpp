@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/progress_bar.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
@@ -228,7 +227,6 @@ TEST_F(ProgressBarTest, ReportsValueAndRangeToAssistiveTechnology) {
 }
 
 TEST(ProgressBarLayout, LoadsEveryPublishedOption) {
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/progress_bar.json"));
   auto* main = form.Component<TscGPProgressBar>(QStringLiteral("scgprgrsbr1"));

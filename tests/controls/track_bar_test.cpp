@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/track_bar.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
@@ -462,7 +461,6 @@ TEST_F(TrackBarTest, ReportsValueAndRangeToAssistiveTechnology) {
 }
 
 TEST(TrackBarLayout, LoadsEveryPublishedOption) {
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/track_bar.json"));
   auto* slider = form.Component<TscTrackBar>(QStringLiteral("sctrckbr1"));
