@@ -204,6 +204,11 @@ void TscGPScrollingControl::leaveEvent(QEvent* event) {
   TscCustomControl::leaveEvent(event);
 }
 
+void TscGPScrollingControl::hideEvent(QHideEvent* event) {
+  vert_scroll_bar_->CancelPointerInput();
+  TscCustomControl::hideEvent(event);
+}
+
 // --- item list ---------------------------------------------------------------------------------
 
 TscGPCustomListBox::TscGPCustomListBox(QWidget* parent)

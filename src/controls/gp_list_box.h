@@ -363,6 +363,8 @@ class TscGPScrollingControl : public TscCustomControl {
   bool ScrollBarMouseRelease(const QPoint& p);
 
   void leaveEvent(QEvent* event) override;
+  // A hidden control never sees the release that would end its scroll bar's drag or paging.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void DrawFrameAndFill(QPainter& painter);

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
