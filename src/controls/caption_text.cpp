@@ -93,7 +93,8 @@ void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, c
     underlines.append(range);
   }
   layout.setFormats(underlines);
-  SetLines(layout, FontTextCell(font), format.word_wrap, rect.width());
+  const TextCell cell = FontTextCell(font);
+  const int lines = SetLines(layout, cell, format.word_wrap, rect.width());
   for (int i = 0; i < layout.lineCount(); ++i) {
     QTextLine line = layout.lineAt(i);
     const double spare = rect.width() - line.naturalTextWidth();
@@ -102,9 +103,13 @@ void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, c
     if (format.alignment & Qt::AlignHCenter) x = std::floor(spare / 2);
     line.setPosition(QPointF(x, line.position().y()));
   }
+  const int spare_height = rect.height() - lines * cell.Height();
+  int top = 0;
+  if (format.alignment & Qt::AlignBottom) top = spare_height;
+  if (format.alignment & Qt::AlignVCenter) top = static_cast<int>(std::floor(spare_height / 2.0));
   painter.save();
   painter.setFont(font);
-  layout.draw(&painter, rect.topLeft());
+  layout.draw(&painter, rect.topLeft() + QPoint(0, top));
   painter.restore();
 }
 

@@ -24,6 +24,11 @@ void TscCustomControl::SetStyleElements(TStyleElements elements) {
   RePaintControl();
 }
 
+void TscCustomControl::SetTransparentBackground(bool value) {
+  if (!StoreAndRepaint(transparent_background_, value)) return;
+  NotifyChildrenBackground();
+}
+
 bool TscCustomControl::UsesStyle(TStyleElement element) const {
   return style_elements_.testFlag(element) && IsCustomStyleActive();
 }
@@ -59,6 +64,10 @@ void TscCustomControl::ChangeScale(int m, int d) {
 }
 
 void TscCustomControl::DrawControl(QPainter&, TscsCtrlState) {}
+
+void TscCustomControl::DrawOpaqueBackground(QPainter& painter) {
+  if (!transparent_background_) painter.fillRect(rect(), ResolveColor(GetColor(), UsesStyle(seClient)));
+}
 
 void TscCustomControl::PaintFace(QPainter& painter, TscsCtrlState state) {
   QRect face = rect();
@@ -123,7 +132,8 @@ void TscCustomControl::resizeEvent(QResizeEvent* event) {
 
 void TscCustomControl::changeEvent(QEvent* event) {
   Control::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange) RePaintControl();
+  // Enabling changes the state drawn; the reading direction mirrors alignments.
+  if (event->type() == QEvent::EnabledChange || event->type() == QEvent::LayoutDirectionChange) RePaintControl();
 }
 
 }  // namespace orvelle

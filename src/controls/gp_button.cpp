@@ -1,12 +1,12 @@
 #include "controls/gp_button.h"
 
+#include "controls/caption_text.h"
 #include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLinearGradient>
@@ -564,7 +564,9 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   const Pixel cx = L + W / 2, cy = T + H / 2;
 
   // The caption's size, wrapped to the room the image leaves.
-  const int flags = Qt::TextShowMnemonic | (word_wrap_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+  CaptionFormat format;
+  format.word_wrap = word_wrap_;
+  format.alignment = Qt::AlignCenter;
   int tw = 0, th = 0;
   if (has_text) {
     Pixel room_w = W, room_h = H;
@@ -572,8 +574,7 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
                                    : Pixel{margin_ >= 0 ? margin_ : 0} + (horizontal ? iw : ih) + sp;
     (horizontal ? room_w : room_h) -= taken;
     auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, kCanvasLimit)); };
-    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, room(room_w), room(room_h)),
-                                                          flags | Qt::AlignLeft | Qt::AlignTop, text);
+    const QSize bound = MeasureCaption(text, font(), format, room(room_w));
     tw = std::min(bound.width(), std::max(content.width(), 0));
     th = std::min(bound.height(), std::max(content.height(), 0));
   }
@@ -669,9 +670,8 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   };
   auto draw_text = [&](QPainter& p, const QColor& color) {
     if (!has_text) return;
-    p.setFont(font());
     p.setPen(color);
-    p.drawText(text_rect, flags | Qt::AlignCenter, text);
+    DrawCaption(p, text_rect, text, font(), format);
   };
 
   if (glow_effect_->Shows(state)) {
@@ -817,7 +817,7 @@ QRectF TscGPButton::FillRect(const QColor& frameColor) const {
 }
 
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
+  DrawOpaqueBackground(painter);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);

@@ -245,13 +245,6 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Stores a different value and repaints at once; an equal value does nothing.
-  template <class T>
-  void StoreAndRepaint(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    RePaintControl();
-  }
   void LeftPressed(QMouseEvent* event);
   void OpenDropDown();
   void StartRepeat();

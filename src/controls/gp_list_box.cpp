@@ -154,7 +154,7 @@ void TscGPScrollingControl::DrawContent(QPainter&) {}
 
 void TscGPScrollingControl::DrawFrameAndFill(QPainter& painter) {
   const bool themed = UsesStyle(seClient);
-  painter.fillRect(rect(), ResolveColor(GetColor(), themed));
+  DrawOpaqueBackground(painter);
   const int frame = options_->FrameWidth();
   QRectF inner = ToGPRectF(rect());
   InflateGPRectF(inner, -frame, -frame);
@@ -316,8 +316,6 @@ void TscGPCustomListBox::SetCheckedListMode(bool value) {
   checked_list_mode_ = value;
   RePaintControl();
 }
-
-void TscGPCustomListBox::FontChanged() { RePaintControl(); }
 
 // --- selection ---------------------------------------------------------------------------------
 

@@ -169,7 +169,7 @@ TscsCtrlState TscCustomTrackBar::ThumbState() const {
 QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const { return ResolveColor(color, UsesStyle(seClient)); }
 
 void TscCustomTrackBar::DrawBackground(QPainter& painter) {
-  if (!TransparentBackground()) painter.fillRect(rect(), ResolveOwn(GetColor()));
+  DrawOpaqueBackground(painter);
 }
 
 void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
