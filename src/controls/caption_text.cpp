@@ -83,6 +83,9 @@ QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFor
 void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
                  const CaptionFormat& format) {
   AccessText access = format.access_markers ? ResolveAccessMarkers(caption) : AccessText{caption, {}};
+  if (format.elide_right && !format.word_wrap) {
+    access = {QFontMetrics(font).elidedText(access.text, Qt::ElideRight, rect.width()), {}};
+  }
   QTextLayout layout(WithLineSeparators(access.text), font);
   QList<QTextLayout::FormatRange> underlines;
   for (int position : access.underlined) {

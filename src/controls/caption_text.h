@@ -34,6 +34,8 @@ struct CaptionFormat {
   bool access_markers = true;
   bool word_wrap = false;
   Qt::Alignment alignment = Qt::AlignLeft;
+  // A single line too long for the rectangle ends in "..." (without word wrap).
+  bool elide_right = false;
 };
 
 // The size a caption takes in a font and format: its widest line by the number of lines times

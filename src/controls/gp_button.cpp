@@ -722,21 +722,6 @@ int TscGPButton::StateImageIndex(TscsCtrlState state) const {
   return ImageIndex();
 }
 
-QRectF GPShapeFrameRect(const QRect& client, int frameWidth) {
-  QRectF r = ToGPRectF(client);
-  const double half = frameWidth / 2.0;
-  InflateGPRectF(r, -half, -half);
-  return r;
-}
-
-QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor) {
-  if (frameColor.alpha() == 0) return ToGPRectF(client);
-  if (frameColor.alpha() == 255) return GPShapeFrameRect(client, frameWidth);
-  QRectF r = ToGPRectF(client);
-  InflateGPRectF(r, -frameWidth, -frameWidth);
-  return r;
-}
-
 namespace {
 
 QBrush FillBrush(const TscGPStateOptions& options, TscGPButtonOptions::TscGPButtonShapeStyle shape,
@@ -757,7 +742,7 @@ void DrawGPButtonShape(QPainter& painter, const TscGPStateOptions& options,
                        TscGPButtonOptions::TscGPButtonShapeStyle shape, const QRect& client, TscsCtrlState state) {
   const QColor frame_color = options.StateFrameColor(state);
   const int frame_width = options.FrameWidth();
-  const bool frame_visible = frame_color.alpha() != 0;
+  const bool frame_visible = GPFrameVisible(frame_color);
   const QRectF frame_rect = GPShapeFrameRect(client, frame_width);
   const QRectF fill_rect = GPShapeFillRect(client, frame_width, frame_color);
   const QBrush brush = FillBrush(options, shape, state, fill_rect);

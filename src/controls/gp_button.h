@@ -342,11 +342,6 @@ class TscGPButton : public TscCustomButtonControl {
   int focused_image_index_ = -1;
 };
 
-// The shape's frame rectangle (the client rectangle shrunk by half the frame width) and fill
-// rectangle (the whole client rectangle under an invisible frame, the frame rectangle under an
-// opaque one, else the client rectangle shrunk by the frame width).
-QRectF GPShapeFrameRect(const QRect& client, int frameWidth);
-QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor);
 // Draws a graphic button's shape of the given style over the client rectangle with the state's
 // fill and frame from the option set. The drop-down list's face draws its rectangular shapes
 // with it.

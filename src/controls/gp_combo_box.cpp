@@ -613,11 +613,9 @@ void TscGPComboBox::DrawComboItem(QPainter& painter, const QRect& area, TscsCtrl
     if (checked_list_wrap_) {
       DrawItemCaption(painter, area, CheckedCaptions(), GetFont()->ToQFont(), text_color);
     } else {
-      painter.setFont(GetFont()->ToQFont());
       painter.setPen(text_color);
-      const QRect line = area.adjusted(0, 0, -2, 0);
-      painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                       painter.fontMetrics().elidedText(CheckedCaptions(), Qt::ElideRight, line.width()));
+      const CaptionFormat line{.access_markers = false, .alignment = Qt::AlignLeft | Qt::AlignVCenter, .elide_right = true};
+      DrawCaption(painter, area.adjusted(0, 0, -2, 0), CheckedCaptions(), GetFont()->ToQFont(), line);
     }
     return;
   }
@@ -635,10 +633,9 @@ void TscGPComboBox::DrawComboItem(QPainter& painter, const QRect& area, TscsCtrl
     const QFont detail_font = DetailFont()->ToQFont();
     const int band_top = content.bottom() + 1 - FontTextCell(detail_font).Height() - RoundPixels(4 * ScaleFactor()) -
                          options_->FrameWidth();
-    painter.setFont(detail_font);
     painter.setPen(DetailTextColor(text_color));
-    painter.drawText(QRect(content.left(), band_top, content.width() - 2, content.bottom() + 1 - band_top),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item->Detail());
+    DrawCaption(painter, QRect(content.left(), band_top, content.width() - 2, content.bottom() + 1 - band_top),
+                item->Detail(), detail_font, CaptionFormat{.access_markers = false});
     content.setBottom(band_top - 1);
   }
   DrawItemCaption(painter, content, item->Caption(), GetFont()->ToQFont(), text_color);

@@ -620,9 +620,9 @@ void TscGPCustomListBox::DrawHeader(QPainter& painter, const TscGPListBoxItem& i
     painter.fillRect(rect, ResolveColor(o.GetColor(), themed, o.ColorAlpha()));
   }
   const QRect text_rect = rect.adjusted(o.Margin() + item.Indent() * indent_margin_, 0, -o.Margin(), 0);
-  painter.setFont(header_font_->ToQFont());
   painter.setPen(ResolveColor(header_font_->GetColor(), UsesStyle(seFont)));
-  painter.drawText(text_rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, item.Caption());
+  DrawCaption(painter, text_rect, item.Caption(), header_font_->ToQFont(),
+              CaptionFormat{.access_markers = false, .alignment = Qt::AlignLeft | Qt::AlignVCenter});
 }
 
 void TscGPCustomListBox::DrawCheckBox(QPainter& painter, const TscGPListBoxItem& item, const QColor& color) {
@@ -669,10 +669,9 @@ void TscGPCustomListBox::DrawItem(QPainter& painter, int index, const QRect& rec
   }
   if (show_item_details_) {
     const int band_top = area.bottom() + 1 - FontTextCell(detail_font_->ToQFont()).Height() - RoundPixels(4 * ScaleFactor());
-    painter.setFont(detail_font_->ToQFont());
     painter.setPen(DetailTextColor(text_color));
-    painter.drawText(QRect(area.left(), band_top, area.width() - 2, area.bottom() + 1 - band_top),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item.Detail());
+    DrawCaption(painter, QRect(area.left(), band_top, area.width() - 2, area.bottom() + 1 - band_top), item.Detail(),
+                detail_font_->ToQFont(), CaptionFormat{.access_markers = false});
     area.setBottom(band_top - 1);
   }
   DrawItemCaption(painter, area, item.Caption(), GetFont()->ToQFont(), text_color);
