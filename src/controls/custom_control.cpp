@@ -100,7 +100,33 @@ bool TscCustomControl::event(QEvent* event) {
     if (transparent_background_) BackgroundMoved();
     return true;
   }
+  if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+      RaiseKeyEvents(*static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   return Control::event(event);
+}
+
+bool TscCustomControl::RaiseKeyEvents(QKeyEvent& event) {
+  const bool down = event.type() == QEvent::KeyPress;
+  int key = event.key();
+  down ? emit OnKeyDown(this, &key, event.modifiers()) : emit OnKeyUp(this, &key, event.modifiers());
+  QString text = event.text();
+  if (down && key != 0 && !text.isEmpty()) {
+    QChar typed = text.front();
+    emit OnKeyPress(this, &typed);
+    text = typed.isNull() ? QString() : QString(typed) + text.mid(1);
+  }
+  const bool swallowed = key == 0 || (down && !event.text().isEmpty() && text.isEmpty());
+  if (swallowed) {
+    event.accept();
+    return true;
+  }
+  if (key == event.key() && text == event.text()) return false;
+  QKeyEvent changed(event.type(), key, event.modifiers(), text, event.isAutoRepeat(), event.count());
+  Control::event(&changed);
+  event.setAccepted(changed.isAccepted());
+  return true;
 }
 
 void TscCustomControl::paintEvent(QPaintEvent*) {

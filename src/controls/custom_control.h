@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QString>
 
 #include <cstdint>
@@ -83,6 +84,13 @@ class TscCustomControl : public Control {
 
  signals:
   void OnChangeScale(QObject* sender);
+  // Keys reaching the control (it has the focus): OnKeyDown and OnKeyUp with the key code
+  // (Qt::Key) and the modifiers, OnKeyPress after OnKeyDown with the character typed, if any. A
+  // handler may change the key or character, which the control then handles instead; 0 (or
+  // '\0') swallows it.
+  void OnKeyDown(QObject* sender, int* key, Qt::KeyboardModifiers shift);
+  void OnKeyPress(QObject* sender, QChar* key);
+  void OnKeyUp(QObject* sender, int* key, Qt::KeyboardModifiers shift);
 
  protected:
   // Draws the control's own content on its painter (the parent's pixels are already there for a
@@ -141,6 +149,9 @@ class TscCustomControl : public Control {
 
   // Re-captures, repaints and tells the children, after a move or a background change.
   void BackgroundMoved();
+  // Raises OnKeyDown/OnKeyPress or OnKeyUp for a key event and hands the key on as the handlers
+  // left it; true when the event was handled here (swallowed or handed on changed).
+  bool RaiseKeyEvents(QKeyEvent& event);
 
   TStyleElements style_elements_ = TStyleElements(seFont | seClient | seBorder);
   bool transparent_background_ = true;

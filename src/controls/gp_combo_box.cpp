@@ -132,17 +132,9 @@ void TscGPComboBox::SetListBoxItemSpacing(int value) {
   RePaintControl();
 }
 
-void TscGPComboBox::SetShowItemImage(bool value) {
-  if (value == show_item_image_) return;
-  show_item_image_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetShowItemImage(bool value) { StoreAndRepaint(show_item_image_, value); }
 
-void TscGPComboBox::SetShowItemDetail(bool value) {
-  if (value == show_item_detail_) return;
-  show_item_detail_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetShowItemDetail(bool value) { StoreAndRepaint(show_item_detail_, value); }
 
 void TscGPComboBox::SetImages(ImageList* value) {
   if (value == list_->Images()) return;
@@ -162,11 +154,7 @@ void TscGPComboBox::SetCheckedListMode(bool value) {
   RePaintControl();
 }
 
-void TscGPComboBox::SetCheckedListWrap(bool value) {
-  if (value == checked_list_wrap_) return;
-  checked_list_wrap_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetCheckedListWrap(bool value) { StoreAndRepaint(checked_list_wrap_, value); }
 
 void TscGPComboBox::ScalePixelOptions(int m, int d) {
   options_->Scale(m, d, options_->ScaleFrameWidth());

@@ -279,17 +279,9 @@ void TscGPCustomListBox::SetItemSpacing(int value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetShowLines(bool value) {
-  if (value == show_lines_) return;
-  show_lines_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetShowLines(bool value) { StoreAndRepaint(show_lines_, value); }
 
-void TscGPCustomListBox::SetLineColor(orvelle::Color value) {
-  if (value == line_color_) return;
-  line_color_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetLineColor(orvelle::Color value) { StoreAndRepaint(line_color_, value); }
 
 void TscGPCustomListBox::SetLineColorAlpha(int value) {
   if (value < 0 || value > 255 || value == line_color_alpha_) return;
@@ -297,11 +289,7 @@ void TscGPCustomListBox::SetLineColorAlpha(int value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetShowItemDetails(bool value) {
-  if (value == show_item_details_) return;
-  show_item_details_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetShowItemDetails(bool value) { StoreAndRepaint(show_item_details_, value); }
 
 void TscGPCustomListBox::SetImages(ImageList* value) {
   if (value == images_) return;
@@ -311,11 +299,7 @@ void TscGPCustomListBox::SetImages(ImageList* value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetCheckedListMode(bool value) {
-  if (value == checked_list_mode_) return;
-  checked_list_mode_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetCheckedListMode(bool value) { StoreAndRepaint(checked_list_mode_, value); }
 
 // --- selection ---------------------------------------------------------------------------------
 

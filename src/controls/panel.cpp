@@ -78,11 +78,7 @@ void TscPanel::SetCaption(const QString& caption) {
   if (show_caption_) RePaintControl();
 }
 
-void TscPanel::SetShowCaption(bool value) {
-  if (value == show_caption_) return;
-  show_caption_ = value;
-  RePaintControl();
-}
+void TscPanel::SetShowCaption(bool value) { StoreAndRepaint(show_caption_, value); }
 
 void TscPanel::SetAlignment(TAlignment alignment) {
   if (alignment == alignment_) return;

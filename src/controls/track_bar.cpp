@@ -87,17 +87,9 @@ void TscCustomTrackBar::SetValue(int value) {
 
 void TscCustomTrackBar::Change() { emit OnChange(this); }
 
-void TscCustomTrackBar::SetVertical(bool value) {
-  if (value == vertical_) return;
-  vertical_ = value;
-  RePaintControl();
-}
+void TscCustomTrackBar::SetVertical(bool value) { StoreAndRepaint(vertical_, value); }
 
-void TscCustomTrackBar::SetShowFocusRect(bool value) {
-  if (value == show_focus_rect_) return;
-  show_focus_rect_ = value;
-  RePaintControl();
-}
+void TscCustomTrackBar::SetShowFocusRect(bool value) { StoreAndRepaint(show_focus_rect_, value); }
 
 QRect TscCustomTrackBar::ToControl(const QRect& r) const {
   if (!vertical_) return r;
