@@ -29,7 +29,9 @@ QString TscAccessible::text(QAccessible::Text t) const {
   switch (t) {
     case QAccessible::Name: {
       const QString name = Control()->AccessibleName();
-      return name.isEmpty() ? StripAccessKeyMarkers(Control()->AccessibleCaption()) : name;
+      if (!name.isEmpty()) return name;
+      const QString caption = Control()->AccessibleCaption();
+      return Control()->LiteralCaption() ? caption : StripAccessKeyMarkers(caption);
     }
     case QAccessible::Value: {
       const QString text = Control()->AccessibleValueText();

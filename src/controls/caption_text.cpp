@@ -83,6 +83,9 @@ QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFor
 void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
                  const CaptionFormat& format) {
   AccessText access = format.access_markers ? ResolveAccessMarkers(caption) : AccessText{caption, {}};
+  if (format.elide_right && !format.word_wrap) {
+    access = {QFontMetrics(font).elidedText(access.text, Qt::ElideRight, rect.width()), {}};
+  }
   QTextLayout layout(WithLineSeparators(access.text), font);
   QList<QTextLayout::FormatRange> underlines;
   for (int position : access.underlined) {
@@ -93,7 +96,8 @@ void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, c
     underlines.append(range);
   }
   layout.setFormats(underlines);
-  SetLines(layout, FontTextCell(font), format.word_wrap, rect.width());
+  const TextCell cell = FontTextCell(font);
+  const int lines = SetLines(layout, cell, format.word_wrap, rect.width());
   for (int i = 0; i < layout.lineCount(); ++i) {
     QTextLine line = layout.lineAt(i);
     const double spare = rect.width() - line.naturalTextWidth();
@@ -102,9 +106,13 @@ void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, c
     if (format.alignment & Qt::AlignHCenter) x = std::floor(spare / 2);
     line.setPosition(QPointF(x, line.position().y()));
   }
+  const int spare_height = rect.height() - lines * cell.Height();
+  int top = 0;
+  if (format.alignment & Qt::AlignBottom) top = spare_height;
+  if (format.alignment & Qt::AlignVCenter) top = static_cast<int>(std::floor(spare_height / 2.0));
   painter.save();
   painter.setFont(font);
-  layout.draw(&painter, rect.topLeft());
+  layout.draw(&painter, rect.topLeft() + QPoint(0, top));
   painter.restore();
 }
 

@@ -28,18 +28,22 @@ struct AccessText {
 };
 AccessText ResolveAccessMarkers(const QString& caption);
 
-// How a caption is set: access markers, word wrap at a width, horizontal alignment.
+// How a caption is set: access markers, word wrap at a width, alignment (horizontal, and
+// vertical within the rectangle it is drawn into: top unless AlignVCenter or AlignBottom).
 struct CaptionFormat {
   bool access_markers = true;
   bool word_wrap = false;
   Qt::Alignment alignment = Qt::AlignLeft;
+  // A single line too long for the rectangle ends in "..." (without word wrap).
+  bool elide_right = false;
 };
 
 // The size a caption takes in a font and format: its widest line by the number of lines times
 // the line height; `wrap_width` limits the lines when the format wraps.
 QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFormat& format, int wrap_width);
-// Draws a caption into a rectangle from its top, each line aligned inside the rectangle's width,
-// in the painter's pen.
+// Draws a caption into a rectangle, each line aligned inside the rectangle's width, the lines
+// together from the rectangle's top, centred in its height or at its bottom by the format's
+// vertical alignment, in the painter's pen. Every kit control draws its text this way.
 void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
                  const CaptionFormat& format);
 

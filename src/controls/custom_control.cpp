@@ -24,6 +24,11 @@ void TscCustomControl::SetStyleElements(TStyleElements elements) {
   RePaintControl();
 }
 
+void TscCustomControl::SetTransparentBackground(bool value) {
+  if (!StoreAndRepaint(transparent_background_, value)) return;
+  NotifyChildrenBackground();
+}
+
 bool TscCustomControl::UsesStyle(TStyleElement element) const {
   return style_elements_.testFlag(element) && IsCustomStyleActive();
 }
@@ -60,6 +65,10 @@ void TscCustomControl::ChangeScale(int m, int d) {
 
 void TscCustomControl::DrawControl(QPainter&, TscsCtrlState) {}
 
+void TscCustomControl::DrawOpaqueBackground(QPainter& painter) {
+  if (!transparent_background_) painter.fillRect(rect(), ResolveColor(GetColor(), UsesStyle(seClient)));
+}
+
 void TscCustomControl::PaintFace(QPainter& painter, TscsCtrlState state) {
   QRect face = rect();
   if (draw_in_client_rect_) {
@@ -91,7 +100,33 @@ bool TscCustomControl::event(QEvent* event) {
     if (transparent_background_) BackgroundMoved();
     return true;
   }
+  if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+      RaiseKeyEvents(*static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   return Control::event(event);
+}
+
+bool TscCustomControl::RaiseKeyEvents(QKeyEvent& event) {
+  const bool down = event.type() == QEvent::KeyPress;
+  int key = event.key();
+  down ? emit OnKeyDown(this, &key, event.modifiers()) : emit OnKeyUp(this, &key, event.modifiers());
+  QString text = event.text();
+  if (down && key != 0 && !text.isEmpty()) {
+    QChar typed = text.front();
+    emit OnKeyPress(this, &typed);
+    text = typed.isNull() ? QString() : QString(typed) + text.mid(1);
+  }
+  const bool swallowed = key == 0 || (down && !event.text().isEmpty() && text.isEmpty());
+  if (swallowed) {
+    event.accept();
+    return true;
+  }
+  if (key == event.key() && text == event.text()) return false;
+  QKeyEvent changed(event.type(), key, event.modifiers(), text, event.isAutoRepeat(), event.count());
+  Control::event(&changed);
+  event.setAccepted(changed.isAccepted());
+  return true;
 }
 
 void TscCustomControl::paintEvent(QPaintEvent*) {
@@ -123,7 +158,8 @@ void TscCustomControl::resizeEvent(QResizeEvent* event) {
 
 void TscCustomControl::changeEvent(QEvent* event) {
   Control::changeEvent(event);
-  if (event->type() == QEvent::EnabledChange) RePaintControl();
+  // Enabling changes the state drawn; the reading direction mirrors alignments.
+  if (event->type() == QEvent::EnabledChange || event->type() == QEvent::LayoutDirectionChange) RePaintControl();
 }
 
 }  // namespace orvelle

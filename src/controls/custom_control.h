@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QString>
 
 #include <cstdint>
@@ -50,8 +51,9 @@ class TscCustomControl : public Control {
   TStyleElements StyleElements() const { return style_elements_; }
   void SetStyleElements(TStyleElements elements);
   bool TransparentBackground() const { return transparent_background_; }
-  // Stores the flag; nothing else.
-  virtual void SetTransparentBackground(bool value) { transparent_background_ = value; }
+  // Like every setter: stores a different value and repaints at once; the children are told
+  // that the background behind them changed.
+  void SetTransparentBackground(bool value);
   bool StorePaintBuffer() const { return store_paint_buffer_; }
   void SetStorePaintBuffer(bool value) { store_paint_buffer_ = value; }
   // The name assistive technology announces; when empty, the control's caption without its
@@ -82,24 +84,54 @@ class TscCustomControl : public Control {
 
  signals:
   void OnChangeScale(QObject* sender);
+  // Keys reaching the control (it has the focus): OnKeyDown and OnKeyUp with the key code
+  // (Qt::Key) and the modifiers, OnKeyPress after OnKeyDown with the character typed, if any. A
+  // handler may change the key or character, which the control then handles instead; 0 (or
+  // '\0') swallows it.
+  void OnKeyDown(QObject* sender, int* key, Qt::KeyboardModifiers shift);
+  void OnKeyPress(QObject* sender, QChar* key);
+  void OnKeyUp(QObject* sender, int* key, Qt::KeyboardModifiers shift);
 
  protected:
   // Draws the control's own content on its painter (the parent's pixels are already there for a
   // transparent control); empty in the root class.
   virtual void DrawControl(QPainter& painter, TscsCtrlState state);
+  // The background of an opaque face: fills the control with its Color (through the theme when
+  // seClient applies); draws nothing for a transparent control. DrawControl calls it first.
+  void DrawOpaqueBackground(QPainter& painter);
+
+  // The setter rule of the kit: a different value is stored and the control repaints at once
+  // (RePaintControl); an equal value does nothing. Returns whether the value changed, for a
+  // setter that has more to do on a change (a label resizing to its caption).
+  template <class T>
+  bool StoreAndRepaint(T& field, const T& value) {
+    if (field == value) return false;
+    field = value;
+    RePaintControl();
+    return true;
+  }
+
+  // Colour and font changes repaint at once, like every other setter.
+  void ColorChanged() override { RePaintControl(); }
+  void FontChanged() override { RePaintControl(); }
   // Paints the face for the given state: DrawControl inside the client rectangle when
   // DrawInClientRect, else on the whole control. Never throws: an error of DrawControl ends the
   // drawing where it happened and is logged.
   void PaintFace(QPainter& painter, TscsCtrlState state);
 
-  // What assistive technology is told (see TscAccessible): the role; the raw caption ("&" marks
-  // an access key; the name is AccessibleName when set, else this caption with the markers
-  // removed); the value within its range, for controls that have one; a value as text (a
-  // drop-down's current item). Defaults: a client area, no caption, no value.
+  // What assistive technology is told (see TscAccessible): the role; the raw caption (the name is
+  // AccessibleName when set, else this caption, with its "&" access-key markers resolved unless
+  // the control shows its caption literally, see SetLiteralCaption); the value within its range,
+  // for controls that have one; a value as text (a drop-down's current item). Defaults: a client
+  // area, no caption, no value.
   virtual QAccessible::Role AccessibleRole() const { return QAccessible::Client; }
   virtual QString AccessibleCaption() const { return {}; }
   virtual std::optional<KitAccessibleValue> AccessibleValue() const { return std::nullopt; }
   virtual QString AccessibleValueText() const { return {}; }
+  // Whether the caption is shown as written, "&" included ("R&D" announced as "R&D"), instead of
+  // with access-key markers (the default: "&Next" announced as "Next").
+  bool LiteralCaption() const { return literal_caption_; }
+  void SetLiteralCaption(bool value) { literal_caption_ = value; }
 
   // Size the painted face to the client rectangle (inside the contents margins) instead of the
   // whole control.
@@ -117,12 +149,16 @@ class TscCustomControl : public Control {
 
   // Re-captures, repaints and tells the children, after a move or a background change.
   void BackgroundMoved();
+  // Raises OnKeyDown/OnKeyPress or OnKeyUp for a key event and hands the key on as the handlers
+  // left it; true when the event was handled here (swallowed or handed on changed).
+  bool RaiseKeyEvents(QKeyEvent& event);
 
   TStyleElements style_elements_ = TStyleElements(seFont | seClient | seBorder);
   bool transparent_background_ = true;
   bool from_wm_paint_ = false;  // Qt's paint handler is running
   bool store_paint_buffer_ = false;
   bool draw_in_client_rect_ = false;
+  bool literal_caption_ = false;
   int scale_percent_ = 100;
   double scale_factor_ = 1.0;
 };

@@ -1,12 +1,12 @@
 #include "controls/gp_button.h"
 
+#include "controls/caption_text.h"
 #include "controls/value_range.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLinearGradient>
@@ -564,7 +564,9 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   const Pixel cx = L + W / 2, cy = T + H / 2;
 
   // The caption's size, wrapped to the room the image leaves.
-  const int flags = Qt::TextShowMnemonic | (word_wrap_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+  CaptionFormat format;
+  format.word_wrap = word_wrap_;
+  format.alignment = Qt::AlignCenter;
   int tw = 0, th = 0;
   if (has_text) {
     Pixel room_w = W, room_h = H;
@@ -572,8 +574,7 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
                                    : Pixel{margin_ >= 0 ? margin_ : 0} + (horizontal ? iw : ih) + sp;
     (horizontal ? room_w : room_h) -= taken;
     auto room = [](Pixel v) { return static_cast<int>(std::clamp<Pixel>(v, 1, kCanvasLimit)); };
-    const QRect bound = QFontMetrics(font()).boundingRect(QRect(0, 0, room(room_w), room(room_h)),
-                                                          flags | Qt::AlignLeft | Qt::AlignTop, text);
+    const QSize bound = MeasureCaption(text, font(), format, room(room_w));
     tw = std::min(bound.width(), std::max(content.width(), 0));
     th = std::min(bound.height(), std::max(content.height(), 0));
   }
@@ -669,9 +670,8 @@ void TscCustomButtonControl::DrawImageAndText(QPainter& painter, const QRect& co
   };
   auto draw_text = [&](QPainter& p, const QColor& color) {
     if (!has_text) return;
-    p.setFont(font());
     p.setPen(color);
-    p.drawText(text_rect, flags | Qt::AlignCenter, text);
+    DrawCaption(p, text_rect, text, font(), format);
   };
 
   if (glow_effect_->Shows(state)) {
@@ -722,21 +722,6 @@ int TscGPButton::StateImageIndex(TscsCtrlState state) const {
   return ImageIndex();
 }
 
-QRectF GPShapeFrameRect(const QRect& client, int frameWidth) {
-  QRectF r = ToGPRectF(client);
-  const double half = frameWidth / 2.0;
-  InflateGPRectF(r, -half, -half);
-  return r;
-}
-
-QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor) {
-  if (frameColor.alpha() == 0) return ToGPRectF(client);
-  if (frameColor.alpha() == 255) return GPShapeFrameRect(client, frameWidth);
-  QRectF r = ToGPRectF(client);
-  InflateGPRectF(r, -frameWidth, -frameWidth);
-  return r;
-}
-
 namespace {
 
 QBrush FillBrush(const TscGPStateOptions& options, TscGPButtonOptions::TscGPButtonShapeStyle shape,
@@ -757,7 +742,7 @@ void DrawGPButtonShape(QPainter& painter, const TscGPStateOptions& options,
                        TscGPButtonOptions::TscGPButtonShapeStyle shape, const QRect& client, TscsCtrlState state) {
   const QColor frame_color = options.StateFrameColor(state);
   const int frame_width = options.FrameWidth();
-  const bool frame_visible = frame_color.alpha() != 0;
+  const bool frame_visible = GPFrameVisible(frame_color);
   const QRectF frame_rect = GPShapeFrameRect(client, frame_width);
   const QRectF fill_rect = GPShapeFillRect(client, frame_width, frame_color);
   const QBrush brush = FillBrush(options, shape, state, fill_rect);
@@ -817,7 +802,7 @@ QRectF TscGPButton::FillRect(const QColor& frameColor) const {
 }
 
 void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
-  if (!TransparentBackground()) painter.fillRect(rect(), ResolveColor(clBtnFace, UsesStyle(seClient)));
+  DrawOpaqueBackground(painter);
   const QColor text_color = options_->StateFontColor(state);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);

@@ -245,13 +245,6 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Stores a different value and repaints at once; an equal value does nothing.
-  template <class T>
-  void StoreAndRepaint(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    RePaintControl();
-  }
   void LeftPressed(QMouseEvent* event);
   void OpenDropDown();
   void StartRepeat();
@@ -349,11 +342,6 @@ class TscGPButton : public TscCustomButtonControl {
   int focused_image_index_ = -1;
 };
 
-// The shape's frame rectangle (the client rectangle shrunk by half the frame width) and fill
-// rectangle (the whole client rectangle under an invisible frame, the frame rectangle under an
-// opaque one, else the client rectangle shrunk by the frame width).
-QRectF GPShapeFrameRect(const QRect& client, int frameWidth);
-QRectF GPShapeFillRect(const QRect& client, int frameWidth, const QColor& frameColor);
 // Draws a graphic button's shape of the given style over the client rectangle with the state's
 // fill and frame from the option set. The drop-down list's face draws its rectangular shapes
 // with it.

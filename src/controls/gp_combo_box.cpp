@@ -132,17 +132,9 @@ void TscGPComboBox::SetListBoxItemSpacing(int value) {
   RePaintControl();
 }
 
-void TscGPComboBox::SetShowItemImage(bool value) {
-  if (value == show_item_image_) return;
-  show_item_image_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetShowItemImage(bool value) { StoreAndRepaint(show_item_image_, value); }
 
-void TscGPComboBox::SetShowItemDetail(bool value) {
-  if (value == show_item_detail_) return;
-  show_item_detail_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetShowItemDetail(bool value) { StoreAndRepaint(show_item_detail_, value); }
 
 void TscGPComboBox::SetImages(ImageList* value) {
   if (value == list_->Images()) return;
@@ -162,11 +154,7 @@ void TscGPComboBox::SetCheckedListMode(bool value) {
   RePaintControl();
 }
 
-void TscGPComboBox::SetCheckedListWrap(bool value) {
-  if (value == checked_list_wrap_) return;
-  checked_list_wrap_ = value;
-  RePaintControl();
-}
+void TscGPComboBox::SetCheckedListWrap(bool value) { StoreAndRepaint(checked_list_wrap_, value); }
 
 void TscGPComboBox::ScalePixelOptions(int m, int d) {
   options_->Scale(m, d, options_->ScaleFrameWidth());
@@ -613,11 +601,9 @@ void TscGPComboBox::DrawComboItem(QPainter& painter, const QRect& area, TscsCtrl
     if (checked_list_wrap_) {
       DrawItemCaption(painter, area, CheckedCaptions(), GetFont()->ToQFont(), text_color);
     } else {
-      painter.setFont(GetFont()->ToQFont());
       painter.setPen(text_color);
-      const QRect line = area.adjusted(0, 0, -2, 0);
-      painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                       painter.fontMetrics().elidedText(CheckedCaptions(), Qt::ElideRight, line.width()));
+      const CaptionFormat line{.access_markers = false, .alignment = Qt::AlignLeft | Qt::AlignVCenter, .elide_right = true};
+      DrawCaption(painter, area.adjusted(0, 0, -2, 0), CheckedCaptions(), GetFont()->ToQFont(), line);
     }
     return;
   }
@@ -635,10 +621,9 @@ void TscGPComboBox::DrawComboItem(QPainter& painter, const QRect& area, TscsCtrl
     const QFont detail_font = DetailFont()->ToQFont();
     const int band_top = content.bottom() + 1 - FontTextCell(detail_font).Height() - RoundPixels(4 * ScaleFactor()) -
                          options_->FrameWidth();
-    painter.setFont(detail_font);
     painter.setPen(DetailTextColor(text_color));
-    painter.drawText(QRect(content.left(), band_top, content.width() - 2, content.bottom() + 1 - band_top),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item->Detail());
+    DrawCaption(painter, QRect(content.left(), band_top, content.width() - 2, content.bottom() + 1 - band_top),
+                item->Detail(), detail_font, CaptionFormat{.access_markers = false});
     content.setBottom(band_top - 1);
   }
   DrawItemCaption(painter, content, item->Caption(), GetFont()->ToQFont(), text_color);

@@ -231,7 +231,6 @@ class TscGPComboBox : public TscCustomActiveControl {
   void focusOutEvent(QFocusEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void changeEvent(QEvent* event) override;
-  void FontChanged() override { RePaintControl(); }
 
  private:
   friend class PressObserver;

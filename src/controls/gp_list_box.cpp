@@ -154,7 +154,7 @@ void TscGPScrollingControl::DrawContent(QPainter&) {}
 
 void TscGPScrollingControl::DrawFrameAndFill(QPainter& painter) {
   const bool themed = UsesStyle(seClient);
-  painter.fillRect(rect(), ResolveColor(GetColor(), themed));
+  DrawOpaqueBackground(painter);
   const int frame = options_->FrameWidth();
   QRectF inner = ToGPRectF(rect());
   InflateGPRectF(inner, -frame, -frame);
@@ -202,6 +202,11 @@ bool TscGPScrollingControl::ScrollBarMouseRelease(const QPoint& p) { return vert
 void TscGPScrollingControl::leaveEvent(QEvent* event) {
   vert_scroll_bar_->MouseLeave();
   TscCustomControl::leaveEvent(event);
+}
+
+void TscGPScrollingControl::hideEvent(QHideEvent* event) {
+  vert_scroll_bar_->CancelPointerInput();
+  TscCustomControl::hideEvent(event);
 }
 
 // --- item list ---------------------------------------------------------------------------------
@@ -274,17 +279,9 @@ void TscGPCustomListBox::SetItemSpacing(int value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetShowLines(bool value) {
-  if (value == show_lines_) return;
-  show_lines_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetShowLines(bool value) { StoreAndRepaint(show_lines_, value); }
 
-void TscGPCustomListBox::SetLineColor(orvelle::Color value) {
-  if (value == line_color_) return;
-  line_color_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetLineColor(orvelle::Color value) { StoreAndRepaint(line_color_, value); }
 
 void TscGPCustomListBox::SetLineColorAlpha(int value) {
   if (value < 0 || value > 255 || value == line_color_alpha_) return;
@@ -292,11 +289,7 @@ void TscGPCustomListBox::SetLineColorAlpha(int value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetShowItemDetails(bool value) {
-  if (value == show_item_details_) return;
-  show_item_details_ = value;
-  RePaintControl();
-}
+void TscGPCustomListBox::SetShowItemDetails(bool value) { StoreAndRepaint(show_item_details_, value); }
 
 void TscGPCustomListBox::SetImages(ImageList* value) {
   if (value == images_) return;
@@ -306,13 +299,7 @@ void TscGPCustomListBox::SetImages(ImageList* value) {
   RePaintControl();
 }
 
-void TscGPCustomListBox::SetCheckedListMode(bool value) {
-  if (value == checked_list_mode_) return;
-  checked_list_mode_ = value;
-  RePaintControl();
-}
-
-void TscGPCustomListBox::FontChanged() { RePaintControl(); }
+void TscGPCustomListBox::SetCheckedListMode(bool value) { StoreAndRepaint(checked_list_mode_, value); }
 
 // --- selection ---------------------------------------------------------------------------------
 
@@ -617,9 +604,9 @@ void TscGPCustomListBox::DrawHeader(QPainter& painter, const TscGPListBoxItem& i
     painter.fillRect(rect, ResolveColor(o.GetColor(), themed, o.ColorAlpha()));
   }
   const QRect text_rect = rect.adjusted(o.Margin() + item.Indent() * indent_margin_, 0, -o.Margin(), 0);
-  painter.setFont(header_font_->ToQFont());
   painter.setPen(ResolveColor(header_font_->GetColor(), UsesStyle(seFont)));
-  painter.drawText(text_rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, item.Caption());
+  DrawCaption(painter, text_rect, item.Caption(), header_font_->ToQFont(),
+              CaptionFormat{.access_markers = false, .alignment = Qt::AlignLeft | Qt::AlignVCenter});
 }
 
 void TscGPCustomListBox::DrawCheckBox(QPainter& painter, const TscGPListBoxItem& item, const QColor& color) {
@@ -666,10 +653,9 @@ void TscGPCustomListBox::DrawItem(QPainter& painter, int index, const QRect& rec
   }
   if (show_item_details_) {
     const int band_top = area.bottom() + 1 - FontTextCell(detail_font_->ToQFont()).Height() - RoundPixels(4 * ScaleFactor());
-    painter.setFont(detail_font_->ToQFont());
     painter.setPen(DetailTextColor(text_color));
-    painter.drawText(QRect(area.left(), band_top, area.width() - 2, area.bottom() + 1 - band_top),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item.Detail());
+    DrawCaption(painter, QRect(area.left(), band_top, area.width() - 2, area.bottom() + 1 - band_top), item.Detail(),
+                detail_font_->ToQFont(), CaptionFormat{.access_markers = false});
     area.setBottom(band_top - 1);
   }
   DrawItemCaption(painter, area, item.Caption(), GetFont()->ToQFont(), text_color);

@@ -354,7 +354,6 @@ class TscGPScrollingControl : public TscCustomControl {
 
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
   void ScalePixelOptions(int m, int d) override;
-  void ColorChanged() override { RePaintControl(); }
 
   // The scroll bar's share of the pointer; the bar takes a press on it and, while it is dragged
   // or paging, every move and the release. Each returns whether the bar took the event.
@@ -363,6 +362,8 @@ class TscGPScrollingControl : public TscCustomControl {
   bool ScrollBarMouseRelease(const QPoint& p);
 
   void leaveEvent(QEvent* event) override;
+  // A hidden control never sees the release that would end its scroll bar's drag or paging.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void DrawFrameAndFill(QPainter& painter);
@@ -513,7 +514,6 @@ class TscGPCustomListBox : public TscGPScrollingControl {
   void ScrollBarPositionChanged() override;
   virtual void DrawItem(QPainter& painter, int index, const QRect& rect);
   void ScalePixelOptions(int m, int d) override;
-  void FontChanged() override;
   QAccessible::Role AccessibleRole() const override { return QAccessible::List; }
 
   void mousePressEvent(QMouseEvent* event) override;

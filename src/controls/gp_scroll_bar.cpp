@@ -154,6 +154,12 @@ void TscGPControlScrollBar::MouseLeave() {
   if (!dragging_) SetThumbState(scsNormal);
 }
 
+void TscGPControlScrollBar::CancelPointerInput() {
+  dragging_ = false;
+  StopPaging();
+  SetThumbState(scsNormal);
+}
+
 bool TscGPControlScrollBar::PageTowardPointer() {
   const QRect thumb = ThumbRect();
   const int page = page_size_ > 0 ? page_size_ : 1;

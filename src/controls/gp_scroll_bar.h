@@ -133,6 +133,10 @@ class TscGPControlScrollBar : public QObject {
   bool MouseRelease(const QPoint& p);
   // The pointer left the owner: the thumb shows its idle alpha (unless it is being dragged).
   void MouseLeave();
+  // The owner can no longer see the press that started a drag or paging (it was hidden, say):
+  // the drag or paging ends where it is, without the final page of a release, and the thumb
+  // shows its idle alpha.
+  void CancelPointerInput();
 
  signals:
   // Position changed (by a setter, a drag or a page); the owner scrolls.

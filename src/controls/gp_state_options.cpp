@@ -1,5 +1,7 @@
 #include "controls/gp_state_options.h"
 
+#include "controls/drawing.h"
+
 namespace orvelle {
 
 TscGPStateOptions::TscGPStateOptions(QObject* parent, int leastSize)
@@ -75,6 +77,22 @@ void TscGPStateOptions::Scale(int m, int d, bool scaleFrameWidth) {
   shape_corner_radius_ = MulDiv(shape_corner_radius_, m, d);
   arrow_size_ = MulDiv(arrow_size_, m, d);
   if (scaleFrameWidth) frame_width_ = MulDiv(frame_width_, m, d);
+}
+
+bool GPFrameVisible(const QColor& frameColor) { return frameColor.alpha() != 0; }
+
+QRectF GPShapeFrameRect(const QRect& client, double frameWidth) {
+  QRectF r = ToGPRectF(client);
+  InflateGPRectF(r, -frameWidth / 2, -frameWidth / 2);
+  return r;
+}
+
+QRectF GPShapeFillRect(const QRect& client, double frameWidth, const QColor& frameColor) {
+  if (!GPFrameVisible(frameColor)) return ToGPRectF(client);
+  if (frameColor.alpha() == 255) return GPShapeFrameRect(client, frameWidth);
+  QRectF r = ToGPRectF(client);
+  InflateGPRectF(r, -frameWidth, -frameWidth);
+  return r;
 }
 
 }  // namespace orvelle

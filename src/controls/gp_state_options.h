@@ -4,6 +4,8 @@
 #include "toolkit/color.h"
 
 #include <QColor>
+#include <QRect>
+#include <QRectF>
 
 #include <array>
 #include <cstdint>
@@ -181,5 +183,14 @@ class TscGPStateOptions : public TscOptions {
   int arrow_size_ = 9;
   bool style_colors_ = true;
 };
+
+// The frame of a graphic face (button, drop-down, memo), one rule for all of them: a frame whose
+// drawn colour has alpha 0 (clNone included) is no frame, and the fill covers the whole client
+// rectangle; an opaque frame covers the fill's edge (the fill is the frame rectangle); a
+// translucent frame lies beside the fill (the client rectangle shrunk by the frame width).
+bool GPFrameVisible(const QColor& frameColor);
+// The frame rectangle: the client rectangle shrunk by half the frame width (the pen's centre).
+QRectF GPShapeFrameRect(const QRect& client, double frameWidth);
+QRectF GPShapeFillRect(const QRect& client, double frameWidth, const QColor& frameColor);
 
 }  // namespace orvelle

@@ -30,14 +30,6 @@ TscLabel::TscLabel(QWidget* parent) : TscCustomControl(parent), glow_(new TscGlo
   });
 }
 
-template <class T>
-void TscLabel::StoreAndRefresh(T& field, const T& value, bool resize) {
-  if (field == value) return;
-  field = value;
-  if (resize) AdjustBounds();
-  RePaintControl();
-}
-
 void TscLabel::SetCaption(const QString& caption) {
   caption_written_ = true;
   if (caption == caption_) return;
@@ -47,15 +39,20 @@ void TscLabel::SetCaption(const QString& caption) {
   RePaintControl();
 }
 
-void TscLabel::SetAutoSize(bool value) { StoreAndRefresh(auto_size_, value, true); }
-void TscLabel::SetAlignment(TAlignment value) { StoreAndRefresh(alignment_, value, false); }
-void TscLabel::SetVertAlignment(TscVertAlignment value) { StoreAndRefresh(vert_alignment_, value, false); }
-void TscLabel::SetWordWrap(bool value) { StoreAndRefresh(word_wrap_, value, true); }
-void TscLabel::SetUseFontColorToStyleColor(bool value) { StoreAndRefresh(use_font_color_to_style_color_, value, false); }
+void TscLabel::SetAutoSize(bool value) {
+  if (StoreAndRepaint(auto_size_, value)) AdjustBounds();
+}
+void TscLabel::SetAlignment(TAlignment value) { StoreAndRepaint(alignment_, value); }
+void TscLabel::SetVertAlignment(TscVertAlignment value) { StoreAndRepaint(vert_alignment_, value); }
+void TscLabel::SetWordWrap(bool value) {
+  if (StoreAndRepaint(word_wrap_, value)) AdjustBounds();
+}
+void TscLabel::SetUseFontColorToStyleColor(bool value) { StoreAndRepaint(use_font_color_to_style_color_, value); }
 
 void TscLabel::SetShowAccelChar(bool value) {
   if (value == show_accel_char_) return;
   show_accel_char_ = value;
+  SetLiteralCaption(!value);
   UpdateAccessKey();
   AdjustBounds();
   RePaintControl();
@@ -74,11 +71,18 @@ void TscLabel::UpdateAccessKey() {
   if (!key.isEmpty()) access_key_id_ = grabShortcut(key);
 }
 
+Qt::Alignment TscLabel::DrawnAlignment() const {
+  if (alignment_ == taCenter) return Qt::AlignHCenter;
+  // Right-to-left reading mirrors the alignment: a left-justified caption starts at the right.
+  const bool right = (alignment_ == taRightJustify) != (layoutDirection() == Qt::RightToLeft);
+  return right ? Qt::AlignRight : Qt::AlignLeft;
+}
+
 CaptionFormat TscLabel::Format() const {
   CaptionFormat format;
   format.access_markers = show_accel_char_;
   format.word_wrap = word_wrap_;
-  format.alignment = alignment_ == taRightJustify ? Qt::AlignRight : alignment_ == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+  format.alignment = DrawnAlignment();
   return format;
 }
 
@@ -123,7 +127,7 @@ void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   }
   auto draw_text = [&](QPainter& p, const QRect& at) { DrawCaption(p, at, caption_, font(), format); };
   if (glow_->Enabled()) DrawGlowText(painter, r, *glow_, draw_text);
-  painter.setPen(ResolveColor(TextColor(state), false));
+  painter.setPen(ResolveColor(TextColor(state), UsesStyle(seFont)));
   draw_text(painter, r);
 }
 

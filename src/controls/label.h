@@ -81,10 +81,10 @@ class TscLabel : public TscCustomControl {
 
  private:
   QRect TextRect() const;
+  // The caption's horizontal alignment as drawn: Alignment, mirrored for right-to-left reading.
+  Qt::Alignment DrawnAlignment() const;
   CaptionFormat Format() const;
   void UpdateAccessKey();
-  template <class T>
-  void StoreAndRefresh(T& field, const T& value, bool resize);
 
   QString caption_;
   bool caption_written_ = false;

@@ -268,21 +268,11 @@ void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {
   const TscGPMemoOptions& o = *options_;
   const QColor frame = o.DrawnFrame();
   const double frame_width = o.FrameWidth();
-  // The frame counts unless its drawn value is 0 (clNone); an opaque frame covers the fill's edge,
-  // a translucent one lies beside it.
-  const bool frame_visible = frame.rgba() != 0;
+  // The graphic faces' frame rule (GPShapeFillRect): a frame of alpha 0 is no frame.
+  const bool frame_visible = GPFrameVisible(frame);
   const bool frame_opaque = frame.alpha() == 255;
-  const QRectF whole = ToGPRectF(rect());
-  QRectF frame_rect = whole;
-  InflateGPRectF(frame_rect, -frame_width / 2, -frame_width / 2);
-  QRectF fill_rect = whole;
-  if (frame_visible) {
-    if (frame_opaque) {
-      fill_rect = frame_rect;
-    } else {
-      InflateGPRectF(fill_rect, -frame_width, -frame_width);
-    }
-  }
+  const QRectF frame_rect = GPShapeFrameRect(rect(), frame_width);
+  const QRectF fill_rect = GPShapeFillRect(rect(), frame_width, frame);
 
   QBrush brush(o.DrawnFill());
   if (o.ShapeFillStyle() == TscGPMemoOptions::scgpsfGradient) {

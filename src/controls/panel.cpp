@@ -1,5 +1,6 @@
 #include "controls/panel.h"
 
+#include "controls/caption_text.h"
 #include "controls/glow_text.h"
 #include "toolkit/theme.h"
 
@@ -77,11 +78,7 @@ void TscPanel::SetCaption(const QString& caption) {
   if (show_caption_) RePaintControl();
 }
 
-void TscPanel::SetShowCaption(bool value) {
-  if (value == show_caption_) return;
-  show_caption_ = value;
-  RePaintControl();
-}
+void TscPanel::SetShowCaption(bool value) { StoreAndRepaint(show_caption_, value); }
 
 void TscPanel::SetAlignment(TAlignment alignment) {
   if (alignment == alignment_) return;
@@ -255,16 +252,16 @@ void TscPanel::DrawBorder(QPainter& painter, const QRect& r) {
 
 void TscPanel::DrawCaption(QPainter& painter, const QRect& r) {
   const QRect area = r.adjusted(3, 3, -3, -3);
-  int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-  flags |= alignment_ == taLeftJustify ? Qt::AlignLeft : alignment_ == taRightJustify ? Qt::AlignRight : Qt::AlignHCenter;
+  CaptionFormat format;
+  format.access_markers = !LiteralCaption();
+  format.alignment = Qt::AlignVCenter |
+                     (alignment_ == taLeftJustify ? Qt::AlignLeft : alignment_ == taRightJustify ? Qt::AlignRight : Qt::AlignHCenter);
   const QString text = GetCaptionText();
+  auto draw_text = [&](QPainter& p, const QRect& at) { orvelle::DrawCaption(p, at, text, font(), format); };
   painter.save();
-  painter.setFont(font());
-  if (caption_glow_->Enabled()) {
-    DrawGlowText(painter, area, *caption_glow_, [&](QPainter& p, const QRect& at) { p.drawText(at, flags, text); });
-  }
+  if (caption_glow_->Enabled()) DrawGlowText(painter, area, *caption_glow_, draw_text);
   painter.setPen(ResolveColor(GetCaptionFontColor(), UsesStyle(seFont)));
-  painter.drawText(area, flags, text);
+  draw_text(painter, area);
   painter.restore();
 }
 

@@ -75,7 +75,6 @@ class TscPanel : public TscCustomControl {
   bool CanEmpty() const { return can_empty_; }
   void SetCanEmpty(bool value) { can_empty_ = value; }
 
-  void ColorChanged() override { RePaintControl(); }
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -14,13 +14,6 @@ TscGPProgressBar::TscGPProgressBar(QWidget* parent) : TscCustomControl(parent) {
   resize(150, 5);
 }
 
-template <class T>
-void TscGPProgressBar::StoreAndRepaint(T& field, const T& value) {
-  if (field == value) return;
-  field = value;
-  RePaintControl();
-}
-
 void TscGPProgressBar::SetMinValue(int value) {
   if (range_.SetMinimum(value)) RePaintControl();
 }
@@ -44,13 +37,6 @@ void TscGPProgressBar::SetFrameAlpha(int alpha) {
 
 void TscGPProgressBar::SetProgressAlpha(int alpha) {
   if (alpha >= 0 && alpha <= 255) StoreAndRepaint(progress_alpha_, alpha);
-}
-
-void TscGPProgressBar::SetTransparentBackground(bool value) {
-  if (value == TransparentBackground()) return;
-  TscCustomControl::SetTransparentBackground(value);
-  CaptureParentBackground();
-  RePaintControl();
 }
 
 void TscGPProgressBar::SetActive(bool value) {
@@ -114,7 +100,7 @@ QRect TscGPProgressBar::FillRect() const { return animation_mode_ && active_ ? m
 void TscGPProgressBar::DrawControl(QPainter& painter, TscsCtrlState) {
   const bool themed = UsesStyle(seClient);
   auto drawn = [themed](orvelle::Color color, int alpha) { return ResolveColor(color, themed, static_cast<std::uint8_t>(alpha)); };
-  if (!TransparentBackground()) painter.fillRect(rect(), drawn(GetColor(), 255));
+  DrawOpaqueBackground(painter);
   painter.fillRect(rect(), drawn(frame_color_, frame_alpha_));
   const QRect fill = FillRect();
   if (!fill.isEmpty()) painter.fillRect(fill, drawn(progress_color_, progress_alpha_));

@@ -59,7 +59,6 @@ class TscGPProgressBar : public TscCustomControl {
   void SetActive(bool value);
   void Activate() { SetActive(true); }
   void Deactivate() { SetActive(false); }
-  void SetTransparentBackground(bool value) override;
 
   // The rectangle the fill covers now: the marquee's while it runs, else the part of the bar
   // that Value reaches.
@@ -74,7 +73,6 @@ class TscGPProgressBar : public TscCustomControl {
 
  protected:
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
-  void ColorChanged() override { RePaintControl(); }
   QAccessible::Role AccessibleRole() const override { return QAccessible::ProgressBar; }
   std::optional<KitAccessibleValue> AccessibleValue() const override {
     return KitAccessibleValue{double(Value()), double(MinValue()), double(MaxValue())};
@@ -84,8 +82,6 @@ class TscGPProgressBar : public TscCustomControl {
   QRect ValueRect() const;
   void StartMarquee();
   void StopMarquee();
-  template <class T>
-  void StoreAndRepaint(T& field, const T& value);
 
   ValueRange range_{0, 100, 0};
   bool vertical_ = false;

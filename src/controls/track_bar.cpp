@@ -87,17 +87,9 @@ void TscCustomTrackBar::SetValue(int value) {
 
 void TscCustomTrackBar::Change() { emit OnChange(this); }
 
-void TscCustomTrackBar::SetVertical(bool value) {
-  if (value == vertical_) return;
-  vertical_ = value;
-  RePaintControl();
-}
+void TscCustomTrackBar::SetVertical(bool value) { StoreAndRepaint(vertical_, value); }
 
-void TscCustomTrackBar::SetShowFocusRect(bool value) {
-  if (value == show_focus_rect_) return;
-  show_focus_rect_ = value;
-  RePaintControl();
-}
+void TscCustomTrackBar::SetShowFocusRect(bool value) { StoreAndRepaint(show_focus_rect_, value); }
 
 QRect TscCustomTrackBar::ToControl(const QRect& r) const {
   if (!vertical_) return r;
@@ -169,7 +161,7 @@ TscsCtrlState TscCustomTrackBar::ThumbState() const {
 QColor TscCustomTrackBar::ResolveOwn(orvelle::Color color) const { return ResolveColor(color, UsesStyle(seClient)); }
 
 void TscCustomTrackBar::DrawBackground(QPainter& painter) {
-  if (!TransparentBackground()) painter.fillRect(rect(), ResolveOwn(GetColor()));
+  DrawOpaqueBackground(painter);
 }
 
 void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {

@@ -237,7 +237,6 @@ class TscCustomTrackBar : public TscCustomControl {
   virtual void DrawBackground(QPainter& painter);
   // The track's thickness and the thumb's size.
   void ScalePixelOptions(int m, int d) override;
-  void ColorChanged() override { RePaintControl(); }
   QAccessible::Role AccessibleRole() const override { return QAccessible::Slider; }
   std::optional<KitAccessibleValue> AccessibleValue() const override {
     return KitAccessibleValue{double(Value()), double(MinValue()), double(MaxValue())};

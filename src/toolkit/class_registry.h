@@ -24,7 +24,7 @@ class ClassRegistry {
   static QString ClassName(const QMetaObject& meta);
 
   // A function that registers a library's classes. A library whose classes layouts may name adds
-  // one (at start-up, before main; see src/controls/kit_registration.cpp); RegisterAll runs the
+  // one (at start-up, before main; see src/controls/registration/kit_registration.cpp); RegisterAll runs the
   // toolkit's registration and every added one, so that no caller registers anything by hand.
   using Registrar = void (*)();
   static void AddRegistrar(Registrar registrar);

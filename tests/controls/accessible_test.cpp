@@ -1,4 +1,5 @@
 #include "controls/accessible.h"
+#include "controls/label.h"
 #include "controls/panel.h"
 #include "toolkit/form.h"
 
@@ -16,6 +17,7 @@ namespace {
 class ValueProbe : public TscCustomControl {
  public:
   using TscCustomControl::TscCustomControl;
+  using TscCustomControl::SetLiteralCaption;
   QString caption = QStringLiteral("&Volume && balance");
   std::optional<KitAccessibleValue> value = KitAccessibleValue{40, 0, 200};
 
@@ -66,6 +68,28 @@ TEST_F(AccessibleTest, AControlStatesRoleNameAndValue) {
   EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Loudness"));
   probe->value.reset();
   EXPECT_EQ(iface->valueInterface(), nullptr);
+}
+
+// A control that shows its caption as written is announced as written: "R&D" stays "R&D".
+TEST_F(AccessibleTest, ALiteralCaptionIsAnnouncedAsWritten) {
+  auto* probe = new ValueProbe(&form_);
+  probe->caption = QStringLiteral("R&D");
+  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(probe);
+  ASSERT_NE(iface, nullptr);
+  EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("RD"));  // "&D" marks an access key
+  probe->SetLiteralCaption(true);
+  EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("R&D"));
+
+  // A label without access keys shows, and so announces, its "&".
+  auto* label = new TscLabel(&form_);
+  label->SetCaption(QStringLiteral("R&D"));
+  QAccessibleInterface* label_iface = QAccessible::queryAccessibleInterface(label);
+  ASSERT_NE(label_iface, nullptr);
+  EXPECT_EQ(label_iface->text(QAccessible::Name), QStringLiteral("RD"));
+  label->SetShowAccelChar(false);
+  EXPECT_EQ(label_iface->text(QAccessible::Name), QStringLiteral("R&D"));
+  label->SetShowAccelChar(true);
+  EXPECT_EQ(label_iface->text(QAccessible::Name), QStringLiteral("RD"));
 }
 
 TEST_F(AccessibleTest, ThePanelIsAPaneNamedByItsCaption) {

@@ -101,6 +101,39 @@ TEST_F(CustomControlTest, StateAndRepaintTriggers) {
   EXPECT_FALSE(disc_->UsesStyle(TscCustomControl::seClient));
 }
 
+// Colour and font changes follow the setter rule of the kit: a repaint at once (no waiting for
+// the event loop), nothing for an equal value.
+TEST_F(CustomControlTest, ColourAndFontChangesRepaintAtOnce) {
+  int draws = disc_->draws;
+  disc_->SetColor(clWindow);
+  EXPECT_EQ(disc_->draws, draws + 1);
+  disc_->SetColor(clWindow);
+  EXPECT_EQ(disc_->draws, draws + 1);
+  draws = disc_->draws;
+  disc_->GetFont()->SetHeight(disc_->GetFont()->Height() + 3);
+  EXPECT_GT(disc_->draws, draws);
+}
+
+// An opaque face is filled with the control's Color (through the theme) before its own drawing;
+// a transparent one shows its parent there.
+TEST_F(CustomControlTest, AnOpaqueFaceIsFilledWithItsColour) {
+  class FilledProbe : public TscCustomControl {
+   public:
+    using TscCustomControl::TscCustomControl;
+   protected:
+    void DrawControl(QPainter& painter, TscsCtrlState) override { DrawOpaqueBackground(painter); }
+  };
+  auto* probe = new FilledProbe(panel_);
+  probe->SetBounds(2, 2, 8, 8);
+  probe->SetColor(Color::FromRgb(0x10, 0x20, 0x30));
+  probe->SetStyleElements({});
+  probe->show();
+  const QColor panel_face = QColor(test::GrabAsShown(panel_).pixel(100, 100));
+  EXPECT_EQ(QColor(test::GrabAsShown(probe).pixel(4, 4)), panel_face);
+  probe->SetTransparentBackground(false);
+  EXPECT_EQ(QColor(test::GrabAsShown(probe).pixel(4, 4)), QColor(0x10, 0x20, 0x30));
+}
+
 TEST_F(CustomControlTest, BackgroundChangesReachTransparentDescendants) {
   auto* inner = new test::DiscControl(disc_);
   inner->SetBounds(5, 5, 10, 10);
@@ -118,11 +151,19 @@ TEST_F(CustomControlTest, BackgroundChangesReachTransparentDescendants) {
   disc_->SetBounds(20, 20, 40, 40);
   EXPECT_EQ(inner->background_notices, 2);
 
-  // An opaque control does not pass the notice on.
+  // Switching the transparency repaints at once and tells the children once; an opaque control
+  // then does not pass the parent's notices on.
+  const int draws = disc_->draws;
   disc_->SetTransparentBackground(false);
+  EXPECT_GT(disc_->draws, draws);
+  EXPECT_EQ(inner->background_notices, 3);
   panel_->NotifyChildrenBackground();
   EXPECT_EQ(disc_->background_notices, 2);
-  EXPECT_EQ(inner->background_notices, 2);
+  EXPECT_EQ(inner->background_notices, 3);
+  const int opaque_draws = disc_->draws;
+  disc_->SetTransparentBackground(false);  // unchanged value: nothing
+  EXPECT_EQ(disc_->draws, opaque_draws);
+  EXPECT_EQ(inner->background_notices, 3);
 }
 
 // A kit control whose drawing fails while `fail` is set, after filling its left half.

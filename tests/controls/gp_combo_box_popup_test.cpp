@@ -128,6 +128,39 @@ TEST_F(ComboPopupTest, DragFromTheFaceOntoARow) {
   EXPECT_EQ(events_, 2);
 }
 
+// The list closed by Escape while the real pointer drags its scroll bar's thumb: when it opens
+// again, moving the pointer with no button held does not scroll, the hover highlight follows the
+// pointer and the first click picks a row.
+TEST_F(ComboPopupTest, ClosingWhileTheScrollBarIsDraggedLeavesNoStaleDrag) {
+  Click(FaceCentre());
+  ASSERT_TRUE(combo_->IsPopupVisible());
+  const TscGPControlScrollBar* bar = list_->VertScrollBar();
+  ASSERT_TRUE(bar->Visible());
+  const QPoint thumb = list_->mapToGlobal(bar->ThumbRect().center());
+  MoveTo(thumb);
+  pointer_.Press();
+  Settle();
+  MoveTo(thumb + QPoint(0, 30));
+  ASSERT_TRUE(bar->Dragging());
+  QTest::keyClick(combo_, Qt::Key_Escape);
+  Settle();
+  EXPECT_FALSE(combo_->IsPopupVisible());
+  pointer_.Release();
+  Settle();
+  EXPECT_FALSE(bar->Dragging());
+
+  Click(FaceCentre());
+  ASSERT_TRUE(combo_->IsPopupVisible());
+  const int position = bar->Position();
+  MoveTo(Row(2));
+  MoveTo(Row(3));
+  EXPECT_EQ(bar->Position(), position) << "no scrolling without a button held";
+  EXPECT_EQ(list_->ItemIndex(), 3) << "the hover highlight follows the pointer";
+  Click(Row(3));
+  EXPECT_FALSE(combo_->IsPopupVisible()) << "the first click picks the row";
+  EXPECT_EQ(combo_->ItemIndex(), 3);
+}
+
 TEST_F(ComboPopupTest, OpensAboveWhenTheWorkAreaEndsBelow) {
   const QRect work = combo_->screen()->availableGeometry();
   form_.move(200, work.bottom() - 120);

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -399,6 +400,47 @@ TEST_F(ComboBoxTest, PressesOutsideTheListCloseItRestoring) {
     EXPECT_FALSE(list_->isVisible());
     EXPECT_EQ(combo_->ItemIndex(), 0);
     EXPECT_TRUE(events_.isEmpty());
+  }
+}
+
+// Closing the list while its scroll bar holds the pointer (a thumb drag, a press on the track) ends
+// that drag or paging: the list opens again with a bar that follows no stale press, so a move
+// with no button held neither scrolls nor stops the hover selection.
+TEST_F(ComboBoxTest, ClosingEndsTheScrollBarsDragOrPaging) {
+  struct Case {
+    const char* what;
+    bool on_thumb;
+    std::function<void()> close;
+  };
+  const Case cases[] = {
+      {"thumb dragged, Escape", true, [this] { Key(Qt::Key_Escape); }},
+      {"thumb dragged, Alt+Up", true, [this] { Key(Qt::Key_Up, Qt::AltModifier); }},
+      {"thumb dragged, focus loss", true, [this] { other_->setFocus(); }},
+      {"track paged, Escape", false, [this] { Key(Qt::Key_Escape); }},
+      {"track paged, focus loss", false, [this] { other_->setFocus(); }}};
+  TscGPControlScrollBar* bar = list_->VertScrollBar();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Open();
+    ASSERT_TRUE(bar->Visible());
+    const QRect thumb = bar->ThumbRect();
+    const QPoint press = c.on_thumb ? thumb.center() : QPoint(thumb.center().x(), bar->TrackRect().bottom() - 2);
+    QTest::mousePress(list_, Qt::LeftButton, {}, press);
+    ASSERT_TRUE(c.on_thumb ? bar->Dragging() : bar->Paging());
+    c.close();
+    ASSERT_FALSE(combo_->IsPopupVisible());
+    EXPECT_FALSE(bar->Dragging());
+    EXPECT_FALSE(bar->Paging());
+    EXPECT_FALSE(bar->PagingTimer()->isActive());
+    EXPECT_EQ(bar->ThumbState(), scsNormal);
+
+    Open();
+    const int position = bar->Position();
+    QTest::mouseMove(list_, Row(3));  // no button held
+    EXPECT_EQ(bar->Position(), position) << "a move without a button does not scroll";
+    EXPECT_EQ(list_->ItemIndex(), 3) << "hover selection follows the pointer";
+    Key(Qt::Key_Escape);
+    combo_->SetItemIndex(0);
   }
 }
 

@@ -1,5 +1,4 @@
 #include "controls/caption_text.h"
-#include "controls/kit_classes.h"
 #include "controls/label.h"
 #include "controls/track_bar.h"
 #include "toolkit/application.h"
@@ -180,6 +179,46 @@ TEST_F(LabelTest, VerticalAlignmentMovesTheText) {
   EXPECT_EQ(ink_top(), top + 60 - line);
 }
 
+// Right-to-left reading mirrors the horizontal alignment: a left-justified caption starts at the
+// right edge, a right-justified one at the left; centred stays centred.
+TEST_F(LabelTest, RightToLeftMirrorsTheAlignment) {
+  label_->SetAutoSize(false);
+  label_->SetBounds(37, 10, 120, 20);
+  label_->SetCaption(QStringLiteral("HH"));
+  auto ink_columns = [this] {
+    const QImage image = Shown();
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+      for (int y = 0; y < image.height(); ++y) {
+        if (image.pixel(x, y) == kFormFace) continue;
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+    }
+    return std::pair{first, last};
+  };
+  const struct {
+    TscLabel::TAlignment alignment;
+    Qt::LayoutDirection direction;
+    bool at_left;
+  } cases[] = {{TscLabel::taLeftJustify, Qt::LeftToRight, true},
+               {TscLabel::taLeftJustify, Qt::RightToLeft, false},
+               {TscLabel::taRightJustify, Qt::RightToLeft, true},
+               {TscLabel::taRightJustify, Qt::LeftToRight, false}};
+  for (const auto& c : cases) {
+    label_->SetAlignment(c.alignment);
+    label_->setLayoutDirection(c.direction);
+    const auto [first, last] = ink_columns();
+    ASSERT_GE(first, 0);
+    if (c.at_left) {
+      EXPECT_LT(first, 4) << c.alignment << " " << c.direction;
+    } else {
+      EXPECT_GT(last, 120 - 4) << c.alignment << " " << c.direction;
+    }
+  }
+}
+
 TEST_F(LabelTest, ChineseJapaneseAndKoreanDrawRealGlyphs) {
   label_->GetFont()->SetHeight(21);
   label_->GetFont()->SetColor(clWhite);
@@ -248,7 +287,6 @@ TEST_F(LabelTest, AccessibleNameIsTheCaptionWithoutMarkers) {
 
 TEST(LabelLayout, LoadsEveryPublishedOptionAndTheMainWindowSizes) {
   Application::RegisterFonts();
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/labels.json"));
   // The labels size themselves to their stored captions once the window is loaded; in Tahoma these

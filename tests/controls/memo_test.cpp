@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/memo.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
@@ -220,6 +219,24 @@ TEST_F(MemoTest, NoFillColourShowsTheParentWhateverTheFillStyle) {
   EXPECT_EQ(Shown(gradient).pixel(60, 40), kFace);
 }
 
+// The graphic faces' frame rule, as on the graphic button: a frame drawn with alpha 0 is no frame,
+// so the fill reaches the edge (a translucent frame would leave the fill one frame width in).
+TEST_F(MemoTest, AFrameOfAlphaZeroIsNoFrame) {
+  auto* notice = Add<TscGPMemo>(QRect(0, 0, 120, 80));
+  TscGPMemoOptions* o = notice->Options();
+  o->SetFrameWidth(3);
+  o->SetNormalColorAlpha(255);
+  o->SetFrameNormalColorAlpha(0);
+  o->SetFrameHotColorAlpha(0);
+  o->SetFrameFocusedColorAlpha(0);
+  Show();
+  const QRgb window = qRgb(0x19, 0x1D, 0x22);  // the theme's clWindow, the fill of every state
+  const QImage image = Shown(notice);
+  for (QPoint edge : {QPoint(0, 0), QPoint(60, 0), QPoint(1, 40), QPoint(119, 79)}) {
+    EXPECT_EQ(image.pixel(edge), window) << edge.x() << "," << edge.y() << " " << std::hex << image.pixel(edge);
+  }
+}
+
 // The notice's own values where they differ from the graphic button's set: no frame and square
 // corners are allowed, and the gradient runs between its own offsets.
 TEST(MemoOptions, DefaultsAndLimitsOfTheNoticeSet) {
@@ -288,7 +305,6 @@ TEST_F(MemoTest, ScalingScalesTheGraphicOptions) {
 
 TEST(MemoLayout, LoadsEveryPublishedOption) {
   Application::RegisterFonts();
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/memos.json"));
   auto* notice = form.Component<TscGPMemo>(QStringLiteral("mmo1"));

@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/progress_bar.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
@@ -206,6 +205,25 @@ TEST_F(ProgressBarTest, VerticalMarqueeRisesFromTheBottom) {
   EXPECT_EQ(bar.FillRect(), QRect(0, 15, 4, 10));
 }
 
+// The progress bar takes no keys of its own; its key events reach a handler all the same.
+TEST_F(ProgressBarTest, RaisesTheKeyEvents) {
+  QStringList seen;
+  QObject::connect(bar_, &TscCustomControl::OnKeyDown, [&](QObject*, int* key, Qt::KeyboardModifiers shift) {
+    seen.append(QStringLiteral("down %1 %2").arg(*key).arg(shift == Qt::ControlModifier));
+  });
+  QObject::connect(bar_, &TscCustomControl::OnKeyPress, [&](QObject*, QChar* key) { seen.append(QStringLiteral("press ") + *key); });
+  QObject::connect(bar_, &TscCustomControl::OnKeyUp, [&](QObject*, int* key, Qt::KeyboardModifiers) {
+    seen.append(QStringLiteral("up %1").arg(*key));
+  });
+  QTest::keyClick(bar_, Qt::Key_X, Qt::ControlModifier);  // QTest also sends the Control key itself
+  QTest::keyClick(bar_, Qt::Key_X);
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("down %1 1").arg(Qt::Key_Control), QStringLiteral("down %1 1").arg(Qt::Key_X),
+                               QStringLiteral("press x"), QStringLiteral("up %1").arg(Qt::Key_X),
+                               QStringLiteral("up %1").arg(Qt::Key_Control), QStringLiteral("down %1 0").arg(Qt::Key_X),
+                               QStringLiteral("press x"),
+                               QStringLiteral("up %1").arg(Qt::Key_X)}));
+}
+
 TEST_F(ProgressBarTest, ActiveWithoutAnimationModeRunsNoMarquee) {
   TscGPProgressBar bar;
   bar.SetActive(true);
@@ -228,7 +246,6 @@ TEST_F(ProgressBarTest, ReportsValueAndRangeToAssistiveTechnology) {
 }
 
 TEST(ProgressBarLayout, LoadsEveryPublishedOption) {
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/progress_bar.json"));
   auto* main = form.Component<TscGPProgressBar>(QStringLiteral("scgprgrsbr1"));

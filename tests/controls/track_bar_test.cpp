@@ -1,4 +1,3 @@
-#include "controls/kit_classes.h"
 #include "controls/track_bar.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
@@ -329,6 +328,41 @@ TEST_F(TrackBarTest, KeysAndWheelStepOnceAndAlwaysEndWithOnLastChange) {
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"change 198", "last"}));
 }
 
+// OnKeyDown, OnKeyPress and OnKeyUp come before the slider's own key handling: a handler sees
+// each key, may swallow it (key 0) or turn it into another key that the slider then steps by.
+TEST_F(TrackBarTest, KeyEventsComeFirstAndMaySwallowOrChangeTheKey) {
+  form_.activateWindow();
+  bar_->setFocus();
+  bar_->SetValue(100);
+  TakeEvents();
+  std::vector<std::string> keys;
+  int replace_with = -1;  // what OnKeyDown turns the key into; -1 leaves it
+  QObject::connect(bar_, &TscCustomControl::OnKeyDown, [&](QObject* sender, int* key, Qt::KeyboardModifiers) {
+    EXPECT_EQ(sender, bar_);
+    keys.push_back("down " + std::to_string(*key));
+    if (replace_with >= 0) *key = replace_with;
+  });
+  QObject::connect(bar_, &TscCustomControl::OnKeyPress, [&](QObject*, QChar* key) {
+    keys.push_back("press " + QString(*key).toStdString());
+  });
+  QObject::connect(bar_, &TscCustomControl::OnKeyUp, [&](QObject*, int* key, Qt::KeyboardModifiers) {
+    keys.push_back("up " + std::to_string(*key));
+  });
+
+  QTest::keyClick(bar_, Qt::Key_Right);
+  QTest::keyClick(bar_, Qt::Key_A);
+  EXPECT_EQ(keys, (std::vector<std::string>{"down " + std::to_string(Qt::Key_Right), "up " + std::to_string(Qt::Key_Right),
+                                            "down " + std::to_string(Qt::Key_A), "press a", "up " + std::to_string(Qt::Key_A)}));
+  EXPECT_EQ(bar_->Value(), 101);
+
+  replace_with = 0;  // swallowed: no step
+  QTest::keyClick(bar_, Qt::Key_Right);
+  EXPECT_EQ(bar_->Value(), 101);
+  replace_with = Qt::Key_Left;  // changed: the slider steps the other way
+  QTest::keyClick(bar_, Qt::Key_Right);
+  EXPECT_EQ(bar_->Value(), 100);
+}
+
 TEST_F(TrackBarTest, StepsStopAtTheEndsOfTheIntegerRange) {
   // A step beyond the largest or smallest integer stays at the end of the range instead of
   // wrapping round to the other end.
@@ -462,7 +496,6 @@ TEST_F(TrackBarTest, ReportsValueAndRangeToAssistiveTechnology) {
 }
 
 TEST(TrackBarLayout, LoadsEveryPublishedOption) {
-  RegisterKitClasses();
   Form form;
   form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/track_bar.json"));
   auto* slider = form.Component<TscTrackBar>(QStringLiteral("sctrckbr1"));
