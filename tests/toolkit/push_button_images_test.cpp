@@ -27,8 +27,8 @@
 namespace orvelle {
 namespace {
 
-const QString kLarge = QStringLiteral(":/icons/il2.imagelist");
-const QString kSmall = QStringLiteral(":/icons/il1.imagelist");
+const QString kLarge = QStringLiteral(":/icons/transport_icons.imagelist");
+const QString kSmall = QStringLiteral(":/icons/speaker_font_icons.imagelist");
 
 // Checks that `grab` shows `image` with its top-left corner at `origin`, blended over `ground`:
 // opaque image pixels exactly, transparent ones as the ground, the anti-aliased edge as the
@@ -339,7 +339,7 @@ const char* kImageLayout = R"({
         { "name": "btn7", "class": "Panel", "properties": { "Left": 64, "Top": 3, "Width": 49, "Height": 35 } },
         { "name": "btn8", "class": "Panel", "properties": { "Left": 117, "Top": 3, "Width": 49, "Height": 35 } } ] },
     { "name": "il2", "class": "ImageList",
-      "properties": { "Width": 24, "Height": 24, "Source": ":/icons/il2.imagelist" } }
+      "properties": { "Width": 24, "Height": 24, "Source": ":/icons/transport_icons.imagelist" } }
   ] })";
 
 TEST_F(PushButtonImages, LayoutDeclaresTheListAndTheButtonNamesIt) {
