@@ -29,6 +29,9 @@ constexpr int kFocusSinkTop = -2000;
 constexpr int kConnectingNoticeMilliseconds = 1000;
 constexpr char16_t kConnectingText[] = u"正在连接…";
 
+// The space kept between a give-up's reason and the disc.
+constexpr int kGapBeforeDisc = 16;
+
 void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetImageIndex(images.normal);
   button->SetHotImageIndex(images.hot);
@@ -373,9 +376,10 @@ void MainWindow::LoadEnded(LoadEnd end) {
 }
 
 void MainWindow::ShowGivenUp() {
-  // The reason is cut to the label's width rather than running under the disc.
+  // The reason is cut to the room left of the disc rather than running under it.
   const QFontMetrics metrics(singerLabel->font());
-  singerLabel->SetCaption(metrics.elidedText(singerLabel->Caption(), Qt::ElideRight, singerLabel->width()));
+  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
+  singerLabel->SetCaption(metrics.elidedText(singerLabel->Caption(), Qt::ElideRight, room));
   StopDisc();
   given_up_look_ = true;
   ShowImages(playPauseButton, kPlayTriangle);

@@ -170,8 +170,9 @@ TEST(Countdown, StepTextAndProgress) {
     SCOPED_TRACE(c.text);
     PlayState state;
     http::HttpClient client;
+    ClientRequests requests(client);
     RecordingView view;
-    SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+    SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
     state.CurrentSong.length = c.length;
     state.RemainingSeconds = c.remaining_before;
     EXPECT_EQ(loader.CountDown(), c.text);
@@ -185,8 +186,9 @@ TEST(Countdown, StepTextAndProgress) {
 TEST(Countdown, TheLowestCountStaysRunOut) {
   PlayState state;
   http::HttpClient client;
+  ClientRequests requests(client);
   RecordingView view;
-  SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+  SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
   state.CurrentSong.length = "-2147483648";
   state.RemainingSeconds = INT32_MIN;
   EXPECT_EQ(loader.CountDown(), "- -35791394 :-08");
