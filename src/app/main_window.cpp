@@ -1,13 +1,13 @@
 #include "app/main_window.h"
 
-#include "desktop/remote_command_gate.h"
 #include "playback/mpv_media_player.h"
 #include "radio/lyrics_request.h"
 #include "service/error.h"
 #include "service/log.h"
+#include "service/service_text.h"
 #include "toolkit/focus.h"
-#include "toolkit/message_box.h"
-#include "toolkit/network_wait.h"
+
+#include <QFontMetrics>
 
 namespace orvelle {
 namespace {
@@ -25,6 +25,13 @@ constexpr ImagePair kUnmutedLook{3, 0};
 // Where FormCreate puts the focus sink: far above the visible area.
 constexpr int kFocusSinkTop = -2000;
 
+// How long the first load may wait for its answer before the window says it is connecting.
+constexpr int kConnectingNoticeMilliseconds = 1000;
+constexpr char16_t kConnectingText[] = u"正在连接…";
+
+// The space kept between a give-up's reason and the disc.
+constexpr int kGapBeforeDisc = 16;
+
 void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetImageIndex(images.normal);
   button->SetHotImageIndex(images.hot);
@@ -41,7 +48,11 @@ QImage HolderImage(const PictureContainer& picture) {
 std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer() { return std::make_unique<MpvMediaPlayer>(); }
 
 MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent)
-    : Form(parent), state_(state), make_player_(std::move(make_player)), loader_(state_, http_, *this) {
+    : Form(parent),
+      state_(state),
+      make_player_(std::move(make_player)),
+      requests_(http_),
+      loader_(state_, requests_, *this) {
   cover_picture_.OnChange = [this] {
     if (coverHolder) coverHolder->SetPicture(HolderImage(cover_picture_));
     RemoteStateMayHaveChanged();
@@ -50,10 +61,14 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
     if (singerPictureHolder) singerPictureHolder->SetPicture(HolderImage(singer_picture_));
   };
   remote_announcement_.setSingleShot(true);
-  connect(&remote_announcement_, &QTimer::timeout, this, &MainWindow::AnnounceRemoteState);
+  connect(&remote_announcement_, &QTimer::timeout, this, [this] { NotifyRemoteStateChanged(); });
+  connecting_notice_.setSingleShot(true);
+  connecting_notice_.setInterval(kConnectingNoticeMilliseconds);
+  connect(&connecting_notice_, &QTimer::timeout, this, &MainWindow::ShowConnecting);
 }
 
 MainWindow::~MainWindow() {
+  AbandonRequests();
   if (state_.MediaPlayer == media_player_.get()) state_.MediaPlayer = nullptr;
 }
 
@@ -73,7 +88,14 @@ void MainWindow::FormShow(QObject*) {
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
   FocusSink();
+  connecting_notice_.start();
   loader_.LoadNextSong();
+}
+
+void MainWindow::ShowConnecting() {
+  if (song_shown_ || !loader_.Loading()) return;
+  titleLabel->SetCaption(QString::fromUtf16(kConnectingText));
+  singerLabel->SetCaption(ServiceBase());
 }
 
 void MainWindow::CreateMediaPlayer() {
@@ -87,8 +109,10 @@ void MainWindow::CreateMediaPlayer() {
 }
 
 void MainWindow::FormCloseQuery(QObject*, bool*) {
-  // The window always closes; the audio stops first. A player that is missing or fails to stop
-  // does not hold the closing up.
+  // The window always closes, at once: what waits for the network is dropped, so nothing more
+  // is shown, and the audio stops. A player that is missing or fails to stop does not hold the
+  // closing up.
+  AbandonRequests();
   if (!state_.MediaPlayer) {
     qCDebug(lcPlayer) << "closing without a media player";
     return;
@@ -103,6 +127,8 @@ void MainWindow::FormCloseQuery(QObject*, bool*) {
 // ---- the playback cycle ----
 
 void MainWindow::countdownTimerTick(QObject*) {
+  // A load under way has the next song on its way; the count waits for it.
+  if (loader_.Loading()) return;
   if (state_.RemainingSeconds <= 0) {
     loader_.LoadNextSong();
   } else {
@@ -111,31 +137,52 @@ void MainWindow::countdownTimerTick(QObject*) {
 }
 
 void MainWindow::playPauseButtonClick(QObject*) {
-  if (state_.IsPlaying == 1) {
-    Player().Pause();
-    countdownTimer->SetEnabled(false);
-    loader_.CancelRetry();
-    StopDisc();
-    state_.IsPlaying = 0;
-    ShowImages(playPauseButton, kPlayTriangle);
+  // While a song is on its way the button does what it shows; otherwise it pauses what plays.
+  const bool pause = loader_.Loading() ? playPauseButton->ImageIndex() == kPauseBars.normal : state_.IsPlaying == 1;
+  if (pause) {
+    Pause();
   } else {
-    Player().Play();
-    countdownTimer->SetEnabled(true);
-    disc->SetPicture(&cover_picture_);
-    disc->SetRotateAnimation(true);
-    disc->SetRotationAngle(0);
-    state_.IsPlaying = 1;
-    ShowImages(playPauseButton, kPauseBars);
+    Resume();
   }
   RemoteStateMayHaveChanged();
   FocusSink();
 }
 
+void MainWindow::Pause() {
+  Player().Pause();
+  countdownTimer->SetEnabled(false);
+  loader_.CancelRetry();
+  StopDisc();
+  state_.IsPlaying = 0;
+  ShowImages(playPauseButton, kPlayTriangle);
+  if (loader_.Loading()) paused_during_load_ = true;
+}
+
+void MainWindow::Resume() {
+  paused_during_load_ = false;
+  ShowImages(playPauseButton, kPauseBars);
+  const bool after_give_up = std::exchange(given_up_look_, false);
+  // A song on its way starts when it comes.
+  if (loader_.Loading()) return;
+  if (after_give_up) {
+    // Music asked for after a give-up: the next load is tried now.
+    loader_.LoadNextSong();
+    return;
+  }
+  Player().Play();
+  countdownTimer->SetEnabled(true);
+  disc->SetPicture(&cover_picture_);
+  disc->SetRotateAnimation(true);
+  disc->SetRotationAngle(0);
+  state_.IsPlaying = 1;
+}
+
 void MainWindow::nextButtonClick(QObject*) {
   FocusSink();
   lyricsText->Clear();
+  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
+  paused_during_load_ = false;
   loader_.LoadNextSong();
-  if (lyricsPanel->Opened()) lyricsText->SetText(RequestLyrics(state_, http_));
 }
 
 void MainWindow::discClick(QObject*) { StopDisc(); }
@@ -208,7 +255,23 @@ void MainWindow::lyricsPanelClick(QObject*) { ToggleLyricsPanel(); }
 
 void MainWindow::ToggleLyricsPanel() { lyricsPanel->SetOpened(!lyricsPanel->Opened()); }
 
-void MainWindow::lyricsPanelOpened(QObject*) { lyricsText->SetText(RequestLyrics(state_, http_)); }
+void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
+
+void MainWindow::RequestPanelLyrics() {
+  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
+  const ClientRequests::Id request = RequestLyrics(state_, requests_, [this](const QString& lyrics) {
+    lyrics_request_ = 0;
+    lyricsText->SetText(lyrics);
+  });
+  // 0 when the answer came at once (no song to ask for).
+  lyrics_request_ = request;
+}
+
+void MainWindow::AbandonRequests() {
+  loader_.Abandon();
+  connecting_notice_.stop();
+  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
+}
 
 void MainWindow::fontLargerButtonClick(QObject*) { LyricsFont().Enlarge(); }
 
@@ -268,16 +331,6 @@ void MainWindow::RemoteStateMayHaveChanged() {
   if (!remote_announcement_.isActive()) remote_announcement_.start(0);
 }
 
-void MainWindow::AnnounceRemoteState() {
-  // A sequence waiting for the network or for a box is half-way through a song load or a click:
-  // the remote control hears of it once it has ended, never of the steps in between.
-  if (MessageBoxOpen() || NetworkWaitInProgress()) {
-    remote_announcement_.start(RemoteCommandGate::kHoldPollMilliseconds);
-    return;
-  }
-  NotifyRemoteStateChanged();
-}
-
 // ---- what a song load shows ----
 
 MediaPlayer& MainWindow::Player() const {
@@ -286,10 +339,10 @@ MediaPlayer& MainWindow::Player() const {
 }
 
 void MainWindow::SetTitleCaption(const QString& text) {
-  titleLabel->SetCaption(text);
+  titleLabel->SetCaption(DisplayCaption(text));
   RemoteStateMayHaveChanged();
 }
-void MainWindow::SetSingerCaption(const QString& text) { singerLabel->SetCaption(text); }
+void MainWindow::SetSingerCaption(const QString& text) { singerLabel->SetCaption(DisplayCaption(text)); }
 void MainWindow::SetTimeCaption(const QString& text) { remainingTimeLabel->SetCaption(text); }
 PictureContainer& MainWindow::DiscPicture() { return *disc->Picture(); }
 void MainWindow::SetProgressValue(int value) { songProgress->SetValue(value); }
@@ -302,6 +355,42 @@ void MainWindow::SetCountdownEnabled(bool enabled) {
 void MainWindow::SetDiscRotating(bool rotating) {
   disc->SetRotateAnimation(rotating);
   RemoteStateMayHaveChanged();
+}
+
+void MainWindow::LoadEnded(LoadEnd end) {
+  connecting_notice_.stop();
+  if (end == LoadEnd::GaveUp) {
+    ShowGivenUp();
+  } else if (end == LoadEnd::SongShown) {
+    song_shown_ = true;
+    // A song that plays ends the give-up's look.
+    if (given_up_look_ && state_.IsPlaying == 1) {
+      given_up_look_ = false;
+      ShowImages(playPauseButton, kPauseBars);
+    }
+  }
+  paused_during_load_ = false;
+  // The lyrics follow the song: the open panel shows the new song's.
+  if (lyricsPanel->Opened()) RequestPanelLyrics();
+  RemoteStateMayHaveChanged();
+}
+
+void MainWindow::ShowGivenUp() {
+  // The reason is cut to the room left of the disc rather than running under it.
+  const QFontMetrics metrics(singerLabel->font());
+  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
+  singerLabel->SetCaption(metrics.elidedText(singerLabel->Caption(), Qt::ElideRight, room));
+  StopDisc();
+  given_up_look_ = true;
+  ShowImages(playPauseButton, kPlayTriangle);
+  if (state_.IsPlaying == 1) {
+    state_.IsPlaying = 0;
+    try {
+      Player().Pause();
+    } catch (const Error& error) {
+      qCWarning(lcPlayer) << "pausing the player after a give-up failed:" << error.Message();
+    }
+  }
 }
 
 QString MainWindow::ChosenChannelDetail() const {

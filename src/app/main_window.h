@@ -11,6 +11,7 @@
 #include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
+#include "radio/client_requests.h"
 #include "radio/play_state.h"
 #include "radio/song_loading.h"
 #include "service/http/http_client.h"
@@ -78,6 +79,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void SetNoticeWindow(Form* notice) { notice_ = notice; }
 
   PlayState& State() const override { return state_; }
+  // Whether a song load is under way.
+  bool LoadUnderWay() const { return loader_.Loading(); }
   // The one HTTP client of the program: playlist, lyrics and pictures.
   http::HttpClient& Http() { return http_; }
 
@@ -162,24 +165,39 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void SetCountdownEnabled(bool enabled) override;
   void SetDiscRotating(bool rotating) override;
   QString ChosenChannelDetail() const override;
+  bool PlaybackHeld() const override { return paused_during_load_; }
+  void LoadEnded(LoadEnd end) override;
 
   // The player; throws Error when it was never created.
   MediaPlayer& Player() const;
   void CreateMediaPlayer();
+  void Pause();
+  void Resume();
+  // The give-up's look: the disc still, the play image, the player paused.
+  void ShowGivenUp();
+  // Until the first song has come: after a second without it, says that the service is being
+  // reached.
+  void ShowConnecting();
   // Stops the disc's turning and sets it upright.
   void StopDisc();
   void ToggleLyricsPanel();
+  // Requests the current song's lyrics for the panel, dropping an earlier request's answer.
+  void RequestPanelLyrics();
+  // Abandons whatever waits for the network: the load, the lyrics.
+  void AbandonRequests();
   LyricsFontSize& LyricsFont();
   void FocusSink();
-  // Tells the remote control, once the running sequence has ended, that what it shows may have
-  // changed; see AnnounceRemoteState.
+  // Tells the remote control, from the event loop, that what it shows may have changed: the
+  // changes of one handler or load step come as one announcement.
   void RemoteStateMayHaveChanged();
-  void AnnounceRemoteState();
 
   PlayState& state_;
   MediaPlayerFactory make_player_;
   std::unique_ptr<MediaPlayer> media_player_;
   http::HttpClient http_;
+  // The client's requests, one at a time off the user-interface thread; before the loader, which
+  // uses them, and after the client, which they use.
+  ClientRequests requests_;
   // The pictures of the hidden holders coverHolder and singerPictureHolder; each change is
   // shown in its holder.
   PictureContainer cover_picture_;
@@ -188,6 +206,15 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
   bool shown_ = false;
+  // The lyrics request whose answer the panel waits for, 0 when none.
+  ClientRequests::Id lyrics_request_ = 0;
+  // Whether the listener paused while the load under way ran: its song is shown but not started.
+  bool paused_during_load_ = false;
+  // Whether the play/pause button shows the play image because the last load gave up.
+  bool given_up_look_ = false;
+  // Whether a song has been shown since the start.
+  bool song_shown_ = false;
+  QTimer connecting_notice_;
   // Runs AnnounceRemoteState from the event loop.
   QTimer remote_announcement_;
 };

@@ -102,7 +102,7 @@ double MprisService::Volume() const { return mpris::VolumeFromSliderValue(target
 
 qlonglong MprisService::Position() const { return mpris::PositionMicroseconds(target_.State()); }
 
-void MprisService::Run(std::function<void()> command, RemoteCommandGate::Hold hold) {
+void MprisService::Run(std::function<void()> command) {
   gate_.Submit(
       [this, command = std::move(command)] {
         // What a command changed is announced even when it failed half-way.
@@ -113,8 +113,7 @@ void MprisService::Run(std::function<void()> command, RemoteCommandGate::Hold ho
           throw;
         }
         Refresh();
-      },
-      hold);
+      });
 }
 
 void MprisService::PlayPause() {
@@ -147,7 +146,7 @@ void MprisService::Raise() {
 }
 
 void MprisService::Quit() {
-  Run([this] { target_.Quit(); }, RemoteCommandGate::Hold::WhileBoxOpen);
+  Run([this] { target_.Quit(); });
 }
 
 }  // namespace orvelle

@@ -57,7 +57,7 @@ class MprisService : public QObject {
   // The announced player properties as they are now.
   QVariantMap PlayerProperties();
   void Announce(const char* interface, const QVariantMap& changed);
-  void Run(std::function<void()> command, RemoteCommandGate::Hold hold = RemoteCommandGate::Hold::WhileBusy);
+  void Run(std::function<void()> command);
 
   RemoteControlTarget& target_;
   QDBusConnection bus_;

@@ -1,17 +1,27 @@
 #include "radio/client_requests.h"
 
-#include "toolkit/network_wait.h"
+#include <memory>
 
 namespace orvelle {
 
-QString GetText(http::HttpClient& client, const QString& url) {
-  QString text;
-  WaitForNetwork([&] { text = client.Get(url); }, [&] { client.Abort(); });
-  return text;
+ClientRequests::ClientRequests(http::HttpClient& client) : client_(client), queue_([&client] { client.Abort(); }) {}
+
+ClientRequests::Id ClientRequests::GetText(const QString& url, TextDone done) {
+  auto text = std::make_shared<QString>();
+  return queue_.Submit([this, url, text] { *text = client_.Get(url); },
+                       [text, done = std::move(done)](std::exception_ptr error) { done(*text, error); });
 }
 
-void GetBytes(http::HttpClient& client, const QString& url, QByteArray& buffer) {
-  WaitForNetwork([&] { client.Get(url, buffer); }, [&] { client.Abort(); });
+ClientRequests::Id ClientRequests::GetBytes(const QString& url, Prepare prepare, BytesDone done) {
+  auto bytes = std::make_shared<QByteArray>();
+  return queue_.Submit(
+      [this, url, bytes, prepare = std::move(prepare)] {
+        if (prepare) prepare(client_);
+        client_.Get(url, *bytes);
+      },
+      [bytes, done = std::move(done)](std::exception_ptr error) {
+        done(error ? QByteArray() : *bytes, error);
+      });
 }
 
 }  // namespace orvelle

@@ -1,16 +1,20 @@
 #pragma once
 
+#include "radio/client_requests.h"
 #include "radio/play_state.h"
-#include "service/http/http_client.h"
+
+#include <functional>
 
 namespace orvelle {
 
 // The text that stands for "no lyrics".
 inline constexpr char16_t kNoLyricsText[] = u"无歌词";
 
-// The current song's lyrics from the service: the "lyric" member's text form without double
-// quotes, also left in ResponseText. "无歌词" when the song has no sid or ssid (no request is
-// made), or when the request or the answer fails; nothing is shown and no error comes out.
-QString RequestLyrics(PlayState& state, http::HttpClient& client);
+// Requests the current song's lyrics. `done` gets, from the event loop, the "lyric" member's
+// text (its JSON string value), also left in ResponseText; or "无歌词" when the request or the
+// answer fails (logged, nothing shown). When the song has no sid or ssid no request is made and
+// `done` is called at once with "无歌词"; the result is then 0, else the request's id.
+using LyricsDone = std::function<void(const QString& lyrics)>;
+ClientRequests::Id RequestLyrics(PlayState& state, ClientRequests& requests, LyricsDone done);
 
 }  // namespace orvelle

@@ -1,9 +1,8 @@
 #include "radio/picture_download.h"
 
-#include "radio/client_requests.h"
+#include "service/error.h"
 #include "service/log.h"
 #include "toolkit/message_box.h"
-#include "toolkit/network_wait.h"
 
 #include <QBuffer>
 
@@ -19,20 +18,6 @@ void SetPictureRequestSettings(http::HttpClient& client, const char* user_agent)
   client.ProtocolVersion = http::pv1_1;
 }
 
-// The picture's bytes, or none (after its box) when the request failed.
-bool FetchPicture(http::HttpClient& client, const QString& url, QByteArray& buffer) {
-  try {
-    GetBytes(client, url, buffer);
-    return true;
-  } catch (const RequestAbandoned&) {
-    throw;
-  } catch (const std::exception& error) {
-    qCDebug(lcPicture) << "picture request failed:" << AddressForLog(url) << error.what();
-    ShowMessage(QString::fromUtf16(kConnectionFailedText));
-    return false;
-  }
-}
-
 // The body's first two bytes are read before the picture is loaded; their value is not used,
 // but a body of one byte cannot give them.
 void ReadLeadingBytes(QBuffer& buffer) {
@@ -40,13 +25,20 @@ void ReadLeadingBytes(QBuffer& buffer) {
   if (buffer.read(leading, sizeof leading) != sizeof leading) throw Error(QStringLiteral("Stream read error"));
 }
 
-void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QString& url, const char* user_agent) {
-  image.Assign(static_cast<const PictureContainer*>(nullptr));
-  QByteArray bytes;
-  SetPictureRequestSettings(client, user_agent);
-  if (!FetchPicture(client, url, bytes)) return;
+// Loads the answer into `image`: a failed request and an empty body show their box and load
+// nothing; a body that cannot be read or decoded throws.
+void LoadAnswer(PictureContainer& image, const QString& url, QByteArray bytes, std::exception_ptr request_error) {
+  if (request_error) {
+    try {
+      std::rethrow_exception(request_error);
+    } catch (const std::exception& error) {
+      qCWarning(lcPicture) << "picture request failed:" << AddressForLog(url) << error.what();
+    }
+    ShowMessage(QString::fromUtf16(kConnectionFailedText));
+    return;
+  }
   if (bytes.isEmpty()) {
-    qCDebug(lcPicture) << "picture answer is empty:" << AddressForLog(url);
+    qCWarning(lcPicture) << "picture answer is empty:" << AddressForLog(url);
     ShowMessage(QString::fromUtf16(kEmptyPictureText));
     return;
   }
@@ -57,14 +49,32 @@ void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QS
   image.LoadFromStream(buffer);
 }
 
-}  // namespace
-
-void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QString& url) {
-  DownloadPicture(client, image, url, kPlainPictureUserAgent);
+ClientRequests::Id Download(ClientRequests& requests, PictureContainer& image, const QString& url,
+                            const char* user_agent, PictureDone done) {
+  image.Assign(static_cast<const PictureContainer*>(nullptr));
+  return requests.GetBytes(
+      url, [user_agent](http::HttpClient& client) { SetPictureRequestSettings(client, user_agent); },
+      [&image, url, done = std::move(done)](const QByteArray& bytes, std::exception_ptr request_error) {
+        std::exception_ptr load_error;
+        try {
+          LoadAnswer(image, url, bytes, request_error);
+        } catch (...) {
+          load_error = std::current_exception();
+        }
+        done(load_error);
+      });
 }
 
-void DownloadDiscPicture(http::HttpClient& client, PictureContainer& image, const QString& url) {
-  DownloadPicture(client, image, url, kDiscPictureUserAgent);
+}  // namespace
+
+ClientRequests::Id DownloadPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
+                                   PictureDone done) {
+  return Download(requests, image, url, kPlainPictureUserAgent, std::move(done));
+}
+
+ClientRequests::Id DownloadDiscPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
+                                       PictureDone done) {
+  return Download(requests, image, url, kDiscPictureUserAgent, std::move(done));
 }
 
 }  // namespace orvelle

@@ -2,8 +2,11 @@
 
 // Downloading a picture into an image control's picture, with the shared client.
 
-#include "service/http/http_client.h"
+#include "radio/client_requests.h"
 #include "service/picture/picture_container.h"
+
+#include <exception>
+#include <functional>
 
 namespace orvelle {
 
@@ -16,13 +19,19 @@ inline constexpr char kDiscPictureUserAgent[] =
 inline constexpr char16_t kConnectionFailedText[] = u"连接失败！";
 inline constexpr char16_t kEmptyPictureText[] = u"错误!";
 
-// Clears `image`, sets the client's picture request settings (they stay on it for every later
-// request), GETs `url` and loads the body into `image`. A failed request shows "连接失败！" and
-// an empty body "错误!"; both return normally. A body of one byte fails with Error "Stream read
-// error", a body that cannot be decoded with its PictureError; those come out of the call.
-// For the plain picture holders.
-void DownloadPicture(http::HttpClient& client, PictureContainer& image, const QString& url);
+// Called once the download has ended: with no error when the picture is in, or when the request
+// failed or the body was empty (their box is then shown); with the error of a body that could not
+// be read ("Stream read error" for a body of one byte) or decoded (its PictureError).
+using PictureDone = std::function<void(std::exception_ptr error)>;
+
+// Clears `image`, then GETs `url` with the picture request settings (they stay on the client for
+// every later request) and loads the body into `image`. A failed request shows "连接失败！" and an
+// empty body "错误!". Returns at once; `done` follows from the event loop. `image` must outlive
+// the request unless it is cancelled. For the plain picture holders.
+ClientRequests::Id DownloadPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
+                                   PictureDone done);
 // The same for the rotating disc, with the second User-Agent text.
-void DownloadDiscPicture(http::HttpClient& client, PictureContainer& image, const QString& url);
+ClientRequests::Id DownloadDiscPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
+                                       PictureDone done);
 
 }  // namespace orvelle

@@ -1,13 +1,12 @@
 #include "radio/song_loading.h"
 
 #include "playback/media_player.h"
-#include "radio/client_requests.h"
 #include "radio/picture_download.h"
+#include "radio/service_answers.h"
 #include "service/json.h"
 #include "service/log.h"
 #include "service/service_text.h"
 #include "toolkit/application.h"
-#include "toolkit/network_wait.h"
 #include "toolkit/timer.h"
 
 #include <algorithm>
@@ -20,8 +19,7 @@ namespace {
 constexpr int kFirstRequestSid = 1000000;
 constexpr int kLastRequestSid = 9999998;
 
-// One shot of the toolkit's timer, whose ticks are held while a request waits: a retry that
-// falls due then runs after the waiting sequence, not inside it.
+// One shot of the toolkit's timer.
 class TimerRetryScheduler : public RetryScheduler {
  public:
   TimerRetryScheduler() {
@@ -62,10 +60,8 @@ const json::Value& Member(const json::Value& object, const char* name) {
   return *value;
 }
 
-// The member's text form without double quotes.
-QString Unquoted(const json::Value& object, const char* name) { return json::ToString(Member(object, name)).remove(u'"'); }
-
-QString WithPlainSlashes(QString text) { return text.replace(QStringLiteral("\\/"), QStringLiteral("/")); }
+// The member's text: a string's value, any other value's text form without double quotes.
+QString FieldText(const json::Value& object, const char* name) { return ValueText(Member(object, name)); }
 
 // The text with a space for each line break (CR LF, CR or LF): a failure's reason of several
 // lines (a socket error's number, then its description) shown on the one line of a label.
@@ -73,26 +69,48 @@ QString OnOneLine(QString text) {
   return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
 }
 
-// The text of the only element of the array member `name`, left in ResponseText as well.
-json::Value OnlyElement(PlayState& state, const json::Value& object, const char* name, const char* what) {
-  state.ResponseText = json::ToString(Member(object, name));
-  state.ResponseText = WithoutEnds(state.ResponseText);
-  return ParseObject(state.ResponseText, what);
+// The only element of the array member `name`, which must be an object. The member's text form
+// without its brackets is left in ResponseText, as the intermediate text of the parse.
+const json::Value& OnlyElement(PlayState& state, const json::Value& object, const char* name, const char* what) {
+  const json::Value& array = Member(object, name);
+  state.ResponseText = WithoutEnds(json::ToString(array));
+  if (array.kind != json::Kind::Array || array.elements.size() != 1 ||
+      array.elements.front().kind != json::Kind::Object) {
+    throw Error(QStringLiteral("%1 is not one JSON object").arg(QLatin1String(what)));
+  }
+  return array.elements.front();
+}
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The text of a failure, on one line.
+QString ReasonOf(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Error& failure) {
+    return OnOneLine(failure.Message());
+  } catch (const std::exception& failure) {
+    return OnOneLine(QString::fromUtf8(failure.what()));
+  } catch (...) {
+    return QStringLiteral("unknown failure");
+  }
 }
 
 void ReadSongFields(PlayState& state, const json::Value& song) {
   CurrentSongRecord& s = state.CurrentSong;
-  s.albumtitle = Unquoted(song, "albumtitle");
-  s.url = WithPlainSlashes(Unquoted(song, "url"));
-  s.album = Unquoted(song, "album");
-  s.file_ext = Unquoted(song, "file_ext");
-  s.title = Unquoted(song, "title");
-  s.picture = WithPlainSlashes(Unquoted(song, "picture"));
-  s.update_time = Unquoted(song, "update_time");
-  s.public_time = Unquoted(song, "public_time");
-  s.length = Unquoted(song, "length");
-  s.sid = Unquoted(song, "sid");
-  s.ssid = Unquoted(song, "ssid");
+  s.albumtitle = FieldText(song, "albumtitle");
+  s.url = FieldText(song, "url");
+  s.album = FieldText(song, "album");
+  s.file_ext = FieldText(song, "file_ext");
+  s.title = FieldText(song, "title");
+  s.picture = FieldText(song, "picture");
+  s.update_time = FieldText(song, "update_time");
+  s.public_time = FieldText(song, "public_time");
+  s.length = FieldText(song, "length");
+  s.sid = FieldText(song, "sid");
+  s.ssid = FieldText(song, "ssid");
 }
 
 }  // namespace
@@ -114,48 +132,88 @@ QString DrawRequestSid() {
 
 void ParseSongAnswer(PlayState& state) {
   const json::Value answer = ParseObject(state.ResponseText, "the answer");
-  const json::Value song = OnlyElement(state, answer, "song", "\"song\" minus its brackets");
+  const json::Value& song = OnlyElement(state, answer, "song", "\"song\" minus its brackets");
   ReadSongFields(state, song);
   state.RemainingSeconds = TextToInt(state.CurrentSong.length);
-  const json::Value singer = OnlyElement(state, song, "singers", "\"singers\" minus its brackets");
-  state.CurrentSong.singer_name = Unquoted(singer, "name");
-  state.CurrentSong.singer_avatar = WithPlainSlashes(Unquoted(singer, "avatar"));
+  const json::Value& singer = OnlyElement(state, song, "singers", "\"singers\" minus its brackets");
+  state.CurrentSong.singer_name = FieldText(singer, "name");
+  state.CurrentSong.singer_avatar = FieldText(singer, "avatar");
 }
 
-SongLoader::SongLoader(PlayState& state, http::HttpClient& client, SongView& view,
+SongLoader::SongLoader(PlayState& state, ClientRequests& requests, SongView& view,
                        std::unique_ptr<RetryScheduler> scheduler)
-    : state_(state), client_(client), view_(view), scheduler_(std::move(scheduler)) {
+    : state_(state), requests_(requests), view_(view), scheduler_(std::move(scheduler)) {
   if (!scheduler_) scheduler_ = MakeTimerRetryScheduler();
 }
 
-SongLoader::~SongLoader() = default;
+SongLoader::~SongLoader() { Abandon(); }
 
-void SongLoader::LoadNextSong() {
-  try {
-    Load();
-  } catch (const RequestAbandoned&) {
-    qCDebug(lcLoad) << "load abandoned: the program is closing";
-  }
+template <class Step>
+auto SongLoader::InThisLoad(Step step) {
+  return [this, load = load_number_, step = std::move(step)](auto&&... arguments) {
+    if (load != load_number_ || !loading_) return;
+    step(std::forward<decltype(arguments)>(arguments)...);
+  };
 }
 
-void SongLoader::Load() {
-  for (int attempt = 1;; ++attempt) {
-    const QString reason = AttemptPlaylist();
-    if (reason.isEmpty()) break;
-    qCDebug(lcLoad) << "attempt" << attempt << "of" << kMaxAttempts << "failed:" << reason;
-    if (attempt == kMaxAttempts) {
-      GiveUp(reason);
-      return;
-    }
-  }
+void SongLoader::Abandon() {
+  ++load_number_;
+  if (request_ != 0) requests_.Cancel(std::exchange(request_, 0));
+  if (loading_) qCDebug(lcLoad) << "load abandoned";
+  loading_ = false;
+}
+
+void SongLoader::LoadNextSong() {
+  Abandon();
+  // A load that starts stands in for the one a give-up scheduled.
   scheduler_->Cancel();
-  next_retry_delay_ = kFirstRetryDelay;
-  try {
-    ShowLoadedSong();
-  } catch (...) {
-    RestartCountdownStoppedByGiveUp();
-    throw;
+  loading_ = true;
+  given_up_ = false;
+  attempt_ = 1;
+  load_started_ = std::chrono::steady_clock::now();
+  StartAttempt();
+}
+
+void SongLoader::StartAttempt() {
+  state_.CurrentSong.sid.clear();
+  state_.CurrentSong.ssid.clear();
+  const QString address = PlaylistAddress(state_.ChannelId, DrawRequestSid());
+  request_ = requests_.GetText(address, InThisLoad([this](const QString& text, std::exception_ptr error) {
+                                 request_ = 0;
+                                 PlaylistAnswered(text, error);
+                               }));
+}
+
+void SongLoader::PlaylistAnswered(const QString& text, std::exception_ptr error) {
+  QString request_failure;
+  if (error) {
+    // Dropped: the parse works on what ResponseText still holds.
+    request_failure = ReasonOf(error);
+    qCWarning(lcLoad).noquote() << "playlist request failed:" << request_failure;
+  } else {
+    state_.ResponseText = text;
   }
+  QString reason;
+  try {
+    ParseSongAnswer(state_);
+  } catch (const std::exception& failure) {
+    qCWarning(lcLoad) << "playlist answer not understood:" << failure.what();
+    reason = request_failure.isEmpty() ? QString::fromUtf16(kAnswerNotUnderstoodText) : request_failure;
+  }
+  if (reason.isEmpty()) {
+    qCDebug(lcLoad) << "playlist answered after" << MillisecondsSince(load_started_) << "ms";
+    scheduler_->Cancel();
+    next_retry_delay_ = kFirstRetryDelay;
+    DownloadCover();
+    return;
+  }
+  qCDebug(lcLoad) << "attempt" << attempt_ << "of" << kMaxAttempts << "failed:" << reason;
+  if (attempt_ == kMaxAttempts) {
+    GiveUp(reason);
+    return;
+  }
+  ++attempt_;
+  StartAttempt();
 }
 
 void SongLoader::RestartCountdownStoppedByGiveUp() {
@@ -168,53 +226,84 @@ void SongLoader::RestartCountdownStoppedByGiveUp() {
   view_.SetCountdownEnabled(true);
 }
 
-QString SongLoader::AttemptPlaylist() {
-  state_.CurrentSong.sid.clear();
-  state_.CurrentSong.ssid.clear();
-  const QString address = PlaylistAddress(state_.ChannelId, DrawRequestSid());
-  QString request_failure;
-  try {
-    state_.ResponseText = GetText(client_, address);
-  } catch (const RequestAbandoned&) {
-    throw;
-  } catch (const std::exception& error) {
-    // Dropped: the parse works on what ResponseText still holds.
-    qCDebug(lcLoad) << "playlist request failed:" << error.what();
-    request_failure = OnOneLine(QString::fromUtf8(error.what()));
-  }
-  try {
-    ParseSongAnswer(state_);
-    return {};
-  } catch (const std::exception& error) {
-    qCDebug(lcLoad) << "playlist answer not understood:" << error.what();
-  }
-  return request_failure.isEmpty() ? QString::fromUtf16(kAnswerNotUnderstoodText) : request_failure;
-}
-
 void SongLoader::GiveUp(const QString& reason) {
   view_.SetTitleCaption(QString::fromUtf16(kNoStationText));
   view_.SetSingerCaption(reason);
   view_.SetTimeCaption(QString());
-  // The audio already playing goes on, but the countdown must not run down a song that did not
-  // load, nor start loads of its own before the retry.
+  // The countdown must not run down a song that did not load, nor start loads of its own before
+  // the retry.
   view_.SetCountdownEnabled(false);
   countdown_stopped_by_give_up_ = true;
   state_.RemainingSeconds = 0;
-  qCDebug(lcLoad) << "gave up after" << kMaxAttempts << "attempts; next load in" << next_retry_delay_.count() << "ms";
+  qCWarning(lcLoad).noquote() << "gave up after" << kMaxAttempts << "attempts:" << reason << "- next load in"
+                              << next_retry_delay_.count() / 1000.0 << "s";
   scheduler_->Schedule(next_retry_delay_, [this] { Application::RunGuarded([this] { LoadNextSong(); }); });
   next_retry_delay_ = std::min(next_retry_delay_ * 2, kMaxRetryDelay);
+  given_up_ = true;
+  End(SongView::LoadEnd::GaveUp);
+}
+
+void SongLoader::DownloadCover() {
+  request_ = DownloadPicture(requests_, view_.CoverPicture(), state_.CurrentSong.picture,
+                             InThisLoad([this](std::exception_ptr error) {
+                               request_ = 0;
+                               if (error) return Fail(error);
+                               DownloadSingerPicture();
+                             }));
+}
+
+void SongLoader::DownloadSingerPicture() {
+  request_ = DownloadPicture(requests_, view_.SingerPicture(), state_.CurrentSong.singer_avatar,
+                             InThisLoad([this](std::exception_ptr error) {
+                               request_ = 0;
+                               if (error) return Fail(error);
+                               DownloadDisc();
+                             }));
+}
+
+void SongLoader::DownloadDisc() {
+  request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), state_.CurrentSong.picture,
+                                 InThisLoad([this](std::exception_ptr error) {
+                                   request_ = 0;
+                                   if (error) return Fail(error);
+                                   try {
+                                     ShowLoadedSong();
+                                   } catch (...) {
+                                     return Fail(std::current_exception());
+                                   }
+                                   End(SongView::LoadEnd::SongShown);
+                                 }));
 }
 
 void SongLoader::ShowLoadedSong() {
-  DownloadPicture(client_, view_.CoverPicture(), state_.CurrentSong.picture);
-  DownloadPicture(client_, view_.SingerPicture(), state_.CurrentSong.singer_avatar);
-  DownloadDiscPicture(client_, view_.DiscPicture(), state_.CurrentSong.picture);
   view_.SetTitleCaption(state_.CurrentSong.title);
   view_.SetSingerCaption(state_.CurrentSong.singer_name);
   view_.SetTimeCaption(CountDown());
   view_.SetProgressMaxValue(TextToInt(state_.CurrentSong.length));
   view_.SetProgressMinValue(0);
+  if (view_.PlaybackHeld()) {
+    // Paused while the song came: it is opened, and the resume plays it.
+    if (!state_.MediaPlayer) throw Error(QStringLiteral("The media player could not be created"));
+    state_.MediaPlayer->SetURL(state_.CurrentSong.url);
+    countdown_stopped_by_give_up_ = false;
+    qCDebug(lcLoad) << "song shown paused after" << MillisecondsSince(load_started_) << "ms";
+    return;
+  }
   StartPlayback();
+  qCDebug(lcLoad) << "song started after" << MillisecondsSince(load_started_) << "ms";
+}
+
+void SongLoader::Fail(std::exception_ptr error) {
+  qCWarning(lcLoad).noquote() << "the song could not be shown or played:" << ReasonOf(error);
+  RestartCountdownStoppedByGiveUp();
+  End(SongView::LoadEnd::Failed);
+  Application::HandleException(error);
+}
+
+void SongLoader::End(SongView::LoadEnd end) {
+  loading_ = false;
+  request_ = 0;
+  view_.LoadEnded(end);
 }
 
 QString SongLoader::CountDown() {
@@ -239,7 +328,7 @@ void SongLoader::StartPlayback() {
 void SongLoader::ChannelChanged() { state_.ChannelId = view_.ChosenChannelDetail(); }
 
 void SongLoader::CancelRetry() {
-  if (countdown_stopped_by_give_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";
+  if (given_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";
   scheduler_->Cancel();
 }
 

@@ -2,6 +2,7 @@
 
 #include "service/error.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace orvelle {
@@ -67,6 +68,32 @@ qint32 TextToInt(const QString& text) {
     if (value > limit) FailInteger(text);
   }
   return static_cast<qint32>(negative ? -value : value);
+}
+
+namespace {
+
+// Characters that set or end a direction of their own: LRE, RLE, PDF, LRO, RLO, LRI, RLI, FSI, PDI.
+bool IsDirectionControl(char16_t c) { return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069); }
+
+// C0 and C1 controls, DEL, and the line and paragraph separators.
+bool IsLineOrControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
+
+}  // namespace
+
+QString DisplayCaption(const QString& text) {
+  QString shown;
+  shown.reserve(std::min<qsizetype>(text.size(), kMaxCaptionLength + 1));
+  qsizetype i = 0;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text.at(i).unicode();
+    if (IsDirectionControl(c)) continue;
+    if (shown.size() == kMaxCaptionLength) break;
+    // A pair that would not fit whole is left out.
+    if (QChar::isHighSurrogate(c) && shown.size() + 2 > kMaxCaptionLength) break;
+    shown.append(IsLineOrControl(c) ? QChar(u' ') : QChar(c));
+  }
+  if (i < text.size()) shown.append(u'…');
+  return shown;
 }
 
 }  // namespace orvelle

@@ -24,4 +24,14 @@ QString WithoutEnds(const QString& text);
 // otherwise.
 qint32 TextToInt(const QString& text);
 
+// The longest caption a label is given, in UTF-16 code units, "…" not counted.
+inline constexpr int kMaxCaptionLength = 500;
+
+// The text made safe to show on a one-line label: line breaks and other control characters
+// become spaces, bidirectional embedding, override and isolate characters are dropped (they
+// could turn the rest of the window's text around), and a text longer than kMaxCaptionLength is
+// cut there with "…" (never inside a surrogate pair). Only the part that is kept is looked at, so
+// a text of millions of characters costs no more than a short one.
+QString DisplayCaption(const QString& text);
+
 }  // namespace orvelle

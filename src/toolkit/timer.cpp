@@ -1,39 +1,9 @@
 #include "toolkit/timer.h"
 
-#include <QList>
 #include <QMetaMethod>
-#include <QPointer>
 #include <QTimerEvent>
 
-#include <utility>
-
 namespace orvelle {
-namespace {
-
-int tick_hold_depth = 0;
-
-// The timers with a tick waiting for the holds to end.
-QList<QPointer<Timer>>& HeldTimers() {
-  static QList<QPointer<Timer>> timers;
-  return timers;
-}
-
-}  // namespace
-
-Timer::TickHold::TickHold() { ++tick_hold_depth; }
-
-Timer::TickHold::~TickHold() {
-  if (--tick_hold_depth == 0) ReleaseHeldTicks();
-}
-
-void Timer::ReleaseHeldTicks() {
-  const QList<QPointer<Timer>> timers = std::exchange(HeldTimers(), {});
-  for (const QPointer<Timer>& timer : timers) {
-    if (!timer) continue;
-    timer->tick_held_ = false;
-    timer->QueueTick();
-  }
-}
 
 Timer::Timer(QObject* parent) : QObject(parent) {}
 
@@ -80,11 +50,6 @@ void Timer::QueueTick() {
 void Timer::Fire() {
   tick_pending_ = false;
   if (timer_id_ == 0) return;  // disabled since the tick was queued
-  if (tick_hold_depth > 0) {
-    if (!tick_held_) HeldTimers().append(this);
-    tick_held_ = true;
-    return;
-  }
   emit OnTimer(this);
 }
 

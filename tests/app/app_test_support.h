@@ -92,6 +92,17 @@ class OrvelleTest : public testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 20000)) << "no song started";
   }
 
+  // Waits until the load under way has ended.
+  bool LoadEnds(int milliseconds = 30000) {
+    return QTest::qWaitFor([&] { return !main_window->LoadUnderWay(); }, milliseconds);
+  }
+
+  // Skips to the next song and waits until its load has ended.
+  void Skip() {
+    Click(main_window->nextButton);
+    ASSERT_TRUE(LoadEnds());
+  }
+
   // Waits until the player's position has moved on from `from` (the audio plays).
   bool PositionAdvances(double from) {
     return QTest::qWaitFor([&] { return player->PositionSeconds() > from + 0.2; }, 10000);

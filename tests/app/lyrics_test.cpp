@@ -39,10 +39,36 @@ TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
   ASSERT_TRUE(OpenedWithin(main_window));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   const QString first_lyrics = Lyrics();
-  Click(main_window->nextButton);
-  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
-  EXPECT_FALSE(Lyrics().isEmpty());
+  Skip();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 1; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   EXPECT_NE(Lyrics(), first_lyrics);
+}
+
+// The lyrics asked for before a skip come too late: the panel shows the next song's lyrics only.
+TEST_F(OrvelleTest, LyricsAskedForBeforeASkipAreDropped) {
+  Start();
+  DemoServiceEnvironment::AddFault(R"({"target":"lyric","kind":"delay","delay_ms":1500})");
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
+  const QString first_sid = state.CurrentSong.sid;
+  Skip();
+  ASSERT_NE(state.CurrentSong.sid, first_sid);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
+  const QString next_lyrics = Lyrics();
+  QTest::qWait(2000);
+  EXPECT_EQ(Lyrics(), next_lyrics);
+  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
+}
+
+// A song that comes by the countdown while the panel is open brings its own lyrics.
+TEST_F(OrvelleTest, TheOpenPanelFollowsASongLoadedByTheCountdown) {
+  Start(kOneSongChannel);
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 1; }, 5000));
+  state.RemainingSeconds = 0;  // the song has run out: the next tick loads the next one
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 2; }, 10000));
 }
 
 TEST_F(OrvelleTest, ASecondClickWhileThePanelOpensLeavesItOpening) {

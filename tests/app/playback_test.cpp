@@ -132,7 +132,7 @@ TEST_F(OrvelleTest, SkipPlaysTheNextSongKeepingThePlayButtonsLook) {
     if (c.paused_first) Click(main_window->playPauseButton);
     const QString sid = state.CurrentSong.sid;
     DemoServiceEnvironment::Reset();
-    Click(main_window->nextButton);
+    Skip();
     EXPECT_NE(state.CurrentSong.sid, sid);
     EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
     EXPECT_EQ(state.IsPlaying, 1);
@@ -159,7 +159,7 @@ TEST_F(OrvelleTest, AChannelChangeAffectsOnlyTheNextLoad) {
   EXPECT_EQ(state.ChannelId, QStringLiteral("18"));
   EXPECT_EQ(state.CurrentSong.sid, sid);
   EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
-  Click(main_window->nextButton);
+  Skip();
   const QStringList playlist = DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist"));
   ASSERT_FALSE(playlist.isEmpty());
   EXPECT_TRUE(playlist.first().startsWith(QStringLiteral("/j/v2/playlist?channel=18&")));

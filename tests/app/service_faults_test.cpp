@@ -1,15 +1,16 @@
-// Faults of the service while Orvelle plays: pictures that cannot be had, and an outage of the
-// playlist that the program gives up on and recovers from.
+// Faults of the service while Orvelle plays: pictures that cannot be had, an outage of the
+// playlist that the program gives up on and recovers from, and answers that come late.
 
 #include "app_test_support.h"
 
 #include "radio/picture_download.h"
 #include "radio/song_loading.h"
+#include "toolkit/message_box.h"
 
 namespace orvelle::test {
 namespace {
 
-TEST_F(OrvelleTest, PictureFaultsShowTheirBoxesWhileTheSongPlays) {
+TEST_F(OrvelleTest, PictureFaultsShowTheirBoxWhileTheSongPlays) {
   struct Case {
     const char* kind;
     const char16_t* box;
@@ -19,11 +20,13 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxesWhileTheSongPlays) {
     Start(kOneSongChannel);
     DemoServiceEnvironment::AddFault(
         QStringLiteral(R"({"target":"picture","kind":"%1","count":3})").arg(QLatin1String(c.kind)).toStdString());
-    ModalWatcher boxes;
-    Click(main_window->nextButton);
+    // The listener leaves the box open: the load goes on, and the other two boxes are not shown.
+    ModalWatcher boxes([&] { return !main_window->LoadUnderWay(); });
+    Skip();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !MessageBoxOpen(); }, 5000));
     QStringList texts;
     for (const ModalWatcher::Box& box : boxes.Seen()) texts.append(box.text);
-    EXPECT_EQ(texts, QStringList(3, QString::fromUtf16(c.box)));
+    EXPECT_EQ(texts, QStringList{QString::fromUtf16(c.box)});
     EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
     EXPECT_EQ(main_window->disc->Picture()->Graphic(), nullptr);
     EXPECT_EQ(state.IsPlaying, 1);
@@ -32,47 +35,91 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxesWhileTheSongPlays) {
   }
 }
 
+// After five failed attempts the window says so: the reason fits its label, the disc stands
+// still and the button shows the play image; the next load comes by itself and plays.
 TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
       QStringLiteral(R"({"target":"playlist","kind":"status","count":%1})").arg(SongLoader::kMaxAttempts).toStdString());
   ModalWatcher boxes;
-  Click(main_window->nextButton);
+  Skip();
   EXPECT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
+  const TscLabel* reason = main_window->singerLabel;
+  EXPECT_FALSE(reason->Caption().isEmpty());
+  EXPECT_LT(reason->geometry().right(), main_window->disc->x()) << "the reason runs under the disc";
   EXPECT_FALSE(main_window->countdownTimer->Enabled());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  EXPECT_EQ(state.IsPlaying, 0);
   EXPECT_TRUE(boxes.Seen().isEmpty());
   // The next load comes by itself after the retry delay, and plays.
   const auto wait = SongLoader::kFirstRetryDelay.count() + 10000;
   ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->titleLabel->Caption() == state.CurrentSong.title; }, wait));
   EXPECT_TRUE(main_window->countdownTimer->Enabled());
   EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
+  EXPECT_TRUE(main_window->disc->RotateAnimation());
 }
 
-// A pause after a give-up holds the load that was to follow, as it holds the countdown: no song
-// starts by itself while the button shows the play triangle. Resuming starts the countdown, which
-// stands at zero and loads the next song at its first tick.
-TEST_F(OrvelleTest, APauseAfterGivingUpHoldsTheNextLoadUntilTheListenerResumes) {
+// After a give-up the button shows the play image; a click on it tries the next load at once.
+TEST_F(OrvelleTest, AClickOnPlayAfterAGiveUpLoadsAtOnce) {
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
       QStringLiteral(R"({"target":"playlist","kind":"status","count":%1})").arg(SongLoader::kMaxAttempts).toStdString());
-  Click(main_window->nextButton);
+  Skip();
   ASSERT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
-  Click(main_window->playPauseButton);
-  ASSERT_EQ(state.IsPlaying, 0);
   DemoServiceEnvironment::Reset();
+  Click(main_window->playPauseButton);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
+  ASSERT_TRUE(LoadEnds(5000));
+  EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
+  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_EQ(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).size(), 1);
+  EXPECT_TRUE(PositionAdvances(0.2));
+}
 
-  QTest::qWait(SongLoader::kFirstRetryDelay.count() + 2000);
-  EXPECT_TRUE(DemoServiceEnvironment::Targets(QStringLiteral("/j/v2/playlist")).isEmpty());
-  EXPECT_EQ(main_window->titleLabel->Caption(), QString::fromUtf16(kNoStationText));
+// A pause while the next song is on its way applies at once; the song is shown when it comes
+// but waits for the listener, and plays on the next click.
+TEST_F(OrvelleTest, APauseDuringALoadHoldsTheSongThatComes) {
+  Start();
+  const QString first_sid = state.CurrentSong.sid;
+  DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"delay","delay_ms":1500})");
+  Click(main_window->nextButton);
+  ASSERT_TRUE(main_window->LoadUnderWay());
+  Click(main_window->playPauseButton);
+  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  EXPECT_FALSE(main_window->countdownTimer->Enabled());
+  ASSERT_TRUE(LoadEnds());
+  EXPECT_NE(state.CurrentSong.sid, first_sid);
+  EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
   EXPECT_EQ(state.IsPlaying, 0);
   EXPECT_FALSE(main_window->countdownTimer->Enabled());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
   EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  QTest::qWait(300);
+  EXPECT_NEAR(player->PositionSeconds(), 0, 0.05);
 
   Click(main_window->playPauseButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->titleLabel->Caption() == state.CurrentSong.title; }, 5000));
   EXPECT_EQ(state.IsPlaying, 1);
-  EXPECT_EQ(Images(main_window->playPauseButton), kPauseBars);
   EXPECT_TRUE(PositionAdvances(0.2));
+}
+
+// The window shows at once; until the first song comes the labels are empty and the disc still,
+// and after a second without an answer the title says the service is being reached.
+TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
+  Create();
+  DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"delay","delay_ms":2500})");
+  main_window->SetVisible(true);
+  QTest::qWait(300);
+  EXPECT_TRUE(main_window->LoadUnderWay());
+  EXPECT_TRUE(main_window->titleLabel->Caption().isEmpty());
+  EXPECT_FALSE(main_window->disc->RotateAnimation());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !main_window->titleLabel->Caption().isEmpty(); }, 2000));
+  EXPECT_EQ(main_window->titleLabel->Caption(), QStringLiteral("正在连接…"));
+  EXPECT_EQ(main_window->singerLabel->Caption(), DemoServiceEnvironment::Base());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 10000));
+  EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
 }
 
 }  // namespace

@@ -65,10 +65,11 @@ TEST(AnswerParse, MembersAndShapes) {
       {"length with trailing space", Answer(R"("length":"245 ")"), false},
       {"length with an exponent", Answer(R"("length":2e2)"), false},
       {"length beyond 32 bits", Answer(R"("length":2147483648)"), false},
-      {"quotes in the title leave backslashes", Answer(R"("title":"say \"hi\"")"), true, 245, R"(say \hi\)"},
-      {"a valid escape after a backslash changes the text", Answer(R"("albumtitle":"a\\tb")"), true, 245, "Title",
-       "a\tb"},
-      {"any other character after a backslash fails", Answer(R"("albumtitle":"a\\qb")"), false},
+      // String members are read as their JSON string values.
+      {"escaped quotes in the title stay quotes", Answer(R"("title":"say \"hi\"")"), true, 245, R"(say "hi")"},
+      {"an escaped backslash stays one backslash", Answer(R"("albumtitle":"a\\tb")"), true, 245, "Title",
+       R"(a\tb)"},
+      {"escaped line breaks and slashes", Answer(R"("title":"a\nb\/c")"), true, 245, "a\nb/c"},
       {"two singers", Answer({}, one_singer.chopped(1) + R"(,{"name":"B","avatar":"y"}])"), false},
       {"no singers", Answer({}, "[]"), false},
       {"singers not an array of objects", Answer({}, R"(["A"])"), false},
@@ -108,6 +109,41 @@ TEST(AnswerParse, AFailureKeepsWhatWasStoredBeforeIt) {
   EXPECT_EQ(state.ResponseText, R"({"albumtitle":"New","url":"u","album":"a","file_ext":"mp3","title":"T"})");
 }
 
+// What a label may be given: one line, no direction controls, at most 500 characters and "…".
+TEST(DisplayCaption, MakesTextsSafeForALabel) {
+  const QString bmp499 = QString(kMaxCaptionLength - 1, u'a');
+  const QString clef = QStringLiteral("\U0001D11E");  // a surrogate pair
+  struct Case {
+    const char* name;
+    QString text;
+    QString shown;
+  };
+  const std::vector<Case> cases = {
+      {"plain text stays", QStringLiteral("Say \"Hello\" Again"), QStringLiteral("Say \"Hello\" Again")},
+      {"line breaks and controls become spaces", QStringLiteral("a\r\nb\tc\x7f") + QChar(0x85) + QChar(0x2028) + "d",
+       QStringLiteral("a  b c   d")},
+      {"direction controls are dropped",
+       QString(QChar(0x202E)) + "evil" + QChar(0x2066) + "x" + QChar(0x2069) + QChar(0x202C), QStringLiteral("evilx")},
+      {"500 characters stay whole", QString(kMaxCaptionLength, u'b'), QString(kMaxCaptionLength, u'b')},
+      {"501 are cut with an ellipsis", QString(kMaxCaptionLength + 1, u'b'),
+       QString(kMaxCaptionLength, u'b') + QChar(0x2026)},
+      {"dropped characters do not count", QString(kMaxCaptionLength, u'b') + QChar(0x202E),
+       QString(kMaxCaptionLength, u'b')},
+      {"a pair is never split", bmp499 + clef, bmp499 + QChar(0x2026)},
+      {"a pair that fits stays", QString(kMaxCaptionLength - 2, u'a') + clef,
+       QString(kMaxCaptionLength - 2, u'a') + clef},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DisplayCaption(c.text), c.shown);
+  }
+  // Ten million characters: only what is kept is looked at.
+  const QString huge(10'000'000, u'x');
+  const QString shown = DisplayCaption(huge);
+  EXPECT_EQ(shown.size(), kMaxCaptionLength + 1);
+  EXPECT_LE(shown.capacity(), 2 * (kMaxCaptionLength + 1));
+}
+
 TEST(TextToInt, Forms) {
   const std::vector<std::pair<QString, qint32>> good = {
       {"0", 0},          {"+7", 7},          {"  12", 12},         {"-2147483648", INT32_MIN}, {"$ff", 255},
@@ -134,8 +170,9 @@ TEST(Countdown, StepTextAndProgress) {
     SCOPED_TRACE(c.text);
     PlayState state;
     http::HttpClient client;
+    ClientRequests requests(client);
     RecordingView view;
-    SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+    SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
     state.CurrentSong.length = c.length;
     state.RemainingSeconds = c.remaining_before;
     EXPECT_EQ(loader.CountDown(), c.text);
@@ -149,8 +186,9 @@ TEST(Countdown, StepTextAndProgress) {
 TEST(Countdown, TheLowestCountStaysRunOut) {
   PlayState state;
   http::HttpClient client;
+  ClientRequests requests(client);
   RecordingView view;
-  SongLoader loader(state, client, view, std::make_unique<ManualRetryClock>());
+  SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
   state.CurrentSong.length = "-2147483648";
   state.RemainingSeconds = INT32_MIN;
   EXPECT_EQ(loader.CountDown(), "- -35791394 :-08");

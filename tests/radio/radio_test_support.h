@@ -5,6 +5,7 @@
 
 #include "../support/demo_service_process.h"
 #include "../support/recording_player.h"
+#include "radio/client_requests.h"
 #include "radio/play_state.h"
 #include "radio/song_loading.h"
 #include "service/http/http_client.h"
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -38,8 +40,12 @@ class RecordingView : public SongView {
   void SetCountdownEnabled(bool enabled) override { calls.append(enabled ? "countdown on" : "countdown off"); }
   void SetDiscRotating(bool rotating) override { calls.append(rotating ? "rotate on" : "rotate off"); }
   QString ChosenChannelDetail() const override { return channel_detail; }
+  bool PlaybackHeld() const override { return held; }
+  void LoadEnded(LoadEnd end) override { ends.push_back(end); }
 
   QStringList calls;
+  std::vector<LoadEnd> ends;
+  bool held = false;
   PictureContainer cover;
   PictureContainer singer;
   PictureContainer disc;
@@ -143,16 +149,24 @@ class RadioTest : public testing::Test {
     player.ClearCalls();
     player.FailOn(QString());
     view.calls.clear();
+    view.ends.clear();
+    view.held = false;
     for (PictureContainer* picture : {&view.cover, &view.singer, &view.disc}) {
       picture->Assign(static_cast<const PictureContainer*>(nullptr));
     }
     auto clock = std::make_unique<ManualRetryClock>();
     retry_clock = clock.get();
-    loader = std::make_unique<SongLoader>(state, client, view, std::move(clock));
+    loader = std::make_unique<SongLoader>(state, requests, view, std::move(clock));
+  }
+
+  // Waits until the load under way has ended.
+  bool LoadEnds(int milliseconds = 60000) {
+    return QTest::qWaitFor([&] { return !loader->Loading(); }, milliseconds);
   }
 
   PlayState state;
   http::HttpClient client;
+  ClientRequests requests{client};
   RecordingView view;
   RecordingPlayer player;
   ManualRetryClock* retry_clock = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -28,6 +29,16 @@ class ModalWatcher {
   }
 
   const QList<Box>& Seen() const { return seen_; }
+
+  // Boxes return at once: lets the event loop run until the open box has been seen and closed.
+  bool Settle(int milliseconds = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    do {
+      QApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (QApplication::activeModalWidget() && clock.elapsed() < milliseconds);
+    return !QApplication::activeModalWidget();
+  }
 
  private:
   void Poll() {

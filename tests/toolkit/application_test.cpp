@@ -50,6 +50,7 @@ TEST(Application, ErrorBoxAppendsAPeriodAfterCharactersAboveIt) {
 TEST(Application, DefaultErrorBoxShowsIconOkTitleAndText) {
   test::ModalWatcher watcher;
   Application::ShowErrorBox(QStringLiteral("Read timed out"));
+  ASSERT_TRUE(watcher.Settle());
   ASSERT_EQ(watcher.Seen().size(), 1);
   const auto& box = watcher.Seen().first();
   EXPECT_EQ(box.title, Application::Title());
@@ -62,8 +63,11 @@ TEST(Application, GuardShowsEveryKindOfErrorAndReturns) {
   test::ModalWatcher watcher;
   bool after = false;
   Application::RunGuarded([] { throw Error(QStringLiteral("Picture too large")); });
+  ASSERT_TRUE(watcher.Settle());
   Application::RunGuarded([] { throw std::runtime_error("plain failure"); });
+  ASSERT_TRUE(watcher.Settle());
   Application::RunGuarded([] { throw 42; });
+  ASSERT_TRUE(watcher.Settle());
   Application::RunGuarded([&] { after = true; });
   EXPECT_TRUE(after);
   ASSERT_EQ(watcher.Seen().size(), 3);

@@ -197,6 +197,7 @@ TEST_F(ThemeTest, AMissingThemeShowsTheBoxAndKeepsTheDefaultLook) {
   EXPECT_FALSE(TrySetStyle(QStringLiteral("Nowhere")));
   test::ModalWatcher watcher;
   SetStyle(QStringLiteral("Nowhere"));
+  ASSERT_TRUE(watcher.Settle());
   ASSERT_EQ(watcher.Seen().size(), 1);
   const auto& box = watcher.Seen().first();
   EXPECT_EQ(box.text, "Style 'Nowhere' not found");

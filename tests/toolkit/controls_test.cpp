@@ -185,6 +185,7 @@ TEST_F(ToolkitControls, FocusHelpers) {
 TEST_F(ToolkitControls, ShowMessageIsAModalBoxWithOk) {
   test::ModalWatcher watcher;
   ShowMessage(QStringLiteral("\u8fde\u63a5\u5931\u8d25\uff01"));
+  ASSERT_TRUE(watcher.Settle());
   ASSERT_EQ(watcher.Seen().size(), 1);
   EXPECT_EQ(watcher.Seen()[0].text, QStringLiteral("\u8fde\u63a5\u5931\u8d25\uff01"));
   EXPECT_EQ(watcher.Seen()[0].buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
