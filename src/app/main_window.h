@@ -171,6 +171,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void ToggleLyricsPanel();
   LyricsFontSize& LyricsFont();
   void FocusSink();
+  bool VolumeHasFocus() const;
+  void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
   // Tells the remote control, once the running sequence has ended, that what it shows may have
   // changed; see AnnounceRemoteState.
   void RemoteStateMayHaveChanged();

@@ -529,7 +529,7 @@ TscsCtrlState TscGPComboBox::GetCtrlState() const {
 
 QString TscGPComboBox::AccessibleValueText() const {
   const TscGPListBoxItem* item = Items()->Item(ItemIndex());
-  return item ? item->Caption() : QString();
+  return item ? item->SpokenName() : QString();
 }
 
 // --- drawing -----------------------------------------------------------------------------------
