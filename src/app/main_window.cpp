@@ -61,6 +61,9 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
 }
 
 MainWindow::~MainWindow() {
+  // The controls go before the window's own connections do: focus changes while they go are not
+  // the slider's business.
+  disconnect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
   if (state_.MediaPlayer == media_player_.get()) state_.MediaPlayer = nullptr;
 }
 
