@@ -5,9 +5,12 @@
 #include "service/error.h"
 #include "service/log.h"
 #include "service/service_text.h"
+#include "toolkit/application.h"
 #include "toolkit/focus.h"
 
 #include <QFontMetrics>
+
+#include <QApplication>
 
 namespace orvelle {
 namespace {
@@ -35,6 +38,9 @@ constexpr int kGapBeforeDisc = 16;
 void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetImageIndex(images.normal);
   button->SetHotImageIndex(images.hot);
+  // Focused, the button shows what it shows at rest (its focus frame marks the focus): the hot
+  // image of the mute button is the other state's.
+  button->SetFocusedImageIndex(images.normal);
 }
 
 // The picture a hidden holder shows for a container's graphic.
@@ -60,6 +66,7 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
   singer_picture_.OnChange = [this] {
     if (singerPictureHolder) singerPictureHolder->SetPicture(HolderImage(singer_picture_));
   };
+  connect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
   remote_announcement_.setSingleShot(true);
   connect(&remote_announcement_, &QTimer::timeout, this, [this] { NotifyRemoteStateChanged(); });
   connecting_notice_.setSingleShot(true);
@@ -69,6 +76,9 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
 
 MainWindow::~MainWindow() {
   AbandonRequests();
+  // The controls go before the window's own connections do: focus changes while they go are not
+  // the slider's business.
+  disconnect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
   if (state_.MediaPlayer == media_player_.get()) state_.MediaPlayer = nullptr;
 }
 
@@ -87,7 +97,10 @@ void MainWindow::FormShow(QObject*) {
   remainingTimeLabel->SetCaption(QString());
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
-  FocusSink();
+  playPauseButton->SetAccessibleChecked(false);
+  muteButton->SetAccessibleChecked(false);
+  // The keyboard starts where reading starts: the channel list.
+  SetFocus(channelList);
   connecting_notice_.start();
   loader_.LoadNextSong();
 }
@@ -144,6 +157,8 @@ void MainWindow::playPauseButtonClick(QObject*) {
   } else {
     Resume();
   }
+  // Checked while the button offers the pause: the music plays or is on its way.
+  playPauseButton->SetAccessibleChecked(playPauseButton->ImageIndex() == kPauseBars.normal);
   RemoteStateMayHaveChanged();
   FocusSink();
 }
@@ -217,17 +232,21 @@ void MainWindow::muteButtonClick(QObject*) {
     state_.SavedVolume = Player().Volume();
     state_.IsMuted = true;
     ShowImages(muteButton, kMutedLook);
+    muteButton->SetAccessibleChecked(true);
     Player().SetVolume(0);
     volumeSlider->SetValue(0);
   } else {
     state_.IsMuted = false;
     ShowImages(muteButton, kUnmutedLook);
+    muteButton->SetAccessibleChecked(false);
     Player().SetVolume(state_.SavedVolume);
     volumeSlider->SetValue(state_.SavedVolume);
   }
   volumeSlider->SetVisible(false);
   RemoteStateMayHaveChanged();
   FocusSink();
+  // From the keyboard the focus stays on the button, and the slider with it.
+  if (VolumeHasFocus()) muteButtonMouseEnter(muteButton);
 }
 
 void MainWindow::muteButtonMouseEnter(QObject*) {
@@ -240,7 +259,24 @@ void MainWindow::volumeSliderChange(QObject*) {
   RemoteStateMayHaveChanged();
 }
 
-void MainWindow::volumeSliderMouseLeave(QObject*) { volumeSlider->SetVisible(false); }
+void MainWindow::volumeSliderMouseLeave(QObject*) {
+  if (!VolumeHasFocus()) volumeSlider->SetVisible(false);
+}
+
+bool MainWindow::VolumeHasFocus() const { return muteButton->hasFocus() || volumeSlider->hasFocus(); }
+
+void MainWindow::VolumeSliderFollowsFocus(QWidget* before, QWidget* now) {
+  // The keyboard reaches the volume as the pointer does: the slider shows while the mute button
+  // or the slider has the focus (Tab goes on from the button to the slider), and hides when the
+  // focus leaves both, unless the pointer is over it.
+  if (!muteButton || !volumeSlider) return;
+  const bool was_on_volume = before == muteButton || before == volumeSlider;
+  if (now == muteButton || now == volumeSlider) {
+    if (!volumeSlider->Visible()) Application::RunGuarded([this] { muteButtonMouseEnter(muteButton); });
+  } else if (was_on_volume && !volumeSlider->underMouse()) {
+    volumeSlider->SetVisible(false);
+  }
+}
 
 // ---- the lyrics panel and the notice ----
 
@@ -253,7 +289,12 @@ void MainWindow::lyricsCloseButtonClick(QObject*) { ToggleLyricsPanel(); }
 
 void MainWindow::lyricsPanelClick(QObject*) { ToggleLyricsPanel(); }
 
-void MainWindow::ToggleLyricsPanel() { lyricsPanel->SetOpened(!lyricsPanel->Opened()); }
+void MainWindow::ToggleLyricsPanel() {
+  const bool closing = lyricsPanel->Opened();
+  // The panel's controls go with it: a focus inside it goes back to the lyrics button.
+  if (closing && lyricsPanel->isAncestorOf(QApplication::focusWidget())) lyricsButton->setFocus(Qt::OtherFocusReason);
+  lyricsPanel->SetOpened(!closing);
+}
 
 void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
 
@@ -283,16 +324,28 @@ LyricsFontSize& MainWindow::LyricsFont() {
 }
 
 void MainWindow::noticeButtonClick(QObject*) {
-  if (notice_) {
-    notice_->SetVisible(true);
-    notice_->raise();
-  } else {
+  if (!notice_) {
     qCWarning(lcUi) << "no notice window to show";
+    FocusSink();
+    return;
   }
-  FocusSink();
+  notice_->SetVisible(true);
+  notice_->raise();
+  // After a pointer click the main window is the active one again; from the keyboard the notice
+  // takes the focus so that it can be read (Escape closes it, and the focus is back on the button).
+  if (Control::PointerClickRunning()) {
+    FocusSink();
+  } else {
+    notice_->activateWindow();
+  }
 }
 
-void MainWindow::FocusSink() { SetFocus(focusSink); }
+void MainWindow::FocusSink() {
+  // Only a pointer click parks the focus out of sight, so that no visible control keeps a focused
+  // look; a click from the keyboard or assistive technology, or a remote command, leaves the focus
+  // (and the active window) as it is.
+  if (Control::PointerClickRunning()) SetFocus(focusSink);
+}
 
 // ---- the remote control ----
 
@@ -354,6 +407,8 @@ void MainWindow::SetCountdownEnabled(bool enabled) {
 }
 void MainWindow::SetDiscRotating(bool rotating) {
   disc->SetRotateAnimation(rotating);
+  // The disc starts turning when a song starts playing.
+  if (rotating) playPauseButton->SetAccessibleChecked(true);
   RemoteStateMayHaveChanged();
 }
 
@@ -383,6 +438,7 @@ void MainWindow::ShowGivenUp() {
   StopDisc();
   given_up_look_ = true;
   ShowImages(playPauseButton, kPlayTriangle);
+  playPauseButton->SetAccessibleChecked(false);
   if (state_.IsPlaying == 1) {
     state_.IsPlaying = 0;
     try {

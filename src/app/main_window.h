@@ -187,6 +187,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void AbandonRequests();
   LyricsFontSize& LyricsFont();
   void FocusSink();
+  bool VolumeHasFocus() const;
+  void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
   // Tells the remote control, from the event loop, that what it shows may have changed: the
   // changes of one handler or load step come as one announcement.
   void RemoteStateMayHaveChanged();

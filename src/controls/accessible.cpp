@@ -19,11 +19,36 @@ QAccessibleInterface* KitAccessibleFactory(const QString& className, QObject* ob
 
 QString StripAccessKeyMarkers(const QString& caption) { return ResolveAccessMarkers(caption).text; }
 
-TscAccessible::TscAccessible(TscCustomControl* control) : QAccessibleWidget(control, control->AccessibleRole()) {}
+TscAccessible::TscAccessible(TscCustomControl* control) : ContainerAccessible(control, control->AccessibleRole()) {}
 
 TscCustomControl* TscAccessible::Control() const { return static_cast<TscCustomControl*>(widget()); }
 
 QAccessible::Role TscAccessible::role() const { return Control()->AccessibleRole(); }
+
+QAccessible::State TscAccessible::state() const {
+  QAccessible::State state = ContainerAccessible::state();
+  if (const auto checked = Control()->AccessibleChecked()) {
+    state.checkable = true;
+    state.checked = *checked;
+  }
+  // A value that assistive technology cannot set is read-only (a progress bar).
+  if (Control()->AccessibleValue() && !Control()->AccessibleValueSettable()) state.readOnly = true;
+  return state;
+}
+
+QStringList TscAccessible::actionNames() const {
+  QStringList names = ContainerAccessible::actionNames();
+  if (Control()->AccessiblePressable() && Control()->isEnabled()) names.prepend(pressAction());
+  return names;
+}
+
+void TscAccessible::doAction(const QString& actionName) {
+  if (actionName == pressAction() && Control()->AccessiblePressable()) {
+    if (Control()->isEnabled()) Control()->AccessiblePress();
+    return;
+  }
+  ContainerAccessible::doAction(actionName);
+}
 
 QString TscAccessible::text(QAccessible::Text t) const {
   switch (t) {
@@ -40,7 +65,7 @@ QString TscAccessible::text(QAccessible::Text t) const {
       return value ? QString::number(value->value) : QString();
     }
     default:
-      return QAccessibleWidget::text(t);
+      return ContainerAccessible::text(t);
   }
 }
 
@@ -48,7 +73,7 @@ void* TscAccessible::interface_cast(QAccessible::InterfaceType type) {
   if (type == QAccessible::ValueInterface && Control()->AccessibleValue()) {
     return static_cast<QAccessibleValueInterface*>(this);
   }
-  return QAccessibleWidget::interface_cast(type);
+  return ContainerAccessible::interface_cast(type);
 }
 
 QVariant TscAccessible::currentValue() const {
@@ -56,7 +81,11 @@ QVariant TscAccessible::currentValue() const {
   return value ? QVariant(value->value) : QVariant();
 }
 
-void TscAccessible::setCurrentValue(const QVariant&) {}
+void TscAccessible::setCurrentValue(const QVariant& value) {
+  bool number = false;
+  const double wanted = value.toDouble(&number);
+  if (number && Control()->AccessibleValueSettable() && Control()->isEnabled()) Control()->SetAccessibleValue(wanted);
+}
 
 QVariant TscAccessible::maximumValue() const {
   const auto value = Control()->AccessibleValue();

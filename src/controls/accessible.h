@@ -1,7 +1,8 @@
 #pragma once
 
+#include "toolkit/accessibility.h"
+
 #include <QAccessibleValueInterface>
-#include <QAccessibleWidget>
 #include <QString>
 
 namespace orvelle {
@@ -14,21 +15,28 @@ QString StripAccessKeyMarkers(const QString& caption);
 
 // What assistive technology sees of a kit control: the role, name, value and range the control
 // states through TscCustomControl's Accessible* virtuals. A control with a value (a progress
-// bar, a track bar) also answers the value interface, read-only.
+// bar, a track bar) also answers the value interface; only a control that lets the user set its
+// value (a track bar) takes a value from it. A pressable control (a button) offers the press
+// action, and a control that switches something on and off shows it as checkable and checked.
 //
 // A control that needs more (a drop-down listing its items) subclasses this and installs its own
 // factory with QAccessible::installFactory for its class name: Qt asks the factories for the
 // most derived class first, and the kit's factory answers only for TscCustomControl itself.
-class TscAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+class TscAccessible : public ContainerAccessible, public QAccessibleValueInterface {
  public:
   explicit TscAccessible(TscCustomControl* control);
 
   QAccessible::Role role() const override;
+  QAccessible::State state() const override;
   QString text(QAccessible::Text t) const override;
   void* interface_cast(QAccessible::InterfaceType type) override;
 
+  QStringList actionNames() const override;
+  void doAction(const QString& actionName) override;
+
   QVariant currentValue() const override;
-  // Read-only: assistive technology cannot change a kit control's value.
+  // Sets the value through the control's own setter where the user may set it; elsewhere (a
+  // progress bar) nothing changes.
   void setCurrentValue(const QVariant& value) override;
   QVariant maximumValue() const override;
   QVariant minimumValue() const override;

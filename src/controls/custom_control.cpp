@@ -18,6 +18,28 @@ TscCustomControl::TscCustomControl(QWidget* parent) : Control(parent) {
   setFocusPolicy(Qt::NoFocus);
 }
 
+void TscCustomControl::SetAccessibleChecked(bool checked) {
+  if (accessible_checked_ == checked) return;
+  const bool was_checkable = accessible_checked_.has_value();
+  accessible_checked_ = checked;
+  QAccessible::State changed;
+  changed.checked = true;
+  changed.checkable = !was_checkable;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
+}
+
+void TscCustomControl::NotifyAccessibleNameChanged() {
+  QAccessibleEvent event(this, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&event);
+}
+
+void TscCustomControl::NotifyAccessibleValueChanged() {
+  const auto value = AccessibleValue();
+  QAccessibleValueChangeEvent event(this, value ? QVariant(value->value) : QVariant(AccessibleValueText()));
+  QAccessible::updateAccessibility(&event);
+}
+
 void TscCustomControl::SetStyleElements(TStyleElements elements) {
   if (elements == style_elements_) return;
   style_elements_ = elements;

@@ -39,7 +39,6 @@ class TscCustomControl : public Control {
   Q_PROPERTY(orvelle::TscCustomControl::TStyleElements StyleElements READ StyleElements WRITE SetStyleElements)
   Q_PROPERTY(bool TransparentBackground READ TransparentBackground WRITE SetTransparentBackground)
   Q_PROPERTY(bool StorePaintBuffer READ StorePaintBuffer WRITE SetStorePaintBuffer)
-  Q_PROPERTY(QString AccessibleName READ AccessibleName WRITE SetAccessibleName)
 
  public:
   enum TStyleElement { seFont = 1, seClient = 2, seBorder = 4 };
@@ -56,10 +55,14 @@ class TscCustomControl : public Control {
   void SetTransparentBackground(bool value);
   bool StorePaintBuffer() const { return store_paint_buffer_; }
   void SetStorePaintBuffer(bool value) { store_paint_buffer_ = value; }
-  // The name assistive technology announces; when empty, the control's caption without its
-  // access-key markers.
-  QString AccessibleName() const { return accessibleName(); }
-  void SetAccessibleName(const QString& name) { setAccessibleName(name); }
+  // The name assistive technology announces is Control's AccessibleName; when empty, the
+  // control's caption without its access-key markers.
+
+  // A control that switches something on and off (playing, muting) tells assistive technology
+  // whether it is on: from the first call it is checkable, and checked while on; a change is
+  // announced as a state change.
+  void SetAccessibleChecked(bool checked);
+  std::optional<bool> AccessibleChecked() const { return accessible_checked_; }
 
   // scsDisabled when the control is disabled, else scsNormal.
   virtual TscsCtrlState GetCtrlState() const;
@@ -132,6 +135,17 @@ class TscCustomControl : public Control {
   // with access-key markers (the default: "&Next" announced as "Next").
   bool LiteralCaption() const { return literal_caption_; }
   void SetLiteralCaption(bool value) { literal_caption_ = value; }
+  // Whether assistive technology can press the control, and the press (a click as the keyboard
+  // gives it: the focus stays where it is).
+  virtual bool AccessiblePressable() const { return false; }
+  virtual void AccessiblePress() {}
+  // Sets the value assistive technology asks for (only controls whose value the user sets); the
+  // control clamps it as its own setter does.
+  virtual bool AccessibleValueSettable() const { return false; }
+  virtual void SetAccessibleValue(double) {}
+  // Announces a change of the name or of the value to assistive technology.
+  void NotifyAccessibleNameChanged();
+  void NotifyAccessibleValueChanged();
 
   // Size the painted face to the client rectangle (inside the contents margins) instead of the
   // whole control.
@@ -161,6 +175,7 @@ class TscCustomControl : public Control {
   bool literal_caption_ = false;
   int scale_percent_ = 100;
   double scale_factor_ = 1.0;
+  std::optional<bool> accessible_checked_;
 };
 
 }  // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include "toolkit/theme.h"
 
+#include <QPainter>
 #include <QtMath>
 
 #include <algorithm>
@@ -83,6 +84,24 @@ Color GetStyleEditTextColor(bool enabled) {
     if (!color.IsNone()) return color;
   }
   return enabled ? clWindowText : clGrayText;
+}
+
+void DrawFocusDots(QPainter& painter, const QRect& rect, const QColor& color, int frames) {
+  for (int inset = 0; inset < frames; ++inset) {
+    const QRect r = rect.adjusted(inset, inset, -inset, -inset);
+    if (r.isEmpty()) break;
+    auto dot = [&](int x, int y) {
+      if ((x + y) % 2 == 0) painter.fillRect(QRect(x, y, 1, 1), color);
+    };
+    for (int x = r.left(); x <= r.right(); ++x) {
+      dot(x, r.top());
+      dot(x, r.bottom());
+    }
+    for (int y = r.top() + 1; y < r.bottom(); ++y) {
+      dot(r.left(), y);
+      dot(r.right(), y);
+    }
+  }
 }
 
 }  // namespace orvelle

@@ -47,6 +47,9 @@ QLinearGradient AngledGradient(const QRectF& r, int angle, const QColor& from, c
 // (top-left from 180 degrees, top-right from 270, bottom-right from 0, bottom-left from 90,
 // angles clockwise on screen), joined by straight edges, and closes it.
 void AddRoundedRectPath(QPainterPath& path, const QRectF& rect, double radius);
+// The dotted focus frame: every other pixel of the one-pixel frame just inside `rect`, in `color`,
+// and `frames` such frames nested inward (two on dense screens).
+void DrawFocusDots(QPainter& painter, const QRect& rect, const QColor& color, int frames);
 
 // The text colour of a label in a state: the theme's unchecked check-box text colour (hot also
 // for focused) with a theme, clBtnText when the theme has none; without a theme clGrayText when

@@ -228,6 +228,9 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
   // The shown caption: a button without one is named by AccessibleName.
   QString AccessibleCaption() const override { return ShownCaption(); }
+  // Assistive technology presses the button as Enter does.
+  bool AccessiblePressable() const override { return true; }
+  void AccessiblePress() override { FinishClick(); }
 
   void DoMouseEnter() override;
   void DoMouseLeave() override;

@@ -517,7 +517,7 @@ TscsCtrlState TscGPComboBox::GetCtrlState() const {
 
 QString TscGPComboBox::AccessibleValueText() const {
   const TscGPListBoxItem* item = Items()->Item(ItemIndex());
-  return item ? item->Caption() : QString();
+  return item ? item->SpokenName() : QString();
 }
 
 // --- drawing -----------------------------------------------------------------------------------
@@ -634,6 +634,13 @@ void TscGPComboBox::DrawControl(QPainter& painter, TscsCtrlState state) {
   DrawFace(painter, state);
   DrawChevron(painter, options_->StateFontColor(state));
   if (HasContent()) DrawComboItem(painter, ContentRect(), state);
+  // The keyboard's focus shows as dots around the face, above the bottom bar, which no other state
+  // draws (the focused colours are the hot ones).
+  if (state == scsFocused) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const int bar = std::max(1, options_->FrameWidth());
+    DrawFocusDots(painter, rect().adjusted(0, 0, 0, -bar), options_->StateFontColor(state), ScaleFactor() >= 1.5 ? 2 : 1);
+  }
 }
 
 }  // namespace orvelle

@@ -73,6 +73,7 @@ void TscGPListBoxItem::Assign(const TscGPListBoxItem& other) {
   header_ = other.header_;
   enabled_ = other.enabled_;
   caption_ = other.caption_;
+  accessible_name_ = other.accessible_name_;
   detail_ = other.detail_;
   image_index_ = other.image_index_;
   checked_ = other.checked_;
@@ -753,7 +754,7 @@ class ListItemAccessible : public QAccessibleInterface {
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QString text(QAccessible::Text t) const override {
     const TscGPListBoxItem* item = Item();
-    return item && t == QAccessible::Name ? item->Caption() : QString();
+    return item && t == QAccessible::Name ? item->SpokenName() : QString();
   }
   void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {

@@ -64,6 +64,7 @@ class TscGPListBoxItem : public QObject {
   Q_PROPERTY(int ImageIndex READ ImageIndex WRITE SetImageIndex)
   Q_PROPERTY(bool Checked READ Checked WRITE SetChecked)
   Q_PROPERTY(int Indent READ Indent WRITE SetIndent)
+  Q_PROPERTY(QString AccessibleName READ AccessibleName WRITE SetAccessibleName)
 
  public:
   explicit TscGPListBoxItem(TscGPListBoxItems* owner);
@@ -85,6 +86,11 @@ class TscGPListBoxItem : public QObject {
   void SetIndent(int value) {
     if (value >= 0) Store(indent_, value);
   }
+  // The name assistive technology announces for the row when it is set (a row without a caption
+  // is named for what it is); otherwise the caption. Never drawn.
+  QString AccessibleName() const { return accessible_name_; }
+  void SetAccessibleName(const QString& value) { accessible_name_ = value; }
+  QString SpokenName() const { return accessible_name_.isEmpty() ? caption_ : accessible_name_; }
   // A free value of the program's; not stored in layouts and never drawn.
   QVariant Data() const { return data_; }
   void SetData(const QVariant& value) { data_ = value; }
@@ -110,6 +116,7 @@ class TscGPListBoxItem : public QObject {
   bool header_ = false;
   bool enabled_ = true;
   QString caption_;
+  QString accessible_name_;
   QString detail_;
   int image_index_ = -1;
   bool checked_ = false;

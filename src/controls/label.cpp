@@ -16,6 +16,8 @@ namespace orvelle {
 
 TscLabel::TscLabel(QWidget* parent) : TscCustomControl(parent), glow_(new TscGlowEffect(this)) {
   resize(65, 17);
+  // A label made a tab stop is reached by Tab only: the pointer never focuses it.
+  UseLeftPressFocus();
   // Until a caption is written, the label shows its component name.
   connect(this, &QObject::objectNameChanged, this, [this](const QString& name) {
     if (!caption_written_) {
@@ -37,6 +39,7 @@ void TscLabel::SetCaption(const QString& caption) {
   UpdateAccessKey();
   AdjustBounds();
   RePaintControl();
+  if (AccessibleName().isEmpty()) NotifyAccessibleNameChanged();
 }
 
 void TscLabel::SetAutoSize(bool value) {
@@ -127,8 +130,21 @@ void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   }
   auto draw_text = [&](QPainter& p, const QRect& at) { DrawCaption(p, at, caption_, font(), format); };
   if (glow_->Enabled()) DrawGlowText(painter, r, *glow_, draw_text);
-  painter.setPen(ResolveColor(TextColor(state), UsesStyle(seFont)));
+  const QColor text_color = ResolveColor(TextColor(state), UsesStyle(seFont));
+  painter.setPen(text_color);
   draw_text(painter, r);
+  // A label that the keyboard reaches (a tab stop) shows the focus as dots around its caption.
+  if (hasFocus()) DrawFocusDots(painter, rect(), text_color, ScaleFactor() >= 1.5 ? 2 : 1);
+}
+
+void TscLabel::focusInEvent(QFocusEvent* event) {
+  TscCustomControl::focusInEvent(event);
+  RePaintControl();
+}
+
+void TscLabel::focusOutEvent(QFocusEvent* event) {
+  TscCustomControl::focusOutEvent(event);
+  RePaintControl();
 }
 
 void TscLabel::Loaded() {

@@ -73,6 +73,13 @@ class TscLabel : public TscCustomControl {
   void ScalePixelOptions(int m, int d) override;
   QAccessible::Role AccessibleRole() const override { return QAccessible::StaticText; }
   QString AccessibleCaption() const override { return caption_; }
+  // A label named in its layout keeps that name and offers its caption as its value, read on
+  // demand and never announced (a count-down that changes every second); a label without a name
+  // is named by its caption, and each new caption is announced as a name change.
+  QString AccessibleValueText() const override { return AccessibleName().isEmpty() ? QString() : caption_; }
+
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
   bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -21,15 +21,9 @@ class TscCustomMemo : public Memo {
   Q_OBJECT
   Q_PROPERTY(orvelle::TscCustomControl::TStyleElements StyleElements READ StyleElements WRITE SetStyleElements)
   Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
-  Q_PROPERTY(QString AccessibleName READ AccessibleName WRITE SetAccessibleName)
 
  public:
   explicit TscCustomMemo(QWidget* parent = nullptr);
-
-  // The name assistive technology announces for the text; its role and value (the text) are the
-  // editor's own.
-  QString AccessibleName() const { return Editor()->accessibleName(); }
-  void SetAccessibleName(const QString& name) { Editor()->setAccessibleName(name); }
 
   TscCustomControl::TStyleElements StyleElements() const { return style_elements_; }
   void SetStyleElements(TscCustomControl::TStyleElements elements);

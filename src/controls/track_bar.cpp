@@ -82,6 +82,7 @@ void TscCustomTrackBar::SetMaxValue(int value) {
 void TscCustomTrackBar::SetValue(int value) {
   if (!range_.SetValue(value)) return;
   RePaintControl();
+  NotifyAccessibleValueChanged();
   Change();
 }
 
@@ -251,25 +252,7 @@ void TscCustomTrackBar::DrawThumb(QPainter& painter, const Layout& layout) {
 }
 
 void TscCustomTrackBar::DrawFocusRect(QPainter& painter) {
-  // Every other pixel of the one-pixel frame just inside the control, and of a second frame
-  // inside it on dense screens.
-  const QColor color = ResolveColor(GetStyleLabelTextColor(scsNormal), false);
-  const int frames = ScaleFactor() >= 1.5 ? 2 : 1;
-  for (int inset = 0; inset < frames; ++inset) {
-    const QRect r = rect().adjusted(inset, inset, -inset, -inset);
-    if (r.isEmpty()) break;
-    auto dot = [&](int x, int y) {
-      if ((x + y) % 2 == 0) painter.fillRect(QRect(x, y, 1, 1), color);
-    };
-    for (int x = r.left(); x <= r.right(); ++x) {
-      dot(x, r.top());
-      dot(x, r.bottom());
-    }
-    for (int y = r.top() + 1; y < r.bottom(); ++y) {
-      dot(r.left(), y);
-      dot(r.right(), y);
-    }
-  }
+  DrawFocusDots(painter, rect(), ResolveColor(GetStyleLabelTextColor(scsNormal), false), ScaleFactor() >= 1.5 ? 2 : 1);
 }
 
 void TscCustomTrackBar::ScalePixelOptions(int m, int d) {

@@ -241,6 +241,9 @@ class TscCustomTrackBar : public TscCustomControl {
   std::optional<KitAccessibleValue> AccessibleValue() const override {
     return KitAccessibleValue{double(Value()), double(MinValue()), double(MaxValue())};
   }
+  // Assistive technology sets the value as the keyboard does, unless the bar is read-only.
+  bool AccessibleValueSettable() const override { return !ReadOnly(); }
+  void SetAccessibleValue(double value) override { SetValue(qRound(value)); }
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;

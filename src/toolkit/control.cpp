@@ -1,5 +1,7 @@
 #include "toolkit/control.h"
 
+#include "toolkit/accessibility.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 
@@ -8,6 +10,7 @@
 namespace orvelle {
 
 Control::Control(QWidget* parent) : QWidget(parent), font_(new orvelle::Font(this)) {
+  InstallToolkitAccessibility();
   connect(font_, &orvelle::Font::Changed, this, &Control::FontObjectChanged);
   setFont(font_->ToQFont());
   AdoptParentFont();
@@ -208,10 +211,24 @@ QList<Control*> Control::ChildControls() const {
   return result;
 }
 
+namespace {
+// How many left-button releases are being delivered to controls (nested when a handler opens a
+// box that runs the event loop).
+int pointer_clicks_running = 0;
+}  // namespace
+
+bool Control::PointerClickRunning() { return pointer_clicks_running > 0; }
+
 bool Control::event(QEvent* event) {
   if (event->type() == QEvent::ParentChange) {
     AdoptParentFont();
     RememberAnchors();
+  }
+  if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    ++pointer_clicks_running;
+    const bool handled = QWidget::event(event);
+    --pointer_clicks_running;
+    return handled;
   }
   return QWidget::event(event);
 }

@@ -48,6 +48,8 @@ class Control : public QWidget, public Loadable {
   Q_PROPERTY(orvelle::Font* Font READ GetFont)
   Q_PROPERTY(bool ParentFont READ ParentFont WRITE SetParentFont)
   Q_PROPERTY(orvelle::Color Color READ GetColor WRITE SetColor)
+  Q_PROPERTY(QString AccessibleName READ AccessibleName WRITE SetAccessibleName)
+  Q_PROPERTY(QString AccessibleDescription READ AccessibleDescription WRITE SetAccessibleDescription)
 
  public:
   enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -108,6 +110,19 @@ class Control : public QWidget, public Loadable {
   //    multiplied at drawing time by the kit control's ScaleFactor.
   // Subclasses override ScalePixelOptions, never this.
   virtual void ChangeScale(int m, int d);
+
+  // What assistive technology announces for the control, in the window's language: its name
+  // (an icon-only button is named only by it) and a description of what it is for. A layout sets
+  // them; a control whose focus goes to an inner widget passes them on to it.
+  virtual QString AccessibleName() const { return accessibleName(); }
+  virtual void SetAccessibleName(const QString& name) { setAccessibleName(name); }
+  virtual QString AccessibleDescription() const { return accessibleDescription(); }
+  virtual void SetAccessibleDescription(const QString& text) { setAccessibleDescription(text); }
+
+  // Whether a click that the pointer gives (a left button released over a control) is being
+  // delivered right now. Handlers that drop the focus after a pointer click ask it, so that a click
+  // from the keyboard, assistive technology or a remote command leaves the focus where it is.
+  static bool PointerClickRunning();
 
   // Runs the click event; called for a left press and release inside the control.
   virtual void Click();

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLocale>
 #include <QPainter>
 #include <QScreen>
 
@@ -16,6 +17,12 @@ Form::Form(QWidget* parent) : Control(parent) {
   setWindowFlag(Qt::Window);
   setAttribute(Qt::WA_OpaquePaintEvent);
   if (!Application::MainForm()) Application::SetMainForm(this);
+}
+
+void Form::SetLocale(const QString& name) {
+  const QLocale language(name);
+  setLocale(language);
+  if (Application::MainForm() == this) QLocale::setDefault(language);
 }
 
 Form::~Form() {

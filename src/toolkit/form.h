@@ -2,6 +2,7 @@
 
 #include "toolkit/control.h"
 
+#include <QLocale>
 #include <QString>
 
 namespace orvelle {
@@ -18,6 +19,7 @@ class Form : public Control {
   Q_PROPERTY(orvelle::Form::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
   Q_PROPERTY(orvelle::Form::TPosition Position READ Position WRITE SetPosition)
   Q_PROPERTY(int PixelsPerInch READ PixelsPerInch WRITE SetPixelsPerInch)
+  Q_PROPERTY(QString Locale READ Locale WRITE SetLocale)
 
  public:
   enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -56,6 +58,10 @@ class Form : public Control {
   void SetPosition(TPosition position) { position_ = position; }
   int PixelsPerInch() const { return pixels_per_inch_; }
   void SetPixelsPerInch(int value) { pixels_per_inch_ = value; }
+  // The language of the window's texts as a POSIX locale name ("zh_CN"), for assistive technology
+  // (a screen reader picks its voice by it). The main window's is also the program's.
+  QString Locale() const { return locale().name(); }
+  void SetLocale(const QString& name);
 
   void SetBounds(int left, int top, int width, int height) override;
   void setVisible(bool visible) override;

@@ -10,6 +10,9 @@ Memo::Memo(QWidget* parent) : Control(parent), editor_(new MemoEditor(this)) {
   setFocusProxy(editor_);
   SetTabStop(true);
   editor_->setFocusPolicy(Qt::StrongFocus);
+  // Tab moves the focus on to the next control instead of typing a tab character: the keyboard
+  // never gets caught in the text.
+  editor_->setTabChangesFocus(true);
   editor_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

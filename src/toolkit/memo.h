@@ -57,6 +57,13 @@ class Memo : public Control {
 
   MemoEditor* Editor() const { return editor_; }
 
+  // The editor takes the focus, so assistive technology reads the text's name and description
+  // from it.
+  QString AccessibleName() const override { return editor_->accessibleName(); }
+  void SetAccessibleName(const QString& name) override { editor_->setAccessibleName(name); }
+  QString AccessibleDescription() const override { return editor_->accessibleDescription(); }
+  void SetAccessibleDescription(const QString& text) override { editor_->setAccessibleDescription(text); }
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 

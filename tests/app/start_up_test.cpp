@@ -33,11 +33,12 @@ TEST_F(OrvelleTest, FirstShowPlaysTheFirstSongOfTheDefaultChannel) {
   EXPECT_EQ(main_window->disc->Picture()->Graphic()->ToImage(), main_window->coverHolder->Picture());
   EXPECT_TRUE(main_window->disc->RotateAnimation());
   EXPECT_TRUE(main_window->countdownTimer->Enabled());
-  // The slider runs to the player's volume plus 100; the focus sink is out of sight, focused.
+  // The slider runs to the player's volume plus 100; the focus sink is out of sight, and the
+  // keyboard starts at the channel list, where reading starts.
   EXPECT_EQ(main_window->volumeSlider->MaxValue(), player->Volume() + 100);
   EXPECT_FALSE(main_window->volumeSlider->isVisible());
   EXPECT_EQ(main_window->focusSink->Top(), -2000);
-  EXPECT_TRUE(Focused(main_window->focusSink));
+  EXPECT_TRUE(Focused(main_window->channelList));
   EXPECT_FALSE(main_window->lyricsPanel->Opened());
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
 }
