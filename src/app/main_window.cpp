@@ -68,7 +68,11 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
   };
   connect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
   remote_announcement_.setSingleShot(true);
-  connect(&remote_announcement_, &QTimer::timeout, this, [this] { NotifyRemoteStateChanged(); });
+  connect(&remote_announcement_, &QTimer::timeout, this, [this] {
+    // Half-way through a load the play state already holds parts of the next song: the desktop
+    // hears of it once the load has ended (LoadEnded announces), never of the steps between.
+    if (!loader_.Loading()) NotifyRemoteStateChanged();
+  });
   connecting_notice_.setSingleShot(true);
   connecting_notice_.setInterval(kConnectingNoticeMilliseconds);
   connect(&connecting_notice_, &QTimer::timeout, this, &MainWindow::ShowConnecting);

@@ -190,7 +190,7 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   bool VolumeHasFocus() const;
   void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
   // Tells the remote control, from the event loop, that what it shows may have changed: the
-  // changes of one handler or load step come as one announcement.
+  // changes of one handler come as one announcement, those of a load once it has ended.
   void RemoteStateMayHaveChanged();
 
   PlayState& state_;
