@@ -174,6 +174,14 @@ QString LineText(const QByteArray& line) {
 
 QString HeaderLineText(const QByteArray& line) { return QString::fromLatin1(line); }
 
+bool IsCleanHeaderLine(const QByteArray& line) {
+  for (const char byte : line) {
+    const auto b = static_cast<unsigned char>(byte);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) return false;
+  }
+  return true;
+}
+
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));
   if (space < 0) return -1;

@@ -73,6 +73,8 @@ class InputBuffer {
   // True when body data is buffered or arrives within `wait` (a close counts as arrival).
   bool WaitForData(std::chrono::milliseconds wait);
   bool PeerClosed() const { return closed_; }
+  // True when bytes past what was read so far have arrived already.
+  bool HasUnreadInput() const { return Buffered() > 0; }
   // True once any byte of the answer has arrived since Attach.
   bool ReceivedAny() const { return received_any_; }
 
@@ -97,6 +99,12 @@ QString LineText(const QByteArray& line);
 // A header line's bytes as text, one character per byte (U+0000 to U+00FF), so that a value
 // holding UTF-8 or other bytes above 127 can be sent back byte for byte.
 QString HeaderLineText(const QByteArray& line);
+
+// True when a header or trailer line holds no control character other than HTAB (no NUL,
+// no CR left inside the line, no DEL). Such bytes are read differently by different parsers
+// ("Content-Length: 5\0 99" is 5 to one and invalid to another), so an answer that holds
+// them is refused rather than guessed at.
+bool IsCleanHeaderLine(const QByteArray& line);
 
 // The numeric status of a status line, or -1 when it holds none.
 int ParseStatusCode(const QString& status_line);

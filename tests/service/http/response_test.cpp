@@ -43,6 +43,12 @@ Outcome Fetch(const QByteArray& answer, size_t piece = 7, HttpClient* given = nu
   return outcome;
 }
 
+// A literal with the NUL bytes inside it.
+template <size_t N>
+QByteArray Raw(const char (&text)[N]) {
+  return QByteArray(text, N - 1);
+}
+
 QString FetchText(const QByteArray& answer) {
   HttpClient client;
   MemoryServer server;
@@ -207,6 +213,39 @@ TEST(Response, HeaderLinesBeyondTheLimitFail) {
     EXPECT_EQ(outcome.ok, c.ok);
     EXPECT_EQ(outcome.error, c.ok ? "" : "Too many header lines");
     EXPECT_EQ(outcome.body, c.body);
+  }
+}
+
+TEST(Response, ControlCharactersInHeaderLinesFail) {
+  // Parsers disagree on such bytes ("5\0 99" is a length of 5 to some), so none is guessed at.
+  const struct {
+    const char* name;
+    QByteArray header;
+    bool ok;
+  } cases[] = {
+      {"NUL inside a length", Raw("Content-Length: 1\0 99\r\n"), false},
+      {"NUL inside another value", Raw("X-Note: a\0b\r\nContent-Length: 1\r\n"), false},
+      {"bare CR inside a length", "Content-Length: 1\r99\r\n", false},
+      {"CR before the CR LF", "X-Note: a\r\r\nContent-Length: 1\r\n", false},
+      {"other control characters", "X-Note: a\x01\x1b\x1f\r\nContent-Length: 1\r\n", false},
+      {"DEL", "X-Note: a\x7f\r\nContent-Length: 1\r\n", false},
+      {"a control character in a trailer", "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\nT: \x02\r\n", false},
+      {"HTAB is allowed", "X-Note: a\tb\r\nContent-Length: 1\r\n", true},
+      {"bytes above 127 are allowed", "X-Note: \xe9\xa0\x85\r\nContent-Length: 1\r\n", true},
+      {"LF alone ends a line", "X-Note: a\nContent-Length: 1\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool chunked = c.header.startsWith("Transfer-Encoding");
+    const QByteArray answer = "HTTP/1.1 200 OK\r\n" + c.header + (chunked ? "\r\n" : "\r\nx");
+    for (const size_t piece : {size_t{1}, size_t{32768}}) {
+      const Outcome outcome = Fetch(answer, piece);
+      EXPECT_EQ(outcome.ok, c.ok);
+      EXPECT_EQ(outcome.error, c.ok ? "" : "Invalid header");
+      if (c.ok) {
+        EXPECT_EQ(outcome.body, "x");
+      }
+    }
   }
 }
 
