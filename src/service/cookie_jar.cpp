@@ -59,8 +59,8 @@ QString DefaultPath(const QString& directory_path) {
 }
 
 bool PathMatches(const QString& request_path, const QString& cookie_path) {
-  if (request_path.compare(cookie_path, Qt::CaseInsensitive) == 0) return true;
-  if (!request_path.startsWith(cookie_path, Qt::CaseInsensitive)) return false;
+  if (request_path == cookie_path) return true;
+  if (!request_path.startsWith(cookie_path)) return false;
   return cookie_path.endsWith(QLatin1Char('/')) || request_path[cookie_path.size()] == QLatin1Char('/');
 }
 

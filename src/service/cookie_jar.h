@@ -74,7 +74,8 @@ bool IsPublicSuffix(const QString& domain);
 // "/", or "/" when nothing is left.
 QString DefaultPath(const QString& directory_path);
 // A cookie path matches when it equals the request's whole path (up to the query), or is a
-// prefix of it that ends with "/" or is followed there by "/". Compared without regard to case.
+// prefix of it that ends with "/" or is followed there by "/". Compared octet for octet, so
+// case counts: "/A" does not match "/a".
 bool PathMatches(const QString& request_path, const QString& cookie_path);
 // A cookie date as RFC 6265 reads it; nothing when the text is not a date.
 std::optional<qint64> ParseCookieDate(const QString& text);

@@ -41,7 +41,8 @@ TEST(CookieRules, DefaultAndMatchingPaths) {
     bool match;
   } cases[] = {
       {"/j/v2/", "/", true},       {"/j/v2/", "/j", true},     {"/j/v2/", "/j/", true},   {"/j/v2/", "/j/v2", true},
-      {"/j/v2/", "/J/V2/", true},  {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
+      {"/j/v2/", "/J/V2/", false}, {"/J/v2/", "/j", false},   {"/cookie-parser-result", "/cookie-PARSER-result", false},
+      {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
       {"/j/v2", "/j/v2", true},    {"/j/v2/lyric", "/j/v2/", true}, {"/j/v2/lyric", "/j/v2/l", false},
   };
   for (const auto& c : cases) {
@@ -138,10 +139,11 @@ TEST(CookieJar, Scenarios) {
       {"default path is the request directory",
        {SetCookie{service, "d=1"}, SetCookie{service, "e=2; Path=relative"}, Expect{lyric, "d=1; e=2"},
         Expect{"https://kestra.fm/j/other", ""}}},
-      {"a path is matched against the whole request path",
+      {"a path is matched against the whole request path, case counting",
        {SetCookie{service, "p=1; Path=/j/v2/playlist"}, SetCookie{service, "d=2; Path=/j/v2/"},
-        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; q=3; d=2"}, Expect{lyric, "d=2"},
-        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; q=3; d=2"}}},
+        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; d=2"}, Expect{lyric, "d=2"},
+        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; d=2"},
+        Expect{"https://kestra.fm/J/V2/PLAYLIST", "q=3"}}},
       {"no cookie for a public suffix",
        {SetCookie{"http://www.example.org/", "a=1; Domain=.org; Path=/"}, SetCookie{service, "b=2; Domain=FM; Path=/"},
         SetCookie{"http://a.b.co.uk/", "c=3; Domain=co.uk; Path=/"},
