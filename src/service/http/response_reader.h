@@ -19,9 +19,19 @@ inline constexpr int kDefaultMaxHeaderLines = 255;
 
 // Collects body bytes at the end of a byte array, refusing more than kMaxBodyBytes.
 // When the limit is passed, everything this sink added is removed again.
+//
+// A body of unknown length (chunked, or read to the close) would grow the array step by step,
+// each step copying everything so far into fresh memory. Once such a body has passed
+// kOneStepRoomAfterBytes, room for the largest body allowed is made at once instead: room
+// never written costs address space only, and it is given back when the sink ends.
 class BodySink {
  public:
+  static constexpr qint64 kOneStepRoomAfterBytes = 1024 * 1024;
+
   explicit BodySink(QByteArray& out) : out_(out), start_(out.size()) {}
+  ~BodySink();
+  BodySink(const BodySink&) = delete;
+  BodySink& operator=(const BodySink&) = delete;
 
   void Append(const char* data, size_t size);
   // Fails at once when `announced` more bytes would pass the limit.
@@ -37,10 +47,13 @@ class BodySink {
 
  private:
   [[noreturn]] void Overflow();
+  // Makes sure `size` more bytes fit without a copy of what is there, as described above.
+  void MakeRoom(size_t size);
 
   QByteArray& out_;
   qsizetype start_;
   qint64 received_ = 0;
+  bool room_for_largest_ = false;  // MakeRoom reserved for the largest body allowed
 };
 
 // Buffered input of one connection for one response.

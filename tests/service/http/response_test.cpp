@@ -329,6 +329,35 @@ TEST(Response, BufferKeepsWhatWasThereAndNothingOfAnErrorBody) {
   EXPECT_EQ(buffer, "0abcpart");
 }
 
+TEST(Response, ALargeBodyOfUnknownLengthArrivesWholeAndGivesBackItsSpareRoom) {
+  // Past 1 MiB such a body gets room for the largest body at once; what it did not use is
+  // given back, whether the body ends, is cut short, or passes the limit.
+  QByteArray body(3 * 1024 * 1024 + 5, Qt::Uninitialized);
+  for (qsizetype i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + i / 4096);
+  QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (qsizetype at = 0; at < body.size(); at += 65536) {
+    const QByteArray chunk = body.mid(at, 65536);
+    chunked += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+  }
+  const struct {
+    const char* name;
+    QByteArray answer;
+    bool ok;
+    qsizetype kept;
+  } cases[] = {
+      {"chunked", chunked + "0\r\n\r\n", true, body.size()},
+      {"until the close", "HTTP/1.1 200 OK\r\n\r\n" + body, true, body.size()},
+      {"chunked, cut short", chunked.left(chunked.size() - 4), false, body.size() - 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Outcome outcome = Fetch(c.answer, 32768);
+    EXPECT_EQ(outcome.ok, c.ok);
+    EXPECT_EQ(outcome.body, body.left(c.kept));
+    EXPECT_LT(outcome.body.capacity(), 2 * outcome.body.size());
+  }
+}
+
 TEST(Response, EveryPrefixOfAnAnswerGivesAResultOrAnError) {
   const QByteArray answer =
       "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nSet-Cookie: a=b; Max-Age=10\r\nContent-Type: text/html\r\n"
