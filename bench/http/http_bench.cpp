@@ -8,6 +8,7 @@
 //   build/test/bench/http/bench_http
 
 #include "median_reporter.h"
+#include "service/cookie_jar.h"
 #include "service/http/charsets.h"
 #include "service/http/http_client.h"
 #include "test_certificates.h"
@@ -279,6 +280,31 @@ BENCHMARK(BM_TlsBody16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 BENCHMARK(BM_Body32MiB_Length_Cpu)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
 BENCHMARK(BM_Body32MiB_Chunked64KiB_Cpu)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
 
+// The cost of storing one cookie in a jar that already holds `count` cookies (50 to a domain,
+// the per-domain limit), each store replacing or evicting one: it must not grow with the jar,
+// since a hostile site may send thousands. The ratio of 3000 against 50 is printed at the end.
+void BM_StoreCookieInJarOf(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  qint64 now = 1'800'000'000'000;
+  orvelle::CookieJar jar([&now] { return now; });
+  std::vector<orvelle::http::Url> sites;
+  for (int d = 0; d < std::max(1, count / 50); ++d) {
+    sites.push_back(orvelle::http::ParseUrl(QStringLiteral("http://site%1.example/p/").arg(d)));
+  }
+  int next = 0;
+  auto store = [&] {
+    const auto& site = sites[static_cast<size_t>(next) % sites.size()];
+    jar.StoreSetCookie(QStringLiteral("c%1=v; Path=/p; Max-Age=3600").arg(next / static_cast<int>(sites.size())), site);
+    ++next;
+    ++now;
+  };
+  while (next < count) store();
+  for (auto _ : state) store();
+  if (jar.Cookies().size() != static_cast<size_t>(count)) state.SkipWithError("the jar lost or gained cookies");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StoreCookieInJarOf)->Arg(50)->Arg(3000)->Repetitions(3);
+
 // Memory of turning a 32 MiB body into text: the peak resident memory that the conversion
 // adds, in MB, against the body's size. Linux's peak mark (VmHWM) is reset before each run.
 long StatusKiB(const char* field) {
@@ -339,6 +365,12 @@ class RatioReporter : public orvelle::bench::MedianReporter {
     Print("16 MiB", "BM_Body16MiB_Ours", "BM_Body16MiB_Curl", 1, kLargeBody);
     Print("TLS 1 KiB x2000", "BM_TlsKeepAlive1KiB_Ours", "BM_TlsKeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
     Print("TLS 16 MiB", "BM_TlsBody16MiB_Ours", "BM_TlsBody16MiB_Curl", 1, kLargeBody);
+    const std::optional<double> small_jar = MedianSeconds("BM_StoreCookieInJarOf/50");
+    const std::optional<double> full_jar = MedianSeconds("BM_StoreCookieInJarOf/3000");
+    if (small_jar && full_jar) {
+      std::printf("\nstoring a cookie: jar of 50 %.2f us, jar of 3000 %.2f us, ratio %.2f (60 times the cookies)\n",
+                  *small_jar * 1e6, *full_jar * 1e6, *full_jar / *small_jar);
+    }
     const std::optional<double> length = MedianSeconds("BM_Body32MiB_Length_Cpu");
     const std::optional<double> chunked = MedianSeconds("BM_Body32MiB_Chunked64KiB_Cpu");
     if (length && chunked) {

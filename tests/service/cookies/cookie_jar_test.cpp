@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
+#include <map>
+
 #include <variant>
 
 namespace orvelle {
@@ -234,6 +238,40 @@ TEST(CookieJar, TotalLimitEvictsTheLeastRecentlyUsedOfAll) {
   EXPECT_EQ(jar.Cookies().size(), 3000u);
   EXPECT_EQ(jar.CookieLine(ParseUrl("http://h0.example/")), "");
   EXPECT_EQ(jar.CookieLine(ParseUrl("http://h60.example/")).count(QLatin1Char('=')), 50);
+}
+
+TEST(CookieJar, StaysConsistentThroughReplacementsExpiriesAndEvictions) {
+  // Many cookies over a few domains, replaced, expiring and evicted in turn: what each
+  // domain's Cookie line holds is always what the jar lists for it, within the limits.
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  const QStringList hosts = {"a.example", "www.a.example", "b.example", "c.example"};
+  for (int i = 0; i < 4000; ++i) {
+    now += 1000;
+    const QString host = hosts[i % hosts.size()];
+    const int name = (i * 7919) % 97;
+    QString line = QStringLiteral("N%1=%2; Path=/").arg(name).arg(i);
+    if (i % 5 == 0) line += QStringLiteral("; Max-Age=%1").arg(i % 3 == 0 ? 0 : 30);
+    if (i % 11 == 0) line = line.toLower();  // the same cookie, named in other case
+    if (i % 4 == 1) line += QStringLiteral("; Domain=a.example");
+    jar.StoreSetCookie(line, ParseUrl(QStringLiteral("http://%1/").arg(host)));
+    if (i % 50 == 0) jar.CookieLine(ParseUrl(QStringLiteral("http://%1/").arg(host)));
+  }
+  for (const QString& host : hosts) {
+    SCOPED_TRACE(host.toStdString());
+    const QStringList sent = jar.CookieLine(ParseUrl(QStringLiteral("http://%1/").arg(host))).split(
+        QStringLiteral("; "), Qt::SkipEmptyParts);
+    QStringList listed;
+    std::map<QString, int> per_domain;
+    for (const Cookie& c : jar.Cookies()) {
+      ++per_domain[c.domain];
+      const bool matches = c.host_only ? c.domain == host : cookies::DomainMatches(host, c.domain);
+      if (matches) listed.append(c.name + QLatin1Char('=') + c.value);
+    }
+    EXPECT_EQ(QSet<QString>(sent.begin(), sent.end()), QSet<QString>(listed.begin(), listed.end()));
+    EXPECT_EQ(sent.size(), listed.size());
+    for (const auto& [domain, count] : per_domain) EXPECT_LE(count, 50) << domain.toStdString();
+  }
 }
 
 TEST(CookieJar, StoresEverySetCookieLineAndTracksAccess) {
