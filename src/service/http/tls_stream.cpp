@@ -226,7 +226,9 @@ bool TlsStream::IsIdleAndOpen() {
   if (rc == 1) return false;
   const int error = SSL_get_error(ssl_, rc);
   ERR_clear_error();
-  return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
+  if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return false;
+  // Bytes short of a whole record are unasked bytes all the same.
+  return socket_->IsIdleAndOpen();
 }
 
 }  // namespace orvelle::http
