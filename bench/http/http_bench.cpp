@@ -1,11 +1,14 @@
 // Sequential keep-alive GETs of a 1 KiB body, and one 16 MiB body, with our client and with
 // libcurl against the same loopback server, in the same run, over plain TCP and over TLS
 // (certificate chain and host name checked by both clients). Prints requests per second,
-// MB/s and the ratio ours / libcurl (above 1: ours is faster).
+// MB/s and the ratio ours / libcurl (above 1: ours is faster). Also the client's CPU time for
+// a 32 MiB body sent in 64 KiB chunks against the same body sent with a Content-Length, and
+// their ratio (the goal: chunked at most 1.2 times the Content-Length case).
 //
 //   build/test/bench/http/bench_http
 
 #include "median_reporter.h"
+#include "service/cookie_jar.h"
 #include "service/http/charsets.h"
 #include "service/http/http_client.h"
 #include "test_certificates.h"
@@ -41,6 +44,8 @@ namespace {
 constexpr int kRequestsPerRun = 2000;
 constexpr qsizetype kSmallBody = 1024;
 constexpr qsizetype kLargeBody = 16 * 1024 * 1024;
+constexpr qsizetype kFramingBody = 32 * 1024 * 1024;  // the largest body the client accepts
+constexpr qsizetype kFramingChunk = 64 * 1024;
 
 // One accepted connection of the loopback server, plain or TLS, on a blocking socket.
 class ServerConnection {
@@ -101,13 +106,18 @@ class ServerConnection {
   bool failed_ = false;
 };
 
-// Answers every request on every connection: "/small" with 1 KiB, anything else with 16 MiB.
+// Answers every request on every connection: "/small" with 1 KiB, "/length" and "/chunked"
+// with 32 MiB (with a Content-Length, and in 64 KiB chunks), anything else with 16 MiB.
 // With `tls`, the connections speak TLS with that server context.
 class LoopbackServer {
  public:
   explicit LoopbackServer(SSL_CTX* tls = nullptr) : tls_(tls) {
     small_ = Answer(QByteArray(kSmallBody, 's'));
     large_ = Answer(QByteArray(kLargeBody, 'L'));
+    if (!tls) {
+      length_ = Answer(QByteArray(kFramingBody, 'F'));
+      chunked_ = ChunkedAnswer(QByteArray(kFramingBody, 'F'), kFramingChunk);
+    }
     listen_fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int one = 1;
     ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -133,6 +143,21 @@ class LoopbackServer {
   static QByteArray Answer(const QByteArray& body) {
     return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\n\r\n" + body;
+  }
+  static QByteArray ChunkedAnswer(const QByteArray& body, qsizetype chunk) {
+    QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (qsizetype at = 0; at < body.size(); at += chunk) {
+      const qsizetype size = std::min(chunk, body.size() - at);
+      answer += QByteArray::number(size, 16) + "\r\n" + body.mid(at, size) + "\r\n";
+    }
+    return answer + "0\r\n\r\n";
+  }
+  const QByteArray& AnswerFor(const std::string& request) const {
+    const auto asks = [&](const char* path) { return request.compare(0, std::strlen(path), path) == 0; };
+    if (asks("GET /small ")) return small_;
+    if (asks("GET /length ")) return length_;
+    if (asks("GET /chunked ")) return chunked_;
+    return large_;
   }
   void Accept() {
     while (!stopping_) {
@@ -161,14 +186,14 @@ class LoopbackServer {
         if (n == 0) return;
         pending.append(buffer, n);
       }
-      const bool small = pending.compare(0, 11, "GET /small ") == 0;
+      const QByteArray& answer = AnswerFor(pending);
       pending.erase(0, end + 4);
-      if (!connection.SendAll(small ? small_ : large_)) return;
+      if (!connection.SendAll(answer)) return;
     }
   }
 
   SSL_CTX* tls_;
-  QByteArray small_, large_;
+  QByteArray small_, large_, length_, chunked_;
   int listen_fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
@@ -240,6 +265,10 @@ void BM_TlsKeepAlive1KiB_Curl(benchmark::State& s) { Curl(s, TlsUrl("/small"), k
 void BM_TlsBody16MiB_Ours(benchmark::State& s) { Ours(s, TlsUrl("/large"), 1, kLargeBody); }
 void BM_TlsBody16MiB_Curl(benchmark::State& s) { Curl(s, TlsUrl("/large"), 1, kLargeBody); }
 
+// The client's own CPU time (the benchmark thread's; the server runs on threads of its own).
+void BM_Body32MiB_Length_Cpu(benchmark::State& s) { Ours(s, Url("/length"), 1, kFramingBody); }
+void BM_Body32MiB_Chunked64KiB_Cpu(benchmark::State& s) { Ours(s, Url("/chunked"), 1, kFramingBody); }
+
 BENCHMARK(BM_KeepAlive1KiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_KeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Body16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
@@ -248,6 +277,33 @@ BENCHMARK(BM_TlsKeepAlive1KiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime(
 BENCHMARK(BM_TlsKeepAlive1KiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_TlsBody16MiB_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_TlsBody16MiB_Curl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_Body32MiB_Length_Cpu)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
+BENCHMARK(BM_Body32MiB_Chunked64KiB_Cpu)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
+
+// The cost of storing one cookie in a jar that already holds `count` cookies (50 to a domain,
+// the per-domain limit), each store replacing or evicting one: it must not grow with the jar,
+// since a hostile site may send thousands. The ratio of 3000 against 50 is printed at the end.
+void BM_StoreCookieInJarOf(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  qint64 now = 1'800'000'000'000;
+  orvelle::CookieJar jar([&now] { return now; });
+  std::vector<orvelle::http::Url> sites;
+  for (int d = 0; d < std::max(1, count / 50); ++d) {
+    sites.push_back(orvelle::http::ParseUrl(QStringLiteral("http://site%1.example/p/").arg(d)));
+  }
+  int next = 0;
+  auto store = [&] {
+    const auto& site = sites[static_cast<size_t>(next) % sites.size()];
+    jar.StoreSetCookie(QStringLiteral("c%1=v; Path=/p; Max-Age=3600").arg(next / static_cast<int>(sites.size())), site);
+    ++next;
+    ++now;
+  };
+  while (next < count) store();
+  for (auto _ : state) store();
+  if (jar.Cookies().size() != static_cast<size_t>(count)) state.SkipWithError("the jar lost or gained cookies");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StoreCookieInJarOf)->Arg(50)->Arg(3000)->Repetitions(3);
 
 // Memory of turning a 32 MiB body into text: the peak resident memory that the conversion
 // adds, in MB, against the body's size. Linux's peak mark (VmHWM) is reset before each run.
@@ -309,6 +365,19 @@ class RatioReporter : public orvelle::bench::MedianReporter {
     Print("16 MiB", "BM_Body16MiB_Ours", "BM_Body16MiB_Curl", 1, kLargeBody);
     Print("TLS 1 KiB x2000", "BM_TlsKeepAlive1KiB_Ours", "BM_TlsKeepAlive1KiB_Curl", kRequestsPerRun, kSmallBody);
     Print("TLS 16 MiB", "BM_TlsBody16MiB_Ours", "BM_TlsBody16MiB_Curl", 1, kLargeBody);
+    const std::optional<double> small_jar = MedianSeconds("BM_StoreCookieInJarOf/50");
+    const std::optional<double> full_jar = MedianSeconds("BM_StoreCookieInJarOf/3000");
+    if (small_jar && full_jar) {
+      std::printf("\nstoring a cookie: jar of 50 %.2f us, jar of 3000 %.2f us, ratio %.2f (60 times the cookies)\n",
+                  *small_jar * 1e6, *full_jar * 1e6, *full_jar / *small_jar);
+    }
+    const std::optional<double> length = MedianSeconds("BM_Body32MiB_Length_Cpu");
+    const std::optional<double> chunked = MedianSeconds("BM_Body32MiB_Chunked64KiB_Cpu");
+    if (length && chunked) {
+      std::printf("\n32 MiB body, client CPU: Content-Length %.1f ms, 64 KiB chunks %.1f ms, chunked / length %.2f"
+                  " (goal: at most 1.20)\n",
+                  *length * 1e3, *chunked * 1e3, *chunked / *length);
+    }
   }
 
  private:

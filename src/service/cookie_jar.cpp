@@ -59,8 +59,8 @@ QString DefaultPath(const QString& directory_path) {
 }
 
 bool PathMatches(const QString& request_path, const QString& cookie_path) {
-  if (request_path.compare(cookie_path, Qt::CaseInsensitive) == 0) return true;
-  if (!request_path.startsWith(cookie_path, Qt::CaseInsensitive)) return false;
+  if (request_path == cookie_path) return true;
+  if (!request_path.startsWith(cookie_path)) return false;
   return cookie_path.endsWith(QLatin1Char('/')) || request_path[cookie_path.size()] == QLatin1Char('/');
 }
 
@@ -71,10 +71,23 @@ bool IsDelimiter(char16_t c) {
          (c >= 0x7B && c <= 0x7E);
 }
 
+// Equal to the lower-case ASCII `word` without regard to ASCII case, and only ASCII case:
+// attribute names and month names ("\u017Fecure" is not "secure").
+bool EqualsAsciiWord(QStringView text, const char* word) {
+  qsizetype i = 0;
+  for (; word[i] != '\0'; ++i) {
+    if (i >= text.size()) return false;
+    char16_t c = text[i].unicode();
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+    if (c != static_cast<char16_t>(word[i])) return false;
+  }
+  return i == text.size();
+}
+
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 // Reads min..max digits at `pos`; they must be followed by the end or a non-digit.
-bool ReadDigits(const QString& token, qsizetype& pos, int min, int max, int* value) {
+bool ReadDigits(QStringView token, qsizetype& pos, int min, int max, int* value) {
   int count = 0;
   int result = 0;
   while (pos < token.size() && IsDigit(token[pos]) && count < max) {
@@ -101,7 +114,7 @@ std::optional<qint64> ParseCookieDate(const QString& text) {
     const qsizetype start = i;
     while (i < text.size() && !IsDelimiter(text[i].unicode())) ++i;
     if (i == start) continue;
-    const QString token = text.mid(start, i - start);
+    const QStringView token = QStringView(text).sliced(start, i - start);
     qsizetype pos = 0;
     int h, m, s;
     if (!found_time && ReadDigits(token, pos, 1, 2, &h) && pos < token.size() && token[pos] == QLatin1Char(':') &&
@@ -119,10 +132,10 @@ std::optional<qint64> ParseCookieDate(const QString& text) {
       continue;
     }
     if (!found_month && token.size() >= 3) {
-      const QString prefix = token.left(3).toLower();
+      const QStringView prefix = token.first(3);
       bool matched = false;
       for (int k = 0; k < 12; ++k) {
-        if (prefix == QLatin1String(kMonths[k])) {
+        if (EqualsAsciiWord(prefix, kMonths[k])) {
           month = k + 1;
           matched = true;
           break;
@@ -155,7 +168,7 @@ namespace {
 
 // A Max-Age value (or an Expires value written as an integer): optional "-", then digits.
 // Returns the expiry it gives, or nothing when the text is not such a number.
-std::optional<qint64> DeltaExpiry(const QString& text, qint64 now) {
+std::optional<qint64> DeltaExpiry(QStringView text, qint64 now) {
   if (text.isEmpty()) return std::nullopt;
   qsizetype i = 0;
   const bool negative = text[0] == QLatin1Char('-');
@@ -173,13 +186,13 @@ std::optional<qint64> DeltaExpiry(const QString& text, qint64 now) {
 
 // Removes the spaces and tabs around a header text. QString::trimmed would also take
 // U+0085 and U+00A0, which here are bytes of a value.
-QString TrimWhitespace(const QString& text) {
+QStringView TrimWhitespace(QStringView text) {
   qsizetype begin = 0;
   qsizetype end = text.size();
   auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
   while (begin < end && blank(text[begin])) ++begin;
   while (end > begin && blank(text[end - 1])) --end;
-  return text.mid(begin, end - begin);
+  return text.sliced(begin, end - begin);
 }
 
 // Logs a refused cookie by its name; values are never logged.
@@ -187,12 +200,39 @@ void Refuse(const QString& name, const char* reason) {
   qCDebug(lcCookies) << "cookie" << name << "refused:" << reason;
 }
 
-bool SameCookie(const Cookie& a, const Cookie& b) {
-  return a.name.compare(b.name, Qt::CaseInsensitive) == 0 && a.domain.compare(b.domain, Qt::CaseInsensitive) == 0 &&
-         a.path.compare(b.path, Qt::CaseInsensitive) == 0;
+// Texts equal without regard to case, one UTF-16 unit at a time.
+bool EqualFolded(const QString& a, const QString& b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    if (QChar::toCaseFolded(a[i].unicode()) != QChar::toCaseFolded(b[i].unicode())) return false;
+  }
+  return true;
+}
+
+// A hash that texts equal by EqualFolded share.
+size_t HashFolded(const QString& text, size_t seed) {
+  size_t hash = seed;
+  for (const QChar c : text) hash = hash * 31 + QChar::toCaseFolded(c.unicode());
+  return qHash(hash, seed);
+}
+
+bool IsExpired(const Cookie& c, qint64 now) { return c.expiry && *c.expiry <= now; }
+
+// The order of eviction: expired cookies first, then the least recently used.
+bool EvictsBefore(const Cookie& a, const Cookie& b, qint64 now) {
+  if (IsExpired(a, now) != IsExpired(b, now)) return IsExpired(a, now);
+  return std::tie(a.last_access, a.creation_order) < std::tie(b.last_access, b.creation_order);
 }
 
 }  // namespace
+
+bool CookieJar::Identity::operator==(const Identity& other) const {
+  return EqualFolded(name, other.name) && EqualFolded(domain, other.domain) && EqualFolded(path, other.path);
+}
+
+size_t CookieJar::Identity::Hash(size_t seed) const noexcept {
+  return HashFolded(name, HashFolded(domain, HashFolded(path, seed)));
+}
 
 CookieJar::CookieJar(NowFunction now) : now_(std::move(now)) {}
 
@@ -203,7 +243,7 @@ void CookieJar::Store(const QStringList& header_lines, const http::Url& request_
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     if (colon < 0) continue;
     if (QStringView(line).left(colon).trimmed().compare(QLatin1String("set-cookie"), Qt::CaseInsensitive) != 0) continue;
-    StoreSetCookie(TrimWhitespace(line.mid(colon + 1)), request_url);
+    StoreSetCookie(TrimWhitespace(QStringView(line).sliced(colon + 1)).toString(), request_url);
   }
 }
 
@@ -216,40 +256,47 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
   // The text holds one character per byte of the header, so its size is the cookie's size.
   if (set_cookie.size() > kMaxCookieBytes) return Refuse(QString(), "larger than 4096 bytes");
   const qint64 now = Now();
-  const QStringList parts = set_cookie.split(QLatin1Char(';'));
-  const QString& pair = parts.first();
+  // Views into the line: only the parts kept become strings of their own.
+  const QStringView line(set_cookie);
+  qsizetype pair_end = line.indexOf(QLatin1Char(';'));
+  if (pair_end < 0) pair_end = line.size();
+  const QStringView pair = line.first(pair_end);
   const qsizetype eq = pair.indexOf(QLatin1Char('='));
   if (eq < 0) return Refuse(QString(), "no \"=\"");
   Cookie cookie;
-  cookie.name = TrimWhitespace(pair.left(eq));
-  cookie.value = TrimWhitespace(pair.mid(eq + 1));
+  cookie.name = TrimWhitespace(pair.first(eq)).toString();
+  QStringView value = TrimWhitespace(pair.sliced(eq + 1));
   if (cookie.name.isEmpty()) return Refuse(QString(), "an empty name");
-  if (cookie.value.size() >= 2 && cookie.value.startsWith(QLatin1Char('"')) && cookie.value.endsWith(QLatin1Char('"'))) {
-    cookie.value = cookie.value.mid(1, cookie.value.size() - 2);
+  if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+    value = value.sliced(1, value.size() - 2);
   }
+  cookie.value = value.toString();
 
   std::optional<qint64> max_age, expires;
   std::optional<QString> domain;
-  QString path;
-  for (qsizetype i = 1; i < parts.size(); ++i) {
-    const QString& av = parts[i];
+  QStringView path;
+  for (qsizetype at = pair_end; at < line.size();) {
+    qsizetype next = line.indexOf(QLatin1Char(';'), at + 1);
+    if (next < 0) next = line.size();
+    const QStringView av = line.sliced(at + 1, next - at - 1);
+    at = next;
     const qsizetype av_eq = av.indexOf(QLatin1Char('='));
-    const QString name = TrimWhitespace(av_eq >= 0 ? av.left(av_eq) : av).toLower();
-    const QString value = av_eq >= 0 ? TrimWhitespace(av.mid(av_eq + 1)) : QString();
-    if (name == QLatin1String("max-age")) {
+    const QStringView name = TrimWhitespace(av_eq >= 0 ? av.first(av_eq) : av);
+    const QStringView value = av_eq >= 0 ? TrimWhitespace(av.sliced(av_eq + 1)) : QStringView();
+    auto is = [&name](const char* attribute) { return cookies::EqualsAsciiWord(name, attribute); };
+    if (is("max-age")) {
       if (auto expiry = DeltaExpiry(value, now)) max_age = expiry;
-    } else if (name == QLatin1String("expires")) {
+    } else if (is("expires")) {
       if (auto expiry = DeltaExpiry(value, now)) expires = expiry;
-      else if (auto date = cookies::ParseCookieDate(value)) expires = date;
-    } else if (name == QLatin1String("domain")) {
-      QString d = value;
-      if (d.startsWith(QLatin1Char('.'))) d = d.mid(1);
-      if (!d.isEmpty()) domain = d.toLower();
-    } else if (name == QLatin1String("path")) {
+      else if (auto date = cookies::ParseCookieDate(value.toString())) expires = date;
+    } else if (is("domain")) {
+      const QStringView d = value.startsWith(QLatin1Char('.')) ? value.sliced(1) : value;
+      if (!d.isEmpty()) domain = d.toString().toLower();
+    } else if (is("path")) {
       path = value;
-    } else if (name == QLatin1String("secure")) {
+    } else if (is("secure")) {
       cookie.secure = true;
-    } else if (name == QLatin1String("httponly")) {
+    } else if (is("httponly")) {
       cookie.http_only = true;
     }
   }
@@ -269,80 +316,139 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
     cookie.domain = host;
     cookie.host_only = true;
   }
-  cookie.path = path.startsWith(QLatin1Char('/')) ? path : cookies::DefaultPath(request_url.path);
+  cookie.path = path.startsWith(QLatin1Char('/')) ? path.toString() : cookies::DefaultPath(request_url.path);
   cookie.creation = now;
   cookie.last_access = now;
   cookie.creation_order = next_order_++;
 
-  const auto old = std::find_if(cookies_.begin(), cookies_.end(), [&](const Cookie& c) { return SameCookie(c, cookie); });
-  if (old != cookies_.end()) {
-    cookie.creation = old->creation;
-    cookie.creation_order = old->creation_order;
-    cookies_.erase(old);
+  const auto old = order_of_identity_.constFind(IdentityOf(cookie));
+  if (old != order_of_identity_.cend()) {
+    const size_t slot = SlotOf(*old);
+    cookie.creation = cookies_[slot].creation;
+    cookie.creation_order = cookies_[slot].creation_order;
+    RemoveAt(slot);
   }
   // An already expired cookie only removes the one it replaces.
   if (cookie.expiry && *cookie.expiry <= now) return;
   const QString stored_domain = cookie.domain;
   const quint64 order = cookie.creation_order;
-  cookies_.push_back(std::move(cookie));
-  EvictBeyond(kMaxCookiesPerDomain, [&](const Cookie& c) { return c.domain == stored_domain; }, order, now);
-  EvictBeyond(kMaxCookies, [](const Cookie&) { return true; }, order, now);
+  Insert(std::move(cookie));
+  EvictBeyondDomainLimit(stored_domain, order, now);
+  EvictBeyondTotalLimit(order, now);
 }
 
-void CookieJar::EvictBeyond(size_t limit, const std::function<bool(const Cookie&)>& in_scope, quint64 kept_order,
-                            qint64 now) {
-  size_t count = static_cast<size_t>(std::count_if(cookies_.begin(), cookies_.end(), in_scope));
-  while (count > limit) {
-    // The victim: an expired cookie if there is one, else the one least recently used.
-    auto victim = cookies_.end();
-    for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
-      if (it->creation_order == kept_order || !in_scope(*it)) continue;
-      if (victim == cookies_.end()) {
-        victim = it;
-        continue;
-      }
-      const bool it_expired = it->expiry && *it->expiry <= now;
-      const bool victim_expired = victim->expiry && *victim->expiry <= now;
-      if (it_expired != victim_expired) {
-        if (it_expired) victim = it;
-        continue;
-      }
-      if (std::tie(it->last_access, it->creation_order) < std::tie(victim->last_access, victim->creation_order)) victim = it;
+void CookieJar::Insert(Cookie cookie) {
+  const quint64 order = cookie.creation_order;
+  order_of_identity_.insert(IdentityOf(cookie), order);
+  orders_of_domain_[cookie.domain].push_back(order);
+  by_use_.insert({cookie.last_access, order});
+  if (cookie.expiry) by_expiry_.insert({*cookie.expiry, order});
+  slot_of_order_[order] = cookies_.size();
+  cookies_.push_back(std::move(cookie));
+}
+
+void CookieJar::RemoveAt(size_t slot) {
+  Cookie& c = cookies_[slot];
+  const quint64 order = c.creation_order;
+  order_of_identity_.remove(IdentityOf(c));
+  const auto bucket = orders_of_domain_.find(c.domain);
+  std::erase(*bucket, order);
+  if (bucket->empty()) orders_of_domain_.erase(bucket);
+  by_use_.erase({c.last_access, order});
+  if (c.expiry) by_expiry_.erase({*c.expiry, order});
+  slot_of_order_.erase(order);
+  // The last cookie takes the freed place, so that no other moves.
+  if (slot + 1 != cookies_.size()) {
+    c = std::move(cookies_.back());
+    slot_of_order_[c.creation_order] = slot;
+  }
+  cookies_.pop_back();
+}
+
+void CookieJar::RemoveExpired(qint64 now) {
+  while (!by_expiry_.empty() && by_expiry_.begin()->first <= now) RemoveAt(SlotOf(by_expiry_.begin()->second));
+}
+
+void CookieJar::MarkUsed(size_t slot, qint64 now) {
+  Cookie& c = cookies_[slot];
+  by_use_.erase({c.last_access, c.creation_order});
+  c.last_access = now;
+  by_use_.insert({c.last_access, c.creation_order});
+}
+
+void CookieJar::EvictBeyondDomainLimit(const QString& domain, quint64 kept_order, qint64 now) {
+  for (;;) {
+    const auto bucket = orders_of_domain_.constFind(domain);
+    if (bucket == orders_of_domain_.cend() || bucket->size() <= kMaxCookiesPerDomain) return;
+    const Cookie* victim = nullptr;
+    for (const quint64 order : *bucket) {
+      const Cookie& c = cookies_[SlotOf(order)];
+      if (order != kept_order && (!victim || EvictsBefore(c, *victim, now))) victim = &c;
     }
-    if (victim == cookies_.end()) return;
+    if (!victim) return;
     qCDebug(lcCookies) << "cookie" << victim->name << "of" << victim->domain << "evicted";
-    cookies_.erase(victim);
-    --count;
+    RemoveAt(SlotOf(victim->creation_order));
+  }
+}
+
+void CookieJar::EvictBeyondTotalLimit(quint64 kept_order, qint64 now) {
+  while (cookies_.size() > kMaxCookies) {
+    quint64 victim = 0;
+    if (!by_expiry_.empty() && by_expiry_.begin()->first <= now && by_expiry_.begin()->second != kept_order) {
+      victim = by_expiry_.begin()->second;
+    } else {
+      auto it = by_use_.begin();
+      if (it != by_use_.end() && it->second == kept_order) ++it;
+      if (it == by_use_.end()) return;
+      victim = it->second;
+    }
+    const Cookie& c = cookies_[SlotOf(victim)];
+    qCDebug(lcCookies) << "cookie" << c.name << "of" << c.domain << "evicted";
+    RemoveAt(SlotOf(victim));
   }
 }
 
 QString CookieJar::CookieLine(const http::Url& request_url) {
   const qint64 now = Now();
-  std::erase_if(cookies_, [&](const Cookie& c) { return c.expiry && *c.expiry <= now; });
+  RemoveExpired(now);
 
   const QString host = request_url.host.toLower();
   const bool https = request_url.IsHttps();
   // The whole path of the request, its last segment included: a cookie set for
   // "/j/v2/playlist" belongs to that address.
   const QString request_path = request_url.path + request_url.document;
-  std::vector<Cookie*> matching;
-  for (Cookie& c : cookies_) {
-    const bool domain_ok = c.host_only ? host == c.domain : cookies::DomainMatches(host, c.domain);
-    if (!domain_ok) continue;
-    if (!cookies::PathMatches(request_path, c.path)) continue;
-    if (c.secure && !https) continue;
-    matching.push_back(&c);
+  std::vector<size_t> matching;
+  // A cookie for this host is stored under the host itself or under a name that follows
+  // one of the host's dots: only those domains are looked at.
+  for (qsizetype from = 0; from >= 0;) {
+    const auto bucket = orders_of_domain_.constFind(host.mid(from));
+    if (bucket != orders_of_domain_.cend()) {
+      for (const quint64 order : *bucket) {
+        const size_t slot = SlotOf(order);
+        const Cookie& c = cookies_[slot];
+        const bool domain_ok = c.host_only ? host == c.domain : cookies::DomainMatches(host, c.domain);
+        if (!domain_ok) continue;
+        if (!cookies::PathMatches(request_path, c.path)) continue;
+        if (c.secure && !https) continue;
+        matching.push_back(slot);
+      }
+    }
+    const qsizetype dot = host.indexOf(QLatin1Char('.'), from);
+    from = dot < 0 ? -1 : dot + 1;
   }
-  std::stable_sort(matching.begin(), matching.end(), [](const Cookie* a, const Cookie* b) {
-    if (a->path.size() != b->path.size()) return a->path.size() > b->path.size();
-    if (a->creation != b->creation) return a->creation < b->creation;
-    return a->creation_order < b->creation_order;
+  std::sort(matching.begin(), matching.end(), [this](size_t a_slot, size_t b_slot) {
+    const Cookie& a = cookies_[a_slot];
+    const Cookie& b = cookies_[b_slot];
+    if (a.path.size() != b.path.size()) return a.path.size() > b.path.size();
+    if (a.creation != b.creation) return a.creation < b.creation;
+    return a.creation_order < b.creation_order;
   });
   QString line;
-  for (Cookie* c : matching) {
+  for (const size_t slot : matching) {
+    const Cookie& c = cookies_[slot];
     if (!line.isEmpty()) line += QStringLiteral("; ");
-    line += c->name + QLatin1Char('=') + c->value;
-    c->last_access = now;
+    line += c.name + QLatin1Char('=') + c.value;
+    MarkUsed(slot, now);
   }
   return line;
 }

@@ -5,8 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
 #include <functional>
 #include <optional>
+#include <set>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace orvelle {
@@ -33,6 +38,11 @@ inline constexpr size_t kMaxCookies = 3000;
 
 // The client's in-memory cookie store: the cookies that responses set, sent back with the
 // requests they match (RFC 6265 storage and matching). Nothing is written anywhere.
+//
+// A hostile site may send thousands of cookies, so storing one costs no pass over the jar:
+// cookies are found by identity through a hash, by domain through per-domain lists (each
+// bounded by kMaxCookiesPerDomain), and the next to expire or the least recently used through
+// ordered indexes. Building a Cookie line looks only at the domains the request host lies in.
 class CookieJar {
  public:
   using NowFunction = std::function<qint64()>;  // milliseconds since the epoch
@@ -48,17 +58,47 @@ class CookieJar {
   // expired cookies first and marks the sent ones as accessed now.
   QString CookieLine(const http::Url& request_url);
 
+  // Every stored cookie, in no particular order once cookies have been removed.
   const std::vector<Cookie>& Cookies() const { return cookies_; }
 
  private:
+  // A cookie's name, domain and path, which identify it without regard to case (shared
+  // copies of the cookie's own strings).
+  struct Identity {
+    QString name;
+    QString domain;
+    QString path;
+    bool operator==(const Identity& other) const;
+    size_t Hash(size_t seed) const noexcept;
+    friend size_t qHash(const Identity& identity, size_t seed) noexcept { return identity.Hash(seed); }
+  };
+  static Identity IdentityOf(const Cookie& c) { return {c.name, c.domain, c.path}; }
+
+  // Orders cookies by last use, the least recently used first: (last_access, creation_order).
+  using UseKey = std::pair<qint64, quint64>;
+  // Orders cookies by expiry, the first to expire first: (expiry, creation_order).
+  using ExpiryKey = std::pair<qint64, quint64>;
+
   qint64 Now() const;
-  // Evicts cookies matching `in_scope` while more than `limit` of them are stored, never the
-  // cookie `kept_order` (the one just stored).
-  void EvictBeyond(size_t limit, const std::function<bool(const Cookie&)>& in_scope, quint64 kept_order, qint64 now);
+  void Insert(Cookie cookie);
+  void RemoveAt(size_t slot);
+  void RemoveExpired(qint64 now);
+  void MarkUsed(size_t slot, qint64 now);
+  // Evicts from the cookies of `domain` while it holds more than kMaxCookiesPerDomain: an
+  // expired one first, else the least recently used; never the cookie `kept_order`.
+  void EvictBeyondDomainLimit(const QString& domain, quint64 kept_order, qint64 now);
+  // Evicts from the whole jar while it holds more than kMaxCookies, the same way.
+  void EvictBeyondTotalLimit(quint64 kept_order, qint64 now);
+  size_t SlotOf(quint64 order) const { return slot_of_order_.at(order); }
 
   NowFunction now_;
   std::vector<Cookie> cookies_;
   quint64 next_order_ = 0;
+  std::unordered_map<quint64, size_t> slot_of_order_;      // creation_order -> place in cookies_
+  QHash<Identity, quint64> order_of_identity_;
+  QHash<QString, std::vector<quint64>> orders_of_domain_;  // the cookies stored for each domain
+  std::set<UseKey> by_use_;
+  std::set<ExpiryKey> by_expiry_;                          // cookies that have an expiry
 };
 
 namespace cookies {
@@ -74,7 +114,8 @@ bool IsPublicSuffix(const QString& domain);
 // "/", or "/" when nothing is left.
 QString DefaultPath(const QString& directory_path);
 // A cookie path matches when it equals the request's whole path (up to the query), or is a
-// prefix of it that ends with "/" or is followed there by "/". Compared without regard to case.
+// prefix of it that ends with "/" or is followed there by "/". Compared octet for octet, so
+// case counts: "/A" does not match "/a".
 bool PathMatches(const QString& request_path, const QString& cookie_path);
 // A cookie date as RFC 6265 reads it; nothing when the text is not a date.
 std::optional<qint64> ParseCookieDate(const QString& text);

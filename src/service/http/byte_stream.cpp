@@ -13,9 +13,4 @@ size_t MemoryStream::Read(char* data, size_t size, const WaitLimits&) {
   return n;
 }
 
-bool MemoryStream::DiscardPendingAndCheckOpen() {
-  position_ = input_.size();
-  return false;
-}
-
 }  // namespace orvelle::http

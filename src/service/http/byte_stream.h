@@ -18,8 +18,6 @@ struct WaitLimits {
 
 // The bytes of one connection, seen by the request writer and the response reader.
 // Implemented over a socket, over TLS, and in memory for tests and fuzzing.
-inline constexpr size_t kMaxDiscardedBytes = 64 * 1024;
-
 class ByteStream {
  public:
   virtual ~ByteStream() = default;
@@ -31,10 +29,10 @@ class ByteStream {
   virtual void Write(const char* data, size_t size, const WaitLimits& limits) = 0;
   // True when a Read would not wait (data or the peer's close is there), waiting at most `wait`.
   virtual bool WaitReadable(std::chrono::milliseconds wait) = 0;
-  // Drops whatever input is waiting, without waiting; returns false when the peer has closed,
-  // or when more than kMaxDiscardedBytes are waiting: a peer that keeps sending unasked data
-  // could otherwise hold the client in this loop, and its connection is not worth keeping.
-  virtual bool DiscardPendingAndCheckOpen() = 0;
+  // True when the peer has neither closed nor sent anything unasked; never waits. Bytes that
+  // no request asked for put the framing of the next answer in doubt (and a peer that
+  // trickles them could hold a request until it closes), so such a connection is not reused.
+  virtual bool IsIdleAndOpen() = 0;
   // The socket under the stream, -1 when there is none.
   virtual int Descriptor() const { return -1; }
 };
@@ -48,7 +46,8 @@ class MemoryStream : public ByteStream {
   size_t Read(char* data, size_t size, const WaitLimits&) override;
   void Write(const char* data, size_t size, const WaitLimits&) override { written_.append(data, static_cast<qsizetype>(size)); }
   bool WaitReadable(std::chrono::milliseconds) override { return true; }
-  bool DiscardPendingAndCheckOpen() override;
+  // All input is handed out at once, after which the stream counts as closed.
+  bool IsIdleAndOpen() override { return false; }
 
   const QByteArray& Written() const { return written_; }
 

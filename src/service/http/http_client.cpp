@@ -62,6 +62,14 @@ bool IsDeadConnectionError(const HttpError& error) {
   return error.Message() == QLatin1String(kClosedGracefully);
 }
 
+// Only http and https are spoken: an address of any other scheme (or of none) fails before
+// a connection is made, instead of being fetched over HTTP from wherever it points.
+void RequireHttpScheme(const Url& url) {
+  if (DefaultPort(url.protocol) != 0) return;
+  throw HttpError(QStringLiteral("%1: \"%2\" is not an http or https address")
+                      .arg(QLatin1String(kUnknownProtocol), url.protocol));
+}
+
 bool IsXmlSubtype(const QString& subtype) {
   return subtype == QLatin1String("xml") || subtype == QLatin1String("xml-external-parsed-entity") ||
          subtype.endsWith(QLatin1String("+xml"));
@@ -99,6 +107,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   }
 
   const Url url = ParseUrl(address);
+  RequireHttpScheme(url);
   const bool https = url.IsHttps();
   const int port = RequestPort(url);
 
@@ -115,7 +124,6 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   keep_alive_ = false;
   body_left_unread_ = false;
   framed_twice_ = false;
-  last_port_ = port;
 
   ApplyRequestRules(https);
   const QByteArray request = BuildRequest(url, port);
@@ -147,9 +155,7 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
 
 int HttpClient::RequestPort(const Url& url) const {
   if (!url.port.isEmpty()) return PortNumber(url.port);
-  if (DefaultPort(url.protocol) != 0) return DefaultPort(url.protocol);
-  if (last_port_ != 0) return last_port_;
-  throw HttpError(QString::fromLatin1(kUnknownProtocol));
+  return DefaultPort(url.protocol);
 }
 
 bool HttpClient::ChooseConnection(const Url& url, int port, bool https) {
@@ -165,7 +171,10 @@ bool HttpClient::ChooseConnection(const Url& url, int port, bool https) {
     qCDebug(lcHttp) << "connection to" << stream_host_ << "idle too long; opening a new one";
     Disconnect();
   }
-  if (stream_ && !stream_->DiscardPendingAndCheckOpen()) Disconnect();
+  if (stream_ && !stream_->IsIdleAndOpen()) {
+    qCDebug(lcHttp) << "kept connection to" << stream_host_ << "was closed or sent unasked bytes; opening a new one";
+    Disconnect();
+  }
   if (stream_) {
     WatchForAbort();
     return true;
@@ -296,6 +305,10 @@ void HttpClient::DecideKeepAlive() {
                   proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
   }
   if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
+  if (keep_alive_ && input_.HasUnreadInput()) {
+    qCDebug(lcHttp) << "answer from" << stream_host_ << "was followed by unasked bytes; closing its connection";
+    keep_alive_ = false;
+  }
   if (keep_alive_ && framed_twice_) {
     qCDebug(lcHttp) << "answer from" << stream_host_
                     << "carried both Transfer-Encoding and Content-Length; closing its connection";
@@ -372,11 +385,13 @@ void HttpClient::ReadResponseHead(const Url& url) {
 }
 
 void HttpClient::ReadHeaderBlock(QStringList& lines) {
-  // More lines than the limit fail: read as body they would be handed on as content.
+  // More lines than the limit fail: read as body they would be handed on as content. A line
+  // holding a control character fails too (see IsCleanHeaderLine).
   QByteArray line;
   int count = 0;
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
+    if (!IsCleanHeaderLine(line)) throw HttpError(QString::fromLatin1(kInvalidHeader));
     lines.append(HeaderLineText(line));
     ++count;
   }

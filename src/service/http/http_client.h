@@ -19,14 +19,16 @@
 //
 // Every failure is thrown: HttpProtocolError for a status other than 2xx (ErrorCode, and the
 // body as text in ErrorMessage), SocketError for a failed socket operation (LastError), and
-// HttpError for the rest. Addresses are full URLs; nothing in them is decoded, the fragment
+// HttpError for the rest. Addresses are full http or https URLs (any other scheme fails
+// before a connection is made); nothing in them is decoded, the fragment
 // is never sent, and of the target every character that a path or query may not hold raw is
 // percent-encoded (those above U+007F as UTF-8), while "%" escapes go out as written; the
 // host goes out in its ASCII (IDNA) form. Redirects are never followed. Each request is
 // bounded by ConnectTimeout (name lookup and connect), ReadTimeout (every single wait for the
 // peer) and RequestTimeout (lookup to last byte). A kept connection found dead before the
 // first byte of the answer is replaced once, and the request sent again; a connection whose
-// answer carried both Transfer-Encoding and Content-Length is never used again.
+// answer carried both Transfer-Encoding and Content-Length, or was followed by bytes nobody
+// asked for, is never used again.
 
 #include "service/cookie_jar.h"
 #include "service/http/byte_stream.h"
@@ -165,7 +167,8 @@ class HttpClient {
   void DecideKeepAlive();
   void ReadResponseHead(const Url& url);
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
-  // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that.
+  // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that, and
+  // "Invalid header" for a line that holds a control character other than HTAB.
   void ReadHeaderBlock(QStringList& lines);
   bool IsChunked() const;
   void ReadBody(BodySink& sink, bool redirect);
@@ -183,7 +186,6 @@ class HttpClient {
   Clock::time_point idle_since_;  // when the kept connection's last answer ended
   bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   bool framed_twice_ = false;      // the answer had Transfer-Encoding and Content-Length: not reused
-  int last_port_ = 0;  // used when an address of another scheme names no port
 
   InputBuffer input_;
   WaitLimits limits_;

@@ -48,6 +48,7 @@ inline constexpr const char* kTooManyInterim = "Too many interim responses";
 inline constexpr const char* kTooManyHeaderLines = "Too many header lines";
 inline constexpr const char* kInvalidChunkSize = "Invalid chunk size";
 inline constexpr const char* kInvalidContentLength = "Invalid Content-Length";
+inline constexpr const char* kInvalidHeader = "Invalid header";
 inline constexpr const char* kInvalidUrlCharacter = "Invalid character in URL";
 inline constexpr const char* kRequestAborted = "Request aborted";
 

@@ -19,6 +19,17 @@ void BodySink::Overflow() {
   throw HttpError(QString::fromLatin1(kBodyTooLarge));
 }
 
+BodySink::~BodySink() {
+  if (room_for_largest_) out_.squeeze();
+}
+
+void BodySink::MakeRoom(size_t size) {
+  const qsizetype needed = out_.size() + static_cast<qsizetype>(size);
+  if (needed <= out_.capacity() || received_ < kOneStepRoomAfterBytes) return;
+  out_.reserve(std::max(needed, start_ + static_cast<qsizetype>(kMaxBodyBytes)));
+  room_for_largest_ = true;
+}
+
 void BodySink::Announce(qint64 announced) {
   if (announced > kMaxBodyBytes - received_) Overflow();
 }
@@ -30,11 +41,13 @@ void BodySink::AnnounceTotal(qint64 total) {
 
 void BodySink::Append(const char* data, size_t size) {
   if (static_cast<qint64>(size) > kMaxBodyBytes - received_) Overflow();
+  MakeRoom(size);
   out_.append(data, static_cast<qsizetype>(size));
   received_ += static_cast<qint64>(size);
 }
 
 char* BodySink::Reserve(size_t size) {
+  MakeRoom(size);
   const qsizetype old = out_.size();
   out_.resize(old + static_cast<qsizetype>(size));
   return out_.data() + old;
@@ -173,6 +186,14 @@ QString LineText(const QByteArray& line) {
 }
 
 QString HeaderLineText(const QByteArray& line) { return QString::fromLatin1(line); }
+
+bool IsCleanHeaderLine(const QByteArray& line) {
+  for (const char byte : line) {
+    const auto b = static_cast<unsigned char>(byte);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) return false;
+  }
+  return true;
+}
 
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));

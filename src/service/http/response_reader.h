@@ -19,9 +19,19 @@ inline constexpr int kDefaultMaxHeaderLines = 255;
 
 // Collects body bytes at the end of a byte array, refusing more than kMaxBodyBytes.
 // When the limit is passed, everything this sink added is removed again.
+//
+// A body of unknown length (chunked, or read to the close) would grow the array step by step,
+// each step copying everything so far into fresh memory. Once such a body has passed
+// kOneStepRoomAfterBytes, room for the largest body allowed is made at once instead: room
+// never written costs address space only, and it is given back when the sink ends.
 class BodySink {
  public:
+  static constexpr qint64 kOneStepRoomAfterBytes = 1024 * 1024;
+
   explicit BodySink(QByteArray& out) : out_(out), start_(out.size()) {}
+  ~BodySink();
+  BodySink(const BodySink&) = delete;
+  BodySink& operator=(const BodySink&) = delete;
 
   void Append(const char* data, size_t size);
   // Fails at once when `announced` more bytes would pass the limit.
@@ -37,10 +47,13 @@ class BodySink {
 
  private:
   [[noreturn]] void Overflow();
+  // Makes sure `size` more bytes fit without a copy of what is there, as described above.
+  void MakeRoom(size_t size);
 
   QByteArray& out_;
   qsizetype start_;
   qint64 received_ = 0;
+  bool room_for_largest_ = false;  // MakeRoom reserved for the largest body allowed
 };
 
 // Buffered input of one connection for one response.
@@ -73,6 +86,8 @@ class InputBuffer {
   // True when body data is buffered or arrives within `wait` (a close counts as arrival).
   bool WaitForData(std::chrono::milliseconds wait);
   bool PeerClosed() const { return closed_; }
+  // True when bytes past what was read so far have arrived already.
+  bool HasUnreadInput() const { return Buffered() > 0; }
   // True once any byte of the answer has arrived since Attach.
   bool ReceivedAny() const { return received_any_; }
 
@@ -97,6 +112,12 @@ QString LineText(const QByteArray& line);
 // A header line's bytes as text, one character per byte (U+0000 to U+00FF), so that a value
 // holding UTF-8 or other bytes above 127 can be sent back byte for byte.
 QString HeaderLineText(const QByteArray& line);
+
+// True when a header or trailer line holds no control character other than HTAB (no NUL,
+// no CR left inside the line, no DEL). Such bytes are read differently by different parsers
+// ("Content-Length: 5\0 99" is 5 to one and invalid to another), so an answer that holds
+// them is refused rather than guessed at.
+bool IsCleanHeaderLine(const QByteArray& line);
 
 // The numeric status of a status line, or -1 when it holds none.
 int ParseStatusCode(const QString& status_line);

@@ -216,17 +216,12 @@ bool SocketStream::WaitReadable(std::chrono::milliseconds wait) {
   return WaitForSocket(fd_, POLLIN, WaitLimits{wait, Clock::time_point::max()});
 }
 
-bool SocketStream::DiscardPendingAndCheckOpen() {
-  char scratch[4096];
-  size_t discarded = 0;
+bool SocketStream::IsIdleAndOpen() {
   for (;;) {
-    const ssize_t n = ::recv(fd_, scratch, sizeof scratch, MSG_DONTWAIT);
-    if (n > 0) {
-      discarded += static_cast<size_t>(n);
-      if (discarded > kMaxDiscardedBytes) return false;
-      continue;
-    }
-    if (n == 0) return false;
+    char probe = 0;
+    const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) return false;  // unasked bytes
+    if (n == 0) return false;  // the peer closed
     if (errno == EINTR) continue;
     return errno == EAGAIN || errno == EWOULDBLOCK;
   }

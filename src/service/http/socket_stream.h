@@ -65,7 +65,7 @@ class SocketStream : public ByteStream {
   size_t Read(char* data, size_t size, const WaitLimits& limits) override;
   void Write(const char* data, size_t size, const WaitLimits& limits) override;
   bool WaitReadable(std::chrono::milliseconds wait) override;
-  bool DiscardPendingAndCheckOpen() override;
+  bool IsIdleAndOpen() override;
 
   int Descriptor() const override { return fd_; }
 

@@ -216,22 +216,19 @@ bool TlsStream::WaitReadable(std::chrono::milliseconds wait) {
   return socket_->WaitReadable(wait);
 }
 
-bool TlsStream::DiscardPendingAndCheckOpen() {
-  char scratch[4096];
-  size_t discarded = 0;
-  for (;;) {
-    ERR_clear_error();
-    size_t n = 0;
-    const int rc = SSL_read_ex(ssl_, scratch, sizeof scratch, &n);
-    if (rc == 1) {
-      discarded += n;
-      if (discarded > kMaxDiscardedBytes) return false;
-      continue;
-    }
-    const int error = SSL_get_error(ssl_, rc);
-    ERR_clear_error();
-    return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
-  }
+bool TlsStream::IsIdleAndOpen() {
+  // A peek also takes in records that carry no data (TLS 1.3 session tickets); only
+  // application bytes, a close or a failure make the connection unfit for reuse.
+  ERR_clear_error();
+  char probe = 0;
+  size_t n = 0;
+  const int rc = SSL_peek_ex(ssl_, &probe, 1, &n);
+  if (rc == 1) return false;
+  const int error = SSL_get_error(ssl_, rc);
+  ERR_clear_error();
+  if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) return false;
+  // Bytes short of a whole record are unasked bytes all the same.
+  return socket_->IsIdleAndOpen();
 }
 
 }  // namespace orvelle::http

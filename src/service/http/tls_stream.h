@@ -27,7 +27,7 @@ class TlsStream : public ByteStream {
   size_t Read(char* data, size_t size, const WaitLimits& limits) override;
   void Write(const char* data, size_t size, const WaitLimits& limits) override;
   bool WaitReadable(std::chrono::milliseconds wait) override;
-  bool DiscardPendingAndCheckOpen() override;
+  bool IsIdleAndOpen() override;
   int Descriptor() const override { return socket_->Descriptor(); }
 
  private:

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
+#include <map>
+
 #include <variant>
 
 namespace orvelle {
@@ -41,7 +45,8 @@ TEST(CookieRules, DefaultAndMatchingPaths) {
     bool match;
   } cases[] = {
       {"/j/v2/", "/", true},       {"/j/v2/", "/j", true},     {"/j/v2/", "/j/", true},   {"/j/v2/", "/j/v2", true},
-      {"/j/v2/", "/J/V2/", true},  {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
+      {"/j/v2/", "/J/V2/", false}, {"/J/v2/", "/j", false},   {"/cookie-parser-result", "/cookie-PARSER-result", false},
+      {"/j/v2/", "/j/v", false},  {"/jx/", "/j", false},     {"/j", "/j/v2", false},
       {"/j/v2", "/j/v2", true},    {"/j/v2/lyric", "/j/v2/", true}, {"/j/v2/lyric", "/j/v2/l", false},
   };
   for (const auto& c : cases) {
@@ -138,10 +143,11 @@ TEST(CookieJar, Scenarios) {
       {"default path is the request directory",
        {SetCookie{service, "d=1"}, SetCookie{service, "e=2; Path=relative"}, Expect{lyric, "d=1; e=2"},
         Expect{"https://kestra.fm/j/other", ""}}},
-      {"a path is matched against the whole request path",
+      {"a path is matched against the whole request path, case counting",
        {SetCookie{service, "p=1; Path=/j/v2/playlist"}, SetCookie{service, "d=2; Path=/j/v2/"},
-        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; q=3; d=2"}, Expect{lyric, "d=2"},
-        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; q=3; d=2"}}},
+        SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; d=2"}, Expect{lyric, "d=2"},
+        Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; d=2"},
+        Expect{"https://kestra.fm/J/V2/PLAYLIST", "q=3"}}},
       {"no cookie for a public suffix",
        {SetCookie{"http://www.example.org/", "a=1; Domain=.org; Path=/"}, SetCookie{service, "b=2; Domain=FM; Path=/"},
         SetCookie{"http://a.b.co.uk/", "c=3; Domain=co.uk; Path=/"},
@@ -232,6 +238,40 @@ TEST(CookieJar, TotalLimitEvictsTheLeastRecentlyUsedOfAll) {
   EXPECT_EQ(jar.Cookies().size(), 3000u);
   EXPECT_EQ(jar.CookieLine(ParseUrl("http://h0.example/")), "");
   EXPECT_EQ(jar.CookieLine(ParseUrl("http://h60.example/")).count(QLatin1Char('=')), 50);
+}
+
+TEST(CookieJar, StaysConsistentThroughReplacementsExpiriesAndEvictions) {
+  // Many cookies over a few domains, replaced, expiring and evicted in turn: what each
+  // domain's Cookie line holds is always what the jar lists for it, within the limits.
+  qint64 now = 1'800'000'000'000;
+  CookieJar jar([&now] { return now; });
+  const QStringList hosts = {"a.example", "www.a.example", "b.example", "c.example"};
+  for (int i = 0; i < 4000; ++i) {
+    now += 1000;
+    const QString host = hosts[i % hosts.size()];
+    const int name = (i * 7919) % 97;
+    QString line = QStringLiteral("N%1=%2; Path=/").arg(name).arg(i);
+    if (i % 5 == 0) line += QStringLiteral("; Max-Age=%1").arg(i % 3 == 0 ? 0 : 30);
+    if (i % 11 == 0) line = line.toLower();  // the same cookie, named in other case
+    if (i % 4 == 1) line += QStringLiteral("; Domain=a.example");
+    jar.StoreSetCookie(line, ParseUrl(QStringLiteral("http://%1/").arg(host)));
+    if (i % 50 == 0) jar.CookieLine(ParseUrl(QStringLiteral("http://%1/").arg(host)));
+  }
+  for (const QString& host : hosts) {
+    SCOPED_TRACE(host.toStdString());
+    const QStringList sent = jar.CookieLine(ParseUrl(QStringLiteral("http://%1/").arg(host))).split(
+        QStringLiteral("; "), Qt::SkipEmptyParts);
+    QStringList listed;
+    std::map<QString, int> per_domain;
+    for (const Cookie& c : jar.Cookies()) {
+      ++per_domain[c.domain];
+      const bool matches = c.host_only ? c.domain == host : cookies::DomainMatches(host, c.domain);
+      if (matches) listed.append(c.name + QLatin1Char('=') + c.value);
+    }
+    EXPECT_EQ(QSet<QString>(sent.begin(), sent.end()), QSet<QString>(listed.begin(), listed.end()));
+    EXPECT_EQ(sent.size(), listed.size());
+    for (const auto& [domain, count] : per_domain) EXPECT_LE(count, 50) << domain.toStdString();
+  }
 }
 
 TEST(CookieJar, StoresEverySetCookieLineAndTracksAccess) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace orvelle::http {
@@ -86,6 +88,18 @@ TEST_F(Tls, ConnectionCloseMeansANewHandshake) {
                       localhost_);
   HttpClient client;
   EXPECT_EQ(client.Get(Address(server)), "a");
+  EXPECT_EQ(client.Get(Address(server)), "b");
+  EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST_F(Tls, UnaskedBytesAfterAnAnswerMeanANewHandshake) {
+  // Sent after the answer, in a record of their own: the kept connection holds them unread.
+  ScriptServer server({Script().Answer(OkAnswer("a")).Stall(20).Send("stray").Answer(OkAnswer("x")),
+                       Script().Answer(OkAnswer("b"))},
+                      localhost_);
+  HttpClient client;
+  EXPECT_EQ(client.Get(Address(server)), "a");
+  ::usleep(100 * 1000);
   EXPECT_EQ(client.Get(Address(server)), "b");
   EXPECT_EQ(server.Connections(), 2);
 }
