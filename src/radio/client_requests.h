@@ -31,8 +31,6 @@ class ClientRequests {
   Id GetBytes(const QString& url, Prepare prepare, BytesDone done);
   // The request's answer is dropped; a running request is aborted.
   void Cancel(Id id) { queue_.Cancel(id); }
-  void CancelAll() { queue_.CancelAll(); }
-  bool Busy() const { return queue_.Busy(); }
 
  private:
   http::HttpClient& client_;

@@ -243,36 +243,36 @@ void SongLoader::GiveUp(const QString& reason) {
   End(SongView::LoadEnd::GaveUp);
 }
 
+auto SongLoader::AfterPicture(void (SongLoader::*next)()) {
+  return InThisLoad([this, next](std::exception_ptr error) {
+    request_ = 0;
+    if (error) return Fail(error);
+    (this->*next)();
+  });
+}
+
 void SongLoader::DownloadCover() {
   request_ = DownloadPicture(requests_, view_.CoverPicture(), state_.CurrentSong.picture,
-                             InThisLoad([this](std::exception_ptr error) {
-                               request_ = 0;
-                               if (error) return Fail(error);
-                               DownloadSingerPicture();
-                             }));
+                             AfterPicture(&SongLoader::DownloadSingerPicture));
 }
 
 void SongLoader::DownloadSingerPicture() {
   request_ = DownloadPicture(requests_, view_.SingerPicture(), state_.CurrentSong.singer_avatar,
-                             InThisLoad([this](std::exception_ptr error) {
-                               request_ = 0;
-                               if (error) return Fail(error);
-                               DownloadDisc();
-                             }));
+                             AfterPicture(&SongLoader::DownloadDisc));
 }
 
 void SongLoader::DownloadDisc() {
   request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), state_.CurrentSong.picture,
-                                 InThisLoad([this](std::exception_ptr error) {
-                                   request_ = 0;
-                                   if (error) return Fail(error);
-                                   try {
-                                     ShowLoadedSong();
-                                   } catch (...) {
-                                     return Fail(std::current_exception());
-                                   }
-                                   End(SongView::LoadEnd::SongShown);
-                                 }));
+                                 AfterPicture(&SongLoader::FinishLoad));
+}
+
+void SongLoader::FinishLoad() {
+  try {
+    ShowLoadedSong();
+  } catch (...) {
+    return Fail(std::current_exception());
+  }
+  End(SongView::LoadEnd::SongShown);
 }
 
 void SongLoader::ShowLoadedSong() {

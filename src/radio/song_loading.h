@@ -136,9 +136,14 @@ class SongLoader {
   void StartAttempt();
   void PlaylistAnswered(const QString& text, std::exception_ptr error);
   void GiveUp(const QString& reason);
+  // The step after a picture download: the load ends on the download's error, else goes on with
+  // `next`.
+  auto AfterPicture(void (SongLoader::*next)());
   void DownloadCover();
   void DownloadSingerPicture();
   void DownloadDisc();
+  // Shows the song and starts it (unless held); the load ends.
+  void FinishLoad();
   void ShowLoadedSong();
   // Ends the load on a picture's or the player's error, which the default error box shows.
   void Fail(std::exception_ptr error);

@@ -53,13 +53,6 @@ void RequestQueue::Cancel(Id id) {
   }
 }
 
-void RequestQueue::CancelAll() {
-  std::vector<Id> ids;
-  ids.reserve(pending_.size());
-  for (const auto& entry : pending_) ids.push_back(entry.first);
-  for (Id id : ids) Cancel(id);
-}
-
 void RequestQueue::AbortCancelledRunning() {
   std::lock_guard lock(mutex_);
   if (running_ == 0 || !running_cancelled_) {

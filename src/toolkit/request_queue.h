@@ -45,8 +45,6 @@ class RequestQueue : public QObject {
   Id Submit(Work work, Done done);
   // Drops the request: `done` is not called. Unknown or finished ids are ignored.
   void Cancel(Id id);
-  // Drops every request.
-  void CancelAll();
   // Whether a request is queued or running whose outcome is still to be reported.
   bool Busy() const { return !pending_.empty(); }
 
