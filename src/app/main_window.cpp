@@ -5,9 +5,17 @@
 #include "radio/lyrics_request.h"
 #include "service/error.h"
 #include "service/log.h"
+#include "service/service_text.h"
+#include "toolkit/application.h"
 #include "toolkit/focus.h"
 #include "toolkit/message_box.h"
 #include "toolkit/network_wait.h"
+
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace orvelle {
 namespace {
@@ -29,6 +37,44 @@ void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetImageIndex(images.normal);
   button->SetHotImageIndex(images.hot);
 }
+
+// Whether the channel list uses the key itself, so that the window's keys leave it to the list
+// while it has the focus: the moves through the list, opening and closing it, and the letters and
+// digits it jumps to a channel by. Space and Ctrl+Q stay the window's.
+bool ChannelListKeepsKey(const QKeyEvent& key) {
+  switch (key.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      return true;
+    default:
+      break;
+  }
+  const QString text = key.text();
+  return !text.isEmpty() && text.front() > u' ' && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+// Claims the keys ChannelListKeepsKey names for the channel list while it has the focus: a claimed
+// key goes to the list instead of starting the window's shortcut.
+class ChannelListKeys : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShortcutOverride && ChannelListKeepsKey(*static_cast<QKeyEvent*>(event))) {
+      event->accept();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 // The picture a hidden holder shows for a container's graphic.
 QImage HolderImage(const PictureContainer& picture) {
@@ -59,7 +105,10 @@ MainWindow::~MainWindow() {
 
 // ---- start-up and close ----
 
-void MainWindow::FormCreate(QObject*) { focusSink->SetTop(kFocusSinkTop); }
+void MainWindow::FormCreate(QObject*) {
+  focusSink->SetTop(kFocusSinkTop);
+  InstallShortcuts();
+}
 
 void MainWindow::FormShow(QObject*) {
   // The first show only: showing the window again (after a minimise) starts nothing.
@@ -72,6 +121,7 @@ void MainWindow::FormShow(QObject*) {
   remainingTimeLabel->SetCaption(QString());
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
+  ApplyRememberedListening();
   FocusSink();
   loader_.LoadNextSong();
 }
@@ -156,7 +206,10 @@ void MainWindow::singerLabelMouseLeave(QObject*) {
   disc->SetPicture(&cover_picture_);
 }
 
-void MainWindow::channelListChange(QObject*) { loader_.ChannelChanged(); }
+void MainWindow::channelListChange(QObject*) {
+  loader_.ChannelChanged();
+  if (settings_) settings_->RememberChannel(state_.ChannelId);
+}
 
 void MainWindow::StopDisc() {
   disc->SetRotateAnimation(false);
@@ -179,6 +232,7 @@ void MainWindow::muteButtonClick(QObject*) {
     volumeSlider->SetValue(state_.SavedVolume);
   }
   volumeSlider->SetVisible(false);
+  RememberVolume();
   RemoteStateMayHaveChanged();
   FocusSink();
 }
@@ -190,6 +244,7 @@ void MainWindow::muteButtonMouseEnter(QObject*) {
 
 void MainWindow::volumeSliderChange(QObject*) {
   Player().SetVolume(volumeSlider->Value());
+  RememberVolume();
   RemoteStateMayHaveChanged();
 }
 
@@ -221,6 +276,12 @@ LyricsFontSize& MainWindow::LyricsFont() {
 
 void MainWindow::noticeButtonClick(QObject*) {
   if (notice_) {
+    // The notice belongs to this window (a window manager keeps it above and groups the two), and
+    // appears without being activated: a window manager activates a window it maps after the
+    // focus below has come back here.
+    notice_->setAttribute(Qt::WA_ShowWithoutActivating);
+    notice_->winId();
+    if (QWindow* notice_handle = notice_->windowHandle()) notice_handle->setTransientParent(windowHandle());
     notice_->SetVisible(true);
     notice_->raise();
   } else {
@@ -236,6 +297,25 @@ void MainWindow::FocusSink() { SetFocus(focusSink); }
 void MainWindow::PlayPause() { playPauseButtonClick(playPauseButton); }
 
 void MainWindow::Next() { nextButtonClick(nextButton); }
+
+void MainWindow::Stop() {
+  if (state_.IsPlaying == 1) PlayPause();  // the countdown held, the disc still, the play look
+  Player().Stop();
+  // The song plays again from its beginning: the countdown and the progress stand where a load
+  // puts them.
+  if (!state_.CurrentSong.url.isEmpty()) {
+    state_.RemainingSeconds = TextToInt(state_.CurrentSong.length);
+    SetTimeCaption(loader_.CountDown());
+  }
+  stopped_ = true;
+  RemoteStateMayHaveChanged();
+}
+
+const PictureContainer& MainWindow::Cover() const {
+  const Graphic* cover = cover_picture_.Graphic();
+  if ((cover && !cover->Empty()) || !disc) return cover_picture_;
+  return *disc->Picture();
+}
 
 void MainWindow::Raise() {
   if (isMinimized()) showNormal();
@@ -257,6 +337,9 @@ int MainWindow::Volume() const {
 }
 
 void MainWindow::SetVolume(int value) {
+  // One volume for the window and the remote control: a volume set while muted is heard, so the
+  // muting ends and the mute button shows it.
+  if (state_.IsMuted) LeaveMuted();
   // The slider's change sets the player's volume; when the slider already stands there (it
   // shows the player's volume only once it has appeared), the player is set directly.
   const int before = volumeSlider->Value();
@@ -265,6 +348,7 @@ void MainWindow::SetVolume(int value) {
 }
 
 void MainWindow::RemoteStateMayHaveChanged() {
+  if (state_.IsPlaying == 1) stopped_ = false;
   if (!remote_announcement_.isActive()) remote_announcement_.start(0);
 }
 
@@ -275,7 +359,76 @@ void MainWindow::AnnounceRemoteState() {
     remote_announcement_.start(RemoteCommandGate::kHoldPollMilliseconds);
     return;
   }
+  if (state_.IsPlaying == 1) stopped_ = false;
   NotifyRemoteStateChanged();
+}
+
+// ---- keys ----
+
+void MainWindow::InstallShortcuts() {
+  const auto add = [this](const QKeySequence& keys, bool repeats, auto action) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(repeats);
+    connect(shortcut, &QShortcut::activated, this, [action] { Application::RunGuarded(action); });
+  };
+  add(QKeySequence(Qt::Key_Space), false, [this] { PlayPause(); });
+  add(QKeySequence(Qt::Key_Right), false, [this] { Next(); });
+  add(QKeySequence(Qt::Key_N), false, [this] { Next(); });
+  add(QKeySequence(Qt::Key_M), false, [this] { muteButtonClick(muteButton); });
+  add(QKeySequence(Qt::Key_Up), true, [this] { StepVolume(kVolumeKeyStep); });
+  add(QKeySequence(Qt::Key_Down), true, [this] { StepVolume(-kVolumeKeyStep); });
+  add(QKeySequence(Qt::Key_L), false, [this] { ToggleLyricsPanel(); });
+  add(QKeySequence(Qt::CTRL | Qt::Key_Q), false, [this] { Quit(); });
+  channelList->installEventFilter(new ChannelListKeys(channelList));
+}
+
+void MainWindow::StepVolume(int step) {
+  const int heard = state_.IsMuted ? state_.SavedVolume : Volume();
+  SetVolume(heard + step);
+}
+
+void MainWindow::LeaveMuted() {
+  state_.IsMuted = false;
+  ShowImages(muteButton, kUnmutedLook);
+}
+
+// ---- what the listener chose in an earlier run ----
+
+void MainWindow::ApplyRememberedListening() {
+  if (!settings_) return;
+  if (settings_->Channel()) ApplyRememberedChannel(*settings_->Channel());
+  if (settings_->Volume() || settings_->Muted()) {
+    ApplyRememberedVolume(settings_->Volume().value_or(Player().Volume()), settings_->Muted().value_or(false));
+  }
+}
+
+void MainWindow::ApplyRememberedChannel(const QString& channel_id) {
+  if (channel_id == state_.ChannelId) return;
+  const TscGPListBoxItems* items = channelList->Items();
+  for (int index = 0; index < items->Count(); ++index) {
+    if (items->Item(index)->Detail() == channel_id) {
+      channelList->SetItemIndex(index);  // its change makes it the channel of the first load
+      return;
+    }
+  }
+  qCWarning(lcUi) << "The remembered channel" << channel_id << "is not in the channel list: ignored";
+}
+
+void MainWindow::ApplyRememberedVolume(int volume, bool muted) {
+  const int heard = std::clamp(volume, volumeSlider->MinValue(), volumeSlider->MaxValue());
+  if (muted) {
+    state_.SavedVolume = heard;
+    state_.IsMuted = true;
+    ShowImages(muteButton, kMutedLook);
+    Player().SetVolume(0);
+  } else {
+    Player().SetVolume(heard);
+  }
+}
+
+void MainWindow::RememberVolume() {
+  if (settings_ && state_.MediaPlayer) settings_->RememberVolume(state_.IsMuted ? state_.SavedVolume : Volume(), state_.IsMuted);
 }
 
 // ---- what a song load shows ----

@@ -8,6 +8,7 @@
 #include "controls/progress_bar.h"
 #include "controls/split_view.h"
 #include "controls/track_bar.h"
+#include "desktop/listener_settings.h"
 #include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
@@ -76,6 +77,12 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
 
   // The notice window that noticeButton shows.
   void SetNoticeWindow(Form* notice) { notice_ = notice; }
+  // Where the window remembers the chosen channel and the volume with its muting, and from where
+  // it takes them back when it is first shown; none (the default): nothing is remembered.
+  void SetListenerSettings(ListenerSettings* settings) { settings_ = settings; }
+
+  // How far the Up and Down keys move the volume.
+  static constexpr int kVolumeKeyStep = 5;
 
   PlayState& State() const override { return state_; }
   // The one HTTP client of the program: playlist, lyrics and pictures.
@@ -138,15 +145,18 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void noticeButtonClick(QObject* sender);
 
  public:
-  // The remote control: the play/pause and skip buttons' clicks, the volume slider (the player's
-  // volume, which the slider shows when it appears), raising and closing the window.
+  // The remote control: the play/pause and skip buttons' clicks, the player's stop, the volume (the
+  // player's, which the slider shows when it appears; set while muted, it unmutes), raising and
+  // closing the window.
   void PlayPause() override;
   void Next() override;
+  void Stop() override;
+  bool Stopped() const override { return stopped_; }
   void Raise() override;
   void Quit() override;
   int Volume() const override;
   void SetVolume(int value) override;
-  const PictureContainer& Cover() const override { return cover_picture_; }
+  const PictureContainer& Cover() const override;
 
  private:
   // What a song load shows and drives.
@@ -171,6 +181,19 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void ToggleLyricsPanel();
   LyricsFontSize& LyricsFont();
   void FocusSink();
+  // The keys of the window: Space, Right or N, M, Up and Down, L, Ctrl+Q. The channel list keeps
+  // the keys it uses itself while it has the focus.
+  void InstallShortcuts();
+  // Moves the volume the listener hears by `step`, unmuting.
+  void StepVolume(int step);
+  // Forgets the muting and shows the unmuted look; the caller sets the volume.
+  void LeaveMuted();
+  // The listener's choices of an earlier run, taken back at the first show before the first load.
+  void ApplyRememberedListening();
+  void ApplyRememberedChannel(const QString& channel_id);
+  void ApplyRememberedVolume(int volume, bool muted);
+  // Remembers the volume the listener hears when not muted, and the muting.
+  void RememberVolume();
   // Tells the remote control, once the running sequence has ended, that what it shows may have
   // changed; see AnnounceRemoteState.
   void RemoteStateMayHaveChanged();
@@ -187,7 +210,10 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   SongLoader loader_;
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
+  ListenerSettings* settings_ = nullptr;
   bool shown_ = false;
+  // Stop has stopped the player; cleared when playing starts again.
+  bool stopped_ = false;
   // Runs AnnounceRemoteState from the event loop.
   QTimer remote_announcement_;
 };
