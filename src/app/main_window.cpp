@@ -274,13 +274,19 @@ LyricsFontSize& MainWindow::LyricsFont() {
   return *lyrics_font_;
 }
 
+void MainWindow::SetNoticeWindow(Form* notice) {
+  notice_ = notice;
+  if (!notice_) return;
+  // A dialog of this window: the window system keeps it above this one and leaves it out of the
+  // task bar. It appears without being activated, so that this window stays the active one: a
+  // window manager activates a window it maps after the focus sink has the focus back.
+  notice_->setWindowFlags(notice_->windowFlags() | Qt::Dialog);
+  notice_->setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
 void MainWindow::noticeButtonClick(QObject*) {
   if (notice_) {
-    // The notice belongs to this window (a window manager keeps it above and groups the two), and
-    // appears without being activated: a window manager activates a window it maps after the
-    // focus below has come back here.
-    notice_->setAttribute(Qt::WA_ShowWithoutActivating);
-    notice_->winId();
+    notice_->winId();  // its native window, to be tied to this one before it is shown
     if (QWindow* notice_handle = notice_->windowHandle()) notice_handle->setTransientParent(windowHandle());
     notice_->SetVisible(true);
     notice_->raise();

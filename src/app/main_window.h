@@ -75,8 +75,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The notice window that noticeButton shows.
-  void SetNoticeWindow(Form* notice) { notice_ = notice; }
+  // The notice window that noticeButton shows; it becomes a dialog of this window.
+  void SetNoticeWindow(Form* notice);
   // Where the window remembers the chosen channel and the volume with its muting, and from where
   // it takes them back when it is first shown; none (the default): nothing is remembered.
   void SetListenerSettings(ListenerSettings* settings) { settings_ = settings; }

@@ -99,7 +99,7 @@ void IdleInhibitor::Hold(Holder holder) {
   if (!playing_) Release(false);  // playing stopped while the service answered
 }
 
-void IdleInhibitor::Release(bool wait) {
+void IdleInhibitor::Release(bool at_exit) {
   QDBusMessage release;
   switch (held_) {
     case Holder::None:
@@ -113,11 +113,11 @@ void IdleInhibitor::Release(bool wait) {
       break;
   }
   held_ = Holder::None;
-  if (wait) {
-    const QDBusMessage reply = bus_.call(release, QDBus::Block, kReleaseTimeoutMilliseconds);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-      qCWarning(lcDesktop) << "Cannot end the idle inhibition:" << reply.errorMessage();
-    }
+  if (at_exit) {
+    // Sent without waiting for the answer, so that the program ends at once: should the message
+    // not reach the service, the inhibition still ends when this process leaves the bus.
+    release.setAutoStartService(false);
+    if (!bus_.send(release)) qCWarning(lcDesktop) << "Cannot end the idle inhibition:" << bus_.lastError().message();
   } else {
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(release), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {

@@ -22,8 +22,6 @@ class IdleInhibitor : public QObject {
  public:
   // The portal's flag for idleness.
   static constexpr uint kIdleFlag = 8;
-  // How long the release at exit waits for the service's answer.
-  static constexpr int kReleaseTimeoutMilliseconds = 1000;
 
   explicit IdleInhibitor(QDBusConnection bus, QObject* parent = nullptr);
   ~IdleInhibitor() override;
@@ -47,8 +45,8 @@ class IdleInhibitor : public QObject {
   void PortalAnswered(QDBusPendingCallWatcher* call);
   void ScreenSaverAnswered(QDBusPendingCallWatcher* call);
   void Hold(Holder holder);
-  // Ends the inhibition held; `wait` blocks until the service has it (at exit).
-  void Release(bool wait);
+  // Ends the inhibition held; `at_exit`: without waiting for the answer, nor logging it.
+  void Release(bool at_exit);
   void GiveUp(const QString& reason);
 
   QDBusConnection bus_;
