@@ -96,8 +96,8 @@ TEST_F(WindowManagerTest, AfterTheNoticeButtonTheMainWindowIsActiveAndTheNoticeB
 // _NET_WM_ICON holds the icon in several sizes, each as its width, height and pixels.
 TEST_F(WindowManagerTest, BothWindowsCarryTheProgramsIcon) {
   ASSERT_NO_FATAL_FAILURE(Start(kOneSongChannel));
-  notice_window->SetVisible(true);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(notice_window));
+  Click(main_window->noticeButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notice_window->isVisible(); }, kWaitMs));
   for (QWidget* window : {static_cast<QWidget*>(main_window), static_cast<QWidget*>(notice_window)}) {
     const QString icon = XProperty({"-id", QString::number(window->winId())}, "_NET_WM_ICON");
     EXPECT_TRUE(icon.contains("Icon (16 x 16)")) << window->objectName().toStdString() << ": " << icon.left(200).toStdString();
