@@ -6,7 +6,10 @@
 #include "toolkit/application.h"
 #include "toolkit/theme.h"
 
+#include "service/log.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 
 namespace orvelle {
@@ -44,9 +47,15 @@ int RunProgram() {
   // Asked to end from outside, the program still leaves through what follows the loop.
   const TerminationSignals termination_signals;
   const int code = Application::Run();
+  // The program ends soon after its window closed; each step's time is logged at debug level
+  // (QT_LOGGING_RULES="orvelle.ui.debug=true") for a listener's "it took long to end".
+  QElapsedTimer ending;
+  ending.start();
   desktop.reset();
+  qCDebug(lcUi) << "ending: the desktop's services released after" << ending.elapsed() << "ms";
   windows.main_window.reset();
   windows.notice_window.reset();
+  qCDebug(lcUi) << "ending: the windows and the player gone after" << ending.elapsed() << "ms";
   return code;
 }
 
