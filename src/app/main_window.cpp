@@ -12,6 +12,12 @@
 
 #include <QApplication>
 
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QWindow>
+
+#include <algorithm>
+
 namespace orvelle {
 namespace {
 
@@ -42,6 +48,73 @@ void ShowImages(TscGPButton* button, ImagePair images) {
   // image of the mute button is the other state's.
   button->SetFocusedImageIndex(images.normal);
 }
+
+// Whether the channel list uses the key itself, so that the window's keys leave it to the list
+// while it has the focus: the moves through the list, opening and closing it, and the letters and
+// digits it jumps to a channel by. Space and Ctrl+Q stay the window's.
+bool ChannelListKeepsKey(const QKeyEvent& key) {
+  switch (key.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      return true;
+    default:
+      break;
+  }
+  const QString text = key.text();
+  return !text.isEmpty() && text.front() > u' ' && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+// Whether the volume slider uses the key itself: the arrows and the page and end keys move it.
+bool VolumeSliderKeepsKey(const QKeyEvent& key) {
+  switch (key.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether a button uses the key itself: Space and Enter press it.
+bool ButtonKeepsKey(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Space || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
+// Claims for the control it watches the keys that control uses itself while it has the focus: a
+// claimed key goes to the control instead of starting the window's shortcut, so that the keyboard
+// works each control as it does in any other window.
+class ControlKeys : public QObject {
+ public:
+  using KeepsKey = bool (*)(const QKeyEvent&);
+  ControlKeys(QObject* control, KeepsKey keeps_key) : QObject(control), keeps_key_(keeps_key) {
+    control->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShortcutOverride && keeps_key_(*static_cast<QKeyEvent*>(event))) {
+      event->accept();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  KeepsKey keeps_key_;
+};
 
 // The picture a hidden holder shows for a container's graphic.
 QImage HolderImage(const PictureContainer& picture) {
@@ -88,7 +161,10 @@ MainWindow::~MainWindow() {
 
 // ---- start-up and close ----
 
-void MainWindow::FormCreate(QObject*) { focusSink->SetTop(kFocusSinkTop); }
+void MainWindow::FormCreate(QObject*) {
+  focusSink->SetTop(kFocusSinkTop);
+  InstallShortcuts();
+}
 
 void MainWindow::FormShow(QObject*) {
   // The first show only: showing the window again (after a minimise) starts nothing.
@@ -103,6 +179,7 @@ void MainWindow::FormShow(QObject*) {
   lyricsPanel->SetOpened(false);
   playPauseButton->SetAccessibleChecked(false);
   muteButton->SetAccessibleChecked(false);
+  ApplyRememberedListening();
   // The keyboard starts where reading starts: the channel list.
   SetFocus(channelList);
   connecting_notice_.start();
@@ -222,7 +299,10 @@ void MainWindow::singerLabelMouseLeave(QObject*) {
   disc->SetPicture(&cover_picture_);
 }
 
-void MainWindow::channelListChange(QObject*) { loader_.ChannelChanged(); }
+void MainWindow::channelListChange(QObject*) {
+  loader_.ChannelChanged();
+  if (settings_) settings_->RememberChannel(state_.ChannelId);
+}
 
 void MainWindow::StopDisc() {
   disc->SetRotateAnimation(false);
@@ -247,6 +327,7 @@ void MainWindow::muteButtonClick(QObject*) {
     volumeSlider->SetValue(state_.SavedVolume);
   }
   volumeSlider->SetVisible(false);
+  RememberVolume();
   RemoteStateMayHaveChanged();
   FocusSink();
   // From the keyboard the focus stays on the button, and the slider with it.
@@ -260,6 +341,7 @@ void MainWindow::muteButtonMouseEnter(QObject*) {
 
 void MainWindow::volumeSliderChange(QObject*) {
   Player().SetVolume(volumeSlider->Value());
+  RememberVolume();
   RemoteStateMayHaveChanged();
 }
 
@@ -327,17 +409,37 @@ LyricsFontSize& MainWindow::LyricsFont() {
   return *lyrics_font_;
 }
 
+void MainWindow::SetNoticeWindow(Form* notice) {
+  notice_ = notice;
+  if (!notice_) return;
+  // A dialog of this window: the window system keeps it above this one and leaves it out of the
+  // task bar.
+  notice_->setWindowFlags(notice_->windowFlags() | Qt::Dialog);
+}
+
+void MainWindow::TieNoticeToThisWindow() {
+  if (!windowHandle()) return;
+  notice_->winId();  // its native window, to be tied to this one before it is shown
+  QWindow* notice_handle = notice_->windowHandle();
+  if (notice_handle && notice_handle->transientParent() != windowHandle()) notice_handle->setTransientParent(windowHandle());
+}
+
 void MainWindow::noticeButtonClick(QObject*) {
   if (!notice_) {
     qCWarning(lcUi) << "no notice window to show";
     FocusSink();
     return;
   }
+  // After a pointer click the main window is the active one again: the notice appears without
+  // being activated (a window manager activates a window it maps after the focus sink has the
+  // focus back). From the keyboard the notice takes the focus so that it can be read (Escape
+  // closes it, and the focus is back on the button).
+  const bool after_pointer_click = Control::PointerClickRunning();
+  notice_->setAttribute(Qt::WA_ShowWithoutActivating, after_pointer_click);
+  TieNoticeToThisWindow();
   notice_->SetVisible(true);
   notice_->raise();
-  // After a pointer click the main window is the active one again; from the keyboard the notice
-  // takes the focus so that it can be read (Escape closes it, and the focus is back on the button).
-  if (Control::PointerClickRunning()) {
+  if (after_pointer_click) {
     FocusSink();
   } else {
     notice_->activateWindow();
@@ -356,6 +458,25 @@ void MainWindow::FocusSink() {
 void MainWindow::PlayPause() { playPauseButtonClick(playPauseButton); }
 
 void MainWindow::Next() { nextButtonClick(nextButton); }
+
+void MainWindow::Stop() {
+  if (state_.IsPlaying == 1) PlayPause();  // the countdown held, the disc still, the play look
+  Player().Stop();
+  // The song plays again from its beginning: the countdown and the progress stand where a load
+  // puts them.
+  if (!state_.CurrentSong.url.isEmpty()) {
+    state_.RemainingSeconds = TextToInt(state_.CurrentSong.length);
+    SetTimeCaption(loader_.CountDown());
+  }
+  stopped_ = true;
+  RemoteStateMayHaveChanged();
+}
+
+const PictureContainer& MainWindow::Cover() const {
+  const Graphic* cover = cover_picture_.Graphic();
+  if ((cover && !cover->Empty()) || !disc) return cover_picture_;
+  return *disc->Picture();
+}
 
 void MainWindow::Raise() {
   if (isMinimized()) showNormal();
@@ -377,6 +498,9 @@ int MainWindow::Volume() const {
 }
 
 void MainWindow::SetVolume(int value) {
+  // One volume for the window and the remote control: a volume set while muted is heard, so the
+  // muting ends and the mute button shows it.
+  if (state_.IsMuted) LeaveMuted();
   // The slider's change sets the player's volume; when the slider already stands there (it
   // shows the player's volume only once it has appeared), the player is set directly.
   const int before = volumeSlider->Value();
@@ -385,7 +509,78 @@ void MainWindow::SetVolume(int value) {
 }
 
 void MainWindow::RemoteStateMayHaveChanged() {
+  if (state_.IsPlaying == 1) stopped_ = false;
   if (!remote_announcement_.isActive()) remote_announcement_.start(0);
+}
+
+// ---- keys ----
+
+void MainWindow::InstallShortcuts() {
+  const auto add = [this](const QKeySequence& keys, bool repeats, auto action) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(repeats);
+    connect(shortcut, &QShortcut::activated, this, [action] { Application::RunGuarded(action); });
+  };
+  add(QKeySequence(Qt::Key_Space), false, [this] { PlayPause(); });
+  add(QKeySequence(Qt::Key_Right), false, [this] { Next(); });
+  add(QKeySequence(Qt::Key_N), false, [this] { Next(); });
+  add(QKeySequence(Qt::Key_M), false, [this] { muteButtonClick(muteButton); });
+  add(QKeySequence(Qt::Key_Up), true, [this] { StepVolume(kVolumeKeyStep); });
+  add(QKeySequence(Qt::Key_Down), true, [this] { StepVolume(-kVolumeKeyStep); });
+  add(QKeySequence(Qt::Key_L), false, [this] { ToggleLyricsPanel(); });
+  add(QKeySequence(Qt::CTRL | Qt::Key_Q), false, [this] { Quit(); });
+  new ControlKeys(channelList, ChannelListKeepsKey);
+  new ControlKeys(volumeSlider, VolumeSliderKeepsKey);
+  for (TscCustomButtonControl* button : findChildren<TscCustomButtonControl*>()) new ControlKeys(button, ButtonKeepsKey);
+}
+
+void MainWindow::StepVolume(int step) {
+  const int heard = state_.IsMuted ? state_.SavedVolume : Volume();
+  SetVolume(heard + step);
+}
+
+void MainWindow::LeaveMuted() {
+  state_.IsMuted = false;
+  ShowImages(muteButton, kUnmutedLook);
+}
+
+// ---- what the listener chose in an earlier run ----
+
+void MainWindow::ApplyRememberedListening() {
+  if (!settings_) return;
+  if (settings_->Channel()) ApplyRememberedChannel(*settings_->Channel());
+  if (settings_->Volume() || settings_->Muted()) {
+    ApplyRememberedVolume(settings_->Volume().value_or(Player().Volume()), settings_->Muted().value_or(false));
+  }
+}
+
+void MainWindow::ApplyRememberedChannel(const QString& channel_id) {
+  if (channel_id == state_.ChannelId) return;
+  const TscGPListBoxItems* items = channelList->Items();
+  for (int index = 0; index < items->Count(); ++index) {
+    if (items->Item(index)->Detail() == channel_id) {
+      channelList->SetItemIndex(index);  // its change makes it the channel of the first load
+      return;
+    }
+  }
+  qCWarning(lcUi) << "The remembered channel" << channel_id << "is not in the channel list: ignored";
+}
+
+void MainWindow::ApplyRememberedVolume(int volume, bool muted) {
+  const int heard = std::clamp(volume, volumeSlider->MinValue(), volumeSlider->MaxValue());
+  if (muted) {
+    state_.SavedVolume = heard;
+    state_.IsMuted = true;
+    ShowImages(muteButton, kMutedLook);
+    Player().SetVolume(0);
+  } else {
+    Player().SetVolume(heard);
+  }
+}
+
+void MainWindow::RememberVolume() {
+  if (settings_ && state_.MediaPlayer) settings_->RememberVolume(state_.IsMuted ? state_.SavedVolume : Volume(), state_.IsMuted);
 }
 
 // ---- what a song load shows ----

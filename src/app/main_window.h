@@ -8,6 +8,7 @@
 #include "controls/progress_bar.h"
 #include "controls/split_view.h"
 #include "controls/track_bar.h"
+#include "desktop/listener_settings.h"
 #include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
@@ -75,8 +76,14 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The notice window that noticeButton shows.
-  void SetNoticeWindow(Form* notice) { notice_ = notice; }
+  // The notice window that noticeButton shows; it becomes a dialog of this window.
+  void SetNoticeWindow(Form* notice);
+  // Where the window remembers the chosen channel and the volume with its muting, and from where
+  // it takes them back when it is first shown; none (the default): nothing is remembered.
+  void SetListenerSettings(ListenerSettings* settings) { settings_ = settings; }
+
+  // How far the Up and Down keys move the volume.
+  static constexpr int kVolumeKeyStep = 5;
 
   PlayState& State() const override { return state_; }
   // Whether a song load is under way.
@@ -141,15 +148,18 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void noticeButtonClick(QObject* sender);
 
  public:
-  // The remote control: the play/pause and skip buttons' clicks, the volume slider (the player's
-  // volume, which the slider shows when it appears), raising and closing the window.
+  // The remote control: the play/pause and skip buttons' clicks, the player's stop, the volume (the
+  // player's, which the slider shows when it appears; set while muted, it unmutes), raising and
+  // closing the window.
   void PlayPause() override;
   void Next() override;
+  void Stop() override;
+  bool Stopped() const override { return stopped_; }
   void Raise() override;
   void Quit() override;
   int Volume() const override;
   void SetVolume(int value) override;
-  const PictureContainer& Cover() const override { return cover_picture_; }
+  const PictureContainer& Cover() const override;
 
  private:
   // What a song load shows and drives.
@@ -187,8 +197,24 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void AbandonRequests();
   LyricsFontSize& LyricsFont();
   void FocusSink();
+  // Makes the notice window a dialog of this one for the window system (kept above it).
+  void TieNoticeToThisWindow();
   bool VolumeHasFocus() const;
   void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
+  // The keys of the window: Space, Right or N, M, Up and Down, L, Ctrl+Q. A control with the focus
+  // keeps the keys it uses itself: the channel list its moves and letters, the volume slider its
+  // arrows, a button Space and Enter.
+  void InstallShortcuts();
+  // Moves the volume the listener hears by `step`, unmuting.
+  void StepVolume(int step);
+  // Forgets the muting and shows the unmuted look; the caller sets the volume.
+  void LeaveMuted();
+  // The listener's choices of an earlier run, taken back at the first show before the first load.
+  void ApplyRememberedListening();
+  void ApplyRememberedChannel(const QString& channel_id);
+  void ApplyRememberedVolume(int volume, bool muted);
+  // Remembers the volume the listener hears when not muted, and the muting.
+  void RememberVolume();
   // Tells the remote control, from the event loop, that what it shows may have changed: the
   // changes of one handler come as one announcement, those of a load once it has ended.
   void RemoteStateMayHaveChanged();
@@ -207,6 +233,7 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   SongLoader loader_;
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
+  ListenerSettings* settings_ = nullptr;
   bool shown_ = false;
   // The lyrics request whose answer the panel waits for, 0 when none.
   ClientRequests::Id lyrics_request_ = 0;
@@ -217,6 +244,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // Whether a song has been shown since the start.
   bool song_shown_ = false;
   QTimer connecting_notice_;
+  // Stop has stopped the player; cleared when playing starts again.
+  bool stopped_ = false;
   // Runs AnnounceRemoteState from the event loop.
   QTimer remote_announcement_;
 };

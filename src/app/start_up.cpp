@@ -6,10 +6,25 @@
 #include "toolkit/application.h"
 #include "toolkit/theme.h"
 
+#include "service/log.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+
 namespace orvelle {
 
-ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player) {
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/desktop/window_icon/%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player, ListenerSettings* settings) {
   Application::RegisterFonts();
+  QApplication::setWindowIcon(ProgramIcon());
   Application::SetMainFormOnTaskBar(true);
   SetStyle(QStringLiteral("Glow"), true);
   ProgramWindows windows;
@@ -19,19 +34,28 @@ ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_pl
   windows.notice_window = std::make_unique<NoticeWindow>();
   windows.notice_window->Load(QString::fromLatin1(NoticeWindow::kLayout));
   windows.main_window->SetNoticeWindow(windows.notice_window.get());
+  windows.main_window->SetListenerSettings(settings);
   return windows;
 }
 
 int RunProgram() {
-  ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer);
+  // Made before the windows and gone after them: the main window remembers into it until it goes.
+  ListenerSettings settings;
+  ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer, &settings);
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
   auto desktop = std::make_unique<DesktopIntegration>(*windows.main_window);
   // Asked to end from outside, the program still leaves through what follows the loop.
   const TerminationSignals termination_signals;
   const int code = Application::Run();
+  // The program ends soon after its window closed; each step's time is logged at debug level
+  // (QT_LOGGING_RULES="orvelle.ui.debug=true") for a listener's "it took long to end".
+  QElapsedTimer ending;
+  ending.start();
   desktop.reset();
+  qCDebug(lcUi) << "ending: the desktop's services released after" << ending.elapsed() << "ms";
   windows.main_window.reset();
   windows.notice_window.reset();
+  qCDebug(lcUi) << "ending: the windows and the player gone after" << ending.elapsed() << "ms";
   return code;
 }
 

@@ -9,12 +9,43 @@ namespace orvelle {
 
 namespace {
 
+// What the help says after the options: the keys of the main window, the environment variables
+// the program reads and the files it writes. The manual page says the same at more length.
+constexpr char kHelpEpilogue[] = R"(
+Keys in the main window:
+  Space            Play or pause
+  Right, N         Next song
+  M                Mute or unmute
+  Up, Down         Volume up or down by 5
+  L                Open or close the lyrics panel
+  Ctrl+Q           Quit
+  While the channel list has the keyboard focus, the arrow keys and letters
+  choose a channel.
+
+Environment:
+  ORVELLE_SERVICE_URL   The radio service's address (scheme, host and optional
+                        port) in place of https://kestra.fm, for tests.
+  ORVELLE_AUDIO_OUTPUT  The audio output of the player (an mpv audio output,
+                        for example "pulse", "alsa" or "null").
+  SSL_CERT_FILE         Certificates to trust for the service's encrypted
+                        connections in place of the system's.
+  XDG_CONFIG_HOME       Where the settings file is (default: ~/.config).
+  XDG_RUNTIME_DIR       Where the cover shown by the desktop's player controls
+                        is kept while Orvelle runs.
+  QT_LOGGING_RULES      More of the log on standard error, for example
+                        "orvelle.*.debug=true".
+
+Files:
+  $XDG_CONFIG_HOME/orvelle/orvelle.conf
+                        The channel, the volume and the muting of the last run.
+)";
+
 // The help text names the program as it was started: the parser, running before the application
 // object exists, does not know that name itself.
 QString HelpText(const QCommandLineParser& parser, const QString& program) {
   QString text = parser.helpText();
   text.replace(QStringLiteral("<executable_name>"), QFileInfo(program).fileName());
-  return text;
+  return text + QString::fromUtf8(kHelpEpilogue);
 }
 
 void Print(std::FILE* stream, const QString& text) {

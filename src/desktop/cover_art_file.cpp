@@ -5,9 +5,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QUrl>
+
+#include <cerrno>
+#include <limits>
+
+#include <signal.h>
 
 namespace orvelle {
 
@@ -23,6 +30,19 @@ QString DefaultFolder() {
   return QDir(runtime).filePath(QStringLiteral("orvelle"));
 }
 
+// The cover files' names: "cover-<process id>-<count>.png".
+const QRegularExpression& CoverFileName() {
+  static const QRegularExpression name(QStringLiteral("^cover-(\\d{1,10})-\\d+\\.png$"));
+  return name;
+}
+
+// Whether a process of that id has ended (kill with no signal finds none). A process of another
+// user counts as running.
+bool ProcessEnded(qint64 pid) {
+  if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 bool SavePng(const QImage& image, const QString& path) {
   QSaveFile file(path);
   return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
@@ -30,9 +50,29 @@ bool SavePng(const QImage& image, const QString& path) {
 
 }  // namespace
 
-CoverArtFile::CoverArtFile(QString folder) : folder_(folder.isEmpty() ? DefaultFolder() : std::move(folder)) {}
+CoverArtFile::CoverArtFile(QString folder) : folder_(folder.isEmpty() ? DefaultFolder() : std::move(folder)) {
+  RemoveCoversOfEndedProcesses();
+}
 
-CoverArtFile::~CoverArtFile() { Remove(); }
+CoverArtFile::~CoverArtFile() {
+  Remove();
+  // The folder goes with its last file; another Orvelle's covers keep it (rmdir refuses).
+  if (!folder_.isEmpty() && QFileInfo(folder_).isDir()) QDir().rmdir(folder_);
+}
+
+void CoverArtFile::RemoveCoversOfEndedProcesses() const {
+  if (folder_.isEmpty()) return;
+  const QDir folder(folder_);
+  for (const QString& name : folder.entryList({QStringLiteral("cover-*.png")}, QDir::Files)) {
+    const QRegularExpressionMatch match = CoverFileName().match(name);
+    if (!match.hasMatch() || !ProcessEnded(match.captured(1).toLongLong())) continue;
+    if (QFile::remove(folder.filePath(name))) {
+      qCDebug(lcDesktop) << "Removed the cover file of an Orvelle that ended without removing it:" << name;
+    } else {
+      qCWarning(lcDesktop) << "Cannot remove the cover file of an ended Orvelle:" << folder.filePath(name);
+    }
+  }
+}
 
 QString CoverArtFile::Update(const QString& key, const std::function<QImage()>& image) {
   if (key != key_ && !folder_.isEmpty()) {

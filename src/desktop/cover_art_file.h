@@ -10,11 +10,13 @@ namespace orvelle {
 // The current song's cover as a PNG file that desktop widgets can show (an MPRIS art address).
 // The file lives in the user's runtime folder, gets a new name at every change so that clients
 // holding the old address notice, and is removed when replaced and when this object goes (at
-// exit).
+// exit), with the folder when no other file is left in it. A process killed before it could
+// remove its file leaves it behind: the next Orvelle removes the files of processes that have
+// ended when it starts.
 class CoverArtFile {
  public:
   // `folder` empty: "orvelle" in the user's runtime folder; when the user has none, no file is
-  // saved (logged once).
+  // saved (logged once). Removes the cover files in the folder left by processes that have ended.
   explicit CoverArtFile(QString folder = {});
   ~CoverArtFile();
   CoverArtFile(const CoverArtFile&) = delete;
@@ -30,6 +32,7 @@ class CoverArtFile {
 
  private:
   void Remove();
+  void RemoveCoversOfEndedProcesses() const;
 
   QString folder_;
   QString key_;

@@ -11,6 +11,8 @@ DesktopIntegration::DesktopIntegration(RemoteControlTarget& target, QDBusConnect
   FollowPlaying();
 }
 
-void DesktopIntegration::FollowPlaying() { inhibitor_.SetPlaying(target_.State().IsPlaying == 1); }
+void DesktopIntegration::FollowPlaying() {
+  inhibitor_.SetPlaying(target_.State().IsPlaying == 1, target_.State().CurrentSong.sid);
+}
 
 }  // namespace orvelle

@@ -33,7 +33,7 @@ class DesktopIntegration {
 
   RemoteControlTarget& target_;
   // Declared before the player, so that at exit the player (its bus name, the cover file) goes
-  // first and the release of the inhibit, which waits for the service's answer, comes after.
+  // first and the release of the inhibit comes after.
   IdleInhibitor inhibitor_;
   MprisService mpris_;
 };

@@ -30,15 +30,20 @@ QDBusMessage Call(const char* service, const QString& path, const char* interfac
 }  // namespace
 
 IdleInhibitor::IdleInhibitor(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {
-  unavailable_ = SessionBusMissing(bus_);
+  no_bus_ = SessionBusMissing(bus_);
 }
 
 IdleInhibitor::~IdleInhibitor() { Release(true); }
 
-void IdleInhibitor::SetPlaying(bool playing) {
+void IdleInhibitor::SetPlaying(bool playing, const QString& song) {
+  const bool started = playing && (!playing_ || song != song_);
   playing_ = playing;
-  if (unavailable_ || asking_) return;  // an answer still to come is settled when it comes
+  song_ = song;
+  if (no_bus_ || asking_) return;  // an answer still to come is settled when it comes
   if (playing && held_ == Holder::None) {
+    // After a failure the services are asked again at the next start of playing, not at every
+    // change of what plays: a screen saver started later is used from then on.
+    if (failed_ && !started) return;
     AskPortal();
   } else if (!playing && held_ != Holder::None) {
     Release(false);
@@ -87,12 +92,14 @@ void IdleInhibitor::ScreenSaverAnswered(QDBusPendingCallWatcher* call) {
 
 void IdleInhibitor::Hold(Holder holder) {
   asking_ = false;
+  if (failed_) qCInfo(lcDesktop) << "Idleness is inhibited after all";
+  failed_ = false;
   held_ = holder;
   emit HeldChanged(true);
   if (!playing_) Release(false);  // playing stopped while the service answered
 }
 
-void IdleInhibitor::Release(bool wait) {
+void IdleInhibitor::Release(bool at_exit) {
   QDBusMessage release;
   switch (held_) {
     case Holder::None:
@@ -106,11 +113,11 @@ void IdleInhibitor::Release(bool wait) {
       break;
   }
   held_ = Holder::None;
-  if (wait) {
-    const QDBusMessage reply = bus_.call(release, QDBus::Block, kReleaseTimeoutMilliseconds);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-      qCWarning(lcDesktop) << "Cannot end the idle inhibition:" << reply.errorMessage();
-    }
+  if (at_exit) {
+    // Sent without waiting for the answer, so that the program ends at once: should the message
+    // not reach the service, the inhibition still ends when this process leaves the bus.
+    release.setAutoStartService(false);
+    if (!bus_.send(release)) qCWarning(lcDesktop) << "Cannot end the idle inhibition:" << bus_.lastError().message();
   } else {
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(release), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
@@ -122,8 +129,15 @@ void IdleInhibitor::Release(bool wait) {
 }
 
 void IdleInhibitor::GiveUp(const QString& reason) {
-  unavailable_ = true;
-  qCWarning(lcDesktop) << "The desktop may sleep while a song plays: cannot inhibit idleness:" << reason;
+  // Logged as a warning once; the retries at each start of playing that fail again, at debug level.
+  if (!failure_logged_) {
+    failure_logged_ = true;
+    qCWarning(lcDesktop) << "The desktop may sleep while a song plays: cannot inhibit idleness:" << reason
+                         << "- asking again at the next start of playing";
+  } else {
+    qCDebug(lcDesktop) << "Still cannot inhibit idleness:" << reason;
+  }
+  failed_ = true;
 }
 
 }  // namespace orvelle

@@ -75,8 +75,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   void PlayPause() { service_->PlayPause(); }
   void Play() { service_->Play(); }
   void Pause() { service_->Pause(); }
-  // The program has no stop of its own: stopping pauses, as the play/pause button would.
-  void Stop() { service_->Pause(); }
+  void Stop() { service_->Stop(); }
   void Next() { service_->Next(); }
   // There is no previous song, no seeking and no opening of addresses: these do nothing.
   void Previous() {}

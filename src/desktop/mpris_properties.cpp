@@ -21,9 +21,9 @@ bool PathElementCharacter(char c) {
 
 }  // namespace
 
-QString PlaybackStatus(const PlayState& state) {
+QString PlaybackStatus(const PlayState& state, bool stopped) {
   if (state.IsPlaying == 1) return QStringLiteral("Playing");
-  return SongLoaded(state) ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+  return SongLoaded(state) && !stopped ? QStringLiteral("Paused") : QStringLiteral("Stopped");
 }
 
 QDBusObjectPath TrackId(const QString& sid) {

@@ -11,8 +11,9 @@ namespace orvelle::mpris {
 
 inline constexpr char kNoTrackPath[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
-// "Playing" while IsPlaying is 1, "Paused" once a song has been loaded, "Stopped" before.
-QString PlaybackStatus(const PlayState& state);
+// "Playing" while IsPlaying is 1; otherwise "Stopped" before the first song and while `stopped`
+// (the player's stop), "Paused" after a pause.
+QString PlaybackStatus(const PlayState& state, bool stopped);
 
 // The track's object path, /org/orvelle/track/ followed by the song's sid. Bytes other than
 // letters and digits are written as "_" and their two hexadecimal digits ("_" being the one other

@@ -82,7 +82,7 @@ void MprisService::Announce(const char* interface, const QVariantMap& changed) {
   if (!bus_.send(signal)) qCWarning(lcDesktop) << "Cannot announce a change of" << changed.keys() << "on the bus";
 }
 
-QString MprisService::PlaybackStatus() const { return mpris::PlaybackStatus(target_.State()); }
+QString MprisService::PlaybackStatus() const { return mpris::PlaybackStatus(target_.State(), target_.Stopped()); }
 
 QVariantMap MprisService::Metadata() {
   const QString art_url = cover_file_.Update(CoverKey(target_), [this] {
@@ -130,6 +130,10 @@ void MprisService::Pause() {
   Run([this] {
     if (target_.State().IsPlaying == 1) target_.PlayPause();
   });
+}
+
+void MprisService::Stop() {
+  Run([this] { target_.Stop(); });
 }
 
 void MprisService::Next() {

@@ -13,7 +13,7 @@ namespace orvelle {
 
 // Orvelle on the session bus as an MPRIS 2 media player ("org.mpris.MediaPlayer2.orvelle"), so
 // that the media keys, the desktop's sound menu and `playerctl` see the song and control the
-// main window: play/pause, skip, volume, raise and close. Commands run through a
+// main window: play/pause, stop, skip, volume, raise and close. Commands run through a
 // RemoteCommandGate, as the window's own controls would; every change of an announced property
 // is sent as PropertiesChanged.
 class MprisService : public QObject {
@@ -48,6 +48,7 @@ class MprisService : public QObject {
   void PlayPause();
   void Play();
   void Pause();
+  void Stop();
   void Next();
   void SetVolume(double volume);
   void Raise();

@@ -27,6 +27,12 @@ class RemoteControlTarget {
   virtual void PlayPause() = 0;
   // The skip button's click.
   virtual void Next() = 0;
+  // Stops playing, as a player's stop button does: the player stopped, the countdown held and set
+  // back to the song's beginning, the disc still. Playing again (PlayPause) plays the current song
+  // from its beginning.
+  virtual void Stop() = 0;
+  // Whether playing stands stopped by Stop, not started again since.
+  virtual bool Stopped() const = 0;
   // Brings the main window to the front and activates it.
   virtual void Raise() = 0;
   // Closes the main window as its close button does.
@@ -39,7 +45,8 @@ class RemoteControlTarget {
 
   // The play state the window drives: IsPlaying, CurrentSong, RemainingSeconds.
   virtual const PlayState& State() const = 0;
-  // The current song's cover (the hidden cover holder's picture).
+  // The current song's cover as the window shows it: the cover holder's picture, or the disc's
+  // own download of it when the holder's failed.
   virtual const PictureContainer& Cover() const = 0;
 
   // Emits Changed whenever NotifyRemoteStateChanged is called.

@@ -66,6 +66,7 @@ class OrvelleTest : public testing::Test {
     main_window = nullptr;
     notice_window = nullptr;
     player = nullptr;
+    settings = nullptr;
     state = PlayState();
     DemoServiceEnvironment::Reset();
   }
@@ -79,7 +80,7 @@ class OrvelleTest : public testing::Test {
         return std::unique_ptr<MediaPlayer>(std::move(made));
       };
     }
-    windows = CreateProgramWindows(state, std::move(factory));
+    windows = CreateProgramWindows(state, std::move(factory), settings);
     main_window = windows.main_window.get();
     notice_window = windows.notice_window.get();
   }
@@ -115,6 +116,8 @@ class OrvelleTest : public testing::Test {
   MainWindow* main_window = nullptr;
   NoticeWindow* notice_window = nullptr;
   MpvMediaPlayer* player = nullptr;
+  // The settings the windows remember into; none unless the test sets them before Create.
+  ListenerSettings* settings = nullptr;
 };
 
 }  // namespace orvelle::test

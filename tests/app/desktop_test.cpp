@@ -1,6 +1,7 @@
 // Orvelle's main window on the desktop, end to end: the real playerctl drives the window playing
 // the demo service on a private session bus (the program runs under dbus-run-session), the idle
-// inhibit follows its play/pause button, and a second start of the real program raises it.
+// inhibit follows its play/pause button, a second start of the real program raises it, and the
+// program leaves nothing behind in the runtime folder.
 
 #include "../desktop/session_bus_support.h"
 #include "app_test_support.h"
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QDBusConnectionInterface>
+
+#include <QDir>
 
 #include <csignal>
 
@@ -113,6 +116,78 @@ TEST_F(DesktopTest, TheRemoteVolumeIsThePlayersAndFollowsMuting) {
   EXPECT_EQ(listener.Announced("Volume")->value("Volume").toDouble(), 1.0) << "unmuted";
 }
 
+// One volume for the window and the remote control: a volume set from outside while muted is
+// heard, and the window shows it unmuted; muting again keeps that volume to come back to.
+TEST_F(DesktopTest, AVolumeSetFromOutsideWhileMutedUnmutesTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  Click(main_window->muteButton);
+  ASSERT_TRUE(state.IsMuted);
+  Playerctl({"volume", "0.5"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return player->Volume() == 50; }, kWaitMs));
+  EXPECT_FALSE(state.IsMuted);
+  EXPECT_EQ(Images(main_window->muteButton), (ImagePair{3, 0})) << "the unmuted look";
+  EXPECT_EQ(Playerctl({"volume"}).output, "0.500000");
+  Click(main_window->muteButton);
+  EXPECT_EQ(Playerctl({"volume"}).output, "0.000000");
+  Click(main_window->muteButton);
+  EXPECT_EQ(player->Volume(), 50) << "unmuted to the volume set from outside, not the one from before";
+}
+
+TEST_F(DesktopTest, StopStopsThePlayerAndPlayStartsTheSongFromItsBeginning) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return player->PositionSeconds() > 1.5; }, 10000));
+  const qint32 length = state.CurrentSong.length.toInt();
+
+  ASSERT_EQ(Playerctl({"stop"}).exit_code, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playerctl({"status"}).output == "Stopped"; }, kWaitMs));
+  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(main_window->countdownTimer->Enabled()) << "the countdown is held";
+  EXPECT_FALSE(main_window->disc->RotateAnimation()) << "the disc stands still";
+  EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
+  EXPECT_EQ(state.RemainingSeconds, length - 1) << "the countdown stands at the song's beginning";
+
+  const QString sid = state.CurrentSong.sid;
+  Playerctl({"play"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, kWaitMs));
+  EXPECT_EQ(state.CurrentSong.sid, sid) << "the same song";
+  EXPECT_LT(player->PositionSeconds(), 1.0) << "from its beginning";
+  EXPECT_TRUE(PositionAdvances(0));
+  EXPECT_TRUE(main_window->countdownTimer->Enabled());
+  EXPECT_EQ(Playerctl({"status"}).output, "Playing");
+  Playerctl({"pause"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 0; }, kWaitMs));
+  EXPECT_EQ(Playerctl({"status"}).output, "Paused") << "a pause after playing again is no stop";
+}
+
+// The window shows the disc's own download of the cover when the cover holder's failed: the
+// desktop's player controls show that one too.
+TEST_F(DesktopTest, TheArtUrlIsTheCoverTheWindowShowsWhenTheFirstDownloadFailed) {
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  DemoServiceEnvironment::AddFault(R"({"target":"picture","kind":"status","count":1,"match":"/covers/"})");
+  ModalWatcher boxes;
+  const QString first_sid = state.CurrentSong.sid;
+  Click(main_window->nextButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.Seen().size() == 1 && state.IsPlaying == 1; }, 20000));
+  ASSERT_EQ(main_window->coverHolder->Picture().isNull(), true) << "the first download did not fail";
+  ASSERT_NE(main_window->disc->Picture()->Graphic(), nullptr) << "the disc shows no cover";
+
+  QString art;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        art = QUrl(Shown("mpris:artUrl")).toLocalFile();
+        return Shown("mpris:trackid").contains("/track/" + state.CurrentSong.sid) && !art.isEmpty();
+      },
+      kWaitMs))
+      << "no art URL for the song " << state.CurrentSong.sid.toStdString() << ": "
+      << Playerctl({"metadata"}).output.toStdString();
+  const QImage cover(art);
+  // The disc's graphic is read again: the disc may have replaced it since (each picture it is
+  // given becomes a graphic of its own).
+  const Graphic* shown = main_window->disc->Picture()->Graphic();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(cover.size(), shown->ToImage().size());
+}
+
 TEST_F(DesktopTest, TheIdleInhibitFollowsThePlayPauseButtonAndEndsWithTheWindow) {
   FakeInhibitService portal;
   Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
@@ -153,18 +228,26 @@ TEST_F(DesktopTest, ASecondStartOfTheProgramRaisesTheWindowAndQuitClosesIt) {
 
 // The desktop session ending (SIGTERM) and Ctrl+C in a terminal (SIGINT) end the program as
 // closing its window does: the cover file goes and the player's name is free at once.
-TEST(ProgramOnTheDesktop, ATerminationSignalEndsItAsClosingDoes) {
-  for (const int signal_number : {SIGTERM, SIGINT}) {
-    QTemporaryDir runtime;
+// The real program with a runtime and a configuration folder of its own, so that it neither leaves
+// nor finds anything in the user's.
+class ProgramProcess {
+ public:
+  ProgramProcess() {
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  // `runtime_folder`: another's in place of its own.
+  void Start(const QString& runtime_folder = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("ORVELLE_AUDIO_OUTPUT", "null");
-    environment.insert("XDG_RUNTIME_DIR", runtime.path());
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(ORVELLE_PROGRAM, {});
-    ASSERT_TRUE(program.waitForStarted(kClientTimeoutMs));
+    environment.insert("XDG_RUNTIME_DIR", runtime_folder.isEmpty() ? runtime.path() : runtime_folder);
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    process.setProcessEnvironment(environment);
+    process.start(ORVELLE_PROGRAM, {});
+    ASSERT_TRUE(process.waitForStarted(kClientTimeoutMs));
+  }
+  // Waits for the program to show a cover to the desktop; its file.
+  QString CoverFile() {
     QString art;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
@@ -173,18 +256,55 @@ TEST(ProgramOnTheDesktop, ATerminationSignalEndsItAsClosingDoes) {
         },
         20000))
         << "the program shows no cover";
-    ::kill(static_cast<pid_t>(program.processId()), signal_number);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, kClientTimeoutMs));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "signal " << signal_number;
-    EXPECT_EQ(program.exitCode(), 0);
+    return art;
+  }
+  void Signal(int signal_number) {
+    ::kill(static_cast<pid_t>(process.processId()), signal_number);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kClientTimeoutMs));
+  }
+  QString CoverFolder() const { return QDir(runtime.path()).filePath("orvelle"); }
+
+  QTemporaryDir runtime;
+  QTemporaryDir config;
+  QProcess process;
+};
+
+TEST(ProgramOnTheDesktop, ATerminationSignalEndsItAsClosingDoes) {
+  for (const int signal_number : {SIGTERM, SIGINT}) {
+    ProgramProcess program;
+    ASSERT_NO_FATAL_FAILURE(program.Start());
+    const QString art = program.CoverFile();
+    program.Signal(signal_number);
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit) << "signal " << signal_number;
+    EXPECT_EQ(program.process.exitCode(), 0);
     EXPECT_FALSE(QFileInfo::exists(art)) << "the cover file stays after signal " << signal_number;
+    EXPECT_FALSE(QFileInfo::exists(program.CoverFolder())) << "the empty runtime folder stays";
     EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(MprisService::kServiceName).value());
   }
 }
 
+// A program killed outright (SIGKILL) cannot remove its cover: the next start does.
+TEST(ProgramOnTheDesktop, TheCoverOfAKilledProgramGoesAtTheNextStart) {
+  ProgramProcess killed;
+  ASSERT_NO_FATAL_FAILURE(killed.Start());
+  const QString stale = killed.CoverFile();
+  killed.Signal(SIGKILL);
+  ASSERT_TRUE(QFileInfo::exists(stale));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(MprisService::kServiceName).value(); },
+      kClientTimeoutMs));
+
+  ProgramProcess next;
+  ASSERT_NO_FATAL_FAILURE(next.Start(killed.runtime.path()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(stale); }, 20000)) << "the killed program's cover stays";
+  next.Signal(SIGTERM);
+}
+
 // Started with SIGHUP ignored (nohup), the program keeps running when its terminal closes.
 TEST(ProgramOnTheDesktop, AnIgnoredHangUpStaysIgnored) {
+  QTemporaryDir config;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", config.path());
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert("ORVELLE_AUDIO_OUTPUT", "null");
   QProcess program;

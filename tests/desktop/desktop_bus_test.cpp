@@ -95,8 +95,12 @@ TEST_F(MprisTest, PlayerctlPausesResumesSkipsAndSetsTheVolume) {
 
   Playerctl({"previous"});
   Playerctl({"stop"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 0; }, kWaitMs)) << "stop pauses";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.stops == 1; }, kWaitMs));
+  EXPECT_EQ(Playerctl({"status"}).output, "Stopped");
   EXPECT_EQ(target.skips, 1) << "there is no previous song";
+  Playerctl({"play"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 1; }, kWaitMs)) << "play after stop";
+  EXPECT_EQ(Playerctl({"status"}).output, "Playing");
 }
 
 TEST_F(MprisTest, RootInterfaceRaisesAndQuits) {
@@ -186,12 +190,12 @@ TEST(IdleInhibit, ThePortalIsAskedWhilePlayingAndReleasedOnPauseAndAtExit) {
     QTest::qWait(100);
     EXPECT_EQ(portal.calls.size(), 3);
   }
-  EXPECT_EQ(portal.calls.size(), 4) << "released before the program's exit goes on";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return portal.calls.size() == 4; }, kWaitMs)) << "not released at exit";
   EXPECT_EQ(portal.calls.value(3), "Close /org/freedesktop/portal/desktop/request/1_1/t2");
 }
 
-// At exit the player's name goes before the release waits for the portal's answer, so that a start
-// while Orvelle closes finds the name free.
+// At exit the player's name goes before the inhibit is released, so that a start while Orvelle
+// closes finds the name free.
 TEST(IdleInhibit, AtExitThePlayersNameIsFreeBeforeTheInhibitIsReleased) {
   FakeInhibitService portal;
   Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
@@ -206,7 +210,8 @@ TEST(IdleInhibit, AtExitThePlayersNameIsFreeBeforeTheInhibitIsReleased) {
     DesktopIntegration desktop(window, QDBusConnection::sessionBus(), covers.path());
     ASSERT_TRUE(WaitForHeld(desktop.Inhibitor(), true));
   }
-  ASSERT_TRUE(name_held_at_release.has_value()) << "the inhibit was not released at exit";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return name_held_at_release.has_value(); }, kWaitMs))
+      << "the inhibit was not released at exit";
   EXPECT_FALSE(*name_held_at_release);
 }
 
@@ -235,7 +240,8 @@ TEST(IdleInhibit, WithoutAPortalTheScreenSaverIsAsked) {
     inhibitor.SetPlaying(true);
     ASSERT_TRUE(WaitForHeld(inhibitor, true));
   }
-  EXPECT_EQ(screensaver.calls.value(3), "UnInhibit 41") << "released at exit";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screensaver.calls.value(3) == "UnInhibit 41"; }, kWaitMs))
+      << "not released at exit: " << screensaver.calls.join('\n').toStdString();
 }
 
 TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
@@ -261,6 +267,41 @@ TEST(IdleInhibit, WithNeitherServiceOrNoBusOneLineIsLoggedAndNothingElse) {
   }
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "no session bus").size(), 1) << log.Lines().join('\n').toStdString();
   QDBusConnection::disconnectFromBus("no-bus");
+}
+
+// A screen saver started after a failure is used from the next start of playing on: a resume or a
+// new song, not every change while the same song plays.
+TEST(IdleInhibit, AfterAFailureTheServicesAreAskedAgainAtTheNextStartOfPlaying) {
+  LogCapture log;
+  IdleInhibitor inhibitor(QDBusConnection::sessionBus());
+  inhibitor.SetPlaying(true, "1001");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !log.Matching("orvelle.desktop warning", "cannot inhibit idleness").isEmpty(); }, kWaitMs));
+  FakeScreenSaver screensaver;
+  Registration registered("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", &screensaver);
+  inhibitor.SetPlaying(true, "1001");  // the same song goes on playing
+  QTest::qWait(100);
+  EXPECT_TRUE(screensaver.calls.isEmpty()) << "asked again without a new start of playing";
+  inhibitor.SetPlaying(true, "1002");  // the next song
+  ASSERT_TRUE(WaitForHeld(inhibitor, true));
+  EXPECT_EQ(screensaver.calls, QStringList{"Inhibit Orvelle: Playing music"});
+  inhibitor.SetPlaying(false, "1002");
+  ASSERT_TRUE(WaitForHeld(inhibitor, false));
+}
+
+TEST(IdleInhibit, AfterAFailureAResumeAsksAgain) {
+  LogCapture log;
+  IdleInhibitor inhibitor(QDBusConnection::sessionBus());
+  inhibitor.SetPlaying(true, "1001");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !log.Matching("orvelle.desktop warning", "cannot inhibit idleness").isEmpty(); }, kWaitMs));
+  FakeInhibitService portal;
+  Registration registered("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", &portal);
+  inhibitor.SetPlaying(false, "1001");
+  inhibitor.SetPlaying(true, "1001");
+  EXPECT_TRUE(WaitForHeld(inhibitor, true));
+  inhibitor.SetPlaying(false, "1001");
+  EXPECT_TRUE(WaitForHeld(inhibitor, false));
 }
 
 // The program without a session bus starts as before: the one-instance claim, the player and the

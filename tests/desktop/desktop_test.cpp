@@ -1,8 +1,10 @@
 // The desktop pieces that need no session bus: how the play state reads as MPRIS properties, the
-// cover's file, the gate that holds remote commands like clicks, and the command line.
+// cover's file, the gate that holds remote commands like clicks, the listener's settings file and
+// the command line.
 
 #include "desktop/command_line.h"
 #include "desktop/cover_art_file.h"
+#include "desktop/listener_settings.h"
 #include "desktop/mpris_properties.h"
 #include "desktop/remote_command_gate.h"
 #include "log_capture.h"
@@ -14,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +28,7 @@
 #include <limits>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvelle::test {
@@ -47,10 +51,11 @@ PlayState SongState(const QString& sid, const QString& length, qint32 remaining,
   return state;
 }
 
-TEST(MprisProperties, PlaybackStatusIsStoppedOnlyBeforeTheFirstSong) {
-  EXPECT_EQ(mpris::PlaybackStatus(PlayState{}), "Stopped");
-  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 1)), "Playing");
-  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 0)), "Paused");
+TEST(MprisProperties, PlaybackStatusIsStoppedBeforeTheFirstSongAndAfterAStop) {
+  EXPECT_EQ(mpris::PlaybackStatus(PlayState{}, false), "Stopped");
+  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 1), false), "Playing");
+  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 0), false), "Paused");
+  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 0), true), "Stopped");
 }
 
 TEST(MprisProperties, TrackIdsAreValidDistinctPathsForAnySid) {
@@ -172,6 +177,52 @@ TEST(CoverArtFile, AFolderThatCannotBeMadeGivesNoAddressAndALogLine) {
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "Cannot save the cover").size(), 1) << log.Lines().join('\n').toStdString();
 }
 
+// A process id that no process has any more: a child that has ended.
+qint64 EndedProcessId() {
+  QProcess child;
+  child.start("true", {});
+  EXPECT_TRUE(child.waitForStarted(kWaitMs));
+  const qint64 pid = child.processId();
+  EXPECT_TRUE(child.waitForFinished(kWaitMs));
+  return pid;
+}
+
+// A process killed before it could remove its cover (SIGKILL) leaves it behind; the next start
+// removes the covers of ended processes, not those of running ones nor files of other names; the
+// folder goes at exit when it is left empty, and stays while another process's cover is in it.
+TEST(CoverArtFile, CoversOfEndedProcessesGoAtStartAndTheEmptyFolderAtExit) {
+  QTemporaryDir runtime;
+  const QDir folder(runtime.filePath("orvelle"));
+  ASSERT_TRUE(folder.mkpath("."));
+  const qint64 dead = EndedProcessId();
+  ASSERT_GT(dead, 0);
+  const QString dead_cover = QStringLiteral("cover-%1-3.png").arg(dead);
+  const QString running_cover = QStringLiteral("cover-%1-1.png").arg(QCoreApplication::applicationPid());
+  for (const QString& name : {dead_cover, running_cover, QStringLiteral("notes.txt")}) {
+    QFile file(folder.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  {
+    CoverArtFile file(folder.path());
+    EXPECT_FALSE(folder.exists(dead_cover)) << "the cover of an ended process stays";
+    EXPECT_TRUE(folder.exists(running_cover)) << "the cover of a running process went";
+    EXPECT_TRUE(folder.exists("notes.txt"));
+  }
+  EXPECT_TRUE(folder.exists()) << "the folder went with other files in it";
+  QFile::remove(folder.filePath(running_cover));
+  QFile::remove(folder.filePath("notes.txt"));
+  {
+    CoverArtFile file(folder.path());
+    file.Update("1", [] {
+      QImage image(4, 4, QImage::Format_ARGB32);
+      image.fill(Qt::blue);
+      return image;
+    });
+    ASSERT_FALSE(folder.isEmpty());
+  }
+  EXPECT_FALSE(QFileInfo::exists(folder.path())) << "the empty folder stays after exit";
+}
+
 // Points an environment variable elsewhere for as long as it lives.
 class ScopedEnvironment {
  public:
@@ -221,6 +272,156 @@ TEST(CoverArtFile, WithoutARuntimeFolderThereIsNoFileAndOneLogLine) {
   QDir::setCurrent(started_in);
   EXPECT_FALSE(QFileInfo::exists(work.filePath("orvelle"))) << "the cover went to the working folder";
   EXPECT_EQ(log.Matching("orvelle.desktop warning", "runtime folder").size(), 1) << log.Lines().join('\n').toStdString();
+}
+
+// The settings file, in a folder of the test's own.
+struct SettingsFile {
+  QTemporaryDir folder;
+  QString path = folder.filePath("orvelle/orvelle.conf");
+
+  void Write(const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+};
+
+TEST(ListenerSettings, RemembersTheChannelAndTheVolumeAcrossStarts) {
+  SettingsFile f;
+  {
+    ListenerSettings first_run(f.path);
+    EXPECT_FALSE(first_run.Channel() || first_run.Volume() || first_run.Muted()) << "nothing before the first run";
+    first_run.RememberChannel("17");
+    first_run.RememberVolume(80, true);
+    EXPECT_TRUE(first_run.Write());
+  }
+  {
+    ListenerSettings second_run(f.path);
+    EXPECT_EQ(second_run.Channel(), QString("17"));
+    EXPECT_EQ(second_run.Volume(), 80);
+    EXPECT_EQ(second_run.Muted(), true);
+    second_run.RememberVolume(ListenerSettings::kMaxVolume + 50, false);
+  }  // written when it goes, without a call to Write
+  ListenerSettings third_run(f.path);
+  EXPECT_EQ(third_run.Volume(), ListenerSettings::kMaxVolume) << "clamped to the player's loudest";
+  EXPECT_EQ(third_run.Muted(), false);
+  EXPECT_EQ(third_run.Channel(), QString("17"));
+}
+
+TEST(ListenerSettings, ChangesAreWrittenSoonAfterTheyAreMade) {
+  SettingsFile f;
+  ListenerSettings settings(f.path);
+  settings.RememberChannel("4");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(f.path); }, kWaitMs)) << "not written while running";
+  EXPECT_EQ(ListenerSettings(f.path).Channel(), QString("4"));
+}
+
+// A damaged, foreign or hostile file gives the values of a first run and one log line, never a
+// crash or a hang; values of a wrong type or out of range are each ignored, the sound ones taken.
+TEST(ListenerSettings, AnUnsoundFileOrValueIsIgnoredWithOneLogLine) {
+  QByteArray binary(300, '\0');
+  for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 37);
+  const struct {
+    const char* what;
+    std::function<void(SettingsFile&)> make;
+    std::optional<QString> channel;
+    std::optional<int> volume;
+    std::optional<bool> muted;
+    const char* logged;
+  } cases[] = {
+      {"sound", [](SettingsFile& f) { f.Write("[General]\nchannel=17\nvolume=80\nmuted=false\n"); }, "17", 80, false,
+       nullptr},
+      {"huge", [](SettingsFile& f) { f.Write("channel=17\n" + QByteArray(ListenerSettings::kMaxFileBytes, '#')); },
+       {}, {}, {}, "larger than"},
+      {"binary", [&](SettingsFile& f) { f.Write("channel=17\n" + binary); }, {}, {}, {}, "not a text file"},
+      {"a folder", [](SettingsFile& f) { QDir().mkpath(f.path); }, {}, {}, {}, "not a regular file"},
+      {"a pipe",
+       [](SettingsFile& f) {
+         QDir().mkpath(QFileInfo(f.path).absolutePath());
+         ASSERT_EQ(::mkfifo(QFile::encodeName(f.path).constData(), 0600), 0);
+       },
+       {}, {}, {}, "not a regular file"},
+      {"wrong types", [](SettingsFile& f) { f.Write("channel=17, 18\nvolume=loud\nmuted=1\n"); }, {}, {}, {},
+       "values ignored: channel, volume, muted"},
+      {"out of range", [](SettingsFile& f) { f.Write("channel=17\nvolume=201\nmuted=true\n"); }, "17", {}, true,
+       "values ignored: volume"},
+      {"negative", [](SettingsFile& f) { f.Write("volume=-1\n"); }, {}, {}, {}, "values ignored: volume"},
+      {"past int", [](SettingsFile& f) { f.Write("volume=99999999999999999999\n"); }, {}, {}, {}, "values ignored: volume"},
+      {"long channel", [](SettingsFile& f) { f.Write("channel=" + QByteArray(ListenerSettings::kMaxChannelLength + 1, '7')); },
+       {}, {}, {}, "values ignored: channel"},
+      {"control character", [](SettingsFile& f) { f.Write("channel=\"1\\t7\"\nvolume=5\n"); }, {}, 5, {},
+       "values ignored: channel"},
+  };
+  for (const auto& c : cases) {
+    SettingsFile f;
+    c.make(f);
+    LogCapture log;
+    ListenerSettings settings(f.path);
+    EXPECT_EQ(settings.Channel(), c.channel) << c.what;
+    EXPECT_EQ(settings.Volume(), c.volume) << c.what;
+    EXPECT_EQ(settings.Muted(), c.muted) << c.what;
+    const QStringList warnings = log.Matching("orvelle.desktop warning");
+    if (c.logged) {
+      EXPECT_EQ(warnings.size(), 1) << c.what << ": " << warnings.join('\n').toStdString();
+      EXPECT_TRUE(warnings.value(0).contains(c.logged)) << c.what << ": " << warnings.join('\n').toStdString();
+    } else {
+      EXPECT_TRUE(warnings.isEmpty()) << c.what << ": " << warnings.join('\n').toStdString();
+    }
+  }
+}
+
+// The first change replaces a file that was ignored as a whole (QSettings would read it again).
+TEST(ListenerSettings, AnIgnoredFileIsReplacedAtTheFirstChange) {
+  for (const bool pipe : {false, true}) {
+    SettingsFile f;
+    if (pipe) {
+      QDir().mkpath(QFileInfo(f.path).absolutePath());
+      ASSERT_EQ(::mkfifo(QFile::encodeName(f.path).constData(), 0600), 0);
+    } else {
+      f.Write(QByteArray(ListenerSettings::kMaxFileBytes + 1, 'x'));
+    }
+    {
+      ListenerSettings settings(f.path);
+      settings.RememberChannel("17");
+      EXPECT_TRUE(settings.Write());
+    }
+    EXPECT_LT(QFileInfo(f.path).size(), 100) << "pipe " << pipe;
+    EXPECT_EQ(ListenerSettings(f.path).Channel(), QString("17")) << "pipe " << pipe;
+  }
+}
+
+TEST(ListenerSettings, AFileThatCannotBeWrittenIsLoggedOnce) {
+  SettingsFile f;
+  QFile blocker(f.folder.filePath("orvelle"));  // a file where the folder should be
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  LogCapture log;
+  ListenerSettings settings(f.path);
+  settings.RememberChannel("17");
+  EXPECT_FALSE(settings.Write());
+  settings.RememberVolume(50, false);
+  EXPECT_FALSE(settings.Write());
+  EXPECT_EQ(log.Matching("orvelle.desktop warning", "Cannot write the settings file").size(), 1)
+      << log.Lines().join('\n').toStdString();
+}
+
+TEST(ListenerSettings, AnUnreadableFileIsIgnoredWithOneLogLine) {
+  SettingsFile f;
+  f.Write("channel=17\n");
+  QFile::setPermissions(f.path, QFileDevice::WriteOwner);
+  QFile probe(f.path);
+  if (probe.open(QIODevice::ReadOnly)) GTEST_SKIP() << "this user reads files without read permission (root)";
+  LogCapture log;
+  ListenerSettings settings(f.path);
+  EXPECT_FALSE(settings.Channel());
+  EXPECT_EQ(log.Matching("orvelle.desktop warning", "ignored").size(), 1) << log.Lines().join('\n').toStdString();
+}
+
+TEST(ListenerSettings, TheFileIsInTheUsersConfigurationFolder) {
+  QTemporaryDir config;
+  ScopedEnvironment home("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  EXPECT_EQ(ListenerSettings::DefaultPath(), config.filePath("orvelle/orvelle.conf"));
 }
 
 // Commands run from the event loop, in order, one per pass; nothing holds them, not even an open
@@ -276,6 +477,10 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOthersStartOrFail) {
     EXPECT_NE(printed.find(c.printed), std::string::npos) << c.arguments.join(' ').toStdString() << ": " << printed;
   }
   const auto [code, help] = RunCommandLine({"--help"});
+  for (const char* listed : {"ORVELLE_SERVICE_URL", "ORVELLE_AUDIO_OUTPUT", "XDG_CONFIG_HOME", "orvelle/orvelle.conf",
+                             "Space ", "Right, N ", "M ", "Up, Down ", "L ", "Ctrl+Q "}) {
+    EXPECT_NE(help.find(listed), std::string::npos) << "the help does not list " << listed;
+  }
   EXPECT_EQ(help.find("platform"), std::string::npos) << "Qt's options stay out of the help";
   EXPECT_EQ(help.find("help-all"), std::string::npos) << "the help promises no list of Qt's options";
 }

@@ -33,8 +33,16 @@ class FakeTarget : public RemoteControlTarget {
       throw Error(QStringLiteral("The player failed"));
     }
     state.IsPlaying = state.IsPlaying == 1 ? 0 : 1;
+    stopped = false;
     NotifyRemoteStateChanged();
   }
+  void Stop() override {
+    ++stops;
+    state.IsPlaying = 0;
+    stopped = true;
+    NotifyRemoteStateChanged();
+  }
+  bool Stopped() const override { return stopped; }
   void Next() override {
     ++skips;
     LoadSong(skips % 2);
@@ -72,6 +80,8 @@ class FakeTarget : public RemoteControlTarget {
   PictureContainer cover;
   int volume = 100;
   int play_pause_clicks = 0;
+  int stops = 0;
+  bool stopped = false;
   int skips = 0;
   int raises = 0;
   int quits = 0;

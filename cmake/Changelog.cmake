@@ -1,0 +1,93 @@
+# The project's changelog, debian/changelog in Debian's format, is the one record of its releases:
+# the Debian package ships it compressed, and the AppStream metainfo's <releases> are made from it.
+#
+# orvelle_read_changelog(<changelog>)
+# sets in the caller's scope
+#   ORVELLE_CHANGELOG_VERSION   the newest entry's version, which must be PROJECT_VERSION
+#   ORVELLE_RELEASE_DATE        its date, YYYY-MM-DD
+#   ORVELLE_RELEASE_MONTH       its month and year ("December 2026"), for the manual page
+#   ORVELLE_RELEASES            the <release> elements of every entry, newest first, each with its
+#                               items as a list in its description
+# Sets `out` to `text` with XML's special characters written as entities.
+function(orvelle_xml_text out text)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(orvelle_read_changelog changelog)
+  file(READ ${changelog} text)
+  # CMake's list separator stands in for the line breaks: the semicolons of the text wait aside.
+  set(semicolon "ORVELLE-SEMICOLON-PLACEHOLDER")
+  string(REPLACE ";" "${semicolon}" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  set(month_names January February March April May June July August September October November December)
+  set(releases "")
+  set(version "")
+  set(items "")
+  set(item "")
+  set(newest_version "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[a-z0-9][a-z0-9.+-]* \\(([^)]+)\\) ")
+      set(version ${CMAKE_MATCH_1})
+      set(items "")
+      set(item "")
+    elseif(line MATCHES "^  \\* (.*)$")
+      if(NOT item STREQUAL "")
+        orvelle_xml_text(item "${item}")
+        string(APPEND items "          <li>${item}</li>\n")
+      endif()
+      set(item "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^    +(.*)$" AND NOT item STREQUAL "")
+      string(APPEND item " ${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+      if(NOT version)
+        message(FATAL_ERROR "${changelog}: a trailer line without its entry's header")
+      endif()
+      set(day ${CMAKE_MATCH_1})
+      set(year ${CMAKE_MATCH_3})
+      list(FIND months ${CMAKE_MATCH_2} month_index)
+      if(month_index LESS 0)
+        message(FATAL_ERROR "${changelog}: no month \"${CMAKE_MATCH_2}\" in: ${line}")
+      endif()
+      math(EXPR month "${month_index} + 1")
+      if(month LESS 10)
+        set(month "0${month}")
+      endif()
+      if(day LESS 10)
+        set(day "0${day}")
+      endif()
+      if(NOT item STREQUAL "")
+        orvelle_xml_text(item "${item}")
+        string(APPEND items "          <li>${item}</li>\n")
+      endif()
+      string(APPEND releases
+        "    <release version=\"${version}\" date=\"${year}-${month}-${day}\">\n"
+        "      <description>\n        <ul>\n${items}        </ul>\n      </description>\n    </release>\n")
+      if(NOT newest_version)
+        set(newest_version ${version})
+        set(ORVELLE_RELEASE_DATE "${year}-${month}-${day}" PARENT_SCOPE)
+        list(GET month_names ${month_index} month_name)
+        set(ORVELLE_RELEASE_MONTH "${month_name} ${year}" PARENT_SCOPE)
+      endif()
+      set(version "")
+      set(items "")
+      set(item "")
+    endif()
+  endforeach()
+  if(NOT newest_version)
+    message(FATAL_ERROR "${changelog} holds no complete entry")
+  endif()
+  if(NOT newest_version STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "${changelog}: the newest entry is version ${newest_version}, the project's is "
+      "${PROJECT_VERSION}: add an entry for the new version (or correct project(VERSION))")
+  endif()
+  # The last line of the elements without its line break, for the template's own.
+  string(REGEX REPLACE "\n$" "" releases "${releases}")
+  string(REPLACE "${semicolon}" ";" releases "${releases}")
+  set(ORVELLE_CHANGELOG_VERSION ${newest_version} PARENT_SCOPE)
+  set(ORVELLE_RELEASES "${releases}" PARENT_SCOPE)
+endfunction()
