@@ -277,6 +277,8 @@ class Desktop : public testing::Environment {
     if (window_manager_) window_manager_->Stop(seconds(5));
     window_manager_.reset();
     x_.reset();
+    // Gone while the test program still runs: Qt's own globals do not outlive main().
+    application_.reset();
   }
 
   // Why the tests cannot run; empty when they can.
@@ -370,7 +372,7 @@ class ListenerTest : public testing::Test {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
     ASSERT_FALSE(PlayerNameTaken()) << "another program holds the player's name on this bus";
     service_process_ = std::make_unique<Child>(ORVELLE_DEMO_SERVICE, std::vector<std::string>{"--port", "0"},
-                                               Child::Options{.extra_environment = {}, .piped_output = true});
+                                               Child::Options{.extra_environment = {"XDG_RUNTIME_DIR=" + runtime_.Path()}, .piped_output = true});
     const std::string base = service_process_->ReadLine(seconds(30));
     ASSERT_EQ(base.rfind("http://127.0.0.1:", 0), 0u) << "the demo service did not start: " << base;
     service = std::make_unique<DemoService>(base);
