@@ -330,20 +330,22 @@ class DemoService {
     httplib::Client client(base_);
     client.Delete("/_demo/requests");
   }
-  // The answered playlist requests in the log (the service logs a request when its answer has
-  // gone out, whether the client still listened or not).
-  int PlaylistRequests() {
+  // The targets in the request log that start with `prefix`, oldest first (the service logs a
+  // request when its answer has gone out, whether the client still listened or not).
+  QStringList Targets(const QString& prefix) {
     httplib::Client client(base_);
     const auto result = client.Get("/_demo/requests");
-    if (!result) return -1;
-    int count = 0;
+    QStringList targets;
+    if (!result) return targets;
     const QJsonArray requests =
         QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object().value("requests").toArray();
     for (const QJsonValue& request : requests) {
-      if (request.toObject().value("target").toString().startsWith("/j/v2/playlist")) ++count;
+      const QString target = request.toObject().value("target").toString();
+      if (target.startsWith(prefix)) targets.append(target);
     }
-    return count;
+    return targets;
   }
+  int PlaylistRequests() { return static_cast<int>(Targets("/j/v2/playlist").size()); }
 
  private:
   std::string base_;
@@ -545,6 +547,11 @@ TEST_F(ListenerTest, TwoSkipsDuringOneHeldLoadMakeExactlyOneFurtherPlaylistReque
   const int requests = service->PlaylistRequests();
   RecordProperty("playlist_requests", requests);
   EXPECT_EQ(requests, 2) << "playlist requests after two skips: the held one and one further";
+  // Every load that runs its course fetches its song's cover; the abandoned one goes no further
+  // than its playlist request.
+  QStringList covers = service->Targets("/img/covers/");
+  covers.removeDuplicates();
+  EXPECT_EQ(covers.size(), 1) << "covers fetched after the skips: " << covers.join(", ").toStdString();
   EXPECT_EQ(PlaybackStatus(), QStringLiteral("Playing")) << "the second skip's song plays";
 }
 
