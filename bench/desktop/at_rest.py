@@ -70,6 +70,9 @@ def main():
     parser.add_argument("--seconds", type=float, default=60, help="length of each watch (60)")
     parser.add_argument("--pointer-on", metavar="NAME",
                         help="rest the pointer on this control of the main window while paused (default: outside)")
+    parser.add_argument("--audio-output", metavar="AO",
+                        help="mpv's audio output for Orvelle (ORVELLE_AUDIO_OUTPUT), e.g. null; default: PulseAudio's "
+                             "null sink")
     parser.add_argument("--log", help="write Orvelle's output to this file")
     args = parser.parse_args()
 
@@ -81,7 +84,10 @@ def main():
     met = True
     try:
         x.move_pointer(1, 1)
-        process = desktop.start([orvelle], {"QT_QPA_PLATFORM": "xcb", "ORVELLE_SERVICE_URL": service.url}, log=args.log)
+        env = {"QT_QPA_PLATFORM": "xcb", "ORVELLE_SERVICE_URL": service.url}
+        if args.audio_output:
+            env["ORVELLE_AUDIO_OUTPUT"] = args.audio_output
+        process = desktop.start([orvelle], env, log=args.log)
         if not service.wait_for_audio_request(timeout=30):
             raise SystemExit("Orvelle requested no audio")
         window = find_client_window(x, process.pid)
