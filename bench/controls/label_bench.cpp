@@ -38,3 +38,24 @@ void BM_KitLabelRepaint(benchmark::State& state) {
 BENCHMARK(BM_KitLabelRepaint);
 
 }  // namespace
+
+// A caption of the given length in a label of fixed size (the title label's width in the main
+// window, AutoSize off): the repaint shows as much of the caption whatever its length, so its
+// cost should not grow with the caption once the caption is set into lines only when it changes.
+QString CaptionOfLength(int length) {
+  QString caption;
+  while (caption.size() < length) caption += kTitle + QLatin1Char(' ');
+  return caption.left(length);
+}
+
+void BM_KitLabelRepaintByCaptionLength(benchmark::State& state) {
+  BenchWindow window;
+  auto* label = new orvelle::TscLabel();
+  label->SetAutoSize(false);
+  label->GetFont()->SetHeight(29);
+  label->GetFont()->SetStyle(orvelle::Font::fsBold);
+  label->SetCaption(CaptionOfLength(static_cast<int>(state.range(0))));
+  window.Hold(label, 380, 35);
+  for (auto _ : state) label->RePaintControl();
+}
+BENCHMARK(BM_KitLabelRepaintByCaptionLength)->Arg(16)->Arg(120)->Arg(500);

@@ -27,8 +27,14 @@ void TscCustomActiveControl::MouseEntered() {
     mouse_timer_ = new QTimer(this);
     connect(mouse_timer_, &QTimer::timeout, this, &TscCustomActiveControl::MouseTimerTick);
   }
+  still_polls_ = 0;
   mouse_timer_->start(kMouseTimerInterval);
   DoMouseEnter();
+}
+
+void TscCustomActiveControl::PointerMovedInside() {
+  still_polls_ = 0;
+  if (mouse_timer_ && !mouse_timer_->isActive()) mouse_timer_->start(kMouseTimerInterval);
 }
 
 void TscCustomActiveControl::StopMouseTimer() {
@@ -45,8 +51,11 @@ void TscCustomActiveControl::MouseLeft() {
 }
 
 void TscCustomActiveControl::MouseTimerTick() {
-  if (QApplication::widgetAt(QCursor::pos()) == this) return;
-  MouseLeft();
+  if (QApplication::widgetAt(QCursor::pos()) != this) {
+    MouseLeft();
+    return;
+  }
+  if (++still_polls_ >= kPollsBeforeRest && mouse_timer_) mouse_timer_->stop();
 }
 
 void TscCustomActiveControl::DoMouseEnter() { HotStateChanged(); }
@@ -89,6 +98,8 @@ void TscCustomActiveControl::mouseMoveEvent(QMouseEvent* event) {
     MouseEntered();
   } else if (!inside && mouse_in_) {
     MouseLeft();
+  } else if (inside) {
+    PointerMovedInside();
   }
   TscCustomControl::mouseMoveEvent(event);
 }

@@ -11,7 +11,9 @@ namespace orvelle {
 
 // A kit control with hot tracking: the pointer entering (or moving inside) makes it hot, leaving
 // (or moving outside) ends it, and a 100 ms poll ends a hot state whose leave the window system
-// did not report (the pointer jumped onto another window). With Animation on, state changes
+// did not report (the pointer jumped onto another window). The poll rests once the pointer has
+// stood still over the control for a second (a listener who clicked and left the pointer there)
+// and runs again at the pointer's next move over it: a resting pointer wakes nothing up. With Animation on, state changes
 // between normal and hot cross-fade linearly over 150 ms, within a 350 ms window opened by the
 // state change; a move or a disable closes the window and ends a running fade at once.
 class TscCustomActiveControl : public TscCustomControl {
@@ -20,6 +22,9 @@ class TscCustomActiveControl : public TscCustomControl {
 
  public:
   static constexpr int kMouseTimerInterval = 100;
+  // Polls that find the pointer still over the control, with no move in between, before the poll
+  // rests.
+  static constexpr int kPollsBeforeRest = 10;
   static constexpr int kAnimationWindow = 350;
   static constexpr int kFadeDuration = 150;
   static constexpr int kFadeFrameInterval = 15;
@@ -33,7 +38,7 @@ class TscCustomActiveControl : public TscCustomControl {
   TscsCtrlState GetCtrlState() const override;
 
   bool MouseIn() const { return mouse_in_; }
-  // The poll timer, present only while the pointer is over the control.
+  // The poll timer, present only while the pointer is over the control (stopped while it rests).
   const QTimer* MouseTimer() const { return mouse_timer_; }
 
  protected:
@@ -60,6 +65,8 @@ class TscCustomActiveControl : public TscCustomControl {
   void MouseEntered();
   void MouseLeft();
   void StopMouseTimer();
+  // A move over the control: the poll counts from the start again, and runs again if it rested.
+  void PointerMovedInside();
   void HotStateChanged();
   // Closes the animation window and ends a running fade: the next paint shows the face at once.
   void StopAnimations();
@@ -69,6 +76,7 @@ class TscCustomActiveControl : public TscCustomControl {
 
   bool mouse_in_ = false;
   QTimer* mouse_timer_ = nullptr;
+  int still_polls_ = 0;
   bool animation_ = false;
   bool can_animate_ = false;
   TscsCtrlState old_ctrl_state_ = scsNormal;

@@ -1,5 +1,6 @@
 #include "controls/caption_text.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -70,23 +71,26 @@ AccessText ResolveAccessMarkers(const QString& caption) {
   return result;
 }
 
-QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFormat& format, int wrap_width) {
-  const QString text = format.access_markers ? ResolveAccessMarkers(caption).text : caption;
-  const TextCell cell = FontTextCell(font);
-  QTextLayout layout(WithLineSeparators(text), font);
-  const int lines = SetLines(layout, cell, format.word_wrap, wrap_width);
-  double widest = 0;
-  for (int i = 0; i < layout.lineCount(); ++i) widest = std::max(widest, layout.lineAt(i).naturalTextWidth());
-  return QSize(static_cast<int>(std::lround(widest)), lines * cell.Height());
+LaidOutCaption::LaidOutCaption() = default;
+LaidOutCaption::~LaidOutCaption() = default;
+
+void LaidOutCaption::Update(const QString& caption, const QFont& font, const CaptionFormat& format, int wrap_width) {
+  // A caption that does not wrap is set the same at every width; only its alignment follows the
+  // width, at drawing time.
+  if (!format.word_wrap) wrap_width = 0;
+  if (laid_out_ && caption == caption_ && format == format_ && wrap_width == wrap_width_ && font == font_) {
+    return;
+  }
+  caption_ = caption;
+  font_ = font;
+  format_ = format;
+  wrap_width_ = wrap_width;
+  LayOut();
 }
 
-void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
-                 const CaptionFormat& format) {
-  AccessText access = format.access_markers ? ResolveAccessMarkers(caption) : AccessText{caption, {}};
-  if (format.elide_right && !format.word_wrap) {
-    access = {QFontMetrics(font).elidedText(access.text, Qt::ElideRight, rect.width()), {}};
-  }
-  QTextLayout layout(WithLineSeparators(access.text), font);
+void LaidOutCaption::LayOut() {
+  AccessText access = format_.access_markers ? ResolveAccessMarkers(caption_) : AccessText{caption_, {}};
+  layout_ = std::make_unique<QTextLayout>(WithLineSeparators(access.text), font_);
   QList<QTextLayout::FormatRange> underlines;
   for (int position : access.underlined) {
     QTextLayout::FormatRange range;
@@ -95,25 +99,68 @@ void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, c
     range.format.setFontUnderline(true);
     underlines.append(range);
   }
-  layout.setFormats(underlines);
-  const TextCell cell = FontTextCell(font);
-  const int lines = SetLines(layout, cell, format.word_wrap, rect.width());
-  for (int i = 0; i < layout.lineCount(); ++i) {
-    QTextLine line = layout.lineAt(i);
-    const double spare = rect.width() - line.naturalTextWidth();
+  layout_->setFormats(underlines);
+  const TextCell cell = FontTextCell(font_);
+  const int lines = SetLines(*layout_, cell, format_.word_wrap, wrap_width_);
+  double widest = 0;
+  for (int i = 0; i < layout_->lineCount(); ++i) widest = std::max(widest, layout_->lineAt(i).naturalTextWidth());
+  size_ = QSize(static_cast<int>(std::lround(widest)), lines * cell.Height());
+  aligned_width_ = -1;
+  laid_out_ = true;
+  ++layout_count_;
+}
+
+void LaidOutCaption::AlignLines(int width) {
+  if (width == aligned_width_) return;
+  aligned_width_ = width;
+  for (int i = 0; i < layout_->lineCount(); ++i) {
+    QTextLine line = layout_->lineAt(i);
+    const double spare = width - line.naturalTextWidth();
     double x = 0;
-    if (format.alignment & Qt::AlignRight) x = spare;
-    if (format.alignment & Qt::AlignHCenter) x = std::floor(spare / 2);
+    if (format_.alignment & Qt::AlignRight) x = spare;
+    if (format_.alignment & Qt::AlignHCenter) x = std::floor(spare / 2);
     line.setPosition(QPointF(x, line.position().y()));
   }
-  const int spare_height = rect.height() - lines * cell.Height();
+}
+
+void LaidOutCaption::Draw(QPainter& painter, const QRect& rect) {
+  if (!laid_out_) return;
+  if (format_.elide_right && !format_.word_wrap && size_.width() > rect.width()) {
+    DrawElided(painter, rect);
+    return;
+  }
+  AlignLines(rect.width());
+  const int spare_height = rect.height() - size_.height();
   int top = 0;
-  if (format.alignment & Qt::AlignBottom) top = spare_height;
-  if (format.alignment & Qt::AlignVCenter) top = static_cast<int>(std::floor(spare_height / 2.0));
+  if (format_.alignment & Qt::AlignBottom) top = spare_height;
+  if (format_.alignment & Qt::AlignVCenter) top = static_cast<int>(std::floor(spare_height / 2.0));
   painter.save();
-  painter.setFont(font);
-  layout.draw(&painter, rect.topLeft() + QPoint(0, top));
+  painter.setFont(font_);
+  layout_->draw(&painter, rect.topLeft() + QPoint(0, top));
   painter.restore();
+}
+
+void LaidOutCaption::DrawElided(QPainter& painter, const QRect& rect) const {
+  const QString shown = format_.access_markers ? ResolveAccessMarkers(caption_).text : caption_;
+  CaptionFormat format = format_;
+  format.access_markers = false;
+  format.elide_right = false;
+  LaidOutCaption elided;
+  elided.Update(QFontMetrics(font_).elidedText(shown, Qt::ElideRight, rect.width()), font_, format, rect.width());
+  elided.Draw(painter, rect);
+}
+
+QSize MeasureCaption(const QString& caption, const QFont& font, const CaptionFormat& format, int wrap_width) {
+  LaidOutCaption laid_out;
+  laid_out.Update(caption, font, format, wrap_width);
+  return laid_out.Size();
+}
+
+void DrawCaption(QPainter& painter, const QRect& rect, const QString& caption, const QFont& font,
+                 const CaptionFormat& format) {
+  LaidOutCaption laid_out;
+  laid_out.Update(caption, font, format, rect.width());
+  laid_out.Draw(painter, rect);
 }
 
 }  // namespace orvelle

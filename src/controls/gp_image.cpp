@@ -147,12 +147,37 @@ void TscGPImage::SetRotateAnimation(bool value) {
     animation_timer_ = new QTimer(this);
     animation_timer_->setInterval(kAnimationInterval);
     connect(animation_timer_, &QTimer::timeout, this, &TscGPImage::AnimationTick);
-    animation_timer_->start();
+    UpdateAnimationTimer();
   } else {
     animation_timer_->stop();
     delete animation_timer_;
     animation_timer_ = nullptr;
+    // At rest the disc shows one face: the turn's frames are not needed until it turns again.
+    DropFrames();
   }
+}
+
+void TscGPImage::UpdateAnimationTimer() {
+  if (!animation_timer_) return;
+  if (shown_) {
+    if (!animation_timer_->isActive()) animation_timer_->start();
+  } else {
+    animation_timer_->stop();
+  }
+}
+
+// Qt sends these to the control when it or its window is shown or hidden, and when its window is
+// minimised or restored (spontaneous events: the control stays "visible" meanwhile).
+void TscGPImage::showEvent(QShowEvent* event) {
+  TscPanel::showEvent(event);
+  shown_ = true;
+  UpdateAnimationTimer();
+}
+
+void TscGPImage::hideEvent(QHideEvent* event) {
+  TscPanel::hideEvent(event);
+  shown_ = false;
+  UpdateAnimationTimer();
 }
 
 double TscGPImage::AccelerationInterval() const {
@@ -213,6 +238,7 @@ void TscGPImage::PictureChanged() {
   }
   prepared_ = QImage();
   scaled_ = QImage();
+  DropFrames();
   try {
     prepared_ = CurrentPictureImage();
     if (!prepared_.isNull()) prepared_ = prepared_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -316,6 +342,62 @@ QPainterPath TscGPImage::ClipShape(const QRectF& r) const {
 }
 
 void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState) {
+  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && prepared_.isNull())) return;
+  const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  painter.drawImage(rect.topLeft(), Frame(rect, ratio));
+}
+
+TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qreal pixel_ratio) const {
+  FrameSettings settings;
+  settings.rect = rect;
+  settings.pixel_ratio = pixel_ratio;
+  settings.picture_key = prepared_.cacheKey();
+  if (!prepared_.isNull()) settings.picture_rect = FitPictureRect(rect);
+  settings.clip_frame = clip_frame_;
+  if (clip_frame_ != scgpcfNone) {
+    const bool themed = UsesStyle(seClient);
+    settings.radius = clip_frame_radius_;
+    settings.ring_width = clip_frame_width_;
+    settings.fill = ResolveColor(clip_frame_fill_color_, themed, static_cast<std::uint8_t>(clip_frame_fill_color_alpha_)).rgba();
+    settings.ring_drawn = !clip_frame_color_.IsNone();
+    if (settings.ring_drawn) settings.ring = ResolveColor(clip_frame_color_, themed).rgba();
+  }
+  return settings;
+}
+
+void TscGPImage::DropFrames() {
+  frames_.clear();
+  unkept_frame_ = QImage();
+}
+
+const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio) {
+  const FrameSettings settings = CurrentFrameSettings(rect, pixel_ratio);
+  if (!(settings == frame_settings_)) {
+    DropFrames();
+    frame_settings_ = settings;
+  }
+  const int angle = rotation_angle_ != 0 ? DrawnAngle() : 0;
+  if (const auto kept = frames_.find(angle); kept != frames_.end()) return kept->second;
+
+  QImage frame(rect.size() * pixel_ratio, QImage::Format_ARGB32_Premultiplied);
+  frame.setDevicePixelRatio(pixel_ratio);
+  frame.fill(Qt::transparent);
+  {
+    QPainter face(&frame);
+    face.translate(-rect.topLeft());
+    DrawFace(face, rect);
+  }
+  ++drawn_frames_;
+  // Angles set from outside, or the half steps of an accelerated turn, beyond what is kept are
+  // drawn each time.
+  if (static_cast<int>(frames_.size()) >= kMaxKeptFrames) {
+    unkept_frame_ = std::move(frame);
+    return unkept_frame_;
+  }
+  return frames_.emplace(angle, std::move(frame)).first->second;
+}
+
+void TscGPImage::DrawFace(QPainter& painter, const QRect& rect) {
   const bool has_picture = !prepared_.isNull();
   if (clip_frame_ == scgpcfNone) {
     if (has_picture) DrawPicture(painter, rect);

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QRect>
 
+#include <map>
+
 class QTimer;
 
 namespace orvelle {
@@ -21,6 +23,12 @@ namespace orvelle {
 // the list holds it, else the graphic of Picture (possibly none). Every change of the current
 // picture prepares it once for drawing (PictureChanged); a frame only scales, turns and clips
 // the prepared copy.
+//
+// A turning disc shows one of a few angles (whole tens of degrees, plus one while turning), so
+// each angle's face (backing, clipped turned picture and ring) is drawn once into a frame kept for
+// the current picture and settings; a turning step then costs a copy of its frame. The turning
+// timer rests while the control is not shown (hidden, or its window minimised) and runs on when it
+// shows again, from the angle where it stopped.
 class TscGPImage : public TscPanel {
   Q_OBJECT
   // A picture resource decoded into Picture (empty text: no picture). Reads back the resource
@@ -56,6 +64,8 @@ class TscGPImage : public TscPanel {
   static constexpr int kAngleStep = 10;          // degrees per step
   static constexpr int kSlowAngleStep = 5;       // degrees per step on the slow part of an accelerated turn
   static constexpr int kMaxAngle = 360;
+  // Frames kept at most: a whole turn of 10-degree steps and the upright face.
+  static constexpr int kMaxKeptFrames = kMaxAngle / kAngleStep + 1;
 
   explicit TscGPImage(QWidget* parent = nullptr);
   ~TscGPImage() override;
@@ -111,8 +121,12 @@ class TscGPImage : public TscPanel {
   void SetRotateAnimation(bool value);
   bool AnimationAcceleration() const { return animation_acceleration_; }
   void SetAnimationAcceleration(bool value) { animation_acceleration_ = value; }
-  // The turning timer, present only while RotateAnimation is on.
+  // The turning timer, present only while RotateAnimation is on; it runs only while the control
+  // is shown.
   const QTimer* AnimationTimer() const { return animation_timer_; }
+  // How many angles' frames are kept, and how many frames have been drawn in all.
+  int KeptFrameCount() const { return static_cast<int>(frames_.size()); }
+  int DrawnFrameCount() const { return drawn_frames_; }
   // One step of the turning timer: the next angle, and with acceleration the next interval.
   void AnimationTick();
 
@@ -128,6 +142,8 @@ class TscGPImage : public TscPanel {
   void DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState state) override;
   // The ring's width and the corner radius.
   void ScalePixelOptions(int m, int d) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   bool HasCurrentPicture() const;
@@ -141,6 +157,28 @@ class TscGPImage : public TscPanel {
   void DrawPicture(QPainter& painter, const QRect& rect);
   // The prepared picture scaled to the size it is drawn at, kept until either changes.
   const QImage& ScaledPicture(const QSize& size);
+  // The face at the current angle: backing, clipped turned picture, ring (see DrawClientArea).
+  void DrawFace(QPainter& painter, const QRect& rect);
+  // The face at the current angle from the kept frames, drawing it first when none is kept.
+  const QImage& Frame(const QRect& rect, qreal pixel_ratio);
+  // Everything but the angle that a kept frame was drawn with; frames are dropped when it changes.
+  struct FrameSettings {
+    QRect rect;
+    qreal pixel_ratio = 0;
+    qint64 picture_key = 0;
+    QRect picture_rect;
+    TscGPImageClipFrame clip_frame = scgpcfNone;
+    int radius = 0;
+    int ring_width = 0;
+    QRgb fill = 0;
+    QRgb ring = 0;
+    bool ring_drawn = false;
+    bool operator==(const FrameSettings&) const = default;
+  };
+  FrameSettings CurrentFrameSettings(const QRect& rect, qreal pixel_ratio) const;
+  void DropFrames();
+  // Runs the turning timer while the animation is on and the control is shown.
+  void UpdateAnimationTimer();
   QPainterPath ClipShape(const QRectF& r) const;
   double AccelerationInterval() const;
 
@@ -167,8 +205,13 @@ class TscGPImage : public TscPanel {
   int rotation_angle_ = 0;
   bool animation_acceleration_ = false;
   QTimer* animation_timer_ = nullptr;
+  std::map<int, QImage> frames_;  // by drawn angle
+  QImage unkept_frame_;           // the last frame drawn beyond those kept
+  FrameSettings frame_settings_;
+  int drawn_frames_ = 0;
   bool drawing_ = false;
   bool preparing_ = false;
+  bool shown_ = false;  // between a show event and a hide event
 };
 
 }  // namespace orvelle

@@ -94,7 +94,8 @@ void TscLabel::AdjustBounds() {
   if (Align() == alTop || Align() == alBottom || Align() == alClient) return;
   QString text = caption_;
   if (text.isEmpty() || (show_accel_char_ && text == QLatin1String("&"))) text = QStringLiteral(" ");
-  const QSize measured = MeasureCaption(text, font(), Format(), width());
+  measured_caption_.Update(text, font(), Format(), width());
+  const QSize measured = measured_caption_.Size();
   int w = measured.width();
   int h = measured.height();
   if (glow_->Enabled()) {
@@ -123,12 +124,12 @@ QRect TscLabel::TextRect() const {
 
 void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   QRect r = TextRect();
-  const CaptionFormat format = Format();
+  drawn_caption_.Update(caption_, font(), Format(), r.width());
   if (vert_alignment_ != scvtaTop) {
-    const int text_height = MeasureCaption(caption_, font(), format, r.width()).height();
+    const int text_height = drawn_caption_.Size().height();
     r.setTop(vert_alignment_ == scvtaCenter ? (height() - text_height) / 2 : height() - text_height);
   }
-  auto draw_text = [&](QPainter& p, const QRect& at) { DrawCaption(p, at, caption_, font(), format); };
+  auto draw_text = [&](QPainter& p, const QRect& at) { drawn_caption_.Draw(p, at); };
   if (glow_->Enabled()) DrawGlowText(painter, r, *glow_, draw_text);
   const QColor text_color = ResolveColor(TextColor(state), UsesStyle(seFont));
   painter.setPen(text_color);

@@ -65,6 +65,9 @@ class TscLabel : public TscCustomControl {
   void AdjustBounds();
   // The colour the caption is drawn in for a state.
   orvelle::Color TextColor(TscsCtrlState state) const;
+  // How many times the caption has been set into lines for drawing: once per change of the
+  // caption, font, format or wrap width, not per paint.
+  int CaptionLayoutCount() const { return drawn_caption_.LayoutCount(); }
 
  protected:
   void DrawControl(QPainter& painter, TscsCtrlState state) override;
@@ -94,6 +97,10 @@ class TscLabel : public TscCustomControl {
   void UpdateAccessKey();
 
   QString caption_;
+  // The caption as set for sizing the label and as set for drawing (they differ in width when
+  // the caption wraps and the glow takes a margin).
+  LaidOutCaption measured_caption_;
+  LaidOutCaption drawn_caption_;
   bool caption_written_ = false;
   bool auto_size_ = true;
   TAlignment alignment_ = taLeftJustify;

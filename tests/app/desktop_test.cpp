@@ -167,7 +167,8 @@ TEST_F(DesktopTest, TheArtUrlIsTheCoverTheWindowShowsWhenTheFirstDownloadFailed)
   ModalWatcher boxes;
   const QString first_sid = state.CurrentSong.sid;
   Click(main_window->nextButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.Seen().size() == 1 && state.IsPlaying == 1; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return boxes.Seen().size() == 1 && !main_window->LoadUnderWay() && state.IsPlaying == 1; }, 20000));
   ASSERT_EQ(main_window->coverHolder->Picture().isNull(), true) << "the first download did not fail";
   ASSERT_NE(main_window->disc->Picture()->Graphic(), nullptr) << "the disc shows no cover";
 

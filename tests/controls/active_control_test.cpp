@@ -122,6 +122,25 @@ TEST_F(ActiveControlTest, ThePollKeepsTheHotStateWhileThePointerStaysOver) {
   QCursor::setPos(QPoint(700, 700));
 }
 
+TEST_F(ActiveControlTest, ThePollRestsWhileThePointerStandsStillAndRunsAgainAtAMove) {
+  QCursor::setPos(hot_->mapToGlobal(QPoint(5, 5)));
+  Enter();
+  ASSERT_TRUE(hot_->MouseTimer() && hot_->MouseTimer()->isActive());
+  EXPECT_TRUE(WaitFor([&] { return !hot_->MouseTimer()->isActive(); }));
+  EXPECT_TRUE(hot_->MouseIn());  // resting keeps the hot look
+
+  // A move over the control wakes the poll, which then sees the pointer gone without a leave.
+  DropLeave drop;
+  hot_->installEventFilter(&drop);
+  const QPointF inside(8, 8);
+  QMouseEvent move(QEvent::MouseMove, inside, hot_->mapToGlobal(inside), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(hot_, &move);
+  EXPECT_TRUE(hot_->MouseTimer()->isActive());
+  QCursor::setPos(other_.mapToGlobal(QPoint(50, 50)));
+  EXPECT_TRUE(WaitFor([&] { return !hot_->MouseIn(); }));
+  hot_->removeEventFilter(&drop);
+}
+
 TEST_F(ActiveControlTest, ADisabledControlReportsDisabledUnderThePointer) {
   hot_->SetEnabled(false);
   QCursor::setPos(hot_->mapToGlobal(QPoint(5, 5)));

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace orvelle {
 namespace {
 
@@ -205,6 +207,56 @@ TEST_F(GpImageTest, SwitchingOffAndBackToZeroDrawsUprightThenTurnsFromZero) {
   img3_->SetRotateAnimation(false);
   img3_->SetRotationAngle(11);
   EXPECT_EQ(Shown(), first);
+}
+
+TEST_F(GpImageTest, ATurnDrawsEachAngleOnceAndAChangeDrawsAgain) {
+  ColourTheDisc();
+  Load(*img3_, PngOf(HalvesPicture()));
+  img3_->SetRotationAngle(0);
+  img3_->SetRotateAnimation(true);
+  const int turn = TscGPImage::kMaxAngle / TscGPImage::kAngleStep;
+  std::vector<QImage> first_turn;
+  for (int i = 0; i < turn; ++i) {
+    img3_->AnimationTick();
+    first_turn.push_back(Shown());
+  }
+  const int drawn = img3_->DrawnFrameCount();
+  for (int i = 0; i < turn; ++i) {
+    img3_->AnimationTick();
+    EXPECT_EQ(Shown(), first_turn[i]) << "angle " << img3_->RotationAngle();
+  }
+  EXPECT_EQ(img3_->DrawnFrameCount(), drawn);  // the second turn only copied frames
+  EXPECT_LE(img3_->KeptFrameCount(), TscGPImage::kMaxKeptFrames);
+
+  // A kept frame never shows an old look: a new ring colour, a new picture, a new size.
+  img3_->SetClipFrameColor(ToColor(kRed));
+  EXPECT_EQ(At(115, 3), kRed);
+  Load(*img3_, PngOf(HalvesPicture().mirrored(false, true)));
+  EXPECT_EQ(At(115, 60), kBlue);  // 0 degrees: the blue half is now on top
+  img3_->SetClipFrameWidth(20);
+  EXPECT_EQ(At(115, 15), kRed);  // radius 100: inside the wider ring
+
+  // At rest the turn's frames are let go.
+  img3_->SetRotateAnimation(false);
+  EXPECT_EQ(img3_->KeptFrameCount(), 0);
+}
+
+TEST_F(GpImageTest, TheTurningRestsWhileTheDiscIsHiddenOrItsWindowMinimised) {
+  img3_->SetRotateAnimation(true);
+  ASSERT_TRUE(img3_->AnimationTimer()->isActive());
+  img3_->AnimationTick();
+  const int angle = img3_->RotationAngle();
+  img3_->setVisible(false);
+  EXPECT_FALSE(img3_->AnimationTimer()->isActive());
+  img3_->setVisible(true);
+  EXPECT_TRUE(img3_->AnimationTimer()->isActive());
+
+  form_.showMinimized();
+  EXPECT_FALSE(img3_->AnimationTimer()->isActive());
+  EXPECT_TRUE(img3_->RotateAnimation());  // still on: it turns on once the window shows again
+  form_.showNormal();
+  EXPECT_TRUE(img3_->AnimationTimer()->isActive());
+  EXPECT_EQ(img3_->RotationAngle(), angle);  // from where it stopped
 }
 
 TEST(GpImageAngle, SetterLimitsAndTheTickTable) {

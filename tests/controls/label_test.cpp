@@ -249,6 +249,24 @@ TEST_F(LabelTest, ChineseJapaneseAndKoreanDrawRealGlyphs) {
   EXPECT_NE(Brightest(a), kFormFace);
 }
 
+TEST_F(LabelTest, ACaptionIsSetIntoLinesOncePerChangeNotPerPaint) {
+  label_->SetCaption(QStringLiteral("Song title 歌名"));
+  const int laid_out = label_->CaptionLayoutCount();
+  const QImage before = Shown();
+  for (int i = 0; i < 5; ++i) label_->RePaintControl();
+  EXPECT_EQ(label_->CaptionLayoutCount(), laid_out);
+
+  // Each change shows at once: a new caption, a new font, a wrapping width.
+  label_->SetCaption(QStringLiteral("Another song"));
+  EXPECT_NE(Shown(), before);
+  EXPECT_EQ(label_->CaptionLayoutCount(), laid_out + 1);
+  label_->SetCaption(QStringLiteral("Song title 歌名"));
+  EXPECT_EQ(Shown(), before);
+  label_->GetFont()->SetHeight(20);
+  EXPECT_GT(label_->CaptionLayoutCount(), laid_out + 2);
+  EXPECT_NE(Shown().size(), before.size());
+}
+
 TEST_F(LabelTest, AccessKeyFocusesTheFocusControl) {
   auto* target = new TscTrackBar();
   target->setParent(&form_);

@@ -42,6 +42,16 @@ ByteRange resolveRange(const httplib::Ranges& ranges, size_t size) {
 
 namespace {
 
+// When the request being handled on this worker thread arrived, on the machine's monotonic clock
+// (CLOCK_MONOTONIC, which every process of the machine shares): a measuring script compares it
+// with its own clock. Set before routing; the log entry is written after the handler.
+thread_local long long requestReceivedUs = 0;
+
+long long monotonicMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 void pause(const Fault& fault) { std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs)); }
 
 // The byte ranges of a request, taken off it: the library would apply them again after the
@@ -121,6 +131,10 @@ void DemoService::install(httplib::Server& server, const std::string& baseUrl) {
 
   // Logged just before the answer is written, so a client that reads the log right after its
   // own answer always finds its request there.
+  server.set_pre_routing_handler([](const Request&, Response&) {
+    requestReceivedUs = monotonicMicroseconds();
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
   server.set_post_routing_handler([this](const Request& q, Response& r) { log(q, r); });
   server.set_exception_handler([](const Request&, Response& r, std::exception_ptr) {
     r.status = 500;
@@ -210,6 +224,7 @@ void DemoService::log(const httplib::Request& request, const httplib::Response& 
   }
   json.endArray();
   json.key("status").number(response.status);
+  json.key("received_us").number(requestReceivedUs);
   json.endObject();
   std::lock_guard lock(logMutex_);
   log_.push_back(json.text());

@@ -1,0 +1,191 @@
+"""Orvelle against Goodvibes (Debian's GTK radio player), in alternating rounds on the same
+demo-service song, on a private Xvfb, session bus and PulseAudio null sink.
+
+Per round: start -> the main window mapped (the X server's MapNotify), CPU over a window of
+playing, resident and proportional memory at a given time of playing; then the medians and the
+ratios Orvelle / Goodvibes. With --skips N, Orvelle's rounds also time N skips: the release of a
+real (XTest) button press on nextButton -> the next audio request in the demo service's log.
+"""
+
+import argparse
+import json
+import os
+import statistics
+import sys
+import time
+import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import desktop_session as ds  # noqa: E402
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+LAYOUT = os.path.join(ROOT, "resources", "layouts", "main_window.json")
+
+
+def control_centre(name):
+    """Centre of a control of the main window's layout, in the window's client coordinates."""
+    with open(LAYOUT) as f:
+        layout = json.load(f)
+
+    def find(components, x, y):
+        for component in components:
+            p = component.get("properties", {})
+            left, top = x + p.get("Left", 0), y + p.get("Top", 0)
+            if component.get("name") == name:
+                return left + p["Width"] // 2, top + p["Height"] // 2
+            found = find(component.get("components", []), left, top)
+            if found:
+                return found
+        return None
+
+    centre = find(layout["components"], 0, 0)
+    if not centre:
+        raise SystemExit(f"{name} is not in {LAYOUT}")
+    return centre
+
+
+def cpu_percent_over(pid, seconds):
+    start_ticks, start = ds.process_ticks(pid), time.monotonic()
+    time.sleep(seconds)
+    ticks, wall = ds.process_ticks(pid) - start_ticks, time.monotonic() - start
+    return 100.0 * ticks / ds.CLOCK_TICKS / wall
+
+
+def run_round(desktop, service, program, command, args, x, skip_point=None):
+    """One program's round; returns its figures."""
+    service.clear_requests()
+    x.drain()
+    start = time.monotonic()
+    process = desktop.start(command, extra_env=program["env"], log=args.log and f"{args.log}.{program['name']}.log")
+    try:
+        mapped = x.wait_for_map(30)
+        if not mapped:
+            raise RuntimeError(f"{program['name']}: no window was mapped")
+        map_ms = 1000 * (mapped[0] - start)
+        if not service.wait_for_audio_request(timeout=30):
+            raise RuntimeError(f"{program['name']}: no audio was requested")
+        playing_since = time.monotonic()
+        time.sleep(args.settle)
+        cpu = cpu_percent_over(process.pid, args.cpu_seconds)
+        time.sleep(max(0.0, args.memory_at - (time.monotonic() - playing_since)))
+        rss, pss = ds.memory_kib(process.pid)
+        figures = {"map_ms": map_ms, "cpu": cpu, "rss": rss / 1024, "pss": pss / 1024}
+        if skip_point:
+            figures["skips_ms"] = time_skips(service, x, mapped[1], skip_point, args.skips)
+        if process.poll() is not None:
+            raise RuntimeError(f"{program['name']} ended during its round")
+        return figures
+    finally:
+        ds.stop(process)
+
+
+def time_skips(service, x, window, point, count):
+    origin = x.window_origin(window)
+    latencies = []
+    for _ in range(count):
+        time.sleep(1.5)
+        released = x.click(origin[0] + point[0], origin[1] + point[1])
+        request = service.wait_for_audio_request(after_us=released * 1e6, timeout=10)
+        latencies.append(float("nan") if not request else request["received_us"] / 1000 - released * 1000)
+    x.move_pointer(1, 1)
+    return latencies
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--rounds", type=int, default=3, help="rounds of each program (default 3)")
+    parser.add_argument("--settle", type=float, default=5, help="seconds of playing before the CPU window (5)")
+    parser.add_argument("--cpu-seconds", type=float, default=20, help="length of the CPU window (20)")
+    parser.add_argument("--memory-at", type=float, default=60, help="seconds of playing when memory is read (60)")
+    parser.add_argument("--skips", type=int, default=0, help="skips timed in each Orvelle round (0; 7 for the goal)")
+    parser.add_argument("--log", help="write each program's output to LOG.<program>.log")
+    args = parser.parse_args()
+
+    orvelle, service_program = ds.release_programs(ROOT)
+    desktop = ds.Desktop()
+    service = None
+    x = None
+    try:
+        x = ds.XConnection(desktop.env["DISPLAY"])
+        programs = [
+            {"name": "orvelle", "env": {"QT_QPA_PLATFORM": "xcb"}},
+            {"name": "goodvibes", "env": {"GSETTINGS_BACKEND": "memory", "GDK_BACKEND": "x11"}},
+        ]
+        results = {p["name"]: [] for p in programs}
+        skip_point = control_centre("nextButton") if args.skips else None
+        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}  skips ms")
+        for number in range(1, args.rounds + 1):
+            for program in programs:
+                # A fresh service per round: every round starts on the same song of the first
+                # channel, which Goodvibes is given by its address.
+                if service:
+                    service.close()
+                service = ds.DemoService(service_program)
+                if program["name"] == "orvelle":
+                    command = [orvelle]
+                    env = {"ORVELLE_SERVICE_URL": service.url}
+                    figures = run_round(desktop, service, dict(program, env={**program["env"], **env}), command, args,
+                                        x, skip_point)
+                else:
+                    song = first_song_address(service)
+                    figures = run_round(desktop, service, program, ["goodvibes", song], args, x)
+                results[program["name"]].append(figures)
+                skips = " ".join(f"{s:.0f}" for s in figures.get("skips_ms", []))
+                print(f"{number:>5} {program['name']:<10} {figures['map_ms']:>9.0f} {figures['cpu']:>6.2f} "
+                      f"{figures['rss']:>7.1f} {figures['pss']:>7.1f}  {skips}", flush=True)
+        report(results)
+    finally:
+        if service:
+            service.close()
+        if x:
+            x.close()
+        desktop.close()
+
+
+def first_song_address(service):
+    """The audio address of the song a fresh service plays first on Orvelle's first channel."""
+    with open(LAYOUT) as f:
+        layout = json.load(f)
+    # The channel list's first item; the service gives a channel's songs in turn from the first.
+    detail = find_first_detail(layout)
+    with urllib.request.urlopen(f"{service.url}/j/v2/playlist?channel={detail}", timeout=5) as answer:
+        song = json.load(answer)["song"][0]
+    # The playlist request moved the channel on: a new service puts it back on the first song.
+    return song["url"].replace("\\/", "/")
+
+
+def find_first_detail(node):
+    if isinstance(node, dict):
+        if "Detail" in node:
+            return node["Detail"]
+        for value in node.values():
+            found = find_first_detail(value)
+            if found is not None:
+                return found
+    elif isinstance(node, list):
+        for value in node:
+            found = find_first_detail(value)
+            if found is not None:
+                return found
+    return None
+
+
+def report(results):
+    medians = {name: {key: statistics.median(r[key] for r in rounds) for key in ("map_ms", "cpu", "rss", "pss")}
+               for name, rounds in results.items()}
+    print()
+    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}")
+    for name, m in medians.items():
+        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['rss']:>7.1f} {m['pss']:>7.1f}")
+    o, g = medians["orvelle"], medians["goodvibes"]
+    ratio = {key: (o[key] / g[key] if g[key] else float("inf")) for key in o}
+    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {ratio['rss']:>7.2f} "
+          f"{ratio['pss']:>7.2f}")
+    skips = [s for r in results["orvelle"] for s in r.get("skips_ms", [])]
+    if skips:
+        print(f"skip release -> audio request: median {statistics.median(skips):.0f} ms "
+              f"({min(skips):.0f}-{max(skips):.0f}, {len(skips)} skips)")
+
+
+if __name__ == "__main__":
+    main()
