@@ -49,10 +49,8 @@ void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetFocusedImageIndex(images.normal);
 }
 
-// Whether the channel list uses the key itself, so that the window's keys leave it to the list
-// while it has the focus: the moves through the list, opening and closing it, and the letters and
-// digits it jumps to a channel by. Space and Ctrl+Q stay the window's.
-bool ChannelListKeepsKey(const QKeyEvent& key) {
+// Whether the key moves through a list or along a slider: the arrows and the page keys.
+bool IsMoveKey(const QKeyEvent& key) {
   switch (key.key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -60,32 +58,25 @@ bool ChannelListKeepsKey(const QKeyEvent& key) {
     case Qt::Key_Right:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      return true;
-    default:
-      break;
-  }
-  const QString text = key.text();
-  return !text.isEmpty() && text.front() > u' ' && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-
-// Whether the volume slider uses the key itself: the arrows and the page and end keys move it.
-bool VolumeSliderKeepsKey(const QKeyEvent& key) {
-  switch (key.key()) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
       return true;
     default:
       return false;
   }
+}
+
+// Whether the channel list uses the key itself, so that the window's keys leave it to the list
+// while it has the focus: the moves through the list, opening and closing it, and the letters and
+// digits it jumps to a channel by. Space and Ctrl+Q stay the window's.
+bool ChannelListKeepsKey(const QKeyEvent& key) {
+  if (IsMoveKey(key)) return true;
+  if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter || key.key() == Qt::Key_Escape) return true;
+  const QString text = key.text();
+  return !text.isEmpty() && text.front() > u' ' && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+// Whether the volume slider uses the key itself: the moves, and Home and End to its ends.
+bool VolumeSliderKeepsKey(const QKeyEvent& key) {
+  return IsMoveKey(key) || key.key() == Qt::Key_Home || key.key() == Qt::Key_End;
 }
 
 // Whether a button uses the key itself: Space and Enter press it.
