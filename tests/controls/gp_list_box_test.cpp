@@ -386,5 +386,32 @@ TEST_F(ListBoxTest, ItemChangesRepaintAndUpdatesCanBeSuspended) {
   EXPECT_EQ(list_.ItemIndex(), 2);
 }
 
+// The same bar laid along x: length, offset, drag and paging run right along it, its thickness is
+// its height.
+TEST(ScrollBarTest, AHorizontalBarRunsAlongX) {
+  QObject owner;
+  TscGPControlScrollBarOptions options;
+  TscGPControlScrollBar bar(&owner, &options, Qt::Horizontal);
+  bar.SetBounds(QRect(0, 0, 100, 11));
+  bar.SetParams(0, 399, 100);  // a quarter of the range in view
+  EXPECT_EQ(bar.ThumbRect(), QRect(0, 0, 25, 11));
+  bar.SetPosition(100);  // a third of the 300 positions: a third of the 75 free pixels
+  EXPECT_EQ(bar.ThumbRect(), QRect(25, 0, 25, 11));
+  bar.SetParams(0, 9999, 100);  // never shorter than twice its thickness
+  EXPECT_EQ(bar.ThumbRect().size(), QSize(22, 11));
+
+  bar.SetParams(0, 399, 100);
+  bar.SetPosition(100);
+  ASSERT_TRUE(bar.MousePress(QPoint(30, 5)));  // on the thumb, 5 pixels into it
+  EXPECT_TRUE(bar.Dragging());
+  bar.MouseMove(QPoint(55, 90));  // 25 pixels right; the distance off the bar does not matter
+  EXPECT_EQ(bar.Position(), 200);
+  bar.MouseRelease(QPoint(55, 5));
+  ASSERT_TRUE(bar.MousePress(QPoint(95, 5)));  // on the track right of the thumb
+  EXPECT_TRUE(bar.Paging());
+  bar.MouseRelease(QPoint(95, 5));
+  EXPECT_EQ(bar.Position(), 300);  // one page toward the pointer, on release
+}
+
 }  // namespace
 }  // namespace orvelle
