@@ -841,6 +841,7 @@ TscGPPopupListBox::TscGPPopupListBox(QWidget* owner) : TscGPCustomListBox(owner)
   SetPopupMode(true);
   SetMouseMoveChangeIndex(true);
   hide();
+  shadow_ = new TscPopupShadow(this);
 }
 
 void TscGPPopupListBox::Show(const QPoint& origin) {
