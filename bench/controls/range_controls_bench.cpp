@@ -1,7 +1,7 @@
 // The kit's progress bar and track bar against QProgressBar and QSlider of the sizes the main
 // window gives them (the song progress 360 x 6, the volume slider 97 x 20).
 #include "bench_window.h"
-#include "controls/progress_bar.h"
+#include "controls/gp_progress_bar.h"
 #include "controls/track_bar.h"
 
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 #include "controls/gp_image.h"
 #include "controls/label.h"
 #include "controls/memo.h"
-#include "controls/progress_bar.h"
+#include "controls/gp_progress_bar.h"
 #include "controls/split_view.h"
 #include "controls/track_bar.h"
 #include "desktop/listener_settings.h"

@@ -2,6 +2,7 @@
 
 #include "controls/caption_text.h"
 #include "controls/value_range.h"
+#include "toolkit/form.h"
 #include "toolkit/theme.h"
 
 #include <QApplication>
@@ -300,6 +301,12 @@ void TscCustomButtonControl::SetDropDownMenu(QMenu* value) {
   RePaintControl();
 }
 
+void TscCustomButtonControl::SetGalleryMenu(QMenu* value) {
+  if (value == gallery_menu_) return;
+  gallery_menu_ = value;
+  RePaintControl();
+}
+
 void TscCustomButtonControl::SetCustomDropDown(bool value) { StoreAndRepaint(custom_drop_down_, value); }
 
 void TscCustomButtonControl::SetShowMenuArrow(bool value) { StoreAndRepaint(show_menu_arrow_, value); }
@@ -383,9 +390,9 @@ void TscCustomButtonControl::OpenDropDown() {
     RePaintControl();
     emit OnCloseUp(this);
   };
-  if (drop_down_menu_) {
-    connect(drop_down_menu_, &QMenu::aboutToHide, this, close_up, Qt::SingleShotConnection);
-    drop_down_menu_->popup(mapToGlobal(QPoint(0, height())));
+  if (QMenu* menu = Menu()) {
+    connect(menu, &QMenu::aboutToHide, this, close_up, Qt::SingleShotConnection);
+    menu->popup(mapToGlobal(QPoint(0, height())));
   } else {
     // A custom drop-down is shown by the OnDropDown handler, which has nothing to report back:
     // the button is open only while the handler runs.
@@ -467,7 +474,7 @@ void TscCustomButtonControl::keyPressEvent(QKeyEvent* event) {
       return;
     case Qt::Key_Up:
     case Qt::Key_Down:
-      if (drop_down_menu_) {
+      if (Menu()) {
         OpenDropDown();
         return;
       }
@@ -817,6 +824,13 @@ void TscGPButton::DrawControl(QPainter& painter, TscsCtrlState state) {
     return;
   }
   DrawImageAndText(painter, content, frame_width, StateImageIndex(state), text_color, state);
+}
+
+void TscGPButton::ButtonClick() {
+  if (modal_setting_) {
+    if (auto* form = qobject_cast<Form*>(window())) form->SetModalResult(modal_result_);
+  }
+  TscCustomButtonControl::ButtonClick();
 }
 
 void TscGPButton::ReleaseGroup() {

@@ -100,6 +100,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   Q_PROPERTY(int WidthWithCaption READ WidthWithCaption WRITE SetWidthWithCaption)
   Q_PROPERTY(int WidthWithoutCaption READ WidthWithoutCaption WRITE SetWidthWithoutCaption)
   Q_PROPERTY(QMenu* DropDownMenu READ DropDownMenu WRITE SetDropDownMenu)
+  Q_PROPERTY(QMenu* GalleryMenu READ GalleryMenu WRITE SetGalleryMenu)
   Q_PROPERTY(bool CustomDropDown READ CustomDropDown WRITE SetCustomDropDown)
   Q_PROPERTY(bool ShowMenuArrow READ ShowMenuArrow WRITE SetShowMenuArrow)
   Q_PROPERTY(orvelle::TscCustomButtonControl::TscArrowPosition ArrowPosition READ ArrowPosition WRITE SetArrowPosition)
@@ -176,6 +177,10 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void SetWidthWithoutCaption(int value) { width_without_caption_ = value; }
   QMenu* DropDownMenu() const { return drop_down_menu_; }
   void SetDropDownMenu(QMenu* value);
+  // A second menu opened the same way when there is no DropDownMenu. The toolkit has one kind of
+  // pop-up menu, so a gallery is an ordinary menu here (its actions may carry icons).
+  QMenu* GalleryMenu() const { return gallery_menu_; }
+  void SetGalleryMenu(QMenu* value);
   bool CustomDropDown() const { return custom_drop_down_; }
   void SetCustomDropDown(bool value);
   bool ShowMenuArrow() const { return show_menu_arrow_; }
@@ -205,8 +210,10 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   void OnPaintContent(QObject* sender, QPainter* canvas, QRect rect, int state);
 
  protected:
-  // Whether a drop-down (menu or custom) replaces the plain press.
-  bool HasDropDown() const { return drop_down_menu_ || custom_drop_down_; }
+  // Whether a drop-down (a menu, the gallery or a custom one) replaces the plain press.
+  bool HasDropDown() const { return Menu() || custom_drop_down_; }
+  // The menu a press or Up/Down opens: DropDownMenu, else GalleryMenu.
+  QMenu* Menu() const { return drop_down_menu_ ? drop_down_menu_ : gallery_menu_; }
   // Clears Down on the other buttons of the same group; overrides choose which siblings count.
   virtual void ReleaseGroup() {}
   // The access key of the caption was typed.
@@ -285,6 +292,7 @@ class TscCustomButtonControl : public TscCustomActiveControl {
   int width_with_caption_ = 0;
   int width_without_caption_ = 0;
   QPointer<QMenu> drop_down_menu_;
+  QPointer<QMenu> gallery_menu_;
   bool custom_drop_down_ = false;
   bool show_menu_arrow_ = true;
   TscArrowPosition arrow_position_ = scapRight;
@@ -305,9 +313,21 @@ class TscGPButton : public TscCustomButtonControl {
   Q_PROPERTY(int HotImageIndex READ HotImageIndex WRITE SetHotImageIndex)
   Q_PROPERTY(int PressedImageIndex READ PressedImageIndex WRITE SetPressedImageIndex)
   Q_PROPERTY(int FocusedImageIndex READ FocusedImageIndex WRITE SetFocusedImageIndex)
+  Q_PROPERTY(int ModalResult READ ModalResult WRITE SetModalResult)
+  Q_PROPERTY(bool ModalSetting READ ModalSetting WRITE SetModalSetting)
 
  public:
   Q_INVOKABLE explicit TscGPButton(QWidget* parent = nullptr);
+
+  // With ModalSetting on, a click first gives the button's window this ModalResult (a
+  // Form::TModalResult value), which closes a modal window with it, and then raises OnClick;
+  // OnClick may still set the window's ModalResult back to mrNone to keep it open. Both only
+  // store the value.
+  int ModalResult() const { return modal_result_; }
+  void SetModalResult(int value) { modal_result_ = value; }
+  bool ModalSetting() const { return modal_setting_; }
+  void SetModalSetting(bool value) { modal_setting_ = value; }
+  void ButtonClick() override;
 
   TscGPButtonOptions* Options() const { return options_; }
   // These three only store the value; it shows at the next repaint, whatever causes it.
@@ -343,6 +363,8 @@ class TscGPButton : public TscCustomButtonControl {
   int hot_image_index_ = -1;
   int pressed_image_index_ = -1;
   int focused_image_index_ = -1;
+  int modal_result_ = 0;
+  bool modal_setting_ = false;
 };
 
 // Draws a graphic button's shape of the given style over the client rectangle with the state's

@@ -186,7 +186,7 @@ void TscGPScrollingControl::DrawControl(QPainter& painter, TscsCtrlState) {
   painter.setClipRect(FrameInnerRect());
   DrawContent(painter);
   painter.restore();
-  vert_scroll_bar_->Draw(painter);
+  vert_scroll_bar_->Draw(painter, UsesStyle(seClient));
 }
 
 void TscGPScrollingControl::ScalePixelOptions(int m, int d) {
@@ -841,6 +841,7 @@ TscGPPopupListBox::TscGPPopupListBox(QWidget* owner) : TscGPCustomListBox(owner)
   SetPopupMode(true);
   SetMouseMoveChangeIndex(true);
   hide();
+  shadow_ = new TscPopupShadow(this);
 }
 
 void TscGPPopupListBox::Show(const QPoint& origin) {

@@ -4,6 +4,7 @@
 #include "controls/gp_scroll_bar.h"
 #include "controls/gp_state_options.h"
 #include "controls/options.h"
+#include "controls/popup_shadow.h"
 #include "toolkit/class_registry.h"
 #include "toolkit/font.h"
 #include "toolkit/image_list.h"
@@ -572,17 +573,22 @@ class TscGPCustomListBox : public TscGPScrollingControl {
 
 // The item list that a drop-down opens: a hidden top-level window of its own that shows without
 // activation, stays above the program's windows, never takes the keyboard focus and is never
-// activated by a press. The selection follows the pointer.
+// activated by a press, with a drop shadow (TscPopupShadow). The selection follows the pointer.
 class TscGPPopupListBox : public TscGPCustomListBox {
   Q_OBJECT
 
  public:
   explicit TscGPPopupListBox(QWidget* owner = nullptr);
 
+  TscPopupShadow* Shadow() const { return shadow_; }
+
   // Scrolls to the top, then the selected row into view, and shows the list at the screen point
   // without resizing or activating it.
   void Show(const QPoint& origin);
   void Hide();
+
+ private:
+  TscPopupShadow* shadow_;
 };
 
 }  // namespace orvelle

@@ -25,8 +25,9 @@ void TscGPControlScrollBarOptions::Scale(int m, int d) {
   Store(border_width_, MulDiv(border_width_, m, d));
 }
 
-TscGPControlScrollBar::TscGPControlScrollBar(TscCustomControl* owner, TscGPControlScrollBarOptions* options)
-    : QObject(owner), owner_(owner), options_(options), paging_timer_(new QTimer(this)) {
+TscGPControlScrollBar::TscGPControlScrollBar(QObject* owner, TscGPControlScrollBarOptions* options,
+                                             Qt::Orientation orientation)
+    : QObject(owner), options_(options), orientation_(orientation), paging_timer_(new QTimer(this)) {
   connect(paging_timer_, &QTimer::timeout, this, &TscGPControlScrollBar::PagingTick);
 }
 
@@ -54,7 +55,7 @@ QRect TscGPControlScrollBar::TrackRect() const {
 int TscGPControlScrollBar::ThumbLength(int trackLength) const {
   const int range = max_ - min_ + 1;
   const int length = RoundPixels(static_cast<double>(trackLength) * page_size_ / range);
-  return std::min(trackLength, std::max(length, 2 * TrackRect().width()));
+  return std::min(trackLength, std::max(length, 2 * ThicknessOf(TrackRect())));
 }
 
 int TscGPControlScrollBar::ThumbOffset(int trackLength, int thumbLength) const {
@@ -65,13 +66,14 @@ int TscGPControlScrollBar::ThumbOffset(int trackLength, int thumbLength) const {
 
 QRect TscGPControlScrollBar::ThumbRect() const {
   const QRect track = TrackRect();
-  const int length = ThumbLength(track.height());
-  return QRect(track.left(), track.top() + ThumbOffset(track.height(), length), track.width(), length);
+  const int length = ThumbLength(LengthOf(track));
+  const int offset = ThumbOffset(LengthOf(track), length);
+  if (orientation_ == Qt::Vertical) return QRect(track.left(), track.top() + offset, track.width(), length);
+  return QRect(track.left() + offset, track.top(), length, track.height());
 }
 
-void TscGPControlScrollBar::Draw(QPainter& painter) const {
+void TscGPControlScrollBar::Draw(QPainter& painter, bool themed) const {
   if (!Visible() || bounds_.isEmpty()) return;
-  const bool themed = owner_->UsesStyle(TscCustomControl::seClient);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
@@ -83,7 +85,7 @@ void TscGPControlScrollBar::Draw(QPainter& painter) const {
   const QRectF thumb = ToGPRectF(ThumbRect());
   if (options_->ThumbRounded()) {
     QPainterPath path;
-    AddRoundedRectPath(path, thumb, thumb.width() / 2);
+    AddRoundedRectPath(path, thumb, ThicknessOf(ThumbRect()) / 2.0);
     painter.fillPath(path, thumb_color);
   } else {
     painter.fillRect(thumb, thumb_color);
@@ -102,7 +104,7 @@ bool TscGPControlScrollBar::MousePress(const QPoint& p) {
   const QRect thumb = ThumbRect();
   if (thumb.contains(p)) {
     dragging_ = true;
-    drag_grip_ = p.y() - thumb.top();
+    drag_grip_ = Along(p) - StartOf(thumb);
     SetThumbState(scsPressed);
   } else if (TrackRect().contains(p)) {
     paging_ = true;
@@ -112,18 +114,18 @@ bool TscGPControlScrollBar::MousePress(const QPoint& p) {
   return true;
 }
 
-void TscGPControlScrollBar::DragTo(int y) {
+void TscGPControlScrollBar::DragTo(int along) {
   const QRect track = TrackRect();
-  const int length = ThumbLength(track.height());
-  const int free_length = track.height() - length;
+  const int length = ThumbLength(LengthOf(track));
+  const int free_length = LengthOf(track) - length;
   if (free_length <= 0) return;
-  const int offset = std::clamp(y - drag_grip_ - track.top(), 0, free_length);
+  const int offset = std::clamp(along - drag_grip_ - StartOf(track), 0, free_length);
   SetPosition(min_ + RoundPixels(static_cast<double>(offset) / free_length * (max_ - min_ - page_size_ + 1)));
 }
 
 bool TscGPControlScrollBar::MouseMove(const QPoint& p) {
   if (dragging_) {
-    DragTo(p.y());
+    DragTo(Along(p));
     return true;
   }
   if (paging_) {
@@ -163,11 +165,11 @@ void TscGPControlScrollBar::CancelPointerInput() {
 bool TscGPControlScrollBar::PageTowardPointer() {
   const QRect thumb = ThumbRect();
   const int page = page_size_ > 0 ? page_size_ : 1;
-  if (pointer_.y() < thumb.top()) {
+  if (Along(pointer_) < StartOf(thumb)) {
     SetPosition(position_ - page);
     return true;
   }
-  if (pointer_.y() > thumb.bottom()) {
+  if (Along(pointer_) > EndOf(thumb)) {
     SetPosition(position_ + page);
     return true;
   }

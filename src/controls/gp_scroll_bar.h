@@ -81,9 +81,10 @@ class TscGPControlScrollBarOptions : public TscOptions {
   TscGPScrollBarPosition position_ = scgpsbDefault;
 };
 
-// The vertical scroll bar that a scrolling control draws itself (it is no window): a range
+// A scroll bar that a control draws itself (it is no window), vertical or horizontal: a range
 // Min...Max of which PageSize units are visible, a Position within Min...Max - PageSize + 1, and a
-// thumb that shows the visible part. The bar exists only while Min < Max.
+// thumb that shows the visible part. The bar exists only while Min < Max. Lengths and offsets run
+// along the bar (down a vertical one, right along a horizontal one).
 //
 // Pointer rules (the owner passes its mouse events in its own coordinates):
 // - a press on the thumb drags it; the thumb follows the pointer within the track and Position
@@ -99,7 +100,10 @@ class TscGPControlScrollBar : public QObject {
   static constexpr int kPagingDelay = 500;
   static constexpr int kPagingInterval = 100;
 
-  TscGPControlScrollBar(TscCustomControl* owner, TscGPControlScrollBarOptions* options);
+  TscGPControlScrollBar(QObject* owner, TscGPControlScrollBarOptions* options,
+                        Qt::Orientation orientation = Qt::Vertical);
+
+  Qt::Orientation Orientation() const { return orientation_; }
 
   int Min() const { return min_; }
   int Max() const { return max_; }
@@ -125,7 +129,8 @@ class TscGPControlScrollBar : public QObject {
   bool Paging() const { return paging_; }
   const QTimer* PagingTimer() const { return paging_timer_; }
 
-  void Draw(QPainter& painter) const;
+  // Draws the track and the thumb; themed passes the colours through the theme.
+  void Draw(QPainter& painter, bool themed) const;
 
   // Pointer input in the owner's coordinates; each returns whether the bar took the event.
   bool MousePress(const QPoint& p);
@@ -145,17 +150,24 @@ class TscGPControlScrollBar : public QObject {
   void Invalidated();
 
  private:
+  // A point's coordinate along the bar, and a rectangle's start, length and thickness.
+  int Along(const QPoint& p) const { return orientation_ == Qt::Vertical ? p.y() : p.x(); }
+  int StartOf(const QRect& r) const { return orientation_ == Qt::Vertical ? r.top() : r.left(); }
+  int EndOf(const QRect& r) const { return orientation_ == Qt::Vertical ? r.bottom() : r.right(); }
+  int LengthOf(const QRect& r) const { return orientation_ == Qt::Vertical ? r.height() : r.width(); }
+  int ThicknessOf(const QRect& r) const { return orientation_ == Qt::Vertical ? r.width() : r.height(); }
   int ThumbLength(int trackLength) const;
   int ThumbOffset(int trackLength, int thumbLength) const;
   void SetThumbState(TscsCtrlState state);
-  void DragTo(int y);
+  // Moves the thumb so that the press's grip lies at this coordinate along the bar.
+  void DragTo(int along);
   // One page toward the pointer; false (and paging ends) when the thumb has reached it.
   bool PageTowardPointer();
   void PagingTick();
   void StopPaging();
 
-  TscCustomControl* owner_;
   TscGPControlScrollBarOptions* options_;
+  Qt::Orientation orientation_;
   int min_ = 0;
   int max_ = 0;
   int position_ = 0;
@@ -163,7 +175,7 @@ class TscGPControlScrollBar : public QObject {
   QRect bounds_;
   TscsCtrlState thumb_state_ = scsNormal;
   bool dragging_ = false;
-  int drag_grip_ = 0;  // the press's distance from the thumb's top
+  int drag_grip_ = 0;  // the press's distance from the thumb's start
   bool paging_ = false;
   QPoint pointer_;     // where the pointer was last seen while paging
   QTimer* paging_timer_;

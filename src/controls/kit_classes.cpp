@@ -7,7 +7,7 @@
 #include "controls/label.h"
 #include "controls/memo.h"
 #include "controls/panel.h"
-#include "controls/progress_bar.h"
+#include "controls/gp_progress_bar.h"
 #include "controls/split_view.h"
 #include "controls/track_bar.h"
 #include "toolkit/class_registry.h"

@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QFontInfo>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -79,8 +80,10 @@ void TscCustomMemo::ScrollOneLine(int delta) {
 }
 
 bool TscCustomMemo::eventFilter(QObject* watched, QEvent* event) {
-  const bool over_memo = watched == Editor()->viewport() || watched == Editor()->verticalScrollBar() ||
-                         watched == Editor()->horizontalScrollBar();
+  // The editor itself shows between the text and the view's edges (margins, scroll bars drawn by
+  // the view).
+  const bool over_memo = watched == Editor() || watched == Editor()->viewport() ||
+                         watched == Editor()->verticalScrollBar() || watched == Editor()->horizontalScrollBar();
   if (over_memo && event->type() == QEvent::Wheel) {
     // One line per wheel message, up for a positive delta and down otherwise, whatever the delta
     // and the desktop's lines-per-notch setting.
@@ -189,12 +192,25 @@ TscGPMemoOptions::TscGPMemoOptions(QObject* parent) : TscGPStateOptions(parent, 
 TscGPMemo::TscGPMemo(QWidget* parent)
     : TscCustomMemo(parent),
       options_(new TscGPMemoOptions(this)),
-      scroll_bar_options_(new TscGPControlScrollBarOptions(this)) {
+      scroll_bar_options_(new TscGPControlScrollBarOptions(this)),
+      vert_scroll_bar_(new TscGPControlScrollBar(this, scroll_bar_options_, Qt::Vertical)),
+      horz_scroll_bar_(new TscGPControlScrollBar(this, scroll_bar_options_, Qt::Horizontal)) {
   SetColor(clBtnFace);
   SetBorderStyle(bsNone);
   SetTransparent(true);
+  UseOwnScrollBars();
+  // Hover over the bars reaches the editor, which lies under them.
+  Editor()->setMouseTracking(true);
   connect(options_, &TscOptions::Changed, this, qOverload<>(&QWidget::update));
   connect(scroll_bar_options_, &TscOptions::Changed, this, &TscGPMemo::UpdateContentRect);
+  const std::pair<TscGPControlScrollBar*, QScrollBar*> bars[] = {
+      {vert_scroll_bar_, Editor()->verticalScrollBar()}, {horz_scroll_bar_, Editor()->horizontalScrollBar()}};
+  for (auto [bar, native] : bars) {
+    connect(native, &QScrollBar::rangeChanged, this, &TscGPMemo::UpdateScrollBars);
+    connect(native, &QScrollBar::valueChanged, this, &TscGPMemo::UpdateScrollBars);
+    connect(bar, &TscGPControlScrollBar::PositionChanged, native, [bar, native] { native->setValue(bar->Position()); });
+    connect(bar, &TscGPControlScrollBar::Invalidated, this, qOverload<>(&QWidget::update));
+  }
   UpdateContentRect();
   UpdateTextColors();
 }
@@ -221,10 +237,8 @@ void TscGPMemo::SetContentMarginBottom(int value) {
 QRect TscGPMemo::GetContentRect() const {
   QRect r = rect().marginsRemoved(margins_);
   const int bar = scroll_bar_options_->Size();
-  const bool horizontal = ScrollBars() == ssHorizontal || ScrollBars() == ssBoth;
-  const bool vertical = ScrollBars() == ssVertical || ScrollBars() == ssBoth;
-  if (horizontal) r.setBottom(r.bottom() - bar);
-  if (vertical) {
+  if (HorizontalScrollBarOn()) r.setBottom(r.bottom() - bar);
+  if (VerticalScrollBarOn()) {
     if (layoutDirection() == Qt::RightToLeft) {
       r.setLeft(r.left() + bar);
     } else {
@@ -240,12 +254,117 @@ QRect TscGPMemo::GetContentRect() const {
 void TscGPMemo::UpdateContentRect() {
   const QRect content = GetContentRect();
   QMargins formatting(content.left(), content.top(), width() - content.right() - 1, height() - content.bottom() - 1);
-  // The editor's own bars take their room inside the formatting margins already.
-  const int bar = scroll_bar_options_->Size();
-  if (ScrollBars() == ssVertical || ScrollBars() == ssBoth) formatting.setRight(std::max(0, formatting.right() - bar));
-  if (ScrollBars() == ssHorizontal || ScrollBars() == ssBoth) formatting.setBottom(std::max(0, formatting.bottom() - bar));
   Editor()->SetFormattingMargins(formatting);
+  UpdateScrollBars();
   update();
+}
+
+void TscGPMemo::SyncScrollBar(TscGPControlScrollBar* bar, bool on) {
+  const QScrollBar* native = bar->Orientation() == Qt::Vertical ? Editor()->verticalScrollBar() : Editor()->horizontalScrollBar();
+  if (!on || native->maximum() <= native->minimum()) {
+    bar->SetParams(0, 0, 0);
+    return;
+  }
+  // The editor's range is that of the first visible unit; the bar's covers every unit, the last
+  // page included.
+  bar->SetParams(native->minimum(), native->maximum() + native->pageStep() - 1, native->pageStep());
+  bar->SetPosition(native->value());
+}
+
+void TscGPMemo::UpdateScrollBars() {
+  SyncScrollBar(vert_scroll_bar_, VerticalScrollBarOn());
+  SyncScrollBar(horz_scroll_bar_, HorizontalScrollBarOn());
+  const int frame = options_->FrameWidth();
+  const QRect inner = rect().adjusted(frame, frame, -frame, -frame);
+  const int size = scroll_bar_options_->Size();
+  const int radius = options_->ShapeCornerRadius();
+  const bool rtl = layoutDirection() == Qt::RightToLeft;
+  const bool vertical = vert_scroll_bar_->Visible();
+  const bool horizontal = horz_scroll_bar_->Visible();
+  const int vertical_left = rtl ? inner.left() : inner.right() + 1 - size;
+  const int vertical_bottom = horizontal ? inner.bottom() - size : inner.bottom() - radius;
+  vert_scroll_bar_->SetBounds(QRect(QPoint(vertical_left, inner.top() + radius), QPoint(vertical_left + size - 1, vertical_bottom)));
+  const int horizontal_left = vertical && rtl ? inner.left() + size : inner.left() + radius;
+  const int horizontal_right = vertical && !rtl ? inner.right() - size : inner.right() - radius;
+  const int horizontal_top = inner.bottom() + 1 - size;
+  horz_scroll_bar_->SetBounds(QRect(QPoint(horizontal_left, horizontal_top), QPoint(horizontal_right, inner.bottom())));
+  update();
+}
+
+void TscGPMemo::DrawScrollBars(QPainter& painter) {
+  const bool themed = UsesStyle(TscCustomControl::seClient);
+  vert_scroll_bar_->Draw(painter, themed);
+  horz_scroll_bar_->Draw(painter, themed);
+  const TscGPControlScrollBarOptions& o = *scroll_bar_options_;
+  const bool corner = vert_scroll_bar_->Visible() && horz_scroll_bar_->Visible() && options_->ShapeCornerRadius() == 0;
+  if (!corner || o.FillColor().IsNone() || o.FillColorAlpha() == 0) return;
+  const QRect square(vert_scroll_bar_->Bounds().left(), horz_scroll_bar_->Bounds().top(), o.Size(), o.Size());
+  painter.fillRect(square, ResolveColor(o.FillColor(), themed, o.FillColorAlpha()));
+}
+
+bool TscGPMemo::ScrollBarMouseEvent(QEvent::Type type, const QPoint& p, Qt::MouseButton button) {
+  bool took = false;
+  for (TscGPControlScrollBar* bar : {vert_scroll_bar_, horz_scroll_bar_}) {
+    switch (type) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        if (button == Qt::LeftButton && !took) took = bar->MousePress(p);
+        break;
+      case QEvent::MouseMove:
+        took = bar->MouseMove(p) || took;
+        break;
+      case QEvent::MouseButtonRelease:
+        if (button == Qt::LeftButton) took = bar->MouseRelease(p) || took;
+        break;
+      default:
+        break;
+    }
+  }
+  return took;
+}
+
+void TscGPMemo::CancelScrollBarInput() {
+  vert_scroll_bar_->CancelPointerInput();
+  horz_scroll_bar_->CancelPointerInput();
+}
+
+bool TscGPMemo::eventFilter(QObject* watched, QEvent* event) {
+  const bool editor = watched == Editor(), text = watched == Editor()->viewport();
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+      if (editor || text) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint p = static_cast<QWidget*>(watched)->mapTo(this, mouse->position().toPoint());
+        // Over the text the bars only learn that the pointer is off them.
+        if (ScrollBarMouseEvent(event->type(), p, mouse->button()) && editor) return true;
+      }
+      break;
+    case QEvent::FocusOut:
+      if (editor) CancelScrollBarInput();
+      break;
+    default:
+      break;
+  }
+  return TscCustomMemo::eventFilter(watched, event);
+}
+
+void TscGPMemo::leaveEvent(QEvent* event) {
+  TscCustomMemo::leaveEvent(event);
+  vert_scroll_bar_->MouseLeave();
+  horz_scroll_bar_->MouseLeave();
+}
+
+void TscGPMemo::hideEvent(QHideEvent* event) {
+  TscCustomMemo::hideEvent(event);
+  CancelScrollBarInput();
+}
+
+void TscGPMemo::changeEvent(QEvent* event) {
+  TscCustomMemo::changeEvent(event);
+  if (event->type() == QEvent::LayoutDirectionChange) UpdateContentRect();
 }
 
 orvelle::Color TscGPMemo::TextColor() const {
@@ -262,6 +381,7 @@ void TscGPMemo::DrawBackground(QPainter& painter) {
   }
   options_->SetState(GetCtrlState());
   DrawBackingAndFrame(painter);
+  DrawScrollBars(painter);
 }
 
 void TscGPMemo::DrawBackingAndFrame(QPainter& painter) {

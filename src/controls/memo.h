@@ -153,6 +153,13 @@ class TscGPMemoOptions : public TscGPStateOptions {
 // The notice view: a multi-line edit without a native border, its text inside content margins
 // over an anti-aliased backing and frame coloured by state (translucent at rest, opaque while
 // focused or under the pointer).
+//
+// Its scroll bars are its own (ScrollBarOptions' look), drawn inside the frame along the right
+// (left for right-to-left reading) and bottom edges, shortened by the corner radius; where both
+// show and the corners are square, the corner between them is filled with the track's colour. A
+// bar shows while its ScrollBars switch is on and the text does not fit; the editor keeps the
+// range and position, which the bar shows and sets (drag, paging). The bars take the pointer
+// presses on them; hiding the memo or its losing the focus ends a drag or paging.
 class TscGPMemo : public TscCustomMemo {
   Q_OBJECT
   Q_PROPERTY(orvelle::TscGPMemoOptions* Options READ Options)
@@ -167,6 +174,8 @@ class TscGPMemo : public TscCustomMemo {
 
   TscGPMemoOptions* Options() const { return options_; }
   TscGPControlScrollBarOptions* ScrollBarOptions() const { return scroll_bar_options_; }
+  TscGPControlScrollBar* VertScrollBar() const { return vert_scroll_bar_; }
+  TscGPControlScrollBar* HorzScrollBar() const { return horz_scroll_bar_; }
   int ContentMarginLeft() const { return margins_.left(); }
   int ContentMarginTop() const { return margins_.top(); }
   int ContentMarginRight() const { return margins_.right(); }
@@ -186,16 +195,32 @@ class TscGPMemo : public TscCustomMemo {
  protected:
   void DrawBackground(QPainter& painter) override;
   void ScalePixelOptions(int m, int d) override;
+  void ScrollBarsChanged() override { UpdateContentRect(); }
   void resizeEvent(QResizeEvent* event) override;
   void FontChanged() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void SetMargins(const QMargins& margins);
   void UpdateContentRect();
   void DrawBackingAndFrame(QPainter& painter);
+  // Copies the editor's range, page and position into the bar of that direction: a bar that is
+  // switched off, or whose page covers the whole range, gets range, position and page 0.
+  void SyncScrollBar(TscGPControlScrollBar* bar, bool on);
+  // Syncs both bars and lays them out inside the frame.
+  void UpdateScrollBars();
+  void DrawScrollBars(QPainter& painter);
+  // Pointer input over the editor (memo coordinates); whether a bar took it.
+  bool ScrollBarMouseEvent(QEvent::Type type, const QPoint& p, Qt::MouseButton button);
+  void CancelScrollBarInput();
 
   TscGPMemoOptions* options_;
   TscGPControlScrollBarOptions* scroll_bar_options_;
+  TscGPControlScrollBar* vert_scroll_bar_;
+  TscGPControlScrollBar* horz_scroll_bar_;
   QMargins margins_{5, 5, 5, 5};
 };
 

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QLocale>
 #include <QPainter>
 #include <QScreen>
@@ -90,6 +91,34 @@ void Form::setVisible(bool visible) {
   Control::setVisible(visible);
 }
 
+int Form::ShowModal() {
+  if (isVisible() || modal_loop_) throw Error(QStringLiteral("Cannot make a visible window modal"));
+  modal_result_ = mrNone;
+  setWindowModality(Qt::ApplicationModal);
+  QEventLoop loop;
+  modal_loop_ = &loop;
+  show();
+  if (isVisible()) loop.exec(QEventLoop::DialogExec);
+  modal_loop_ = nullptr;
+  hide();
+  setWindowModality(Qt::NonModal);
+  // A window closed by other means than its ModalResult (the window manager, hide(), the program
+  // quitting) was cancelled.
+  if (modal_result_ == mrNone) modal_result_ = mrCancel;
+  return modal_result_;
+}
+
+void Form::SetModalResult(int value) {
+  modal_result_ = value;
+  // The window closes once the event that set the result has been handled, so that the handler
+  // running now (a button's OnClick after its ModalResult) can still set it back to mrNone.
+  if (modal_loop_ && value != mrNone) QMetaObject::invokeMethod(this, &Form::CloseModal, Qt::QueuedConnection);
+}
+
+void Form::CloseModal() {
+  if (modal_loop_ && modal_result_ != mrNone) close();
+}
+
 void Form::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), ResolveColor(GetColor(), true));
@@ -103,16 +132,19 @@ void Form::showEvent(QShowEvent* event) {
 void Form::hideEvent(QHideEvent* event) {
   Control::hideEvent(event);
   if (!event->spontaneous()) emit OnHide(this);
+  if (modal_loop_ && !event->spontaneous()) modal_loop_->quit();
 }
 
 void Form::closeEvent(QCloseEvent* event) {
   bool can_close = true;
   emit OnCloseQuery(this, &can_close);
   if (!can_close) {
+    if (modal_loop_) modal_result_ = mrNone;  // the modal window stays, waiting for another result
     event->ignore();
     return;
   }
   event->accept();
+  if (modal_loop_) return;  // ShowModal's loop ends as the window hides
   if (Application::MainForm() == this) QCoreApplication::quit();
 }
 

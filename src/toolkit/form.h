@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QString>
 
+class QEventLoop;
+
 namespace orvelle {
 
 // A top-level window built from a stored layout. Its handlers are its own methods (slots or
@@ -24,6 +26,10 @@ class Form : public Control {
  public:
   enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
   Q_ENUM(TFormBorderStyle)
+  // What closed a modal window: the value its ModalResult was set to (a button's ModalResult, say).
+  enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+                            mrNo = 7, mrClose = 8, mrHelp = 9, mrTryAgain = 10, mrContinue = 11, mrAll = 12,
+                            mrNoToAll = 13, mrYesToAll = 14 };
   enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
                    poMainFormCenter, poOwnerFormCenter };
   Q_ENUM(TPosition)
@@ -63,6 +69,17 @@ class Form : public Control {
   QString Locale() const { return locale().name(); }
   void SetLocale(const QString& name);
 
+  // Shows the window modal to the whole program and waits until it closes: a ModalResult other
+  // than mrNone closes it (when OnCloseQuery agrees; otherwise ModalResult goes back to mrNone and
+  // the window stays), and closing or hiding it otherwise gives mrCancel. Returns the ModalResult.
+  // Throws Error for a window that is already shown.
+  int ShowModal();
+  bool IsModal() const { return modal_loop_ != nullptr; }
+  int ModalResult() const { return modal_result_; }
+  // Stores the value; in a modal window a value other than mrNone closes it once the current event
+  // has been handled (unless it is set back to mrNone meanwhile).
+  void SetModalResult(int value);
+
   void SetBounds(int left, int top, int width, int height) override;
   void setVisible(bool visible) override;
 
@@ -80,12 +97,15 @@ class Form : public Control {
 
  private:
   [[noreturn]] void ThrowMissingComponent(const QString& name) const;
+  void CloseModal();
   void ApplyBorder();
 
   TFormBorderStyle border_style_ = bsSizeable;
   TPosition position_ = poDefaultPosOnly;
   int pixels_per_inch_ = 96;
   bool shown_once_ = false;
+  int modal_result_ = mrNone;
+  QEventLoop* modal_loop_ = nullptr;  // the loop of ShowModal while it runs
 };
 
 }  // namespace orvelle

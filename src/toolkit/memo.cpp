@@ -46,9 +46,20 @@ void Memo::SetWordWrap(bool value) {
 }
 
 void Memo::SetScrollBars(TScrollStyle value) {
+  if (value == scroll_bars_) return;
   scroll_bars_ = value;
-  const bool horizontal = value == ssHorizontal || value == ssBoth;
-  const bool vertical = value == ssVertical || value == ssBoth;
+  ApplyScrollBarPolicies();
+  ScrollBarsChanged();
+}
+
+void Memo::UseOwnScrollBars() {
+  own_scroll_bars_ = true;
+  ApplyScrollBarPolicies();
+}
+
+void Memo::ApplyScrollBarPolicies() {
+  const bool horizontal = !own_scroll_bars_ && HorizontalScrollBarOn();
+  const bool vertical = !own_scroll_bars_ && VerticalScrollBarOn();
   editor_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
   editor_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
 }

@@ -49,8 +49,11 @@ class Memo : public Control {
   void SetReadOnly(bool value);
   bool WordWrap() const { return word_wrap_; }
   void SetWordWrap(bool value);
-  // A bar that is on is always shown, disabled while the text fits.
+  // A bar that is on is always shown, disabled while the text fits (unless the memo draws its own
+  // bars, see UseOwnScrollBars).
   TScrollStyle ScrollBars() const { return scroll_bars_; }
+  bool HorizontalScrollBarOn() const { return scroll_bars_ == ssHorizontal || scroll_bars_ == ssBoth; }
+  bool VerticalScrollBarOn() const { return scroll_bars_ == ssVertical || scroll_bars_ == ssBoth; }
   void SetScrollBars(TScrollStyle value);
   TBorderStyle BorderStyle() const { return border_style_; }
   void SetBorderStyle(TBorderStyle value);
@@ -65,13 +68,22 @@ class Memo : public Control {
   void SetAccessibleDescription(const QString& text) override { editor_->setAccessibleDescription(text); }
 
  protected:
+  // For a memo that draws scroll bars of its own: the editor's bars stay hidden whatever
+  // ScrollBars says; the editor still keeps their ranges and positions, which the memo's bars
+  // show and set.
+  void UseOwnScrollBars();
+  // ScrollBars changed.
+  virtual void ScrollBarsChanged() {}
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void ApplyScrollBarPolicies();
+
   MemoEditor* editor_;
   bool read_only_ = false;
   bool word_wrap_ = true;
   TScrollStyle scroll_bars_ = ssNone;
+  bool own_scroll_bars_ = false;
   TBorderStyle border_style_ = bsSingle;
 };
 

@@ -1,4 +1,5 @@
 #include "controls/gp_button.h"
+#include "service/error.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
@@ -15,10 +16,12 @@
 #include <QJsonObject>
 #include <QMetaProperty>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -864,6 +867,114 @@ void ExpectWritten(QObject* object, const QJsonObject& properties, const QString
       EXPECT_EQ(value, it->toVariant()) << place.toStdString();
     }
   }
+}
+
+// A modal window with an OK button: with ModalSetting a click gives the window the button's
+// ModalResult, which closes it; OnClick comes after and may keep the window open by setting the
+// result back; OnCloseQuery may refuse; without ModalSetting the click leaves the window alone.
+TEST(GPButtonModalTest, ModalResultClosesAModalWindowWithThatResult) {
+  struct Case {
+    const char* what;
+    bool modal_setting;
+    bool click_keeps_open;   // OnClick sets the window's ModalResult back to mrNone
+    bool close_query_keeps;  // OnCloseQuery refuses the first time
+    int result;              // what ShowModal returns
+    int clicks_to_close;
+  } const cases[] = {
+      {"closes with the button's result", true, false, false, Form::mrOk, 1},
+      {"OnClick keeps it open once", true, true, false, Form::mrOk, 2},
+      {"OnCloseQuery keeps it open once", true, false, true, Form::mrOk, 2},
+      {"without ModalSetting: closed by the window manager", false, false, false, Form::mrCancel, 0},
+  };
+  for (const Case& c : cases) {
+    Form dialog;
+    dialog.SetClientWidth(200);
+    dialog.SetClientHeight(80);
+    auto* ok = new TscGPButton(&dialog);
+    ok->SetBounds(10, 10, 80, 30);
+    ok->SetModalSetting(c.modal_setting);
+    ok->SetModalResult(Form::mrOk);
+    int clicks = 0, queries = 0;
+    QObject::connect(ok, &Control::OnClick, [&] {
+      EXPECT_EQ(dialog.ModalResult(), c.modal_setting ? Form::mrOk : Form::mrNone) << c.what << ": set before OnClick";
+      if (++clicks == 1 && c.click_keeps_open) dialog.SetModalResult(Form::mrNone);
+    });
+    QObject::connect(&dialog, &Form::OnCloseQuery, [&](QObject*, bool* can_close) {
+      if (++queries == 1 && c.close_query_keeps) *can_close = false;
+    });
+    // Clicks the button every few milliseconds while the window is open; without ModalSetting
+    // the window manager closes it after three.
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+      if (!dialog.isVisible()) return;
+      if (!c.modal_setting && clicks == 3) {
+        dialog.close();
+        return;
+      }
+      QTest::mouseMove(ok, QPoint(40, 15));
+      QTest::mouseClick(ok, Qt::LeftButton, {}, QPoint(40, 15));
+    });
+    clicker.start(5);
+    QTimer::singleShot(3000, &dialog, [&] { dialog.hide(); });  // a test that fails ends all the same
+    EXPECT_EQ(dialog.ShowModal(), c.result) << c.what;
+    EXPECT_FALSE(dialog.isVisible()) << c.what;
+    if (c.modal_setting) {
+      EXPECT_EQ(clicks, c.clicks_to_close) << c.what;
+    }
+    EXPECT_FALSE(dialog.IsModal()) << c.what;
+  }
+}
+
+// Outside a modal loop the result is only stored: the window stays.
+TEST(GPButtonModalTest, ModalResultOnAModelessWindowIsOnlyStored) {
+  Form window;
+  auto* ok = new TscGPButton(&window);
+  ok->SetBounds(10, 10, 80, 30);
+  ok->SetModalSetting(true);
+  ok->SetModalResult(Form::mrYes);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QTest::mouseMove(ok, QPoint(40, 15));
+  QTest::mouseClick(ok, Qt::LeftButton, {}, QPoint(40, 15));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window.ModalResult(), Form::mrYes);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_THROW(window.ShowModal(), Error);  // already shown
+}
+
+// The gallery menu opens like the drop-down menu (press, Up and Down) when there is no drop-down
+// menu, shows the arrow, and is forgotten when it is destroyed.
+TEST_F(GPButtonTest, GalleryMenuOpensWhenThereIsNoDropDownMenu) {
+  int clicks = 0;
+  QObject::connect(button_, &Control::OnClick, [&] { ++clicks; });
+  auto* gallery = new QMenu(&form_);
+  gallery->addAction(QStringLiteral("first"));
+  button_->Options()->SetFontNormalColor(clWhite);
+  const QColor no_arrow = Pixel(button_, 87 - 18 + 4, 13 + 6);
+  button_->SetGalleryMenu(gallery);
+  EXPECT_NE(Pixel(button_, 87 - 18 + 4, 13 + 6), no_arrow);  // the arrow shows
+  MoveIn();
+  Press();
+  EXPECT_TRUE(WaitFor([&] { return gallery->isVisible(); }));
+  gallery->hide();
+  Release();
+  EXPECT_EQ(clicks, 0);
+
+  button_->setFocus();
+  Key(QEvent::KeyPress, Qt::Key_Down);
+  EXPECT_TRUE(WaitFor([&] { return gallery->isVisible(); }));
+  gallery->hide();
+
+  auto* menu = new QMenu(&form_);
+  menu->addAction(QStringLiteral("menu"));
+  button_->SetDropDownMenu(menu);  // the drop-down menu comes first
+  Key(QEvent::KeyPress, Qt::Key_Up);
+  EXPECT_TRUE(WaitFor([&] { return menu->isVisible(); }));
+  EXPECT_FALSE(gallery->isVisible());
+  menu->hide();
+
+  delete gallery;
+  EXPECT_EQ(button_->GalleryMenu(), nullptr);
 }
 
 TEST(GPButtonLayoutTest, LoadsEveryPublishedOptionByName) {

@@ -386,5 +386,85 @@ TEST_F(ListBoxTest, ItemChangesRepaintAndUpdatesCanBeSuspended) {
   EXPECT_EQ(list_.ItemIndex(), 2);
 }
 
+// The same bar laid along x: length, offset, drag and paging run right along it, its thickness is
+// its height.
+TEST(ScrollBarTest, AHorizontalBarRunsAlongX) {
+  QObject owner;
+  TscGPControlScrollBarOptions options;
+  TscGPControlScrollBar bar(&owner, &options, Qt::Horizontal);
+  bar.SetBounds(QRect(0, 0, 100, 11));
+  bar.SetParams(0, 399, 100);  // a quarter of the range in view
+  EXPECT_EQ(bar.ThumbRect(), QRect(0, 0, 25, 11));
+  bar.SetPosition(100);  // a third of the 300 positions: a third of the 75 free pixels
+  EXPECT_EQ(bar.ThumbRect(), QRect(25, 0, 25, 11));
+  bar.SetParams(0, 9999, 100);  // never shorter than twice its thickness
+  EXPECT_EQ(bar.ThumbRect().size(), QSize(22, 11));
+
+  bar.SetParams(0, 399, 100);
+  bar.SetPosition(100);
+  ASSERT_TRUE(bar.MousePress(QPoint(30, 5)));  // on the thumb, 5 pixels into it
+  EXPECT_TRUE(bar.Dragging());
+  bar.MouseMove(QPoint(55, 90));  // 25 pixels right; the distance off the bar does not matter
+  EXPECT_EQ(bar.Position(), 200);
+  bar.MouseRelease(QPoint(55, 5));
+  ASSERT_TRUE(bar.MousePress(QPoint(95, 5)));  // on the track right of the thumb
+  EXPECT_TRUE(bar.Paging());
+  bar.MouseRelease(QPoint(95, 5));
+  EXPECT_EQ(bar.Position(), 300);  // one page toward the pointer, on release
+}
+
+// The open list casts a soft shadow to its right and below: two windows of their own beside its
+// edges that follow the list, never overlap it and take no input.
+TEST_F(ListBoxTest, TheOpenListCastsAShadowRightAndBelow) {
+  Fill(30);
+  TscPopupShadow* shadow = list_.Shadow();
+  QWidget* right = shadow->RightBand();
+  QWidget* bottom = shadow->BottomBand();
+  EXPECT_FALSE(right->isVisible());
+  ShowAt(0);
+  ASSERT_TRUE(right->isVisible());
+  ASSERT_TRUE(bottom->isVisible());
+  constexpr int reach = TscPopupShadow::kReach;
+  EXPECT_EQ(right->geometry(), QRect(20 + 221, 20, reach, 214 + reach));
+  EXPECT_EQ(bottom->geometry(), QRect(20, 20 + 214, 221, reach));
+  for (QWidget* band : {right, bottom}) {
+    EXPECT_TRUE(band->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(band->windowFlags().testFlag(Qt::WindowTransparentForInput));
+  }
+
+  // Alphas, at points given relative to the list's top-left corner.
+  auto alpha = [&](QPoint at) {
+    QWidget* band = at.x() >= 221 ? right : bottom;
+    const QImage pixels = band->grab().toImage();
+    const QPoint in_band = at - (band->geometry().topLeft() - QPoint(20, 20));
+    EXPECT_EQ(qRed(pixels.pixel(in_band)), 0) << "black";
+    return qAlpha(pixels.pixel(in_band));
+  };
+  struct Case {
+    const char* where;
+    QPoint at;
+    int least, most;
+  } const cases[] = {
+      {"just right of the list", QPoint(221, 100), 60, TscPopupShadow::kDarkest},
+      {"just below the list", QPoint(110, 214), 60, TscPopupShadow::kDarkest},
+      {"under the list's bottom-right corner", QPoint(222, 215), 60, TscPopupShadow::kDarkest},
+      {"the far edge on the right", QPoint(221 + reach - 1, 100), 0, 10},
+      {"right of the list's top corner", QPoint(221, 0), 0, 10},
+      {"below the list's left corner", QPoint(0, 214), 0, 10},
+  };
+  for (const Case& c : cases) {
+    const int a = alpha(c.at);
+    EXPECT_GE(a, c.least) << c.where;
+    EXPECT_LE(a, c.most) << c.where;
+  }
+
+  list_.Show(QPoint(60, 30));  // shown elsewhere: the shadow follows
+  EXPECT_EQ(right->geometry().topLeft(), QPoint(60 + 221, 30));
+  EXPECT_EQ(bottom->geometry().topLeft(), QPoint(60, 30 + 214));
+  list_.Hide();
+  EXPECT_FALSE(right->isVisible());
+  EXPECT_FALSE(bottom->isVisible());
+}
+
 }  // namespace
 }  // namespace orvelle

@@ -289,6 +289,121 @@ TEST_F(MemoTest, ContentMarginsPlaceTheText) {
   notice->SetBounds(0, 0, 300, 200);
   notice->SetScrollBars(Memo::ssVertical);
   EXPECT_EQ(notice->GetContentRect(), QRect(5, 20, 279, 175));
+  EXPECT_EQ(notice->Editor()->viewport()->geometry(), QRect(5, 20, 279, 175));  // the text follows at once
+}
+
+// A notice with its own scroll bars: many short lines (vertical range) or one long unwrapped line
+// (horizontal range), opaque colours for the bars so that a pixel tells track from thumb.
+class NoticeScrollBarTest : public MemoTest {
+ protected:
+  static constexpr QRgb kTrack = qRgb(200, 0, 0), kThumb = qRgb(0, 0, 200);
+
+  TscGPMemo* AddNotice(Memo::TScrollStyle bars, int radius = 0) {
+    auto* notice = Add<TscGPMemo>(QRect(0, 0, 200, 100));
+    QStringList lines;
+    for (int i = 0; i < 40; ++i) lines << QStringLiteral("line %1").arg(i);
+    lines[0] = QStringLiteral("a first line much too long to fit the width of the notice without wrapping it");
+    notice->SetWordWrap(false);
+    notice->SetLines(lines);
+    notice->SetScrollBars(bars);
+    notice->Options()->SetShapeCornerRadius(radius);
+    TscGPControlScrollBarOptions* o = notice->ScrollBarOptions();
+    o->SetFillColor(Color::FromRgb(200, 0, 0));
+    o->SetFillColorAlpha(255);
+    o->SetThumbColor(Color::FromRgb(0, 0, 200));
+    o->SetThumbColorAlpha(255);
+    o->SetSize(9);
+    return notice;
+  }
+};
+
+// The bars lie inside the 1-pixel frame (inner rectangle (1, 1)-(198, 98)), 9 pixels thick as
+// ScrollBarOptions says, in its colours; the editor's own bars stay hidden and the text never
+// reaches under a bar.
+TEST_F(NoticeScrollBarTest, BarsInsideTheFrameInTheirOptionsColours) {
+  struct Case {
+    const char* what;
+    Memo::TScrollStyle bars;
+    int radius;
+    QRect vertical, horizontal;  // empty: not shown
+    bool corner_filled;
+  } const cases[] = {
+      {"vertical", Memo::ssVertical, 0, QRect(190, 1, 9, 98), QRect(), false},
+      {"horizontal", Memo::ssHorizontal, 0, QRect(), QRect(1, 90, 198, 9), false},
+      {"both, square corners", Memo::ssBoth, 0, QRect(190, 1, 9, 89), QRect(1, 90, 189, 9), true},
+      {"both, rounded corners", Memo::ssBoth, 6, QRect(190, 7, 9, 83), QRect(7, 90, 183, 9), false},
+  };
+  Show();
+  for (const Case& c : cases) {
+    TscGPMemo* notice = AddNotice(c.bars, c.radius);
+    notice->show();
+    Shown(notice);  // the editor learns how wide its text is while it paints
+    const QImage image = Shown(notice);
+    EXPECT_FALSE(notice->Editor()->verticalScrollBar()->isVisible()) << c.what;
+    EXPECT_FALSE(notice->Editor()->horizontalScrollBar()->isVisible()) << c.what;
+    const QRect text = notice->Editor()->viewport()->geometry();
+    for (auto [bar, expected] : {std::pair{notice->VertScrollBar(), c.vertical}, std::pair{notice->HorzScrollBar(), c.horizontal}}) {
+      EXPECT_EQ(bar->Visible(), !expected.isEmpty()) << c.what;
+      if (expected.isEmpty()) continue;
+      EXPECT_EQ(bar->Bounds(), expected) << c.what;
+      EXPECT_FALSE(text.intersects(expected)) << c.what;
+      // Scrolled to the start: the thumb at the bar's start, the track at its end.
+      EXPECT_EQ(image.pixel(expected.topLeft() + QPoint(2, 2)), kThumb) << c.what;
+      EXPECT_EQ(image.pixel(expected.bottomRight() - QPoint(2, 2)), kTrack) << c.what;
+    }
+    EXPECT_NE(image.pixel(199, 50), kTrack) << c.what << ": the frame stays outside the bar";
+    EXPECT_NE(image.pixel(100, 99), kTrack) << c.what;
+    if (c.bars == Memo::ssBoth) {
+      EXPECT_EQ(image.pixel(194, 94) == kTrack, c.corner_filled) << c.what << ": the corner between the bars";
+    }
+    delete notice;
+  }
+}
+
+TEST_F(NoticeScrollBarTest, RightToLeftPutsTheVerticalBarOnTheLeft) {
+  TscGPMemo* notice = AddNotice(Memo::ssVertical);
+  notice->setLayoutDirection(Qt::RightToLeft);
+  Show();
+  EXPECT_EQ(notice->VertScrollBar()->Bounds(), QRect(1, 1, 9, 98));
+  EXPECT_EQ(Shown(notice).pixel(3, 3), kThumb);
+  EXPECT_FALSE(notice->Editor()->viewport()->geometry().intersects(notice->VertScrollBar()->Bounds()));
+}
+
+// The bar shows the editor's range and position and sets them: the wheel over it, a drag of the
+// thumb, a click on the track; hiding the memo ends a drag.
+TEST_F(NoticeScrollBarTest, TheBarScrollsTheText) {
+  TscGPMemo* notice = AddNotice(Memo::ssVertical);
+  Show();
+  QScrollBar* lines = notice->Editor()->verticalScrollBar();
+  TscGPControlScrollBar* bar = notice->VertScrollBar();
+  ASSERT_GT(lines->maximum(), 10);
+  EXPECT_EQ(bar->Max(), lines->maximum() + lines->pageStep() - 1);
+  EXPECT_EQ(bar->PageSize(), lines->pageStep());
+  QWidget* under_bar = notice->Editor();  // the bar is drawn over the editor's edge
+  const QPoint on_thumb = bar->ThumbRect().center();
+
+  QTest::mouseMove(under_bar, on_thumb);
+  EXPECT_EQ(bar->ThumbState(), scsHot);
+  Wheel(under_bar, -120);
+  EXPECT_EQ(lines->value(), 1);
+  EXPECT_EQ(bar->Position(), 1);
+  lines->setValue(0);
+
+  QTest::mousePress(under_bar, Qt::LeftButton, {}, on_thumb);
+  EXPECT_TRUE(bar->Dragging());
+  QTest::mouseMove(under_bar, on_thumb + QPoint(0, 200));  // to the end of the track
+  EXPECT_EQ(lines->value(), lines->maximum());
+  QTest::mouseRelease(under_bar, Qt::LeftButton, {}, on_thumb + QPoint(0, 200));
+  EXPECT_FALSE(bar->Dragging());
+
+  QTest::mouseClick(under_bar, Qt::LeftButton, {}, QPoint(194, 3));  // on the track above the thumb
+  EXPECT_EQ(lines->value(), lines->maximum() - lines->pageStep());
+
+  QTest::mousePress(under_bar, Qt::LeftButton, {}, bar->ThumbRect().center());
+  ASSERT_TRUE(bar->Dragging());
+  notice->hide();
+  EXPECT_FALSE(bar->Dragging());
+  EXPECT_EQ(bar->ThumbState(), scsNormal);
 }
 
 TEST_F(MemoTest, ScalingScalesTheGraphicOptions) {

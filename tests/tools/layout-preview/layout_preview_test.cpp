@@ -76,7 +76,7 @@ TEST_F(LayoutPreviewTest, APressedDropDownShowsItsOpenList) {
   const QImage a(closed), b(open);
   EXPECT_EQ(a.size(), QSize(300, 80));
   // cbb1 (37, 18, 221 x 25) opens its 221 x 214 list below itself, past the window's bottom.
-  EXPECT_EQ(b.size(), QSize(300, 18 + 25 + 214));
+  EXPECT_EQ(b.size(), QSize(300, 18 + 25 + 214 + 6));  // and its 6-pixel shadow below it
   EXPECT_EQ(QColor(b.pixel(37, 43)), QColor(0x1B, 0x1E, 0x23));              // the list's frame
   EXPECT_GT(QColor(b.pixel(37 + 150, 43 + 5)).green(), 150);         // item 0, selected: the highlight
   EXPECT_EQ(QColor(b.pixel(100, 42)), QColor(0x35, 0xBD, 0xBB));  // the face's bar, pressed

@@ -1,4 +1,4 @@
-#include "controls/progress_bar.h"
+#include "controls/gp_progress_bar.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
@@ -247,7 +247,7 @@ TEST_F(ProgressBarTest, ReportsValueAndRangeToAssistiveTechnology) {
 
 TEST(ProgressBarLayout, LoadsEveryPublishedOption) {
   Form form;
-  form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/progress_bar.json"));
+  form.Load(QStringLiteral(ORVELLE_CONTROL_LAYOUTS "/gp_progress_bar.json"));
   auto* main = form.Component<TscGPProgressBar>(QStringLiteral("scgprgrsbr1"));
   EXPECT_EQ(main->geometry(), QRect(29, 16, 360, 6));
   EXPECT_EQ(main->Value(), 50);

@@ -1,4 +1,4 @@
-#include "controls/progress_bar.h"
+#include "controls/gp_progress_bar.h"
 
 #include "toolkit/theme.h"
 
