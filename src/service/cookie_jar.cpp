@@ -9,6 +9,7 @@
 #include <libpsl.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <memory>
 #include <tuple>
@@ -66,10 +67,20 @@ bool PathMatches(const QString& request_path, const QString& cookie_path) {
 
 namespace {
 
-bool IsDelimiter(char16_t c) {
-  return c == 0x09 || (c >= 0x20 && c <= 0x2F) || (c >= 0x3B && c <= 0x40) || (c >= 0x5B && c <= 0x60) ||
-         (c >= 0x7B && c <= 0x7E);
-}
+// The date delimiters of RFC 6265 (5.1.1) as a table of the ASCII range: the date parser looks
+// at every character of an Expires value (up to 4 KiB), so one look-up each instead of a chain
+// of range tests.
+constexpr std::array<bool, 0x80> kDateDelimiters = [] {
+  std::array<bool, 0x80> table{};
+  table[0x09] = true;
+  for (char16_t c = 0x20; c <= 0x2F; ++c) table[c] = true;
+  for (char16_t c = 0x3B; c <= 0x40; ++c) table[c] = true;
+  for (char16_t c = 0x5B; c <= 0x60; ++c) table[c] = true;
+  for (char16_t c = 0x7B; c <= 0x7E; ++c) table[c] = true;
+  return table;
+}();
+
+bool IsDelimiter(char16_t c) { return c < kDateDelimiters.size() && kDateDelimiters[c]; }
 
 // Equal to the lower-case ASCII `word` without regard to ASCII case, and only ASCII case:
 // attribute names and month names ("\u017Fecure" is not "secure").
@@ -82,6 +93,35 @@ bool EqualsAsciiWord(QStringView text, const char* word) {
     if (c != static_cast<char16_t>(word[i])) return false;
   }
   return i == text.size();
+}
+
+// The month (1 to 12) that three letters name without regard to ASCII case ("Jan", "FEB"), or 0.
+// Only ASCII letters are folded; the three make one number, so that a single switch finds the
+// month (the date parser asks this of every word of an Expires value).
+int MonthNumber(QStringView three) {
+  unsigned key = 0;
+  for (int i = 0; i < 3; ++i) {
+    char16_t c = three[i].unicode();
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+    if (c < u'a' || c > u'z') return 0;
+    key = key << 8 | c;
+  }
+  constexpr auto word = [](const char (&w)[4]) { return unsigned(w[0]) << 16 | unsigned(w[1]) << 8 | unsigned(w[2]); };
+  switch (key) {
+    case word("jan"): return 1;
+    case word("feb"): return 2;
+    case word("mar"): return 3;
+    case word("apr"): return 4;
+    case word("may"): return 5;
+    case word("jun"): return 6;
+    case word("jul"): return 7;
+    case word("aug"): return 8;
+    case word("sep"): return 9;
+    case word("oct"): return 10;
+    case word("nov"): return 11;
+    case word("dec"): return 12;
+    default: return 0;
+  }
 }
 
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
@@ -106,8 +146,6 @@ bool ReadDigits(QStringView token, qsizetype& pos, int min, int max, int* value)
 std::optional<qint64> ParseCookieDate(const QString& text) {
   bool found_time = false, found_day = false, found_month = false, found_year = false;
   int hour = 0, minute = 0, second = 0, day = 0, month = 0, year = 0;
-  static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                        "jul", "aug", "sep", "oct", "nov", "dec"};
   qsizetype i = 0;
   while (i < text.size()) {
     while (i < text.size() && IsDelimiter(text[i].unicode())) ++i;
@@ -132,16 +170,8 @@ std::optional<qint64> ParseCookieDate(const QString& text) {
       continue;
     }
     if (!found_month && token.size() >= 3) {
-      const QStringView prefix = token.first(3);
-      bool matched = false;
-      for (int k = 0; k < 12; ++k) {
-        if (EqualsAsciiWord(prefix, kMonths[k])) {
-          month = k + 1;
-          matched = true;
-          break;
-        }
-      }
-      if (matched) {
+      if (const int number = MonthNumber(token.first(3))) {
+        month = number;
         found_month = true;
         continue;
       }

@@ -72,8 +72,21 @@ TEST(CookieRules, Dates) {
       {"Thu, 01 Jan 2030 24:00:00 GMT", std::nullopt},
       {"tomorrow", std::nullopt},
       {"", std::nullopt},
+      // Delimiters of the whole ASCII range split words; U+00A0 does not, nor does "ſ" fold to "s".
+      {"1|Jan~2030{0:0:0", at(2030, 1, 1, 0, 0, 0)},
+      {"1\tJan\t2030\t0:0:0", at(2030, 1, 1, 0, 0, 0)},
+      {"1\u00A0Jan 2030 0:0:0", std::nullopt},
+      {"1 \u017Fep 2030 0:0:0", std::nullopt},
+      {"1 J\u00C1n 2030 0:0:0", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(cookies::ParseCookieDate(c.text), c.expected) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(cookies::ParseCookieDate(QString::fromUtf8(c.text)), c.expected) << c.text;
+
+  // Every month by its first three letters in any ASCII case, a longer word starting with them too.
+  const char* const months[] = {"JAN", "feb", "Mar", "aPR", "mAY", "JuN", "jUl", "AUG", "sep", "OcT", "nov", "DECEMBER"};
+  for (int m = 1; m <= 12; ++m) {
+    const QString text = QStringLiteral("2 %1 2030 3:4:5").arg(QLatin1String(months[m - 1]));
+    EXPECT_EQ(cookies::ParseCookieDate(text), at(2030, m, 2, 3, 4, 5)) << text.toStdString();
+  }
 }
 
 // One step of a scenario: a response from `url` sets `set_cookie`, the clock moves on by
