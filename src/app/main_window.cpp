@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 
 #include <QApplication>
+#include <QElapsedTimer>
 
 #include <QKeyEvent>
 #include <QShortcut>
@@ -161,7 +162,10 @@ void MainWindow::FormShow(QObject*) {
   // The first show only: showing the window again (after a minimise) starts nothing.
   if (shown_) return;
   shown_ = true;
+  QElapsedTimer creating;
+  creating.start();
   CreateMediaPlayer();
+  qCDebug(lcUi) << "start-up: the first show made the media player in" << creating.elapsed() << "ms";
   volumeSlider->SetMaxValue(Player().Volume() + 100);
   titleLabel->SetCaption(QString());
   singerLabel->SetCaption(QString());

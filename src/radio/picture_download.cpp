@@ -5,6 +5,7 @@
 #include "toolkit/message_box.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 
 namespace orvelle {
 namespace {
@@ -56,11 +57,14 @@ ClientRequests::Id Download(ClientRequests& requests, PictureContainer& image, c
       url, [user_agent](http::HttpClient& client) { SetPictureRequestSettings(client, user_agent); },
       [&image, url, done = std::move(done)](const QByteArray& bytes, std::exception_ptr request_error) {
         std::exception_ptr load_error;
+        QElapsedTimer decoding;
+        decoding.start();
         try {
           LoadAnswer(image, url, bytes, request_error);
         } catch (...) {
           load_error = std::current_exception();
         }
+        qCDebug(lcLoad) << "picture of" << bytes.size() << "bytes decoded and shown in" << decoding.elapsed() << "ms";
         done(load_error);
       });
 }

@@ -243,9 +243,12 @@ void SongLoader::GiveUp(const QString& reason) {
   End(SongView::LoadEnd::GaveUp);
 }
 
-auto SongLoader::AfterPicture(void (SongLoader::*next)()) {
-  return InThisLoad([this, next](std::exception_ptr error) {
+auto SongLoader::AfterPicture(const char* picture, void (SongLoader::*next)()) {
+  step_started_ = std::chrono::steady_clock::now();
+  return InThisLoad([this, picture, next](std::exception_ptr error) {
     request_ = 0;
+    qCDebug(lcLoad).nospace() << picture << " picture in after " << MillisecondsSince(load_started_) << " ms ("
+                              << MillisecondsSince(step_started_) << " ms for its request and decoding)";
     if (error) return Fail(error);
     (this->*next)();
   });
@@ -253,17 +256,17 @@ auto SongLoader::AfterPicture(void (SongLoader::*next)()) {
 
 void SongLoader::DownloadCover() {
   request_ = DownloadPicture(requests_, view_.CoverPicture(), state_.CurrentSong.picture,
-                             AfterPicture(&SongLoader::DownloadSingerPicture));
+                             AfterPicture("cover", &SongLoader::DownloadSingerPicture));
 }
 
 void SongLoader::DownloadSingerPicture() {
   request_ = DownloadPicture(requests_, view_.SingerPicture(), state_.CurrentSong.singer_avatar,
-                             AfterPicture(&SongLoader::DownloadDisc));
+                             AfterPicture("singer", &SongLoader::DownloadDisc));
 }
 
 void SongLoader::DownloadDisc() {
   request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), state_.CurrentSong.picture,
-                                 AfterPicture(&SongLoader::FinishLoad));
+                                 AfterPicture("disc", &SongLoader::FinishLoad));
 }
 
 void SongLoader::FinishLoad() {
@@ -289,8 +292,10 @@ void SongLoader::ShowLoadedSong() {
     qCDebug(lcLoad) << "song shown paused after" << MillisecondsSince(load_started_) << "ms";
     return;
   }
+  const auto handing_over = std::chrono::steady_clock::now();
   StartPlayback();
-  qCDebug(lcLoad) << "song started after" << MillisecondsSince(load_started_) << "ms";
+  qCDebug(lcLoad) << "song started after" << MillisecondsSince(load_started_) << "ms (the player took"
+                  << MillisecondsSince(handing_over) << "ms)";
 }
 
 void SongLoader::Fail(std::exception_ptr error) {

@@ -136,9 +136,9 @@ class SongLoader {
   void StartAttempt();
   void PlaylistAnswered(const QString& text, std::exception_ptr error);
   void GiveUp(const QString& reason);
-  // The step after a picture download: the load ends on the download's error, else goes on with
-  // `next`.
-  auto AfterPicture(void (SongLoader::*next)());
+  // The step after the download of `picture` (its name in the log), which starts now: the load
+  // ends on the download's error, else goes on with `next`.
+  auto AfterPicture(const char* picture, void (SongLoader::*next)());
   void DownloadCover();
   void DownloadSingerPicture();
   void DownloadDisc();
@@ -166,6 +166,7 @@ class SongLoader {
   ClientRequests::Id request_ = 0;
   int attempt_ = 0;
   std::chrono::steady_clock::time_point load_started_;
+  std::chrono::steady_clock::time_point step_started_;  // of the picture download under way
 };
 
 }  // namespace orvelle

@@ -75,6 +75,13 @@ class SocketStream : public ByteStream {
   bool written_since_read_ = false;  // the next read waits for data before receiving
 };
 
+// Acknowledges what the socket has received at once instead of after the delayed-ACK wait
+// (40 ms on Linux). A server that writes an answer's head and body separately, with Nagle's
+// algorithm on, holds the body back until the head is acknowledged: without this every such
+// answer would stall by the delayed-ACK wait. Called after each receive that brought data, as the
+// kernel leaves quick acknowledgement again on its own.
+void AcknowledgeAtOnce(int fd);
+
 // Throws the SocketError for an errno value.
 [[noreturn]] void ThrowSocketError(int error_number);
 

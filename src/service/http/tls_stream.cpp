@@ -34,6 +34,7 @@ int BioRead(BIO* bio, char* data, int size) {
   const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
   BIO_clear_retry_flags(bio);
   const ssize_t n = ::recv(fd, data, static_cast<size_t>(size), 0);
+  if (n > 0) AcknowledgeAtOnce(fd);
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) BIO_set_retry_read(bio);
   return static_cast<int>(n);
 }
