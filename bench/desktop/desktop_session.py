@@ -250,8 +250,12 @@ class Desktop:
 
     def _start_pulseaudio(self):
         socket = os.path.join(self.folder, "pulse-native")
+        # A sound server as a desktop runs it: an idle sink is suspended after 5 s (Debian's
+        # default.pa loads module-suspend-on-idle; PipeWire suspends idle nodes alike), which is
+        # what lets a client's paused stream stop its timing updates.
         self._start(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit",
-                     "-n", "--load=module-null-sink sink_name=bench", f"--load=module-native-protocol-unix socket={socket}"])
+                     "-n", "--load=module-null-sink sink_name=bench", f"--load=module-native-protocol-unix socket={socket}",
+                     "--load=module-suspend-on-idle"])
         self.env["PULSE_SERVER"] = f"unix:{socket}"
         deadline = time.monotonic() + 10
         while subprocess.run(["pactl", "info"], env=self.env, stdout=subprocess.DEVNULL,

@@ -123,7 +123,8 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
       state_(state),
       make_player_(std::move(make_player)),
       requests_(http_),
-      loader_(state_, requests_, *this) {
+      loader_(state_, requests_, *this),
+      unseen_count_([this] { return TakeCountdownStep(); }, [this] { return CountdownStepsToRunOut(); }) {
   cover_picture_.OnChange = [this] {
     if (coverHolder) coverHolder->SetPicture(HolderImage(cover_picture_));
     RemoteStateMayHaveChanged();
@@ -216,13 +217,51 @@ void MainWindow::FormCloseQuery(QObject*, bool*) {
 // ---- the playback cycle ----
 
 void MainWindow::countdownTimerTick(QObject*) {
+  if (unseen_count_.Active()) {
+    unseen_count_.Tick(*countdownTimer);
+    return;
+  }
+  unseen_count_.NoteSeenTick(*countdownTimer);
+  TakeCountdownStep();
+}
+
+bool MainWindow::TakeCountdownStep() {
   // A load under way has the next song on its way; the count waits for it.
-  if (loader_.Loading()) return;
+  if (loader_.Loading()) return false;
   if (state_.RemainingSeconds <= 0) {
     loader_.LoadNextSong();
   } else {
     remainingTimeLabel->SetCaption(loader_.CountDown());
   }
+  return !loader_.Loading();
+}
+
+int MainWindow::CountdownStepsToRunOut() const {
+  // The count runs down to zero, and the step after zero loads the next song.
+  return state_.RemainingSeconds > 0 ? state_.RemainingSeconds + 1 : 1;
+}
+
+void MainWindow::RunCountdown(bool run) {
+  if (!run) unseen_count_.CatchUpWithoutLoading();
+  countdownTimer->SetEnabled(run);
+  if (run) unseen_count_.Restart(*countdownTimer);
+}
+
+PlayState& MainWindow::State() const {
+  // Read while the window is not seen, the count is brought up to the present first.
+  unseen_count_.CatchUpWithoutLoading();
+  return state_;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  Form::showEvent(event);
+  if (countdownTimer) unseen_count_.End(*countdownTimer);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+  Form::hideEvent(event);
+  // Also sent, spontaneously, when the window is minimised.
+  if (countdownTimer) unseen_count_.Begin(*countdownTimer);
 }
 
 void MainWindow::playPauseButtonClick(QObject*) {
@@ -241,7 +280,7 @@ void MainWindow::playPauseButtonClick(QObject*) {
 
 void MainWindow::Pause() {
   Player().Pause();
-  countdownTimer->SetEnabled(false);
+  RunCountdown(false);
   loader_.CancelRetry();
   StopDisc();
   state_.IsPlaying = 0;
@@ -261,7 +300,7 @@ void MainWindow::Resume() {
     return;
   }
   Player().Play();
-  countdownTimer->SetEnabled(true);
+  RunCountdown(true);
   disc->SetPicture(&cover_picture_);
   disc->SetRotateAnimation(true);
   disc->SetRotationAngle(0);
@@ -596,7 +635,7 @@ void MainWindow::SetProgressValue(int value) { songProgress->SetValue(value); }
 void MainWindow::SetProgressMaxValue(int value) { songProgress->SetMaxValue(value); }
 void MainWindow::SetProgressMinValue(int value) { songProgress->SetMinValue(value); }
 void MainWindow::SetCountdownEnabled(bool enabled) {
-  countdownTimer->SetEnabled(enabled);
+  RunCountdown(enabled);
   RemoteStateMayHaveChanged();
 }
 void MainWindow::SetDiscRotating(bool rotating) {

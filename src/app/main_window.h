@@ -14,6 +14,7 @@
 #include "playback/media_player.h"
 #include "radio/client_requests.h"
 #include "radio/play_state.h"
+#include "app/unseen_countdown.h"
 #include "radio/song_loading.h"
 #include "service/http/http_client.h"
 #include "service/picture/picture_container.h"
@@ -85,7 +86,7 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // How far the Up and Down keys move the volume.
   static constexpr int kVolumeKeyStep = 5;
 
-  PlayState& State() const override { return state_; }
+  PlayState& State() const override;
   // Whether a song load is under way.
   bool LoadUnderWay() const { return loader_.Loading(); }
   // The one HTTP client of the program: playlist, lyrics and pictures.
@@ -161,7 +162,18 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void SetVolume(int value) override;
   const PictureContainer& Cover() const override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
+  // One countdown step, as a tick takes it while the window is seen; tells whether the count goes
+  // on (no load began or is under way).
+  bool TakeCountdownStep();
+  int CountdownStepsToRunOut() const;
+  // Starts or holds the countdown; held, the seconds counted unseen are brought up to date first.
+  void RunCountdown(bool run);
+
   // What a song load shows and drives.
   void SetTitleCaption(const QString& text) override;
   void SetSingerCaption(const QString& text) override;
@@ -231,6 +243,9 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   PictureContainer cover_picture_;
   PictureContainer singer_picture_;
   SongLoader loader_;
+  // The countdown while the window is minimised or hidden. Mutable: reading the play state brings
+  // the count up to the present.
+  mutable UnseenCountdown unseen_count_;
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
   ListenerSettings* settings_ = nullptr;

@@ -12,6 +12,7 @@
 #include <clocale>
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 namespace orvelle {
@@ -24,6 +25,9 @@ constexpr char kSystemCaBundle[] = "/etc/ssl/certs/ca-certificates.crt";
 constexpr int kVolumeMax = 200;
 // The least important of the player's own log messages that reach our log.
 constexpr char kPlayerLogLevel[] = "warn";
+// The events the player reports to us; every other event is switched off, so that libmpv does not
+// wake the user-interface thread for what nothing here reads.
+constexpr mpv_event_id kReportedEvents[] = {MPV_EVENT_LOG_MESSAGE, MPV_EVENT_END_FILE};
 
 // Throws the player's failure as the program's error: what was being done, and libmpv's reason.
 void Check(int status, const QString& action) {
@@ -71,6 +75,7 @@ MpvMediaPlayer::MpvMediaPlayer() {
   }
   SetOption("vid", "no");
   SetOption("audio-fallback-to-null", "yes");
+  LoadNoScripts();
   SetOption("volume-max", QByteArray::number(kVolumeMax));
   // An address is an audio stream; it is never handed to a page-resolving helper.
   SetOption("ytdl", "no");
@@ -82,6 +87,7 @@ MpvMediaPlayer::MpvMediaPlayer() {
   if (!audioOutput.isEmpty()) SetOption("ao", audioOutput);
   Check(mpv_initialize(handle_.get()), QStringLiteral("start"));
   Check(mpv_request_log_messages(handle_.get(), kPlayerLogLevel), QStringLiteral("forward its log"));
+  ReportOnlyTheEventsRead();
   mpv_set_wakeup_callback(handle_.get(), &MpvMediaPlayer::WakeUp, this);
 }
 
@@ -150,6 +156,25 @@ void MpvMediaPlayer::SetPaused(bool paused) {
   int flag = paused ? 1 : 0;
   Check(mpv_set_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &flag),
         paused ? QStringLiteral("pause") : QStringLiteral("play"));
+}
+
+void MpvMediaPlayer::LoadNoScripts() {
+  // The on-screen controller, statistics page, console, auto profiles and the user's scripts are
+  // for mpv's own window; each would cost start-up time, a Lua state and a thread. A player built
+  // without scripting lacks these options, which is as good.
+  for (const char* option : {"load-scripts", "osc", "load-stats-overlay", "load-osd-console", "load-auto-profiles"}) {
+    const int status = mpv_set_option_string(handle_.get(), option, "no");
+    if (status < 0) qCDebug(lcPlayer) << "the player has no option" << option << "-" << mpv_error_string(status);
+  }
+}
+
+void MpvMediaPlayer::ReportOnlyTheEventsRead() {
+  for (int id = MPV_EVENT_SHUTDOWN; id <= MPV_EVENT_HOOK; ++id) {
+    const auto event = static_cast<mpv_event_id>(id);
+    const bool read = std::find(std::begin(kReportedEvents), std::end(kReportedEvents), event) != std::end(kReportedEvents);
+    // Numbers the player no longer knows are refused; they are not reported either way.
+    mpv_request_event(handle_.get(), event, read ? 1 : 0);
+  }
 }
 
 void MpvMediaPlayer::Open(const QString& url) {

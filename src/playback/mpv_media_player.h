@@ -24,6 +24,7 @@ namespace orvelle {
 // - volumes above 100 amplify, up to 200; SetVolume plays a value below 0 at 0 and one above
 //   200 at 200, and Volume reads back what is played;
 // - ORVELLE_AUDIO_OUTPUT, when set, names the audio output (for example "null");
+// - no scripts are loaded, and only the events read below are reported;
 // - certificates of HTTPS addresses are verified against SSL_CERT_FILE when it is set, else
 //   against the system's certificate bundle.
 //
@@ -59,6 +60,8 @@ class MpvMediaPlayer : public MediaPlayer {
   static void WakeUp(void* player);
   void SetOption(const char* name, const QByteArray& value);
   void SetPaused(bool paused);
+  void LoadNoScripts();
+  void ReportOnlyTheEventsRead();
   void Open(const QString& url);
   void DrainEvents();
 

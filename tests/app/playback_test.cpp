@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace orvelle::test {
@@ -90,6 +91,45 @@ TEST_F(OrvelleTest, ASongOfLengthOneOrZeroEndsAtTheNextTick) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->songProgress->MaxValue() == kOneSongLength; }, 5000));
     TearDown();
   }
+}
+
+// Minimised or hidden, the window does not wake every second for a count nobody sees: the timer
+// wakes at the song's end, and the count is right whenever it is read, seen again or paused.
+TEST_F(OrvelleTest, UnseenTheCountdownWakesOnlyAtTheSongsEndAndStaysRight) {
+  ShortSongService service(6, 1);
+  Start(kOneSongChannel);
+  Timer* timer = main_window->countdownTimer;
+  const int period = timer->Interval();
+  main_window->hide();
+  const int hidden_at = state.RemainingSeconds;
+  EXPECT_GT(timer->Interval(), (hidden_at - 1) * period) << "one wake-up, at the run-out";
+
+  // Read (as the desktop reads the position), the count has gone on by the seconds passed.
+  QTest::qWait(2 * period + period / 2);
+  const int read = main_window->State().RemainingSeconds;
+  EXPECT_GE(read, hidden_at - 3);
+  EXPECT_LE(read, hidden_at - 2);
+  EXPECT_EQ(service.PlaylistRequests(), 1);
+
+  // Paused and seen again, the count stands where it was, shown, and the timer's period is back.
+  main_window->PlayPause();
+  const int paused_at = state.RemainingSeconds;
+  main_window->SetVisible(true);
+  EXPECT_EQ(main_window->remainingTimeLabel->Caption(), QString::asprintf("- 0 :%.2d", paused_at));
+  main_window->PlayPause();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state.RemainingSeconds == paused_at - 1; }, 2 * period));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return timer->Interval() == period; }, 2 * period));
+
+  // Hidden again, the song runs out unseen and the next one loads on time.
+  main_window->hide();
+  const auto hidden = std::chrono::steady_clock::now();
+  const int left = state.RemainingSeconds;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return service.PlaylistRequests() == 2; }, (left + 3) * period));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - hidden);
+  EXPECT_GE(took.count(), left * period) << "not before the song ran out";
+  ASSERT_TRUE(LoadEnds());
+  EXPECT_GE(state.RemainingSeconds, kOneSongLength - 2);
+  EXPECT_GT(timer->Interval(), (kOneSongLength - 3) * period) << "the new song's run-out is the next wake-up";
 }
 
 TEST_F(OrvelleTest, PauseHoldsAudioCountdownAndDiscAndResumeGoesOn) {
