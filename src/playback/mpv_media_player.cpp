@@ -1,11 +1,14 @@
 #include "playback/mpv_media_player.h"
 
+#include "playback/mpv_library.h"
+
 #include "service/error.h"
 #include "service/log.h"
 
 #include <mpv/client.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -29,10 +32,12 @@ constexpr char kPlayerLogLevel[] = "warn";
 // wake the user-interface thread for what nothing here reads.
 constexpr mpv_event_id kReportedEvents[] = {MPV_EVENT_LOG_MESSAGE, MPV_EVENT_END_FILE};
 
+const MpvLibrary& Mpv() { return MpvLibrary::Get(); }
+
 // Throws the player's failure as the program's error: what was being done, and libmpv's reason.
 void Check(int status, const QString& action) {
   if (status >= 0) return;
-  const QString reason = QString::fromUtf8(mpv_error_string(status));
+  const QString reason = QString::fromUtf8(Mpv().error_string(status));
   qCDebug(lcPlayer).noquote() << "could not" << action << "-" << reason;
   throw Error(QStringLiteral("The media player could not %1: %2").arg(action, reason));
 }
@@ -60,15 +65,26 @@ QByteArray CaFile() {
 
 void MpvMediaPlayer::HandleDeleter::operator()(mpv_handle* handle) const {
   // No wake-up may arrive once the handle is being torn down.
-  mpv_set_wakeup_callback(handle, nullptr, nullptr);
-  mpv_terminate_destroy(handle);
+  Mpv().set_wakeup_callback(handle, nullptr, nullptr);
+  Mpv().terminate_destroy(handle);
 }
 
-MpvMediaPlayer::MpvMediaPlayer() {
+MpvMediaPlayer::MpvMediaPlayer() { MpvLibrary::StartLoading(); }
+
+mpv_handle* MpvMediaPlayer::Handle() {
+  if (!handle_) CreateHandle();
+  return handle_.get();
+}
+
+void MpvMediaPlayer::CreateHandle() {
+  QElapsedTimer creating;
+  creating.start();
+  const MpvLibrary& mpv = Mpv();
+  qCDebug(lcPlayer) << "waited" << creating.elapsed() << "ms for libmpv";
   // libmpv parses numbers with the C library and refuses to start under a locale whose decimal
   // separator is not "."; the application object may have set the user's locale.
   std::setlocale(LC_NUMERIC, "C");
-  handle_.reset(mpv_create());
+  handle_.reset(mpv.create());
   if (!handle_) {
     qCDebug(lcPlayer) << "mpv_create failed";
     throw Error(QStringLiteral("The media player could not be created"));
@@ -85,10 +101,12 @@ MpvMediaPlayer::MpvMediaPlayer() {
   SetOption("tls-ca-file", CaFile());
   const QByteArray audioOutput = qgetenv("ORVELLE_AUDIO_OUTPUT");
   if (!audioOutput.isEmpty()) SetOption("ao", audioOutput);
-  Check(mpv_initialize(handle_.get()), QStringLiteral("start"));
-  Check(mpv_request_log_messages(handle_.get(), kPlayerLogLevel), QStringLiteral("forward its log"));
+  Check(mpv.initialize(handle_.get()), QStringLiteral("start"));
+  Check(mpv.request_log_messages(handle_.get(), kPlayerLogLevel), QStringLiteral("forward its log"));
   ReportOnlyTheEventsRead();
-  mpv_set_wakeup_callback(handle_.get(), &MpvMediaPlayer::WakeUp, this);
+  mpv.set_wakeup_callback(handle_.get(), &MpvMediaPlayer::WakeUp, this);
+  ApplyVolume();
+  qCDebug(lcPlayer) << "made in" << creating.elapsed() << "ms";
 }
 
 MpvMediaPlayer::~MpvMediaPlayer() = default;
@@ -105,37 +123,48 @@ void MpvMediaPlayer::Play() {
   SetPaused(false);
 }
 
-void MpvMediaPlayer::Pause() { SetPaused(true); }
+void MpvMediaPlayer::Pause() {
+  // Before the first address nothing plays.
+  if (handle_) SetPaused(true);
+}
 
 void MpvMediaPlayer::Stop() {
-  const char* arguments[] = {"stop", nullptr};
-  Check(mpv_command(handle_.get(), arguments), QStringLiteral("stop"));
   stopped_ = true;
+  if (!handle_) return;
+  const char* arguments[] = {"stop", nullptr};
+  Check(Mpv().command(handle_.get(), arguments), QStringLiteral("stop"));
 }
 
 int MpvMediaPlayer::Volume() const {
+  if (!handle_) return volume_;
   double volume = 0;
-  Check(mpv_get_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &volume), QStringLiteral("read the volume"));
+  Check(Mpv().get_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &volume), QStringLiteral("read the volume"));
   return static_cast<int>(std::lround(volume));
 }
 
 void MpvMediaPlayer::SetVolume(int volume) {
   // Below 0 is silence and above the maximum is the maximum.
-  double value = std::clamp(volume, 0, kVolumeMax);
-  Check(mpv_set_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &value),
-        QStringLiteral("set the volume to %1").arg(volume));
+  volume_ = std::clamp(volume, 0, kVolumeMax);
+  if (handle_) ApplyVolume();
+}
+
+void MpvMediaPlayer::ApplyVolume() {
+  double value = volume_;
+  Check(Mpv().set_property(handle_.get(), "volume", MPV_FORMAT_DOUBLE, &value),
+        QStringLiteral("set the volume to %1").arg(volume_));
 }
 
 double MpvMediaPlayer::PositionSeconds() const {
   double position = 0;
   // Without an open song there is no position.
-  if (mpv_get_property(handle_.get(), "time-pos", MPV_FORMAT_DOUBLE, &position) < 0) return 0;
+  if (!handle_ || Mpv().get_property(handle_.get(), "time-pos", MPV_FORMAT_DOUBLE, &position) < 0) return 0;
   return position;
 }
 
 bool MpvMediaPlayer::Paused() const {
+  if (!handle_) return true;
   int paused = 0;
-  Check(mpv_get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused), QStringLiteral("read its pause state"));
+  Check(Mpv().get_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &paused), QStringLiteral("read its pause state"));
   return paused != 0;
 }
 
@@ -148,13 +177,13 @@ void MpvMediaPlayer::WakeUp(void* player) {
 }
 
 void MpvMediaPlayer::SetOption(const char* name, const QByteArray& value) {
-  Check(mpv_set_option_string(handle_.get(), name, value.constData()),
+  Check(Mpv().set_option_string(handle_.get(), name, value.constData()),
         QStringLiteral("set %1 to %2").arg(QLatin1String(name), QString::fromUtf8(value)));
 }
 
 void MpvMediaPlayer::SetPaused(bool paused) {
   int flag = paused ? 1 : 0;
-  Check(mpv_set_property(handle_.get(), "pause", MPV_FORMAT_FLAG, &flag),
+  Check(Mpv().set_property(Handle(), "pause", MPV_FORMAT_FLAG, &flag),
         paused ? QStringLiteral("pause") : QStringLiteral("play"));
 }
 
@@ -163,8 +192,8 @@ void MpvMediaPlayer::LoadNoScripts() {
   // for mpv's own window; each would cost start-up time, a Lua state and a thread. A player built
   // without scripting lacks these options, which is as good.
   for (const char* option : {"load-scripts", "osc", "load-stats-overlay", "load-osd-console", "load-auto-profiles"}) {
-    const int status = mpv_set_option_string(handle_.get(), option, "no");
-    if (status < 0) qCDebug(lcPlayer) << "the player has no option" << option << "-" << mpv_error_string(status);
+    const int status = Mpv().set_option_string(handle_.get(), option, "no");
+    if (status < 0) qCDebug(lcPlayer) << "the player has no option" << option << "-" << Mpv().error_string(status);
   }
 }
 
@@ -173,7 +202,7 @@ void MpvMediaPlayer::ReportOnlyTheEventsRead() {
     const auto event = static_cast<mpv_event_id>(id);
     const bool read = std::find(std::begin(kReportedEvents), std::end(kReportedEvents), event) != std::end(kReportedEvents);
     // Numbers the player no longer knows are refused; they are not reported either way.
-    mpv_request_event(handle_.get(), event, read ? 1 : 0);
+    Mpv().request_event(handle_.get(), event, read ? 1 : 0);
   }
 }
 
@@ -181,7 +210,7 @@ void MpvMediaPlayer::Open(const QString& url) {
   const QByteArray address = url.toUtf8();
   qCDebug(lcPlayer).noquote() << "opening" << AddressForLog(url);
   const char* arguments[] = {"loadfile", address.constData(), "replace", nullptr};
-  Check(mpv_command(handle_.get(), arguments), QStringLiteral("open %1").arg(url));
+  Check(Mpv().command(Handle(), arguments), QStringLiteral("open %1").arg(url));
   url_ = url;
   stopped_ = false;
 }
@@ -189,7 +218,7 @@ void MpvMediaPlayer::Open(const QString& url) {
 void MpvMediaPlayer::DrainEvents() {
   drain_queued_ = false;
   while (true) {
-    const mpv_event* event = mpv_wait_event(handle_.get(), 0);
+    const mpv_event* event = Mpv().wait_event(handle_.get(), 0);
     switch (event->event_id) {
       case MPV_EVENT_NONE:
         return;
@@ -203,7 +232,7 @@ void MpvMediaPlayer::DrainEvents() {
       case MPV_EVENT_END_FILE: {
         const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
         if (ended->reason == MPV_END_FILE_REASON_ERROR) {
-          qCDebug(lcPlayer).noquote() << "song could not be played:" << AddressForLog(url_) << "-" << mpv_error_string(ended->error);
+          qCDebug(lcPlayer).noquote() << "song could not be played:" << AddressForLog(url_) << "-" << Mpv().error_string(ended->error);
         }
         break;
       }

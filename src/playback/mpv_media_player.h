@@ -33,8 +33,11 @@ namespace orvelle {
 // own warnings are logged in orvelle.player at debug level.
 class MpvMediaPlayer : public MediaPlayer {
  public:
-  // Creates and starts the player handle; throws orvelle::Error when that fails. Must be
-  // called after the application object exists (it sets the numeric locale libmpv needs).
+  // Starts loading libmpv (see MpvLibrary). The player handle is made at the first address or
+  // Play, which wait for the library; that throws orvelle::Error when the library or the handle
+  // cannot be had. Until then the volume is kept here and applied to the handle when it is made.
+  // Must be used after the application object exists (the handle sets the numeric locale libmpv
+  // needs).
   MpvMediaPlayer();
   ~MpvMediaPlayer() override;
   MpvMediaPlayer(const MpvMediaPlayer&) = delete;
@@ -57,6 +60,10 @@ class MpvMediaPlayer : public MediaPlayer {
     void operator()(mpv_handle* handle) const;
   };
 
+  // The handle, made on first use.
+  mpv_handle* Handle();
+  void CreateHandle();
+  void ApplyVolume();
   static void WakeUp(void* player);
   void SetOption(const char* name, const QByteArray& value);
   void SetPaused(bool paused);
@@ -72,6 +79,8 @@ class MpvMediaPlayer : public MediaPlayer {
   std::unique_ptr<mpv_handle, HandleDeleter> handle_;
   QString url_;
   bool stopped_ = false;
+  // The volume set, applied to the handle when it is made.
+  int volume_ = 100;
 };
 
 }  // namespace orvelle

@@ -117,7 +117,11 @@ TEST_F(MpvPlayer, PlaysPausesResumesAndStopsOverHttpAndHttps) {
 TEST_F(MpvPlayer, VolumeAboveOneHundredAmplifiesUpToTwoHundred) {
   MpvMediaPlayer player;
   EXPECT_EQ(player.Volume(), 100);
-  for (int volume : {150, 200, 0, 37}) {
+  // A volume set before the first address is the one the player starts with.
+  player.SetVolume(150);
+  player.SetURL(Song(*base_, 1001));
+  EXPECT_EQ(player.Volume(), 150);
+  for (int volume : {200, 0, 37}) {
     player.SetVolume(volume);
     EXPECT_EQ(player.Volume(), volume);
   }
