@@ -1,6 +1,7 @@
 // One animation frame of the main window's cover disc: the 230 x 230 rotating picture with a
-// 500 x 500 JPEG cover, turned by one tick and repainted through RePaintControl, which includes
-// Qt composing the transparent control over its parent. References in the same run: the
+// 500 x 500 JPEG cover, turned by one tick and repainted through RePaintControl. Over the plain
+// panel the see-through disc paints opaque frames composed once with the panel's pixels, so Qt
+// does not repaint the panel under it. References in the same run: the
 // frame's three operations (backing fill, clipped rotated picture, ring) drawn alone into an
 // image, the same from the full-size cover, and a plain Qt widget of the disc's size over the
 // same parent.

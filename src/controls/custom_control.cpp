@@ -5,7 +5,6 @@
 #include "service/log.h"
 #include "toolkit/theme.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 
 #include <algorithm>
@@ -56,16 +55,6 @@ bool TscCustomControl::UsesStyle(TStyleElement element) const {
 }
 
 TscsCtrlState TscCustomControl::GetCtrlState() const { return isEnabled() ? scsNormal : scsDisabled; }
-
-void TscCustomControl::NotifyChildrenBackground() {
-  const QObjectList kids = children();
-  for (QObject* child : kids) {
-    auto* widget = qobject_cast<QWidget*>(child);
-    if (!widget || widget->isWindow() || !widget->isVisible()) continue;
-    QEvent event(ParentBackgroundChanged);
-    QCoreApplication::sendEvent(widget, &event);
-  }
-}
 
 void TscCustomControl::CaptureParentBackground() {
   if (!transparent_background_ || width() == 0 || height() == 0 || !parentWidget()) return;

@@ -15,9 +15,6 @@ class QPainter;
 
 namespace orvelle {
 
-// Sent to a control's children when the background behind them changed; no parameters.
-inline const QEvent::Type ParentBackgroundChanged = static_cast<QEvent::Type>(QEvent::User + 0x0504);
-
 // A control's value for assistive technology: the value within its range.
 struct KitAccessibleValue {
   double value;
@@ -66,8 +63,6 @@ class TscCustomControl : public Control {
 
   // scsDisabled when the control is disabled, else scsNormal.
   virtual TscsCtrlState GetCtrlState() const;
-  // Sends ParentBackgroundChanged to every visible child, in child order.
-  virtual void NotifyChildrenBackground();
   // Refreshes the copy of the parent's pixels behind a transparent control (see above).
   void CaptureParentBackground();
   // Repaints at once (synchronously), reusing the parent's pixels.

@@ -342,15 +342,30 @@ QPainterPath TscGPImage::ClipShape(const QRectF& r) const {
 }
 
 void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState) {
-  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && prepared_.isNull())) return;
+  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && prepared_.isNull())) {
+    backdrop_.Release();
+    return;
+  }
   const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-  painter.drawImage(rect.topLeft(), Frame(rect, ratio));
+  painter.drawImage(rect.topLeft(), Frame(rect, ratio, Backdrop(rect, ratio)));
 }
 
-TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qreal pixel_ratio) const {
+const QImage& TscGPImage::Backdrop(const QRect& rect, qreal pixel_ratio) {
+  static const QImage kSeeThrough;
+  const bool own_background = StyleKind() != scpsTransparent && StyleKind() != scpsEmpty;
+  if (own_background || rect != this->rect()) {
+    backdrop_.Release();
+    return kSeeThrough;
+  }
+  return backdrop_.Pixels(pixel_ratio);
+}
+
+TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qreal pixel_ratio,
+                                                           const QImage& under) const {
   FrameSettings settings;
   settings.rect = rect;
   settings.pixel_ratio = pixel_ratio;
+  settings.backdrop_key = under.cacheKey();
   settings.picture_key = prepared_.cacheKey();
   if (!prepared_.isNull()) settings.picture_rect = FitPictureRect(rect);
   settings.clip_frame = clip_frame_;
@@ -370,8 +385,8 @@ void TscGPImage::DropFrames() {
   unkept_frame_ = QImage();
 }
 
-const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio) {
-  const FrameSettings settings = CurrentFrameSettings(rect, pixel_ratio);
+const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio, const QImage& under) {
+  const FrameSettings settings = CurrentFrameSettings(rect, pixel_ratio, under);
   if (!(settings == frame_settings_)) {
     DropFrames();
     frame_settings_ = settings;
@@ -388,6 +403,12 @@ const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio) {
     DrawFace(face, rect);
   }
   ++drawn_frames_;
+  if (!under.isNull()) {
+    // Composed as Qt composes the see-through face over the parent, so the pixels are the same.
+    QImage composed = under.copy();
+    QPainter(&composed).drawImage(QPoint(0, 0), frame);
+    frame = std::move(composed);
+  }
   // Angles set from outside, or the half steps of an accelerated turn, beyond what is kept are
   // drawn each time.
   if (static_cast<int>(frames_.size()) >= kMaxKeptFrames) {

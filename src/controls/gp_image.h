@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/panel.h"
+#include "controls/parent_backdrop.h"
 #include "service/picture/picture_container.h"
 #include "toolkit/image_list.h"
 
@@ -26,7 +27,10 @@ namespace orvelle {
 //
 // A turning disc shows one of a few angles (whole tens of degrees, plus one while turning), so
 // each angle's face (backing, clipped turned picture and ring) is drawn once into a frame kept for
-// the current picture and settings; a turning step then costs a copy of its frame. The turning
+// the current picture and settings; a turning step then costs a copy of its frame. While nothing
+// but its parent's own plain painting lies under the see-through control (see ParentBackdrop),
+// each frame is composed over those pixels once and the control paints opaque, so that a step
+// does not repaint the parent under it either. The turning
 // timer rests while the control is not shown (hidden, or its window minimised) and runs on when it
 // shows again, from the angle where it stopped.
 class TscGPImage : public TscPanel {
@@ -159,8 +163,12 @@ class TscGPImage : public TscPanel {
   const QImage& ScaledPicture(const QSize& size);
   // The face at the current angle: backing, clipped turned picture, ring (see DrawClientArea).
   void DrawFace(QPainter& painter, const QRect& rect);
-  // The face at the current angle from the kept frames, drawing it first when none is kept.
-  const QImage& Frame(const QRect& rect, qreal pixel_ratio);
+  // What the face is composed over: the parent's pixels while the face is all the control paints
+  // over them (no background or border of its own), else a null image (see-through).
+  const QImage& Backdrop(const QRect& rect, qreal pixel_ratio);
+  // The face at the current angle over `under` (when not null) from the kept frames, drawing it
+  // first when none is kept.
+  const QImage& Frame(const QRect& rect, qreal pixel_ratio, const QImage& under);
   // Everything but the angle that a kept frame was drawn with; frames are dropped when it changes.
   struct FrameSettings {
     QRect rect;
@@ -173,9 +181,10 @@ class TscGPImage : public TscPanel {
     QRgb fill = 0;
     QRgb ring = 0;
     bool ring_drawn = false;
+    qint64 backdrop_key = 0;
     bool operator==(const FrameSettings&) const = default;
   };
-  FrameSettings CurrentFrameSettings(const QRect& rect, qreal pixel_ratio) const;
+  FrameSettings CurrentFrameSettings(const QRect& rect, qreal pixel_ratio, const QImage& under) const;
   void DropFrames();
   // Runs the turning timer while the animation is on and the control is shown.
   void UpdateAnimationTimer();
@@ -212,6 +221,7 @@ class TscGPImage : public TscPanel {
   bool drawing_ = false;
   bool preparing_ = false;
   bool shown_ = false;  // between a show event and a hide event
+  ParentBackdrop backdrop_{this};
 };
 
 }  // namespace orvelle

@@ -2,6 +2,7 @@
 
 #include "toolkit/accessibility.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QMouseEvent>
 
@@ -170,6 +171,17 @@ void Control::SetColor(orvelle::Color color) {
   if (color == color_) return;
   color_ = color;
   ColorChanged();
+  NotifyChildrenBackground();
+}
+
+void Control::NotifyChildrenBackground() {
+  const QObjectList kids = children();
+  for (QObject* child : kids) {
+    auto* widget = qobject_cast<QWidget*>(child);
+    if (!widget || widget->isWindow() || !widget->isVisible()) continue;
+    QEvent event(ParentBackgroundChanged);
+    QCoreApplication::sendEvent(widget, &event);
+  }
 }
 
 void Control::AdoptParentFont() {

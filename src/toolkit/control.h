@@ -3,10 +3,15 @@
 #include "toolkit/color.h"
 #include "toolkit/font.h"
 
+#include <QEvent>
 #include <QList>
 #include <QWidget>
 
 namespace orvelle {
+
+// Sent to a control's child widgets when the background behind them changed (the parent's colour,
+// its own see-through setting, its style); no parameters.
+inline const QEvent::Type ParentBackgroundChanged = static_cast<QEvent::Type>(QEvent::User + 0x0504);
 
 // Components that a layout builds are told when loading starts and when the whole tree is
 // built, their properties written and their references resolved (before any handler is bound).
@@ -98,7 +103,10 @@ class Control : public QWidget, public Loadable {
   bool ParentFont() const { return parent_font_; }
   void SetParentFont(bool value);
   orvelle::Color GetColor() const { return color_; }
+  // A different colour runs ColorChanged, then tells the children that their background changed.
   void SetColor(orvelle::Color color);
+  // Sends ParentBackgroundChanged to every visible child widget, in child order.
+  virtual void NotifyChildrenBackground();
 
   // Rescales the control from M to D pixels per inch: nothing when M equals D or D is 0;
   // otherwise the bounds and the font height by MulDiv, then ScalePixelOptions, then the child

@@ -6,12 +6,15 @@
 #include "service/error.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
+#include "toolkit/panel.h"
 #include "toolkit/theme.h"
 
 #include "kit_test_support.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -388,6 +391,157 @@ TEST_F(GpImageTest, ThemeMapsSystemColoursOfTheDisc) {
   EXPECT_EQ(At(115, 3), QColor(Qt::white));
   img3_->SetStyleElements(TscCustomControl::seFont);
   EXPECT_EQ(At(115, 115), QColor::fromRgb(ColorToRGB(clBtnFace)));
+}
+
+// What the window's backing store holds where the control is: the pixels as Qt composed them
+// through its own repaints (a grab would render everything anew), once Qt's pending repaints ran
+// (the platform asks for them a few milliseconds after an update).
+QImage OnScreen(QWidget* control) {
+  QTest::qWait(20);
+  QWidget* window = control->window();
+  const QRect area(control->mapTo(window, QPoint(0, 0)), control->size());
+  return window->screen()->grabWindow(window->winId(), area.x(), area.y(), area.width(), area.height()).toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+bool PaintsOpaque(const QWidget* control) { return control->testAttribute(Qt::WA_OpaquePaintEvent); }
+
+// A widget that fills itself with one colour.
+QWidget* FilledWidget(QWidget* parent, const QColor& colour, const QRect& geometry) {
+  auto* widget = new QWidget(parent);
+  widget->setAutoFillBackground(true);
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, colour);
+  widget->setPalette(palette);
+  widget->setGeometry(geometry);
+  widget->show();
+  return widget;
+}
+
+// The faces of a turn over a plain parent are composed with the parent once and painted opaque;
+// the same faces with a sibling below the disc (one that paints nothing) go the see-through way,
+// Qt composing each face over the parent: the pixels on screen are the same, edges included.
+TEST_F(GpImageTest, OverAPlainParentTheDiscPaintsOpaqueFacesWithTheSeeThroughPixels) {
+  Load(*img3_, PngOf(HalvesPicture()));
+  static_cast<Control*>(img3_->parentWidget())->SetColor(ToColor(kBlue));  // edges blend visibly
+  auto turn = [&] {
+    std::vector<QImage> frames;
+    for (const int angle : {0, 10, 45, 90, 230, 355}) {
+      img3_->SetRotationAngle(angle);
+      frames.push_back(OnScreen(img3_));
+    }
+    return frames;
+  };
+  const std::vector<QImage> opaque = turn();
+  EXPECT_TRUE(PaintsOpaque(img3_));
+  EXPECT_EQ(opaque[0].pixelColor(5, 5), kBlue);
+
+  auto* below = new QWidget(img3_->parentWidget());
+  below->setGeometry(img3_->geometry());
+  below->stackUnder(img3_);
+  below->show();
+  const std::vector<QImage> see_through = turn();
+  EXPECT_FALSE(PaintsOpaque(img3_));
+  ASSERT_EQ(see_through.size(), opaque.size());
+  for (size_t i = 0; i < opaque.size(); ++i) EXPECT_EQ(see_through[i], opaque[i]) << "frame " << i;
+}
+
+// Whatever else lies under the disc keeps it see-through, and shows at its corners: a sibling
+// below it, or a see-through parent over a coloured one. Once the sibling moves off, the disc
+// paints opaque again.
+TEST_F(GpImageTest, ASiblingBelowOrASeeThroughParentShowsThroughTheCorners) {
+  auto* panel = img3_->parentWidget();
+  QWidget* below = FilledWidget(panel, kRed, QRect(img3_->pos(), QSize(40, 40)));
+  below->stackUnder(img3_);
+  img3_->RePaintControl();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kRed);
+  EXPECT_FALSE(PaintsOpaque(img3_));
+  below->move(0, 0);
+  img3_->RePaintControl();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), parent_colour_);
+  EXPECT_TRUE(PaintsOpaque(img3_));
+  below->move(img3_->pos());  // back under the disc, which is at rest: Qt repaints it see-through
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kRed);
+  EXPECT_FALSE(PaintsOpaque(img3_));
+
+  auto* glass = new TscPanel(panel);
+  glass->SetStyleKind(TscPanel::scpsTransparent);
+  glass->setGeometry(QRect(0, 0, 240, 240));
+  glass->show();
+  img3_->setParent(glass);
+  img3_->move(5, 5);
+  img3_->show();
+  static_cast<Control*>(panel)->SetColor(ToColor(kGreen));
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kGreen);
+  EXPECT_EQ(OnScreen(img3_).pixelColor(115, 115), QColor(Qt::white));
+  EXPECT_FALSE(PaintsOpaque(img3_));
+}
+
+// A parent that paints two colours, split down the middle.
+class HalvesParent : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(QRect(0, 0, width() / 2, height()), kRed);
+    painter.fillRect(QRect(width() / 2, 0, width() - width() / 2, height()), kYellow);
+  }
+};
+
+// What lies under an opaque disc changes: the parent's colour, the theme, the disc's place over a
+// parent of two colours. Each shows at once, turning or at rest.
+TEST_F(GpImageTest, TheOpaqueDiscRecomposesWhenWhatLiesUnderItChanges) {
+  auto* panel = static_cast<Control*>(img3_->parentWidget());
+  img3_->SetRotateAnimation(true);
+  img3_->AnimationTick();
+  ASSERT_TRUE(PaintsOpaque(img3_));
+  panel->SetColor(ToColor(kBlue));
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kBlue);
+  img3_->AnimationTick();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kBlue);
+  EXPECT_TRUE(PaintsOpaque(img3_));
+
+  panel->SetColor(clBtnFace);
+  ASSERT_TRUE(TrySetStyle(QStringLiteral("Glow")));
+  img3_->AnimationTick();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), ResolveColor(clBtnFace, true));
+
+  auto* halves = new HalvesParent(&form_);
+  halves->setGeometry(0, 0, 600, 240);
+  halves->show();
+  img3_->setParent(halves);
+  img3_->move(0, 0);
+  img3_->show();
+  img3_->AnimationTick();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kRed);
+  EXPECT_TRUE(PaintsOpaque(img3_));
+  img3_->move(360, 0);
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kYellow);  // at rest: the move repaints it
+  img3_->AnimationTick();
+  EXPECT_EQ(OnScreen(img3_).pixelColor(5, 5), kYellow);
+  EXPECT_TRUE(PaintsOpaque(img3_));
+}
+
+// A sibling above the opaque disc paints over it, and once it moves away (as the lyrics panel
+// slides off) Qt's repaint of the uncovered part shows the disc as it was.
+TEST_F(GpImageTest, ASiblingAboveThatMovesAwayLeavesTheDiscAsDrawn) {
+  Load(*img3_, PngOf(HalvesPicture()));
+  img3_->RePaintControl();
+  const QImage alone = OnScreen(img3_);
+  ASSERT_TRUE(PaintsOpaque(img3_));
+  QWidget* above = FilledWidget(img3_->parentWidget(), kGreen, QRect(img3_->pos(), QSize(115, 230)));
+  const QImage covered = OnScreen(img3_);
+  EXPECT_EQ(covered.pixelColor(60, 115), kGreen);
+  EXPECT_EQ(covered.pixelColor(170, 115), alone.pixelColor(170, 115));
+  for (int step = 0; step <= 115; step += 25) {
+    above->move(img3_->x() - step, img3_->y());
+    OnScreen(img3_);
+  }
+  above->move(0, 0);
+  EXPECT_EQ(OnScreen(img3_), alone);
+  EXPECT_TRUE(PaintsOpaque(img3_));
 }
 
 TEST(GpImageFit, PictureRectangleTable) {
