@@ -68,7 +68,11 @@ void UnseenCountdown::TakeDueSteps(bool up_to_run_out) {
 
 void UnseenCountdown::Restart(Timer& timer) {
   since_beat_.start();
-  if (!active_) return;
+  if (!active_) {
+    // A count that starts again starts on a whole second, not on the rest of the one it was on.
+    if (std::exchange(period_to_restore_, false)) timer.SetInterval(period_ms_);
+    return;
+  }
   phase_ms_ = 0;
   clock_.start();
   steps_taken_ = 0;
