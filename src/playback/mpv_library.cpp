@@ -27,7 +27,7 @@ struct LoadResult {
 template <typename Function>
 bool Resolve(void* handle, const char* name, Function& function, QString& failure) {
   function = reinterpret_cast<Function>(dlsym(handle, name));
-  if (!function) failure = QStringLiteral("%1 has no %2").arg(QLatin1String(kLibraryNames[0]), QLatin1String(name));
+  if (!function) failure = QStringLiteral("libmpv has no %1").arg(QLatin1String(name));
   return function != nullptr;
 }
 

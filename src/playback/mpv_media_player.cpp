@@ -77,6 +77,16 @@ mpv_handle* MpvMediaPlayer::Handle() {
 }
 
 void MpvMediaPlayer::CreateHandle() {
+  try {
+    MakeHandle();
+  } catch (...) {
+    // A half-made handle is never used: the next use tries again, and fails the same way.
+    handle_.reset();
+    throw;
+  }
+}
+
+void MpvMediaPlayer::MakeHandle() {
   QElapsedTimer creating;
   creating.start();
   const MpvLibrary& mpv = Mpv();

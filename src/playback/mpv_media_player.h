@@ -63,6 +63,7 @@ class MpvMediaPlayer : public MediaPlayer {
   // The handle, made on first use.
   mpv_handle* Handle();
   void CreateHandle();
+  void MakeHandle();
   void ApplyVolume();
   static void WakeUp(void* player);
   void SetOption(const char* name, const QByteArray& value);

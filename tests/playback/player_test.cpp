@@ -132,6 +132,29 @@ TEST_F(MpvPlayer, VolumeAboveOneHundredAmplifiesUpToTwoHundred) {
   EXPECT_EQ(player.Volume(), 0);
 }
 
+// The handle is made at the first address; when that fails, every use fails with the reason and
+// tries again, rather than going on with a half-made handle.
+TEST_F(MpvPlayer, AHandleThatCannotBeMadeFailsEveryUseTheSameWay) {
+  const QByteArray configured = qgetenv("ORVELLE_AUDIO_OUTPUT");
+  setenv("ORVELLE_AUDIO_OUTPUT", "pulse[", 1);  // not a list of outputs: the player refuses the setting
+  MpvMediaPlayer player;
+  std::string first;
+  try {
+    player.SetURL(Song(*base_, 1001));
+  } catch (const Error& error) {
+    first = error.Message().toStdString();
+  }
+  EXPECT_NE(first.find("pulse["), std::string::npos) << first;
+  try {
+    player.Play();
+    ADD_FAILURE() << "Play went on with a half-made handle";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Message().toStdString(), first);
+  }
+  EXPECT_TRUE(player.Paused());
+  setenv("ORVELLE_AUDIO_OUTPUT", configured.isNull() ? "null" : configured.constData(), 1);
+}
+
 TEST_F(MpvPlayer, AnUntrustedCertificateDoesNotPlayAndTheFailureIsLogged) {
   unsetenv("SSL_CERT_FILE");  // only the system's trust store, which does not know the service's authority
   test::LogCapture log;
