@@ -171,6 +171,12 @@ double MpvMediaPlayer::PositionSeconds() const {
   return position;
 }
 
+void MpvMediaPlayer::SetFailureHandler(FailureHandler handler) { failure_handler_ = std::move(handler); }
+
+std::int64_t MpvMediaPlayer::PositionMicroseconds() const {
+  return static_cast<std::int64_t>(PositionSeconds() * 1e6);
+}
+
 bool MpvMediaPlayer::Paused() const {
   if (!handle_) return true;
   int paused = 0;
@@ -242,7 +248,9 @@ void MpvMediaPlayer::DrainEvents() {
       case MPV_EVENT_END_FILE: {
         const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
         if (ended->reason == MPV_END_FILE_REASON_ERROR) {
-          qCDebug(lcPlayer).noquote() << "song could not be played:" << AddressForLog(url_) << "-" << Mpv().error_string(ended->error);
+          const QString reason = QString::fromUtf8(Mpv().error_string(ended->error));
+          qCWarning(lcPlayer).noquote() << "song could not be played:" << AddressForLog(url_) << "-" << reason;
+          if (failure_handler_) failure_handler_(PlaybackFailure{PlaybackFailure::Kind::CannotOpen, reason});
         }
         break;
       }

@@ -49,6 +49,8 @@ class MpvMediaPlayer : public MediaPlayer {
   void Stop() override;
   int Volume() const override;
   void SetVolume(int volume) override;
+  void SetFailureHandler(FailureHandler handler) override;
+  std::int64_t PositionMicroseconds() const override;
 
   // The playback position in seconds, 0 when nothing is playing. For diagnostics and tests.
   double PositionSeconds() const;
@@ -79,6 +81,7 @@ class MpvMediaPlayer : public MediaPlayer {
   std::atomic<bool> drain_queued_{false};
   std::unique_ptr<mpv_handle, HandleDeleter> handle_;
   QString url_;
+  FailureHandler failure_handler_;
   bool stopped_ = false;
   // The volume set, applied to the handle when it is made.
   int volume_ = 100;

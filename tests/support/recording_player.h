@@ -11,6 +11,7 @@ namespace orvelle::test {
 // A media player for window and loader tests: records every call in order as text and plays
 // nothing. The lines are
 //   "SetURL <url>", "Play", "Pause", "Stop", "Volume -> <volume>", "SetVolume <volume>".
+// ReportFailure plays the player's own failure report of the current address.
 // Told to fail an operation (by its name, "Play" for example), it records the call and then
 // throws orvelle::Error with the given message, every time until told otherwise.
 class RecordingPlayer : public MediaPlayer {
@@ -37,6 +38,14 @@ class RecordingPlayer : public MediaPlayer {
     Record(QStringLiteral("SetVolume"), QStringLiteral("SetVolume %1").arg(volume));
     volume_ = volume;
   }
+  void SetFailureHandler(FailureHandler handler) override { failure_handler_ = std::move(handler); }
+  std::int64_t PositionMicroseconds() const override { return position_microseconds_; }
+
+  // Reports the current address as unplayable, as the player does from its event loop.
+  void ReportFailure(PlaybackFailure::Kind kind, const QString& reason) {
+    if (failure_handler_) failure_handler_(PlaybackFailure{kind, reason});
+  }
+  void SetPositionMicroseconds(std::int64_t position) { position_microseconds_ = position; }
 
  private:
   void Record(const QString& operation, const QString& line = QString()) const {
@@ -48,6 +57,8 @@ class RecordingPlayer : public MediaPlayer {
   mutable QStringList calls_;
   QString failing_operation_;
   QString failure_message_;
+  FailureHandler failure_handler_;
+  std::int64_t position_microseconds_ = 0;
 };
 
 }  // namespace orvelle::test
