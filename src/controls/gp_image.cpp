@@ -50,6 +50,13 @@ QRegion EllipseBands(const QPointF& centre, double rx, double ry) {
   return bands;
 }
 
+// The prepared picture at the size it is drawn at.
+QImage ScaledFrom(const QImage& prepared, const QSize& size) {
+  if (prepared.isNull() || prepared.size() == size || size.isEmpty()) return prepared;
+  return prepared.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 // The next angle of a turning step: 0 once the step passes the last angle of the turn.
 int NextAngle(int angle, int step) {
   const int next = angle + step;
@@ -270,17 +277,12 @@ void TscGPImage::PictureChanged() {
   if (Graphic* graphic = picture_.Graphic(); graphic && png_image_.isNull() && !ImageListHoldsIndex()) {
     if (KindTakesTransparency(graphic->Kind())) graphic->SetTransparent(transparent_);
   }
-  prepared_ = QImage();
-  scaled_ = QImage();
+  ++picture_generation_;
   DropFrames();
-  try {
-    prepared_ = CurrentPictureImage();
-    if (!prepared_.isNull()) prepared_ = prepared_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  } catch (const Error& e) {
-    // The picture is left out of the drawing; the backing and the ring still show.
-    qCDebug(lcPicture) << "picture cannot be drawn:" << e.Message();
-    prepared_ = QImage();
-  }
+  // Only the picture at the size it is drawn at is kept; the picture container holds the rest.
+  const QImage prepared = PreparedPicture();
+  picture_drawable_ = !prepared.isNull();
+  scaled_ = ScaledFrom(prepared, FitPictureRect(rect()).size());
   preparing_ = false;
   if (!drawing_) {
     RePaintControl();
@@ -335,12 +337,20 @@ QRect TscGPImage::FitPictureRect(const QRect& r) const {
 
 int TscGPImage::DrawnAngle() const { return RotateAnimation() ? rotation_angle_ + 1 : rotation_angle_; }
 
-const QImage& TscGPImage::ScaledPicture(const QSize& size) {
-  if (prepared_.size() == size) return prepared_;
-  if (scaled_.size() != size) {
-    scaled_ = prepared_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+QImage TscGPImage::PreparedPicture() const {
+  try {
+    QImage image = CurrentPictureImage();
+    if (!image.isNull()) image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
+  } catch (const Error& e) {
+    // The picture is left out of the drawing; the backing and the ring still show.
+    qCDebug(lcPicture) << "picture cannot be drawn:" << e.Message();
+    return QImage();
   }
+}
+
+const QImage& TscGPImage::ScaledPicture(const QSize& size) {
+  if (scaled_.size() != size) scaled_ = ScaledFrom(PreparedPicture(), size);
   return scaled_;
 }
 
@@ -376,7 +386,7 @@ QPainterPath TscGPImage::ClipShape(const QRectF& r) const {
 }
 
 void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState) {
-  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && prepared_.isNull())) {
+  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && !picture_drawable_)) {
     backdrop_.Release();
     return;
   }
@@ -401,8 +411,8 @@ TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qr
   settings.rect = rect;
   settings.pixel_ratio = pixel_ratio;
   settings.backdrop_key = under.cacheKey();
-  settings.picture_key = prepared_.cacheKey();
-  if (!prepared_.isNull()) settings.picture_rect = FitPictureRect(rect);
+  settings.picture_key = picture_generation_;
+  if (picture_drawable_) settings.picture_rect = FitPictureRect(rect);
   settings.clip_frame = clip_frame_;
   if (clip_frame_ != scgpcfNone) {
     const bool themed = UsesStyle(seClient);
@@ -505,7 +515,7 @@ QImage TscGPImage::ComposeFrame(const QRect& rect, qreal pixel_ratio, const QIma
 }
 
 void TscGPImage::DrawFace(QPainter& painter, const QRect& rect) {
-  const bool has_picture = !prepared_.isNull();
+  const bool has_picture = picture_drawable_;
   if (clip_frame_ == scgpcfNone) {
     if (has_picture) DrawPicture(painter, rect);
     return;

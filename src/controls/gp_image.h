@@ -168,6 +168,9 @@ class TscGPImage : public TscPanel {
   // the same as the upright picture at rest.
   int DrawnAngle() const;
   void DrawPicture(QPainter& painter, const QRect& rect);
+  // The current picture prepared for drawing: premultiplied, opaque unless its kind has alpha;
+  // null when there is none or it cannot be drawn.
+  QImage PreparedPicture() const;
   // The prepared picture scaled to the size it is drawn at, kept until either changes.
   const QImage& ScaledPicture(const QSize& size);
   // The face at the current angle: backing, clipped turned picture, ring (see DrawClientArea).
@@ -222,8 +225,9 @@ class TscGPImage : public TscPanel {
   QImage png_image_;
   QPointer<ImageList> images_;
   int image_index_ = -1;
-  // The current picture prepared for drawing: premultiplied, opaque unless its kind has alpha.
-  QImage prepared_;
+  // Whether the current picture can be drawn, and a number that changes with it.
+  bool picture_drawable_ = false;
+  qint64 picture_generation_ = 0;
   QImage scaled_;
   bool stretch_ = false;
   bool proportional_ = false;
