@@ -2,8 +2,10 @@
 demo-service song, on a private Xvfb, session bus and PulseAudio null sink.
 
 Per round: start -> the main window mapped (the X server's MapNotify), CPU over a window of
-playing, resident and proportional memory at a given time of playing; then the medians and the
-ratios Orvelle / Goodvibes. With --skips N, Orvelle's rounds also time N skips: the release of a
+playing (the whole process, its user-interface thread, and the X server meanwhile), resident,
+proportional and anonymous memory at a given time of playing; then the medians and the ratios
+Orvelle / Goodvibes. The X server's CPU in Goodvibes' rounds is its floor with a window that does
+not change; what it spends above that in Orvelle's rounds is the cost of Orvelle's frames. With --skips N, Orvelle's rounds also time N skips: the release of a
 real (XTest) button press on nextButton -> the next audio request in the demo service's log.
 """
 
@@ -51,6 +53,20 @@ def cpu_percent_over(pid, seconds):
     return 100.0 * ticks / ds.CLOCK_TICKS / wall
 
 
+def cpu_shares_over(pid, x_server_pid, seconds):
+    """Percent of one core over the window: the whole process (clock ticks, threads that ended
+    included), its user-interface thread (the one whose id is the process's) and the X server
+    (the scheduler's nanosecond counts)."""
+    def sample():
+        return ds.process_ticks(pid), ds.thread_cpu_ns(pid).get(pid, 0), sum(ds.thread_cpu_ns(x_server_pid).values())
+
+    (ticks0, ui0, x0), start = sample(), time.monotonic()
+    time.sleep(seconds)
+    (ticks1, ui1, x1), wall = sample(), time.monotonic() - start
+    return {"cpu": 100.0 * (ticks1 - ticks0) / ds.CLOCK_TICKS / wall, "ui_cpu": 100.0 * (ui1 - ui0) / 1e9 / wall,
+            "x_cpu": 100.0 * (x1 - x0) / 1e9 / wall}
+
+
 def run_round(desktop, service, program, command, args, x, skip_point=None):
     """One program's round; returns its figures."""
     service.clear_requests()
@@ -66,10 +82,10 @@ def run_round(desktop, service, program, command, args, x, skip_point=None):
             raise RuntimeError(f"{program['name']}: no audio was requested")
         playing_since = time.monotonic()
         time.sleep(args.settle)
-        cpu = cpu_percent_over(process.pid, args.cpu_seconds)
+        figures = {"map_ms": map_ms, **cpu_shares_over(process.pid, desktop.x_server.pid, args.cpu_seconds)}
         time.sleep(max(0.0, args.memory_at - (time.monotonic() - playing_since)))
-        rss, pss = ds.memory_kib(process.pid)
-        figures = {"map_ms": map_ms, "cpu": cpu, "rss": rss / 1024, "pss": pss / 1024}
+        memory = ds.memory_figures_kib(process.pid)
+        figures.update(rss=memory["Rss"] / 1024, pss=memory["Pss"] / 1024, anon=memory["Anonymous"] / 1024)
         if skip_point:
             figures["skips_ms"] = time_skips(service, x, mapped[1], skip_point, args.skips)
         if process.poll() is not None:
@@ -113,7 +129,8 @@ def main():
         ]
         results = {p["name"]: [] for p in programs}
         skip_point = control_centre("nextButton") if args.skips else None
-        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}  skips ms")
+        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'UI %':>6} {'X %':>6} {'RSS MB':>7} "
+              f"{'PSS MB':>7} {'anon MB':>7}  skips ms")
         for number in range(1, args.rounds + 1):
             for program in programs:
                 # A fresh service per round: every round starts on the same song of the first
@@ -132,7 +149,8 @@ def main():
                 results[program["name"]].append(figures)
                 skips = " ".join(f"{s:.0f}" for s in figures.get("skips_ms", []))
                 print(f"{number:>5} {program['name']:<10} {figures['map_ms']:>9.0f} {figures['cpu']:>6.2f} "
-                      f"{figures['rss']:>7.1f} {figures['pss']:>7.1f}  {skips}", flush=True)
+                      f"{figures['ui_cpu']:>6.2f} {figures['x_cpu']:>6.2f} {figures['rss']:>7.1f} {figures['pss']:>7.1f} "
+                      f"{figures['anon']:>7.1f}  {skips}", flush=True)
         report(results)
     finally:
         if service:
@@ -171,16 +189,20 @@ def find_first_detail(node):
 
 
 def report(results):
-    medians = {name: {key: statistics.median(r[key] for r in rounds) for key in ("map_ms", "cpu", "rss", "pss")}
-               for name, rounds in results.items()}
+    keys = ("map_ms", "cpu", "ui_cpu", "x_cpu", "rss", "pss", "anon")
+    medians = {name: {key: statistics.median(r[key] for r in rounds) for key in keys} for name, rounds in results.items()}
     print()
-    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}")
+    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'UI %':>6} {'X %':>6} {'RSS MB':>7} {'PSS MB':>7} {'anon MB':>7}")
     for name, m in medians.items():
-        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['rss']:>7.1f} {m['pss']:>7.1f}")
+        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['ui_cpu']:>6.2f} {m['x_cpu']:>6.2f} {m['rss']:>7.1f} "
+              f"{m['pss']:>7.1f} {m['anon']:>7.1f}")
     o, g = medians["orvelle"], medians["goodvibes"]
     ratio = {key: (o[key] / g[key] if g[key] else float("inf")) for key in o}
-    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {ratio['rss']:>7.2f} "
-          f"{ratio['pss']:>7.2f}")
+    # Goodvibes' user-interface thread and X server rest while it plays: those columns have no ratio.
+    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {'':>6} {'':>6} {ratio['rss']:>7.2f} "
+          f"{ratio['pss']:>7.2f} {ratio['anon']:>7.2f}")
+    print(f"X server for Orvelle's frames (its CPU in Orvelle's rounds above Goodvibes'): "
+          f"{o['x_cpu'] - g['x_cpu']:.2f} % of a core")
     skips = [s for r in results["orvelle"] for s in r.get("skips_ms", [])]
     if skips:
         print(f"skip release -> audio request: median {statistics.median(skips):.0f} ms "

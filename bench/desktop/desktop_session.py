@@ -183,13 +183,33 @@ def thread_figures(pid):
 
 def memory_kib(pid):
     """Resident and proportional set size of the process, in KiB."""
+    figures = memory_figures_kib(pid)
+    return figures["Rss"], figures["Pss"]
+
+
+def memory_figures_kib(pid):
+    """The process's memory totals from /proc/PID/smaps_rollup, in KiB: Rss, Pss, Anonymous (the
+    heap and the other private pages no file backs) and the rest of its lines."""
     figures = {}
     with open(f"/proc/{pid}/smaps_rollup") as f:
         for line in f:
             key, _, rest = line.partition(":")
-            if key in ("Rss", "Pss"):
+            if rest.strip().endswith("kB"):
                 figures[key] = int(rest.split()[0])
-    return figures["Rss"], figures["Pss"]
+    return figures
+
+
+def thread_cpu_ns(pid):
+    """Per thread of the process: {tid: nanoseconds it ran}, the scheduler's exact count
+    (/proc/PID/task/TID/schedstat), which clock ticks are too coarse for below a percent."""
+    times = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                times[int(tid)] = int(f.read().split()[0])
+        except (FileNotFoundError, ProcessLookupError, ValueError):
+            continue  # the thread ended meanwhile
+    return times
 
 
 # ---- the private desktop -----------------------------------------------------------------------
@@ -231,7 +251,7 @@ class Desktop:
 
     def _start_x(self, screen):
         read, write = os.pipe()
-        self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"],
+        self.x_server = self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"],
                     pass_fds=[write])
         os.close(write)
         with os.fdopen(read) as f:

@@ -1,6 +1,8 @@
 // CPU time of the whole process while the cover disc turns in an otherwise idle window under the
 // offscreen platform, measured with getrusage, against the same window with the disc standing
 // still. Usage: bench_disc_idle [seconds turning, default 20] [seconds still, default 5]
+// With QT_QPA_PLATFORM=xcb on an X server (tests/support/run-with-xvfb bench_disc_idle) the turning
+// steps are copies of frames the X server keeps, as in the program on a desktop.
 #include "disc_window.h"
 
 #include <QApplication>

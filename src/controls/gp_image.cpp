@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvelle {
@@ -25,6 +26,36 @@ bool KindKeepsAlpha(GraphicKind kind) { return kind == GraphicKind::Png || kind 
 
 // Whether a picture kind takes the control's Transparent setting.
 bool KindTakesTransparency(GraphicKind kind) { return kind != GraphicKind::Metafile && kind != GraphicKind::Icon; }
+
+// Pixels of margin around the area where turned frames differ, for anti-aliased edges.
+constexpr double kEdgeMargin = 2.0;
+// Rows of one band of the region that covers an ellipse.
+constexpr int kBandRows = 8;
+
+// A region of few rectangles that covers the ellipse: bands of kBandRows rows, each as wide as
+// the ellipse at the band's widest row.
+QRegion EllipseBands(const QPointF& centre, double rx, double ry) {
+  QRegion bands;
+  const int top = static_cast<int>(std::floor(centre.y() - ry));
+  const int bottom = static_cast<int>(std::ceil(centre.y() + ry));
+  for (int y = top; y < bottom; y += kBandRows) {
+    const int end = std::min(y + kBandRows, bottom);
+    const double nearest = std::clamp(centre.y(), static_cast<double>(y), static_cast<double>(end));
+    const double dy = (nearest - centre.y()) / ry;
+    const double half = rx * std::sqrt(std::max(0.0, 1.0 - dy * dy));
+    const int left = static_cast<int>(std::floor(centre.x() - half));
+    const int right = static_cast<int>(std::ceil(centre.x() + half));
+    bands += QRect(left, y, right - left, end - y);
+  }
+  return bands;
+}
+
+// The prepared picture at the size it is drawn at.
+QImage ScaledFrom(const QImage& prepared, const QSize& size) {
+  if (prepared.isNull() || prepared.size() == size || size.isEmpty()) return prepared;
+  return prepared.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 // The next angle of a turning step: 0 once the step passes the last angle of the turn.
 int NextAngle(int angle, int step) {
@@ -42,6 +73,7 @@ TscGPImage::TscGPImage(QWidget* parent) : TscPanel(parent) {
     if (!preparing_) picture_resource_.clear();
     PictureChanged();
   };
+  connect(&coverage_, &WindowCoverage::CoveredChanged, this, &TscGPImage::UpdateAnimationTimer);
 }
 
 TscGPImage::~TscGPImage() { picture_.OnChange = nullptr; }
@@ -137,7 +169,7 @@ void TscGPImage::SetClipFrameWidth(int width) {
 void TscGPImage::SetRotationAngle(int angle) {
   if (angle < -kMaxAngle || angle > kMaxAngle || angle == rotation_angle_) return;
   rotation_angle_ = angle;
-  RePaintControl();
+  if (!ShowServerFrame()) RePaintControl();
   NotifyChildrenBackground();
 }
 
@@ -150,6 +182,8 @@ void TscGPImage::SetRotateAnimation(bool value) {
     UpdateAnimationTimer();
   } else {
     animation_timer_->stop();
+    // Still at the turning angle, as the screen shows it.
+    CatchUpBackingStore(true);
     delete animation_timer_;
     animation_timer_ = nullptr;
     // At rest the disc shows one face: the turn's frames are not needed until it turns again.
@@ -159,11 +193,17 @@ void TscGPImage::SetRotateAnimation(bool value) {
 
 void TscGPImage::UpdateAnimationTimer() {
   if (!animation_timer_) return;
-  if (shown_) {
+  if (shown_ && !coverage_.Covered()) {
     if (!animation_timer_->isActive()) animation_timer_->start();
   } else {
     animation_timer_->stop();
+    CatchUpBackingStore(false);
   }
+}
+
+void TscGPImage::CatchUpBackingStore(bool at_once) {
+  if (!server_frames_.ScreenAhead()) return;
+  at_once ? RePaintControl() : update();
 }
 
 // Qt sends these to the control when it or its window is shown or hidden, and when its window is
@@ -171,6 +211,7 @@ void TscGPImage::UpdateAnimationTimer() {
 void TscGPImage::showEvent(QShowEvent* event) {
   TscPanel::showEvent(event);
   shown_ = true;
+  coverage_.Watch();
   UpdateAnimationTimer();
 }
 
@@ -236,17 +277,12 @@ void TscGPImage::PictureChanged() {
   if (Graphic* graphic = picture_.Graphic(); graphic && png_image_.isNull() && !ImageListHoldsIndex()) {
     if (KindTakesTransparency(graphic->Kind())) graphic->SetTransparent(transparent_);
   }
-  prepared_ = QImage();
-  scaled_ = QImage();
+  ++picture_generation_;
   DropFrames();
-  try {
-    prepared_ = CurrentPictureImage();
-    if (!prepared_.isNull()) prepared_ = prepared_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  } catch (const Error& e) {
-    // The picture is left out of the drawing; the backing and the ring still show.
-    qCDebug(lcPicture) << "picture cannot be drawn:" << e.Message();
-    prepared_ = QImage();
-  }
+  // Only the picture at the size it is drawn at is kept; the picture container holds the rest.
+  const QImage prepared = PreparedPicture();
+  picture_drawable_ = !prepared.isNull();
+  scaled_ = ScaledFrom(prepared, FitPictureRect(rect()).size());
   preparing_ = false;
   if (!drawing_) {
     RePaintControl();
@@ -301,12 +337,20 @@ QRect TscGPImage::FitPictureRect(const QRect& r) const {
 
 int TscGPImage::DrawnAngle() const { return RotateAnimation() ? rotation_angle_ + 1 : rotation_angle_; }
 
-const QImage& TscGPImage::ScaledPicture(const QSize& size) {
-  if (prepared_.size() == size) return prepared_;
-  if (scaled_.size() != size) {
-    scaled_ = prepared_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+QImage TscGPImage::PreparedPicture() const {
+  try {
+    QImage image = CurrentPictureImage();
+    if (!image.isNull()) image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
+  } catch (const Error& e) {
+    // The picture is left out of the drawing; the backing and the ring still show.
+    qCDebug(lcPicture) << "picture cannot be drawn:" << e.Message();
+    return QImage();
   }
+}
+
+const QImage& TscGPImage::ScaledPicture(const QSize& size) {
+  if (scaled_.size() != size) scaled_ = ScaledFrom(PreparedPicture(), size);
   return scaled_;
 }
 
@@ -342,12 +386,13 @@ QPainterPath TscGPImage::ClipShape(const QRectF& r) const {
 }
 
 void TscGPImage::DrawClientArea(QPainter& painter, const QRect& rect, TscsCtrlState) {
-  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && prepared_.isNull())) {
+  if (rect.isEmpty() || (clip_frame_ == scgpcfNone && !picture_drawable_)) {
     backdrop_.Release();
     return;
   }
   const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   painter.drawImage(rect.topLeft(), Frame(rect, ratio, Backdrop(rect, ratio)));
+  server_frames_.Settled();
 }
 
 const QImage& TscGPImage::Backdrop(const QRect& rect, qreal pixel_ratio) {
@@ -366,8 +411,8 @@ TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qr
   settings.rect = rect;
   settings.pixel_ratio = pixel_ratio;
   settings.backdrop_key = under.cacheKey();
-  settings.picture_key = prepared_.cacheKey();
-  if (!prepared_.isNull()) settings.picture_rect = FitPictureRect(rect);
+  settings.picture_key = picture_generation_;
+  if (picture_drawable_) settings.picture_rect = FitPictureRect(rect);
   settings.clip_frame = clip_frame_;
   if (clip_frame_ != scgpcfNone) {
     const bool themed = UsesStyle(seClient);
@@ -383,6 +428,44 @@ TscGPImage::FrameSettings TscGPImage::CurrentFrameSettings(const QRect& rect, qr
 void TscGPImage::DropFrames() {
   frames_.clear();
   unkept_frame_ = QImage();
+  server_frames_.Clear();
+}
+
+int TscGPImage::FrameAngle() const { return rotation_angle_ != 0 ? DrawnAngle() : 0; }
+
+bool TscGPImage::ShowServerFrame() {
+  if (!RotateAnimation() || !server_frames_.CanShow()) return false;
+  const QImage& under = backdrop_.Current();
+  const QRect whole = rect();
+  const qreal ratio = devicePixelRatioF();
+  if (under.isNull() || under.devicePixelRatio() != ratio) return false;
+  // Settings that changed since the last paint call for Qt's paint, which drops the old frames.
+  if (!(CurrentFrameSettings(whole, ratio, under) == frame_settings_)) return false;
+  const int angle = FrameAngle();
+  if (!server_frames_.Has(angle) && !StoreServerFrame(angle, ComposeFrame(whole, ratio, under))) return false;
+  server_frames_.Show(angle);
+  // The server has the frames from now on.
+  frames_.clear();
+  return true;
+}
+
+bool TscGPImage::StoreServerFrame(int angle, const QImage& frame) {
+  // Angles set from outside beyond those of a turn are painted through Qt.
+  return server_frames_.Count() < kMaxServerFrames && server_frames_.Store(angle, frame);
+}
+
+QRegion TscGPImage::ChangingArea() const {
+  const QRect whole = rect();
+  if (clip_frame_ != scgpcfEllipse) return whole;
+  // The clip ellipse is inscribed in the control shrunk by 1 pixel; an opaque ring covers its edge
+  // from half a pen inside the ring's ellipse.
+  double rx = (width() - 2) / 2.0;
+  double ry = (height() - 2) / 2.0;
+  if (!clip_frame_color_.IsNone() && clip_frame_width_ > 0) {
+    rx = std::min(rx, (width() - clip_frame_width_) / 2.0 - clip_frame_width_ / 2.0);
+    ry = std::min(ry, (height() - clip_frame_width_) / 2.0 - clip_frame_width_ / 2.0);
+  }
+  return EllipseBands(QPointF(width() / 2.0, height() / 2.0), rx + kEdgeMargin, ry + kEdgeMargin) & whole;
 }
 
 const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio, const QImage& under) {
@@ -390,10 +473,29 @@ const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio, const QIma
   if (!(settings == frame_settings_)) {
     DropFrames();
     frame_settings_ = settings;
+    server_frames_.SetChangingArea(ChangingArea());
   }
-  const int angle = rotation_angle_ != 0 ? DrawnAngle() : 0;
+  const int angle = FrameAngle();
   if (const auto kept = frames_.find(angle); kept != frames_.end()) return kept->second;
 
+  QImage frame = ComposeFrame(rect, pixel_ratio, under);
+  // While the X server keeps the opaque frames and shows them, the program keeps only the one it
+  // painted.
+  if (!under.isNull() && RotateAnimation() && server_frames_.CanShow() &&
+      (server_frames_.Has(angle) || StoreServerFrame(angle, frame))) {
+    unkept_frame_ = std::move(frame);
+    return unkept_frame_;
+  }
+  // Angles set from outside, or the half steps of an accelerated turn, beyond what is kept are
+  // drawn each time.
+  if (static_cast<int>(frames_.size()) >= kMaxKeptFrames) {
+    unkept_frame_ = std::move(frame);
+    return unkept_frame_;
+  }
+  return frames_.emplace(angle, std::move(frame)).first->second;
+}
+
+QImage TscGPImage::ComposeFrame(const QRect& rect, qreal pixel_ratio, const QImage& under) {
   QImage frame(rect.size() * pixel_ratio, QImage::Format_ARGB32_Premultiplied);
   frame.setDevicePixelRatio(pixel_ratio);
   frame.fill(Qt::transparent);
@@ -409,17 +511,11 @@ const QImage& TscGPImage::Frame(const QRect& rect, qreal pixel_ratio, const QIma
     QPainter(&composed).drawImage(QPoint(0, 0), frame);
     frame = std::move(composed);
   }
-  // Angles set from outside, or the half steps of an accelerated turn, beyond what is kept are
-  // drawn each time.
-  if (static_cast<int>(frames_.size()) >= kMaxKeptFrames) {
-    unkept_frame_ = std::move(frame);
-    return unkept_frame_;
-  }
-  return frames_.emplace(angle, std::move(frame)).first->second;
+  return frame;
 }
 
 void TscGPImage::DrawFace(QPainter& painter, const QRect& rect) {
-  const bool has_picture = !prepared_.isNull();
+  const bool has_picture = picture_drawable_;
   if (clip_frame_ == scgpcfNone) {
     if (has_picture) DrawPicture(painter, rect);
     return;

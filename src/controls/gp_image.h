@@ -2,6 +2,8 @@
 
 #include "controls/panel.h"
 #include "controls/parent_backdrop.h"
+#include "controls/server_frames.h"
+#include "controls/window_coverage.h"
 #include "service/picture/picture_container.h"
 #include "toolkit/image_list.h"
 
@@ -30,7 +32,9 @@ namespace orvelle {
 // the current picture and settings; a turning step then costs a copy of its frame. While nothing
 // but its parent's own plain painting lies under the see-through control (see ParentBackdrop),
 // each frame is composed over those pixels once and the control paints opaque, so that a step
-// does not repaint the parent under it either. The turning
+// does not repaint the parent under it either. On an X server, such opaque frames are kept by the
+// server (ServerFrames) instead of the program, and a turning step is one copy request that skips
+// Qt's repaint machinery; the program then keeps only the frame it painted last. The turning
 // timer rests while the control is not shown (hidden, or its window minimised) and runs on when it
 // shows again, from the angle where it stopped.
 class TscGPImage : public TscPanel {
@@ -70,6 +74,8 @@ class TscGPImage : public TscPanel {
   static constexpr int kMaxAngle = 360;
   // Frames kept at most: a whole turn of 10-degree steps and the upright face.
   static constexpr int kMaxKeptFrames = kMaxAngle / kAngleStep + 1;
+  // Frames the X server keeps at most: a whole accelerated turn, whose slow part takes half steps.
+  static constexpr int kMaxServerFrames = 2 * kMaxKeptFrames;
 
   explicit TscGPImage(QWidget* parent = nullptr);
   ~TscGPImage() override;
@@ -126,10 +132,13 @@ class TscGPImage : public TscPanel {
   bool AnimationAcceleration() const { return animation_acceleration_; }
   void SetAnimationAcceleration(bool value) { animation_acceleration_ = value; }
   // The turning timer, present only while RotateAnimation is on; it runs only while the control
-  // is shown.
+  // is shown and its window not fully covered.
   const QTimer* AnimationTimer() const { return animation_timer_; }
-  // How many angles' frames are kept, and how many frames have been drawn in all.
-  int KeptFrameCount() const { return static_cast<int>(frames_.size()); }
+  // How many angles' frames are kept (by the program or the X server), and how many frames have
+  // been drawn in all.
+  int KeptFrameCount() const { return static_cast<int>(frames_.size()) + server_frames_.Count(); }
+  // Of those, the frames the X server keeps.
+  int ServerFrameCount() const { return server_frames_.Count(); }
   int DrawnFrameCount() const { return drawn_frames_; }
   // One step of the turning timer: the next angle, and with acceleration the next interval.
   void AnimationTick();
@@ -159,6 +168,9 @@ class TscGPImage : public TscPanel {
   // the same as the upright picture at rest.
   int DrawnAngle() const;
   void DrawPicture(QPainter& painter, const QRect& rect);
+  // The current picture prepared for drawing: premultiplied, opaque unless its kind has alpha;
+  // null when there is none or it cannot be drawn.
+  QImage PreparedPicture() const;
   // The prepared picture scaled to the size it is drawn at, kept until either changes.
   const QImage& ScaledPicture(const QSize& size);
   // The face at the current angle: backing, clipped turned picture, ring (see DrawClientArea).
@@ -169,6 +181,22 @@ class TscGPImage : public TscPanel {
   // The face at the current angle over `under` (when not null) from the kept frames, drawing it
   // first when none is kept.
   const QImage& Frame(const QRect& rect, qreal pixel_ratio, const QImage& under);
+  // The face at the current angle over `under`, drawn now.
+  QImage ComposeFrame(const QRect& rect, qreal pixel_ratio, const QImage& under);
+  // The angle a frame is kept under: the drawn angle, 0 upright.
+  int FrameAngle() const;
+  // Puts the frame of the current angle on screen through the X server when the frames kept there
+  // are current and the control shows exactly where they land; false when the control must
+  // repaint through Qt.
+  bool ShowServerFrame();
+  // Where frames of different angles differ (inside the clip ellipse and short of its opaque
+  // ring); the whole control for the other clip frames.
+  QRegion ChangingArea() const;
+  // Has the X server keep the frame of the angle, within kMaxServerFrames.
+  bool StoreServerFrame(int angle, const QImage& frame);
+  // After frames went to the screen past Qt's backing store: has Qt paint the control again (at
+  // once or at its next paint), so that what Qt flushes later is what the screen shows.
+  void CatchUpBackingStore(bool at_once);
   // Everything but the angle that a kept frame was drawn with; frames are dropped when it changes.
   struct FrameSettings {
     QRect rect;
@@ -186,7 +214,8 @@ class TscGPImage : public TscPanel {
   };
   FrameSettings CurrentFrameSettings(const QRect& rect, qreal pixel_ratio, const QImage& under) const;
   void DropFrames();
-  // Runs the turning timer while the animation is on and the control is shown.
+  // Runs the turning timer while the animation is on, the control is shown and its window is not
+  // fully covered.
   void UpdateAnimationTimer();
   QPainterPath ClipShape(const QRectF& r) const;
   double AccelerationInterval() const;
@@ -196,8 +225,9 @@ class TscGPImage : public TscPanel {
   QImage png_image_;
   QPointer<ImageList> images_;
   int image_index_ = -1;
-  // The current picture prepared for drawing: premultiplied, opaque unless its kind has alpha.
-  QImage prepared_;
+  // Whether the current picture can be drawn, and a number that changes with it.
+  bool picture_drawable_ = false;
+  qint64 picture_generation_ = 0;
   QImage scaled_;
   bool stretch_ = false;
   bool proportional_ = false;
@@ -222,6 +252,8 @@ class TscGPImage : public TscPanel {
   bool preparing_ = false;
   bool shown_ = false;  // between a show event and a hide event
   ParentBackdrop backdrop_{this};
+  ServerFrames server_frames_{this};
+  WindowCoverage coverage_{this};
 };
 
 }  // namespace orvelle

@@ -102,6 +102,11 @@ const QImage& ParentBackdrop::Pixels(qreal pixel_ratio) {
   return pixels_;
 }
 
+const QImage& ParentBackdrop::Current() const {
+  static const QImage kNone;
+  return looked_ ? pixels_ : kNone;
+}
+
 void ParentBackdrop::Release() {
   looked_ = false;
   pixels_ = QImage();

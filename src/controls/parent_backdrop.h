@@ -32,6 +32,9 @@ class ParentBackdrop : public QObject {
   // null while anything else lies under the control. The control is marked opaque exactly while
   // this is not null, and must then paint every pixel of its rectangle over these pixels.
   const QImage& Pixels(qreal pixel_ratio);
+  // The pixels of the last look while nothing has changed since; null otherwise (see-through, or a
+  // new look is due at the next paint).
+  const QImage& Current() const;
   // Called from the control's paint event when its face leaves pixels untouched this time: the
   // control is see-through again (and repainted so when it was opaque during this paint).
   void Release();
