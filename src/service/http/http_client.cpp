@@ -70,6 +70,19 @@ void RequireHttpScheme(const Url& url) {
                       .arg(QLatin1String(kUnknownProtocol), url.protocol));
 }
 
+// True when a content coding is among those the request's Accept-Encoding asked for.
+bool IsAskedCoding(const QString& accept_encoding, const QString& coding) {
+  for (const QString& member : accept_encoding.split(QLatin1Char(','))) {
+    const QString asked = member.section(QLatin1Char(';'), 0, 0).trimmed();
+    if (asked == QLatin1String("*") || asked.compare(coding, Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+bool HasOption(const QStringList& options, QLatin1String option) {
+  return options.contains(option, Qt::CaseInsensitive);
+}
+
 bool IsXmlSubtype(const QString& subtype) {
   return subtype == QLatin1String("xml") || subtype == QLatin1String("xml-external-parsed-entity") ||
          subtype.endsWith(QLatin1String("+xml"));
@@ -276,6 +289,7 @@ std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request,
   if (code >= 200 && code <= 299) {
     const qsizetype body_start = out.size();
     if (code != 204) {
+      RequireAskedContentCodings();
       BodySink sink(out);
       ReadBody(sink, false);
     }
@@ -294,15 +308,14 @@ std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request,
 }
 
 void HttpClient::DecideKeepAlive() {
-  // Keep-alive is decided by the client's own protocol version.
-  const QString connection = response_.Connection.trimmed();
-  const QString proxy_connection = response_.ProxyConnection.trimmed();
-  if (ProtocolVersion == pv1_1) {
-    keep_alive_ = connection.compare(QLatin1String("close"), Qt::CaseInsensitive) != 0 &&
-                  proxy_connection.compare(QLatin1String("close"), Qt::CaseInsensitive) != 0;
+  // Both sides must speak HTTP/1.1 for a connection to stay open unasked: after a request or an
+  // answer of HTTP/1.0 it stays open only when the answer says "keep-alive". Either way a
+  // "close" among the answer's connection options ends it.
+  if (ProtocolVersion == pv1_1 && persistent_by_default_) {
+    keep_alive_ = !HasOption(connection_options_, QLatin1String("close"));
   } else {
-    keep_alive_ = connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0 ||
-                  proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
+    keep_alive_ = HasOption(connection_options_, QLatin1String("keep-alive")) &&
+                  !HasOption(connection_options_, QLatin1String("close"));
   }
   if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
   if (keep_alive_ && input_.HasUnreadInput()) {
@@ -360,14 +373,19 @@ void HttpClient::ReadResponseHead(const Url& url) {
     // Two framings in one answer may hide a second answer inside the first: a chunked body is
     // read by its chunks, whatever the lengths say, and the connection is not used again.
     framed_twice_ = has_transfer_encoding && has_content_length;
-    // A chunked body does not depend on the lengths, so lengths in doubt only matter without it.
+    ReadTransferCodings(TransferCodings(headers));
+    // A transfer coding frames the body by itself, so lengths in doubt only matter without one.
     try {
       response_.ContentLength = AnnouncedContentLength(headers);
     } catch (const HttpError&) {
-      if (!IsChunked()) throw;
+      if (!transfer_coded_) throw;
     }
     response_.Connection = HeaderValue(headers, QLatin1String("Connection"));
     response_.ProxyConnection = HeaderValue(headers, QLatin1String("Proxy-Connection"));
+    connection_options_ = HeaderListMembers(headers, QLatin1String("Connection")) +
+                          HeaderListMembers(headers, QLatin1String("Proxy-Connection"));
+    persistent_by_default_ = IsPersistentByDefault(response_.StatusLine);
+    content_codings_ = ContentCodings(headers);
     response_.Location = HeaderValue(headers, QLatin1String("Location"));
 
     // Cookies are stored for every response, before its status is looked at.
@@ -392,17 +410,54 @@ void HttpClient::ReadHeaderBlock(QStringList& lines) {
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
     if (!IsCleanHeaderLine(line)) throw HttpError(QString::fromLatin1(kInvalidHeader));
-    lines.append(HeaderLineText(line));
+    const bool folded = line.startsWith(' ') || line.startsWith('\t');
+    // A line that starts with white space continues the field before it (an obsolete line
+    // folding): it is joined to that field with one space, never read as a field of its own.
+    // Before the block's first field there is nothing to continue.
+    if (folded && count == 0) throw HttpError(QString::fromLatin1(kInvalidHeader));
+    if (folded) {
+      QString& field = lines.last();
+      while (field.endsWith(QLatin1Char(' ')) || field.endsWith(QLatin1Char('\t'))) field.chop(1);
+      field += QLatin1Char(' ') + HeaderLineText(line).trimmed();
+    } else {
+      lines.append(HeaderLineText(line));
+    }
     ++count;
   }
 }
 
-bool HttpClient::IsChunked() const {
-  return response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+void HttpClient::ReadTransferCodings(const QStringList& codings) {
+  // Only chunked is decoded, and only once, as the last coding; a body in any other coding
+  // cannot be read, let alone handed on as content.
+  transfer_coded_ = !codings.isEmpty();
+  chunked_ = codings == QStringList{QStringLiteral("chunked")};
+  unsupported_transfer_coding_.clear();
+  if (transfer_coded_ && !chunked_) {
+    for (const QString& coding : codings) {
+      if (coding != QLatin1String("chunked")) {
+        unsupported_transfer_coding_ = coding;
+        break;
+      }
+    }
+    if (unsupported_transfer_coding_.isEmpty()) unsupported_transfer_coding_ = QStringLiteral("chunked");
+  }
+}
+
+void HttpClient::RequireAskedContentCodings() const {
+  // The body is handed on as it came: one in a content coding that no one asked for would be
+  // taken for the content itself.
+  for (const QString& coding : content_codings_) {
+    if (!IsAskedCoding(Request.AcceptEncoding, coding)) {
+      throw HttpError(QString::fromLatin1(kUnsupportedContentCoding) + coding);
+    }
+  }
 }
 
 void HttpClient::ReadBody(BodySink& sink, bool redirect) {
-  const bool chunked = IsChunked();
+  if (!unsupported_transfer_coding_.isEmpty()) {
+    throw HttpError(QString::fromLatin1(kUnsupportedTransferCoding) + unsupported_transfer_coding_);
+  }
+  const bool chunked = chunked_;
   if (!chunked && response_.ContentLength == 0) return;
   // A redirect's body is read only when it starts arriving soon.
   if (redirect) {
@@ -437,8 +492,9 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
 
 void HttpClient::ReadChunked(BodySink& sink) {
   QByteArray line;
+  qint64 extension_budget = kMaxChunkExtensionBytes;
   for (;;) {
-    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!input_.ReadChunkSizeLine(line, extension_budget)) throw HttpError(QString::fromLatin1(kClosedGracefully));
     const qint64 size = ParseChunkSize(line);
     if (size == 0) break;
     sink.Announce(size);

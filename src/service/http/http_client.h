@@ -170,7 +170,10 @@ class HttpClient {
   // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that, and
   // "Invalid header" for a line that holds a control character other than HTAB.
   void ReadHeaderBlock(QStringList& lines);
-  bool IsChunked() const;
+  // Takes the answer's transfer codings: whether they frame the body, and whether as chunks.
+  void ReadTransferCodings(const QStringList& codings);
+  // Throws HttpError "Unsupported content coding: <name>" for a coding the request did not accept.
+  void RequireAskedContentCodings() const;
   void ReadBody(BodySink& sink, bool redirect);
   void ReadChunked(BodySink& sink);
   void ReadBodyDeclarations(const QByteArray& body);
@@ -186,6 +189,12 @@ class HttpClient {
   Clock::time_point idle_since_;  // when the kept connection's last answer ended
   bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   bool framed_twice_ = false;      // the answer had Transfer-Encoding and Content-Length: not reused
+  bool transfer_coded_ = false;    // the answer names a transfer coding: its lengths do not count
+  bool chunked_ = false;           // ... and it is chunked alone, the one coding read
+  QString unsupported_transfer_coding_;  // the first coding that cannot be read, if any
+  QStringList content_codings_;
+  QStringList connection_options_;  // of the Connection and Proxy-Connection lines
+  bool persistent_by_default_ = false;  // the answer's version keeps connections without asking
 
   InputBuffer input_;
   WaitLimits limits_;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 namespace orvelle::http {
 
@@ -91,6 +93,44 @@ bool InputBuffer::ReadLine(QByteArray& line) {
       ++begin_;
       if (line.endsWith('\r')) line.chop(1);
       if (line.size() > kMaxLineLength) throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
+      return true;
+    }
+  }
+}
+
+bool InputBuffer::ReadChunkSizeLine(QByteArray& size_text, qint64& extension_budget) {
+  size_text.clear();
+  bool any = false;
+  bool in_extension = false;
+  for (;;) {
+    if (Buffered() == 0 && !Fill()) {
+      if (!any) return false;
+      ThrowClosed();
+    }
+    any = true;
+    const char* start = storage_.data() + begin_;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', Buffered()));
+    size_t take = lf ? static_cast<size_t>(lf - start) : Buffered();
+    if (!in_extension) {
+      const char* semicolon = static_cast<const char*>(std::memchr(start, ';', take));
+      const size_t size_part = semicolon ? static_cast<size_t>(semicolon - start) : take;
+      if (size_text.size() + static_cast<qsizetype>(size_part) > kMaxLineLength + 1) {
+        throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
+      }
+      size_text.append(start, static_cast<qsizetype>(size_part));
+      begin_ += size_part;
+      take -= size_part;
+      in_extension = semicolon != nullptr;
+    }
+    if (in_extension) {
+      extension_budget -= static_cast<qint64>(take);
+      if (extension_budget < 0) throw HttpError(QString::fromLatin1(kChunkExtensionsTooLarge));
+      begin_ += take;
+    }
+    if (lf) {
+      ++begin_;
+      if (!in_extension && size_text.endsWith('\r')) size_text.chop(1);
+      if (size_text.size() > kMaxLineLength) throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
       return true;
     }
   }
@@ -238,23 +278,77 @@ QStringList HeaderValues(const QStringList& lines, QLatin1String name) {
   return values;
 }
 
-qint64 AnnouncedContentLength(const QStringList& lines) {
+QStringList HeaderListMembers(const QStringList& lines, QLatin1String name) {
   QStringList members;
-  for (const QString& value : HeaderValues(lines, QLatin1String("Content-Length"))) {
+  for (const QString& value : HeaderValues(lines, name)) {
     for (const QString& member : value.split(QLatin1Char(','))) {
-      if (!member.trimmed().isEmpty()) members.append(member.trimmed());
+      const QString trimmed = member.trimmed();
+      if (!trimmed.isEmpty()) members.append(trimmed);
     }
   }
-  if (members.isEmpty()) return -1;
-  bool first_ok = false;
-  const qint64 first = members[0].toLongLong(&first_ok);
-  for (const QString& member : members) {
-    bool ok = false;
-    const qint64 value = member.toLongLong(&ok);
-    const bool same = first_ok ? ok && value == first : member == members[0];
-    if (!same) throw HttpError(QString::fromLatin1(kInvalidContentLength));
+  return members;
+}
+
+namespace {
+
+// A Content-Length value: decimal digits only. Beyond 18 significant digits the number
+// cannot be held; it counts as the largest, which is far beyond the body limit anyway.
+std::optional<qint64> DecimalLength(QStringView text) {
+  if (text.isEmpty()) return std::nullopt;
+  qint64 value = 0;
+  int significant = 0;
+  for (const QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    if (value == 0 && c == QLatin1Char('0')) continue;
+    if (++significant > 18) value = std::numeric_limits<qint64>::max();
+    else value = value * 10 + (c.unicode() - '0');
   }
-  return first_ok && first >= 0 ? first : -1;
+  return value;
+}
+
+// The codings of a coding list: lower case, parameters after ";" dropped, "identity" left out.
+QStringList Codings(const QStringList& lines, QLatin1String name) {
+  QStringList codings;
+  for (const QString& member : HeaderListMembers(lines, name)) {
+    const QString coding = member.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
+    if (!coding.isEmpty() && coding != QLatin1String("identity")) codings.append(coding);
+  }
+  return codings;
+}
+
+}  // namespace
+
+qint64 AnnouncedContentLength(const QStringList& lines) {
+  const QStringList values = HeaderValues(lines, QLatin1String("Content-Length"));
+  if (values.isEmpty()) return -1;
+  std::optional<qint64> length;
+  for (const QString& value : values) {
+    // "5, 5" repeats one length; an empty value or member announces none.
+    for (const QString& member : value.split(QLatin1Char(','))) {
+      const std::optional<qint64> announced = DecimalLength(QStringView(member).trimmed());
+      if (!announced || (length && *length != *announced)) throw HttpError(QString::fromLatin1(kInvalidContentLength));
+      length = announced;
+    }
+  }
+  return *length;
+}
+
+QStringList TransferCodings(const QStringList& lines) { return Codings(lines, QLatin1String("Transfer-Encoding")); }
+
+QStringList ContentCodings(const QStringList& lines) { return Codings(lines, QLatin1String("Content-Encoding")); }
+
+bool IsPersistentByDefault(const QString& status_line) {
+  if (!status_line.startsWith(QLatin1String("HTTP/"))) return false;
+  const QStringView rest = QStringView(status_line).sliced(5);
+  const qsizetype space = rest.indexOf(QLatin1Char(' '));
+  const QStringView version = space >= 0 ? rest.left(space) : rest;
+  const qsizetype dot = version.indexOf(QLatin1Char('.'));
+  bool major_ok = false;
+  bool minor_ok = false;
+  const int major = version.left(dot).toInt(&major_ok);
+  const int minor = dot >= 0 ? version.sliced(dot + 1).toInt(&minor_ok) : 0;
+  if (!major_ok || (dot >= 0 && !minor_ok)) return false;
+  return major > 1 || (major == 1 && minor >= 1);
 }
 
 qint64 ParseChunkSize(const QByteArray& line) {

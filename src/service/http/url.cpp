@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 
 namespace orvelle::http {
@@ -16,6 +18,8 @@ QString Url::Target() const {
   }
   return target;
 }
+
+QString Url::WirePath() const { return QString::fromLatin1(EncodedTarget(path + document)); }
 
 namespace {
 
@@ -180,6 +184,144 @@ Url ParseUrl(const QString& address) {
   // An address without "://" has no host and leaves only a path, which starts at the root.
   if (!url.path.startsWith(QLatin1Char('/'))) url.path.prepend(QLatin1Char('/'));
   return url;
+}
+
+namespace {
+
+// The five parts of a reference (RFC 3986, appendix B); a part that is absent is null,
+// which differs from present but empty ("http://h/x?" has an empty query).
+struct ReferenceParts {
+  QString scheme;
+  QString authority;
+  QString path;
+  QString query;
+  QString fragment;
+};
+
+bool IsSchemeStart(QChar c) {
+  return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+bool IsSchemeCharacter(QChar c) {
+  return IsSchemeStart(c) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+') ||
+         c == QLatin1Char('-') || c == QLatin1Char('.');
+}
+
+ReferenceParts SplitReference(QStringView text) {
+  ReferenceParts parts;
+  const qsizetype hash = text.indexOf(QLatin1Char('#'));
+  if (hash >= 0) {
+    parts.fragment = text.sliced(hash + 1).toString();
+    if (parts.fragment.isNull()) parts.fragment = QLatin1String("");
+    text = text.first(hash);
+  }
+  const qsizetype question = text.indexOf(QLatin1Char('?'));
+  if (question >= 0) {
+    parts.query = text.sliced(question + 1).toString();
+    if (parts.query.isNull()) parts.query = QLatin1String("");
+    text = text.first(question);
+  }
+  // A scheme is a letter, then letters, digits, "+", "-" or ".", up to a ":" before any "/".
+  const qsizetype colon = text.indexOf(QLatin1Char(':'));
+  if (colon > 0 && IsSchemeStart(text[0]) &&
+      std::all_of(text.begin(), text.begin() + colon, IsSchemeCharacter)) {
+    parts.scheme = text.first(colon).toString();
+    text = text.sliced(colon + 1);
+  }
+  if (text.startsWith(QLatin1String("//"))) {
+    text = text.sliced(2);
+    qsizetype slash = text.indexOf(QLatin1Char('/'));
+    if (slash < 0) slash = text.size();
+    parts.authority = text.first(slash).toString();
+    if (parts.authority.isNull()) parts.authority = QLatin1String("");
+    text = text.sliced(slash);
+  }
+  parts.path = text.toString();
+  return parts;
+}
+
+// RFC 3986, section 5.2.4: "." and ".." segments are applied and removed.
+QString RemoveDotSegments(QStringView input) {
+  QString output;
+  while (!input.isEmpty()) {
+    if (input.startsWith(QLatin1String("../"))) {
+      input = input.sliced(3);
+    } else if (input.startsWith(QLatin1String("./"))) {
+      input = input.sliced(2);
+    } else if (input.startsWith(QLatin1String("/./"))) {
+      input = input.sliced(2);
+    } else if (input == QLatin1String("/.")) {
+      input = QStringView(u"/");
+    } else if (input.startsWith(QLatin1String("/../")) || input == QLatin1String("/..")) {
+      input = input.size() == 3 ? QStringView(u"/") : input.sliced(3);
+      const qsizetype last = output.lastIndexOf(QLatin1Char('/'));
+      output.truncate(last < 0 ? 0 : last);
+    } else if (input == QLatin1String(".") || input == QLatin1String("..")) {
+      input = {};
+    } else {
+      qsizetype end = input.indexOf(QLatin1Char('/'), 1);
+      if (end < 0) end = input.size();
+      output += input.first(end);
+      input = input.sliced(end);
+    }
+  }
+  return output;
+}
+
+// RFC 3986, section 5.2.3: a relative path put beside the base's last segment.
+QString MergePaths(const ReferenceParts& base, const QString& path) {
+  if (!base.authority.isNull() && base.path.isEmpty()) return QLatin1Char('/') + path;
+  const qsizetype last = base.path.lastIndexOf(QLatin1Char('/'));
+  return base.path.left(last + 1) + path;
+}
+
+QString Recompose(const ReferenceParts& parts) {
+  QString text;
+  if (!parts.scheme.isNull()) text += parts.scheme + QLatin1Char(':');
+  if (!parts.authority.isNull()) text += QLatin1String("//") + parts.authority;
+  text += parts.path;
+  if (!parts.query.isNull()) text += QLatin1Char('?') + parts.query;
+  if (!parts.fragment.isNull()) text += QLatin1Char('#') + parts.fragment;
+  return text;
+}
+
+}  // namespace
+
+QString ResolveReference(const QString& base, const QString& reference) {
+  const ReferenceParts b = SplitReference(base);
+  const ReferenceParts r = SplitReference(reference);
+  ReferenceParts t;
+  if (!r.scheme.isNull()) {
+    t = r;
+    t.path = RemoveDotSegments(r.path);
+  } else {
+    t.scheme = b.scheme;
+    if (!r.authority.isNull()) {
+      t.authority = r.authority;
+      t.path = RemoveDotSegments(r.path);
+      t.query = r.query;
+    } else {
+      t.authority = b.authority;
+      if (r.path.isEmpty()) {
+        t.path = b.path;
+        t.query = r.query.isNull() ? b.query : r.query;
+      } else {
+        t.path = RemoveDotSegments(r.path.startsWith(QLatin1Char('/')) ? r.path : MergePaths(b, r.path));
+        t.query = r.query;
+      }
+    }
+  }
+  t.fragment = r.fragment;
+  return Recompose(t);
+}
+
+std::optional<QString> ResolveHttpAddress(const QString& base, const QString& reference) {
+  const QString written = reference.trimmed();
+  if (written.isEmpty()) return std::nullopt;
+  const QString address = ResolveReference(base, written);
+  const ReferenceParts parts = SplitReference(address);
+  if (DefaultPort(parts.scheme) == 0 || parts.authority.isEmpty()) return std::nullopt;
+  return address;
 }
 
 }  // namespace orvelle::http
