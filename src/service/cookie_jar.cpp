@@ -443,6 +443,7 @@ void CookieJar::EvictBeyondTotalLimit(quint64 kept_order, qint64 now) {
 QString CookieJar::CookieLine(const http::Url& request_url) {
   const qint64 now = Now();
   RemoveExpired(now);
+  if (cookies_.empty()) return QString();
 
   const QString host = request_url.host.toLower();
   const bool https = request_url.IsHttps();

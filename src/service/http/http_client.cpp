@@ -6,6 +6,7 @@
 #include "service/log.h"
 
 #include <cerrno>
+#include <charconv>
 
 #include <sys/socket.h>
 
@@ -139,12 +140,12 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   framed_twice_ = false;
 
   ApplyRequestRules(https);
-  const QByteArray request = BuildRequest(url, port);
+  BuildRequest(url, port);
 
   std::optional<HttpProtocolError> failure;
   for (;;) {
     try {
-      failure = Exchange(request, url, out, text);
+      failure = Exchange(url, out, text);
       break;
     } catch (const HttpError& error) {
       // A kept connection that the server closed while it lay idle fails before the first
@@ -251,11 +252,19 @@ void HttpClient::ApplyRequestRules(bool https) {
   }
 }
 
-QByteArray HttpClient::BuildRequest(const Url& url, int port) {
-  QByteArray request;
+void HttpClient::BuildRequest(const Url& url, int port) {
+  QByteArray& request = request_;
+  request.truncate(0);  // the room of the last request is used again
   request.reserve(512);
   request.append("GET ");
-  request.append(EncodedTarget(url.Target()));
+  // The target, path + document + "?query", encoded part by part: no escape and no run of
+  // characters above U+007F reaches across the "/" or "?" between the parts.
+  AppendEncodedTarget(request, url.path);
+  AppendEncodedTarget(request, url.document);
+  if (!url.query.isEmpty()) {
+    request.append('?');
+    AppendEncodedTarget(request, url.query);
+  }
   request.append(ProtocolVersion == pv1_0 ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");
   AppendHeader(request, "Connection", Request.Connection);
   for (const QString& line : Request.CustomHeaders) {
@@ -264,9 +273,23 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
     request.append("\r\n");
   }
   // The Host value names the host as the connection does: in its ASCII form.
-  QByteArray host = url.ipv6 ? '[' + url.host.toLatin1() + ']' : AsciiHostName(url.host);
-  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += ':' + QByteArray::number(port);
-  if (!host.isEmpty()) request.append("Host: ").append(host).append("\r\n");
+  const bool with_port = port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0;
+  if (url.ipv6 || with_port || !url.host.isEmpty()) {
+    request.append("Host: ");
+    if (url.ipv6) {
+      request.append('[');
+      AppendHeaderText(request, url.host);
+      request.append(']');
+    } else {
+      AppendAsciiHostName(request, url.host);
+    }
+    if (with_port) {
+      char digits[16];
+      const auto written = std::to_chars(digits, digits + sizeof digits, port);
+      request.append(':').append(digits, static_cast<qsizetype>(written.ptr - digits));
+    }
+    request.append("\r\n");
+  }
   AppendHeader(request, "Accept", Request.Accept);
   AppendHeader(request, "Accept-Charset", Request.AcceptCharSet);
   AppendHeader(request, "Accept-Encoding", Request.AcceptEncoding);
@@ -276,13 +299,11 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   AppendHeader(request, "User-Agent", Request.UserAgent);
   if (AllowCookies && jar_) AppendHeader(request, "Cookie", jar_->CookieLine(url));
   request.append("\r\n");
-  return request;
 }
 
-std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request, const Url& url, QByteArray& out,
-                                                      QString* text) {
+std::optional<HttpProtocolError> HttpClient::Exchange(const Url& url, QByteArray& out, QString* text) {
   input_.Attach(stream_.get(), &limits_);
-  stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
+  stream_->Write(request_.constData(), static_cast<size_t>(request_.size()), limits_);
   ReadResponseHead(url);
 
   const int code = response_.ResponseCode;
@@ -348,10 +369,13 @@ void HttpClient::Abort() {
 void HttpClient::ReadResponseHead(const Url& url) {
   int interim = 0;
   for (;;) {
-    QByteArray line;
-    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!input_.ReadLine(line_)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    // A new answer, in the room of the last one's header list.
+    QStringList header_room = std::move(response_.RawHeaders);
+    header_room.clear();
     response_ = HttpResponseInfo();
-    response_.StatusLine = LineText(line);
+    response_.RawHeaders = std::move(header_room);
+    response_.StatusLine = LineText(line_);
     response_.ResponseCode = ParseStatusCode(response_.StatusLine);
 
     ReadHeaderBlock(response_.RawHeaders);
@@ -369,7 +393,7 @@ void HttpClient::ReadResponseHead(const Url& url) {
     bool has_transfer_encoding = false;
     bool has_content_length = false;
     response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"), &has_transfer_encoding);
-    HeaderValue(headers, QLatin1String("Content-Length"), &has_content_length);
+    has_content_length = HasHeader(headers, QLatin1String("Content-Length"));
     // Two framings in one answer may hide a second answer inside the first: a chunked body is
     // read by its chunks, whatever the lengths say, and the connection is not used again.
     framed_twice_ = has_transfer_encoding && has_content_length;
@@ -405,7 +429,7 @@ void HttpClient::ReadResponseHead(const Url& url) {
 void HttpClient::ReadHeaderBlock(QStringList& lines) {
   // More lines than the limit fail: read as body they would be handed on as content. A line
   // holding a control character fails too (see IsCleanHeaderLine).
-  QByteArray line;
+  QByteArray& line = line_;
   int count = 0;
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
@@ -430,7 +454,7 @@ void HttpClient::ReadTransferCodings(const QStringList& codings) {
   // Only chunked is decoded, and only once, as the last coding; a body in any other coding
   // cannot be read, let alone handed on as content.
   transfer_coded_ = !codings.isEmpty();
-  chunked_ = codings == QStringList{QStringLiteral("chunked")};
+  chunked_ = codings.size() == 1 && codings.front() == QLatin1String("chunked");
   unsupported_transfer_coding_.clear();
   if (transfer_coded_ && !chunked_) {
     for (const QString& coding : codings) {
@@ -491,7 +515,7 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
 }
 
 void HttpClient::ReadChunked(BodySink& sink) {
-  QByteArray line;
+  QByteArray& line = line_;
   qint64 extension_budget = kMaxChunkExtensionBytes;
   for (;;) {
     if (!input_.ReadChunkSizeLine(line, extension_budget)) throw HttpError(QString::fromLatin1(kClosedGracefully));
@@ -515,8 +539,8 @@ void HttpClient::ReadBodyDeclarations(const QByteArray& body) {
     return;
   }
   const qsizetype slash = media_type_.indexOf(QLatin1Char('/'));
-  const QString family = media_type_.left(slash);
-  const QString subtype = slash >= 0 ? media_type_.mid(slash + 1) : QString();
+  const QStringView family = QStringView(media_type_).left(slash);
+  const QStringView subtype = slash >= 0 ? QStringView(media_type_).sliced(slash + 1) : QStringView();
   if (media_type_ == QLatin1String("application/xml") ||
       media_type_ == QLatin1String("application/xml-external-parsed-entity") ||
       media_type_ == QLatin1String("application/xml-dtd") ||

@@ -161,9 +161,10 @@ class HttpClient {
   // Whether Abort was called for the request under way (an aborted request is never retried).
   bool AbortRequested();
   void ApplyRequestRules(bool https);
-  QByteArray BuildRequest(const Url& url, int port);
-  // Sends the request and reads the answer; returns the error of a status other than 2xx.
-  std::optional<HttpProtocolError> Exchange(const QByteArray& request, const Url& url, QByteArray& out, QString* text);
+  // Writes the request line and header lines into request_.
+  void BuildRequest(const Url& url, int port);
+  // Sends request_ and reads the answer; returns the error of a status other than 2xx.
+  std::optional<HttpProtocolError> Exchange(const Url& url, QByteArray& out, QString* text);
   void DecideKeepAlive();
   void ReadResponseHead(const Url& url);
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
@@ -197,6 +198,10 @@ class HttpClient {
   bool persistent_by_default_ = false;  // the answer's version keeps connections without asking
 
   InputBuffer input_;
+  // Kept from request to request, so that their room is made once: the request being sent,
+  // and the line being read (status, header or chunk-size line).
+  QByteArray request_;
+  QByteArray line_;
   WaitLimits limits_;
   HttpResponseInfo response_;
   QString media_type_;

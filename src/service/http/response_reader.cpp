@@ -72,7 +72,7 @@ bool InputBuffer::Fill() {
 }
 
 bool InputBuffer::ReadLine(QByteArray& line) {
-  line.clear();
+  line.truncate(0);  // keeps the room for the next line
   bool any = false;
   for (;;) {
     if (Buffered() == 0 && !Fill()) {
@@ -99,7 +99,7 @@ bool InputBuffer::ReadLine(QByteArray& line) {
 }
 
 bool InputBuffer::ReadChunkSizeLine(QByteArray& size_text, qint64& extension_budget) {
-  size_text.clear();
+  size_text.truncate(0);
   bool any = false;
   bool in_extension = false;
   for (;;) {
@@ -238,12 +238,9 @@ bool IsCleanHeaderLine(const QByteArray& line) {
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));
   if (space < 0) return -1;
-  QString rest = status_line.mid(space + 1);
-  qsizetype first = 0;
-  while (first < rest.size() && rest[first] == QLatin1Char(' ')) ++first;
-  qsizetype last = rest.size();
-  while (last > first && rest[last - 1] == QLatin1Char(' ')) --last;
-  rest = rest.mid(first, last - first);
+  QStringView rest = QStringView(status_line).sliced(space + 1);
+  while (rest.startsWith(QLatin1Char(' '))) rest = rest.sliced(1);
+  while (rest.endsWith(QLatin1Char(' '))) rest.chop(1);
   const qsizetype next = rest.indexOf(QLatin1Char(' '));
   if (next >= 0) rest.truncate(next);
   const qsizetype dot = rest.indexOf(QLatin1Char('.'));
@@ -253,27 +250,39 @@ int ParseStatusCode(const QString& status_line) {
   return ok ? code : -1;
 }
 
+namespace {
+
+// The value of `line` when it is a field called `name` (matched without regard to case),
+// trimmed; nothing otherwise. A view into the line: no copy is made.
+std::optional<QStringView> FieldValue(const QString& line, QLatin1String name) {
+  const qsizetype colon = line.indexOf(QLatin1Char(':'));
+  if (colon < 0) return std::nullopt;
+  const QStringView view(line);
+  if (view.first(colon).trimmed().compare(name, Qt::CaseInsensitive) != 0) return std::nullopt;
+  return view.sliced(colon + 1).trimmed();
+}
+
+}  // namespace
+
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found) {
   for (const QString& line : lines) {
-    const qsizetype colon = line.indexOf(QLatin1Char(':'));
-    if (colon < 0) continue;
-    if (QStringView(line).left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+    if (const std::optional<QStringView> value = FieldValue(line, name)) {
       if (found) *found = true;
-      return line.mid(colon + 1).trimmed();
+      return value->toString();
     }
   }
   if (found) *found = false;
   return QString();
 }
 
+bool HasHeader(const QStringList& lines, QLatin1String name) {
+  return std::any_of(lines.cbegin(), lines.cend(), [name](const QString& line) { return FieldValue(line, name).has_value(); });
+}
+
 QStringList HeaderValues(const QStringList& lines, QLatin1String name) {
   QStringList values;
   for (const QString& line : lines) {
-    const qsizetype colon = line.indexOf(QLatin1Char(':'));
-    if (colon < 0) continue;
-    if (QStringView(line).left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
-      values.append(line.mid(colon + 1).trimmed());
-    }
+    if (const std::optional<QStringView> value = FieldValue(line, name)) values.append(value->toString());
   }
   return values;
 }
@@ -319,18 +328,18 @@ QStringList Codings(const QStringList& lines, QLatin1String name) {
 }  // namespace
 
 qint64 AnnouncedContentLength(const QStringList& lines) {
-  const QStringList values = HeaderValues(lines, QLatin1String("Content-Length"));
-  if (values.isEmpty()) return -1;
   std::optional<qint64> length;
-  for (const QString& value : values) {
+  for (const QString& line : lines) {
+    const std::optional<QStringView> value = FieldValue(line, QLatin1String("Content-Length"));
+    if (!value) continue;
     // "5, 5" repeats one length; an empty value or member announces none.
-    for (const QString& member : value.split(QLatin1Char(','))) {
-      const std::optional<qint64> announced = DecimalLength(QStringView(member).trimmed());
+    for (const QStringView member : value->tokenize(QLatin1Char(','))) {
+      const std::optional<qint64> announced = DecimalLength(member.trimmed());
       if (!announced || (length && *length != *announced)) throw HttpError(QString::fromLatin1(kInvalidContentLength));
       length = announced;
     }
   }
-  return *length;
+  return length ? *length : -1;
 }
 
 QStringList TransferCodings(const QStringList& lines) { return Codings(lines, QLatin1String("Transfer-Encoding")); }
@@ -380,6 +389,11 @@ QString Unquote(QString value) {
 
 ContentTypeParts ParseContentType(const QString& value) {
   ContentTypeParts parts;
+  if (!value.contains(QLatin1Char(';'))) {
+    parts.content_type = value.trimmed();
+    parts.media_type = parts.content_type.toLower();
+    return parts;
+  }
   const QStringList pieces = value.split(QLatin1Char(';'));
   parts.media_type = pieces.value(0).trimmed().toLower();
   QStringList kept;

@@ -135,6 +135,7 @@ int ParseStatusCode(const QString& status_line);
 // trimmed; `found` tells whether there was one.
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found = nullptr);
 QStringList HeaderValues(const QStringList& lines, QLatin1String name);
+bool HasHeader(const QStringList& lines, QLatin1String name);
 
 // The members of the comma-separated lists of every line called `name`, trimmed, in order;
 // empty members are left out.

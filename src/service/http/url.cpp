@@ -58,6 +58,11 @@ bool StartsEscape(QStringView text, qsizetype at) {
 QByteArray EncodedTarget(const QString& target) {
   QByteArray out;
   out.reserve(target.size());
+  AppendEncodedTarget(out, target);
+  return out;
+}
+
+void AppendEncodedTarget(QByteArray& out, QStringView target) {
   qsizetype i = 0;
   while (i < target.size()) {
     const char16_t c = target[i].unicode();
@@ -65,7 +70,9 @@ QByteArray EncodedTarget(const QString& target) {
       out.append(static_cast<char>(c));
       ++i;
     } else if (StartsEscape(target, i)) {
-      out.append(QStringView(target).mid(i, 3).toLatin1());
+      out.append(static_cast<char>(target[i].unicode()));
+      out.append(static_cast<char>(target[i + 1].unicode()));
+      out.append(static_cast<char>(target[i + 2].unicode()));
       i += 3;
     } else if (c < 128) {
       // Spaces, control characters, DEL, a lone "%" and the rest of ASCII that no path or
@@ -76,20 +83,29 @@ QByteArray EncodedTarget(const QString& target) {
       // A run of characters above U+007F is converted at once, so surrogate pairs stay whole.
       qsizetype end = i;
       while (end < target.size() && target[end].unicode() >= 128) ++end;
-      AppendPercentEncoded(out, QStringView(target).mid(i, end - i).toUtf8());
+      AppendPercentEncoded(out, target.mid(i, end - i).toUtf8());
       i = end;
     }
   }
-  return out;
 }
 
 QByteArray AsciiHostName(const QString& host) {
-  if (IsAscii(host)) return host.toLatin1();
+  QByteArray name;
+  AppendAsciiHostName(name, host);
+  return name;
+}
+
+void AppendAsciiHostName(QByteArray& out, const QString& host) {
+  if (IsAscii(host)) {
+    for (const QChar c : host) out.append(static_cast<char>(c.unicode()));
+    return;
+  }
   const QByteArray ace = QUrl::toAce(host);
-  if (!ace.isEmpty()) return ace;
-  QByteArray encoded;
-  AppendPercentEncoded(encoded, host.toUtf8());
-  return encoded;
+  if (!ace.isEmpty()) {
+    out.append(ace);
+    return;
+  }
+  AppendPercentEncoded(out, host.toUtf8());
 }
 
 int HexDigitValue(char16_t c) {
@@ -113,73 +129,78 @@ bool IsIpAddress(const QString& host) {
 
 Url ParseUrl(const QString& address) {
   Url url;
-  QString rest = address;
-
-  // Backslashes count as slashes, but only before the query or fragment begins.
-  qsizetype stop = rest.size();
-  for (qsizetype i = 0; i < rest.size(); ++i) {
-    if (rest[i] == QLatin1Char('?') || rest[i] == QLatin1Char('#')) {
+  // Backslashes count as slashes, but only before the query or fragment begins. Only an
+  // address that holds such a backslash is copied; the rest is read through views.
+  qsizetype stop = address.size();
+  for (qsizetype i = 0; i < address.size(); ++i) {
+    if (address.at(i) == QLatin1Char('?') || address.at(i) == QLatin1Char('#')) {
       stop = i;
       break;
     }
   }
-  for (qsizetype i = 0; i < stop; ++i) {
-    if (rest[i] == QLatin1Char('\\')) rest[i] = QLatin1Char('/');
+  QString slashed;
+  QStringView rest = address;
+  if (QStringView(address).first(stop).contains(QLatin1Char('\\'))) {
+    slashed = address;
+    for (qsizetype i = 0; i < stop; ++i) {
+      if (slashed.at(i) == QLatin1Char('\\')) slashed[i] = QLatin1Char('/');
+    }
+    rest = slashed;
   }
 
   // The fragment starts at the first "#"; a "?" after it belongs to the fragment.
   const qsizetype hash = rest.indexOf(QLatin1Char('#'));
   if (hash >= 0) {
-    url.fragment = rest.mid(hash + 1);
-    rest.truncate(hash);
+    url.fragment = rest.sliced(hash + 1).toString();
+    rest = rest.first(hash);
   }
   const qsizetype question = rest.indexOf(QLatin1Char('?'));
   if (question >= 0) {
-    url.query = rest.mid(question + 1);
-    rest.truncate(question);
+    url.query = rest.sliced(question + 1).toString();
+    rest = rest.first(question);
   }
 
   const qsizetype scheme_end = rest.indexOf(QLatin1String("://"));
   if (scheme_end >= 0) {
-    url.protocol = rest.left(scheme_end);
-    rest = rest.mid(scheme_end + 3);
+    url.protocol = rest.first(scheme_end).toString();
+    rest = rest.sliced(scheme_end + 3);
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    QString authority = slash >= 0 ? rest.left(slash) : rest;
-    rest = slash >= 0 ? rest.mid(slash) : QString();
+    QStringView authority = slash >= 0 ? rest.first(slash) : rest;
+    rest = slash >= 0 ? rest.sliced(slash) : QStringView();
 
     const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
     if (at >= 0) {
-      const QString info = authority.left(at);
-      authority = authority.mid(at + 1);
+      const QStringView info = authority.first(at);
+      authority = authority.sliced(at + 1);
       const qsizetype colon = info.indexOf(QLatin1Char(':'));
-      url.user = colon >= 0 ? info.left(colon) : info;
-      url.password = colon >= 0 ? info.mid(colon + 1) : QString();
+      url.user = (colon >= 0 ? info.first(colon) : info).toString();
+      url.password = colon >= 0 ? info.sliced(colon + 1).toString() : QString();
     }
     if (authority.startsWith(QLatin1Char('['))) {
       const qsizetype close = authority.indexOf(QLatin1Char(']'));
       if (close >= 0) {
         url.ipv6 = true;
-        url.host = authority.mid(1, close - 1);
-        const QString after = authority.mid(close + 1);
+        url.host = authority.sliced(1, close - 1).toString();
+        const QStringView after = authority.sliced(close + 1);
         // Anything after the bracket other than ":port" is kept as the port, to fail as one.
-        if (after.startsWith(QLatin1Char(':'))) url.port = after.mid(1);
-        else if (!after.isEmpty()) url.port = after;
+        if (after.startsWith(QLatin1Char(':'))) url.port = after.sliced(1).toString();
+        else if (!after.isEmpty()) url.port = after.toString();
       } else {
-        url.host = authority;
+        url.host = authority.toString();
       }
     } else {
       const qsizetype colon = authority.indexOf(QLatin1Char(':'));
-      url.host = colon >= 0 ? authority.left(colon) : authority;
-      if (colon >= 0) url.port = authority.mid(colon + 1);
+      url.host = (colon >= 0 ? authority.first(colon) : authority).toString();
+      if (colon >= 0) url.port = authority.sliced(colon + 1).toString();
     }
   }
 
   const qsizetype last_slash = rest.lastIndexOf(QLatin1Char('/'));
   if (last_slash >= 0) {
-    url.path = rest.left(last_slash + 1);
-    url.document = rest.mid(last_slash + 1);
+    url.path = rest.first(last_slash + 1).toString();
+    url.document = rest.sliced(last_slash + 1).toString();
   } else {
-    url.document = rest;
+    url.document = rest.toString();
   }
   // An address without "://" has no host and leaves only a path, which starts at the root.
   if (!url.path.startsWith(QLatin1Char('/'))) url.path.prepend(QLatin1Char('/'));

@@ -40,11 +40,14 @@ int DefaultPort(const QString& protocol);
 // percent-encoded with upper-case digits: ASCII as its own octet (a space as "%20", a lone
 // "%" as "%25"), characters above U+007F as their UTF-8 octets.
 QByteArray EncodedTarget(const QString& target);
+// The same, appended to `out`.
+void AppendEncodedTarget(QByteArray& out, QStringView target);
 
 // A host name in the ASCII form that name lookups, TLS and the Host header use: an
 // internationalised name in its IDNA ("xn--") form. A name that has no such form is
 // percent-encoded as UTF-8, which no lookup finds.
 QByteArray AsciiHostName(const QString& host);
+void AppendAsciiHostName(QByteArray& out, const QString& host);
 
 // Resolves `reference` against the absolute address `base` as RFC 3986 (section 5.2) does:
 // "//host/x" takes the base's scheme, "/x" its scheme and host, "x" or "../x" a place beside
