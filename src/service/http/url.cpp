@@ -340,8 +340,9 @@ std::optional<QString> ResolveHttpAddress(const QString& base, const QString& re
   const QString written = reference.trimmed();
   if (written.isEmpty()) return std::nullopt;
   const QString address = ResolveReference(base, written);
-  const ReferenceParts parts = SplitReference(address);
-  if (DefaultPort(parts.scheme) == 0 || parts.authority.isEmpty()) return std::nullopt;
+  // Read as the client will read it when it fetches the address.
+  const Url url = ParseUrl(address);
+  if (DefaultPort(url.protocol) == 0 || url.host.isEmpty()) return std::nullopt;
   return address;
 }
 

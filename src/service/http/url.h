@@ -56,7 +56,7 @@ QString ResolveReference(const QString& base, const QString& reference);
 
 // The address that a link found in the answer from `base` leads to, as a browser reads it:
 // surrounding white space dropped, then resolved against `base`. Nothing when the reference
-// is empty (it names no picture) or the result is no http or https address with a host.
+// is empty (it names no link) or the result is no http or https address with a host.
 std::optional<QString> ResolveHttpAddress(const QString& base, const QString& reference);
 
 // The value of a hexadecimal digit (either case), or -1 for any other character.
