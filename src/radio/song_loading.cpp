@@ -114,16 +114,16 @@ void ReadSongFields(PlayState& state, const json::Value& song) {
   s.ssid = FieldText(song, "ssid");
 }
 
-}  // namespace
-
 // A picture address of the playlist answer resolved against the playlist request's address, as
 // a browser resolves a link: "//host/x.jpg" takes its scheme, "/x.jpg" its scheme and host. The
 // request's query (channel and request number) never matters to an address with a path of its
 // own. One that resolves to no http or https address goes to the download as written, which
 // refuses it.
-static QString PictureAddress(const QString& written) {
+QString PictureAddress(const QString& written) {
   return http::ResolveHttpAddress(PlaylistAddress(QString(), QString()), written).value_or(written);
 }
+
+}  // namespace
 
 std::unique_ptr<RetryScheduler> MakeTimerRetryScheduler() { return std::make_unique<TimerRetryScheduler>(); }
 

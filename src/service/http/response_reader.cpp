@@ -276,7 +276,8 @@ QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found) {
 }
 
 bool HasHeader(const QStringList& lines, QLatin1String name) {
-  return std::any_of(lines.cbegin(), lines.cend(), [name](const QString& line) { return FieldValue(line, name).has_value(); });
+  return std::any_of(lines.cbegin(), lines.cend(),
+                     [name](const QString& line) { return FieldValue(line, name).has_value(); });
 }
 
 QStringList HeaderValues(const QStringList& lines, QLatin1String name) {
