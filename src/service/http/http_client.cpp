@@ -428,24 +428,17 @@ void HttpClient::ReadResponseHead(const Url& url) {
 
 void HttpClient::ReadHeaderBlock(QStringList& lines) {
   // More lines than the limit fail: read as body they would be handed on as content. A line
-  // holding a control character fails too (see IsCleanHeaderLine).
+  // holding a control character fails too (see IsCleanHeaderLine), and so does a folded one.
   QByteArray& line = line_;
   int count = 0;
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
     if (!IsCleanHeaderLine(line)) throw HttpError(QString::fromLatin1(kInvalidHeader));
-    const bool folded = line.startsWith(' ') || line.startsWith('\t');
     // A line that starts with white space continues the field before it (an obsolete line
-    // folding): it is joined to that field with one space, never read as a field of its own.
-    // Before the block's first field there is nothing to continue.
-    if (folded && count == 0) throw HttpError(QString::fromLatin1(kInvalidHeader));
-    if (folded) {
-      QString& field = lines.last();
-      while (field.endsWith(QLatin1Char(' ')) || field.endsWith(QLatin1Char('\t'))) field.chop(1);
-      field += QLatin1Char(' ') + HeaderLineText(line).trimmed();
-    } else {
-      lines.append(HeaderLineText(line));
-    }
+    // folding). Read as a field of its own it would be a second header hidden in the first
+    // ("X-Long: a" then " Content-Length: 5"), so the answer is refused.
+    if (line.startsWith(' ') || line.startsWith('\t')) throw HttpError(QString::fromLatin1(kInvalidHeader));
+    lines.append(HeaderLineText(line));
     ++count;
   }
 }

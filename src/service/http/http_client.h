@@ -28,7 +28,14 @@
 // peer) and RequestTimeout (lookup to last byte). A kept connection found dead before the
 // first byte of the answer is replaced once, and the request sent again; a connection whose
 // answer carried both Transfer-Encoding and Content-Length, or was followed by bytes nobody
-// asked for, is never used again.
+// asked for, is never used again; nor is one whose answer was of HTTP/1.0 without
+// "keep-alive", or named "close" among its connection options.
+//
+// An answer whose end or content is in doubt fails instead of handing on a wrong body: a
+// Content-Length that is not plain digits ("Invalid Content-Length"), a transfer coding other
+// than chunked ("Unsupported transfer coding: gzip"), and in a 2xx answer a content coding
+// that Request.AcceptEncoding did not ask for ("Unsupported content coding: gzip"), and a
+// header line folded onto the one before ("Invalid header").
 
 #include "service/cookie_jar.h"
 #include "service/http/byte_stream.h"
@@ -169,7 +176,8 @@ class HttpClient {
   void ReadResponseHead(const Url& url);
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
   // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that, and
-  // "Invalid header" for a line that holds a control character other than HTAB.
+  // "Invalid header" for a line that holds a control character other than HTAB, or that starts
+  // with white space (folded onto the line before).
   void ReadHeaderBlock(QStringList& lines);
   // Takes the answer's transfer codings: whether they frame the body, and whether as chunks.
   void ReadTransferCodings(const QStringList& codings);
