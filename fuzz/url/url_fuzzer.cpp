@@ -1,4 +1,5 @@
-// Parses arbitrary text as an address and sends a request for it to an in-memory server.
+// Parses arbitrary text as an address, resolves it as a link against the service's address,
+// and sends a request for it to an in-memory server.
 // Whatever the address holds, the target never carries the fragment, and the request that
 // goes out is one request: its only empty line is the one that ends it, and its target holds
 // only what a path or query may carry raw, every "%" starting an escape.
@@ -50,6 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (url.Target().contains(QLatin1Char('#'))) std::abort();
   (void)DefaultPort(url.protocol);
   (void)IsIpAddress(url.host);
+
+  // As a link found in an answer: what it resolves to is an http or https address with a
+  // host, which resolves to itself again.
+  const QString base = QStringLiteral("https://kestra.fm/j/v2/playlist?channel=-10");
+  if (const std::optional<QString> resolved = ResolveHttpAddress(base, address)) {
+    const Url link = ParseUrl(*resolved);
+    if (DefaultPort(link.protocol) == 0 || link.host.isEmpty()) std::abort();
+    if (ResolveHttpAddress(base, *resolved) != resolved) std::abort();
+  }
 
   HttpClient client;
   QByteArray written;

@@ -3,6 +3,7 @@
 #include "playback/media_player.h"
 #include "radio/picture_download.h"
 #include "radio/service_answers.h"
+#include "service/http/url.h"
 #include "service/json.h"
 #include "service/log.h"
 #include "service/service_text.h"
@@ -111,6 +112,15 @@ void ReadSongFields(PlayState& state, const json::Value& song) {
   s.length = FieldText(song, "length");
   s.sid = FieldText(song, "sid");
   s.ssid = FieldText(song, "ssid");
+}
+
+// A picture address of the playlist answer resolved against the playlist request's address, as
+// a browser resolves a link: "//host/x.jpg" takes its scheme, "/x.jpg" its scheme and host. The
+// request's query (channel and request number) never matters to an address with a path of its
+// own. One that resolves to no http or https address goes to the download as written, which
+// refuses it.
+QString PictureAddress(const QString& written) {
+  return http::ResolveHttpAddress(PlaylistAddress(QString(), QString()), written).value_or(written);
 }
 
 }  // namespace
@@ -255,17 +265,17 @@ auto SongLoader::AfterPicture(const char* picture, void (SongLoader::*next)()) {
 }
 
 void SongLoader::DownloadCover() {
-  request_ = DownloadPicture(requests_, view_.CoverPicture(), state_.CurrentSong.picture,
+  request_ = DownloadPicture(requests_, view_.CoverPicture(), PictureAddress(state_.CurrentSong.picture),
                              AfterPicture("cover", &SongLoader::DownloadSingerPicture));
 }
 
 void SongLoader::DownloadSingerPicture() {
-  request_ = DownloadPicture(requests_, view_.SingerPicture(), state_.CurrentSong.singer_avatar,
+  request_ = DownloadPicture(requests_, view_.SingerPicture(), PictureAddress(state_.CurrentSong.singer_avatar),
                              AfterPicture("singer", &SongLoader::DownloadDisc));
 }
 
 void SongLoader::DownloadDisc() {
-  request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), state_.CurrentSong.picture,
+  request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), PictureAddress(state_.CurrentSong.picture),
                                  AfterPicture("disc", &SongLoader::FinishLoad));
 }
 

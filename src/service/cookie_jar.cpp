@@ -346,7 +346,9 @@ void CookieJar::StoreSetCookie(const QString& set_cookie, const http::Url& reque
     cookie.domain = host;
     cookie.host_only = true;
   }
-  cookie.path = path.startsWith(QLatin1Char('/')) ? path.toString() : cookies::DefaultPath(request_url.path);
+  // The default path comes from the path as it went on the wire, like the matching.
+  cookie.path = path.startsWith(QLatin1Char('/')) ? path.toString()
+                                                   : cookies::DefaultPath(request_url.WirePath());
   cookie.creation = now;
   cookie.last_access = now;
   cookie.creation_order = next_order_++;
@@ -441,12 +443,14 @@ void CookieJar::EvictBeyondTotalLimit(quint64 kept_order, qint64 now) {
 QString CookieJar::CookieLine(const http::Url& request_url) {
   const qint64 now = Now();
   RemoveExpired(now);
+  if (cookies_.empty()) return QString();
 
   const QString host = request_url.host.toLower();
   const bool https = request_url.IsHttps();
-  // The whole path of the request, its last segment included: a cookie set for
-  // "/j/v2/playlist" belongs to that address.
-  const QString request_path = request_url.path + request_url.document;
+  // The whole path of the request as it goes on the wire, its last segment included: a
+  // cookie set for "/j/v2/playlist" belongs to that address, and one for "/caf%C3%A9" to
+  // "/café", which is sent so.
+  const QString request_path = request_url.WirePath();
   std::vector<size_t> matching;
   // A cookie for this host is stored under the host itself or under a name that follows
   // one of the host's dots: only those domains are looked at.

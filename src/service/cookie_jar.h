@@ -110,8 +110,8 @@ bool DomainMatches(const QString& host, const QString& domain);
 // under which anyone may register, so no cookie may be set for all of it. Decided by the
 // public suffix list that libpsl reads (Debian's copy of the list, else libpsl's own).
 bool IsPublicSuffix(const QString& domain);
-// The default path: the request's directory path ("/a/b/" of "/a/b/c") without its last
-// "/", or "/" when nothing is left.
+// The default path: the request's path ("/a/b/c", or its directory "/a/b/") up to its last
+// "/", without it, or "/" when nothing is left.
 QString DefaultPath(const QString& directory_path);
 // A cookie path matches when it equals the request's whole path (up to the query), or is a
 // prefix of it that ends with "/" or is followed there by "/". Compared octet for octet, so

@@ -6,6 +6,7 @@
 #include "service/log.h"
 
 #include <cerrno>
+#include <charconv>
 
 #include <sys/socket.h>
 
@@ -70,6 +71,19 @@ void RequireHttpScheme(const Url& url) {
                       .arg(QLatin1String(kUnknownProtocol), url.protocol));
 }
 
+// True when a content coding is among those the request's Accept-Encoding asked for.
+bool IsAskedCoding(const QString& accept_encoding, const QString& coding) {
+  for (const QString& member : accept_encoding.split(QLatin1Char(','))) {
+    const QString asked = member.section(QLatin1Char(';'), 0, 0).trimmed();
+    if (asked == QLatin1String("*") || asked.compare(coding, Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+bool HasOption(const QStringList& options, QLatin1String option) {
+  return options.contains(option, Qt::CaseInsensitive);
+}
+
 bool IsXmlSubtype(const QString& subtype) {
   return subtype == QLatin1String("xml") || subtype == QLatin1String("xml-external-parsed-entity") ||
          subtype.endsWith(QLatin1String("+xml"));
@@ -126,12 +140,12 @@ void HttpClient::Perform(const QString& address, QByteArray& out, QString* text)
   framed_twice_ = false;
 
   ApplyRequestRules(https);
-  const QByteArray request = BuildRequest(url, port);
+  BuildRequest(url, port);
 
   std::optional<HttpProtocolError> failure;
   for (;;) {
     try {
-      failure = Exchange(request, url, out, text);
+      failure = Exchange(url, out, text);
       break;
     } catch (const HttpError& error) {
       // A kept connection that the server closed while it lay idle fails before the first
@@ -238,11 +252,19 @@ void HttpClient::ApplyRequestRules(bool https) {
   }
 }
 
-QByteArray HttpClient::BuildRequest(const Url& url, int port) {
-  QByteArray request;
+void HttpClient::BuildRequest(const Url& url, int port) {
+  QByteArray& request = request_;
+  request.truncate(0);  // the room of the last request is used again
   request.reserve(512);
   request.append("GET ");
-  request.append(EncodedTarget(url.Target()));
+  // The target, path + document + "?query", encoded part by part: no escape and no run of
+  // characters above U+007F reaches across the "/" or "?" between the parts.
+  AppendEncodedTarget(request, url.path);
+  AppendEncodedTarget(request, url.document);
+  if (!url.query.isEmpty()) {
+    request.append('?');
+    AppendEncodedTarget(request, url.query);
+  }
   request.append(ProtocolVersion == pv1_0 ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");
   AppendHeader(request, "Connection", Request.Connection);
   for (const QString& line : Request.CustomHeaders) {
@@ -251,9 +273,23 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
     request.append("\r\n");
   }
   // The Host value names the host as the connection does: in its ASCII form.
-  QByteArray host = url.ipv6 ? '[' + url.host.toLatin1() + ']' : AsciiHostName(url.host);
-  if (port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0) host += ':' + QByteArray::number(port);
-  if (!host.isEmpty()) request.append("Host: ").append(host).append("\r\n");
+  const bool with_port = port != DefaultPort(url.protocol) || DefaultPort(url.protocol) == 0;
+  if (url.ipv6 || with_port || !url.host.isEmpty()) {
+    request.append("Host: ");
+    if (url.ipv6) {
+      request.append('[');
+      AppendHeaderText(request, url.host);
+      request.append(']');
+    } else {
+      AppendAsciiHostName(request, url.host);
+    }
+    if (with_port) {
+      char digits[16];
+      const auto written = std::to_chars(digits, digits + sizeof digits, port);
+      request.append(':').append(digits, static_cast<qsizetype>(written.ptr - digits));
+    }
+    request.append("\r\n");
+  }
   AppendHeader(request, "Accept", Request.Accept);
   AppendHeader(request, "Accept-Charset", Request.AcceptCharSet);
   AppendHeader(request, "Accept-Encoding", Request.AcceptEncoding);
@@ -263,19 +299,18 @@ QByteArray HttpClient::BuildRequest(const Url& url, int port) {
   AppendHeader(request, "User-Agent", Request.UserAgent);
   if (AllowCookies && jar_) AppendHeader(request, "Cookie", jar_->CookieLine(url));
   request.append("\r\n");
-  return request;
 }
 
-std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request, const Url& url, QByteArray& out,
-                                                      QString* text) {
+std::optional<HttpProtocolError> HttpClient::Exchange(const Url& url, QByteArray& out, QString* text) {
   input_.Attach(stream_.get(), &limits_);
-  stream_->Write(request.constData(), static_cast<size_t>(request.size()), limits_);
+  stream_->Write(request_.constData(), static_cast<size_t>(request_.size()), limits_);
   ReadResponseHead(url);
 
   const int code = response_.ResponseCode;
   if (code >= 200 && code <= 299) {
     const qsizetype body_start = out.size();
     if (code != 204) {
+      RequireAskedContentCodings();
       BodySink sink(out);
       ReadBody(sink, false);
     }
@@ -294,15 +329,14 @@ std::optional<HttpProtocolError> HttpClient::Exchange(const QByteArray& request,
 }
 
 void HttpClient::DecideKeepAlive() {
-  // Keep-alive is decided by the client's own protocol version.
-  const QString connection = response_.Connection.trimmed();
-  const QString proxy_connection = response_.ProxyConnection.trimmed();
-  if (ProtocolVersion == pv1_1) {
-    keep_alive_ = connection.compare(QLatin1String("close"), Qt::CaseInsensitive) != 0 &&
-                  proxy_connection.compare(QLatin1String("close"), Qt::CaseInsensitive) != 0;
+  // Both sides must speak HTTP/1.1 for a connection to stay open unasked: after a request or an
+  // answer of HTTP/1.0 it stays open only when the answer says "keep-alive". Either way a
+  // "close" among the answer's connection options ends it.
+  if (ProtocolVersion == pv1_1 && persistent_by_default_) {
+    keep_alive_ = !HasOption(connection_options_, QLatin1String("close"));
   } else {
-    keep_alive_ = connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0 ||
-                  proxy_connection.compare(QLatin1String("keep-alive"), Qt::CaseInsensitive) == 0;
+    keep_alive_ = HasOption(connection_options_, QLatin1String("keep-alive")) &&
+                  !HasOption(connection_options_, QLatin1String("close"));
   }
   if (input_.PeerClosed() || body_left_unread_) keep_alive_ = false;
   if (keep_alive_ && input_.HasUnreadInput()) {
@@ -335,10 +369,13 @@ void HttpClient::Abort() {
 void HttpClient::ReadResponseHead(const Url& url) {
   int interim = 0;
   for (;;) {
-    QByteArray line;
-    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!input_.ReadLine(line_)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    // A new answer, in the room of the last one's header list.
+    QStringList header_room = std::move(response_.RawHeaders);
+    header_room.clear();
     response_ = HttpResponseInfo();
-    response_.StatusLine = LineText(line);
+    response_.RawHeaders = std::move(header_room);
+    response_.StatusLine = LineText(line_);
     response_.ResponseCode = ParseStatusCode(response_.StatusLine);
 
     ReadHeaderBlock(response_.RawHeaders);
@@ -356,18 +393,23 @@ void HttpClient::ReadResponseHead(const Url& url) {
     bool has_transfer_encoding = false;
     bool has_content_length = false;
     response_.TransferEncoding = HeaderValue(headers, QLatin1String("Transfer-Encoding"), &has_transfer_encoding);
-    HeaderValue(headers, QLatin1String("Content-Length"), &has_content_length);
+    has_content_length = HasHeader(headers, QLatin1String("Content-Length"));
     // Two framings in one answer may hide a second answer inside the first: a chunked body is
     // read by its chunks, whatever the lengths say, and the connection is not used again.
     framed_twice_ = has_transfer_encoding && has_content_length;
-    // A chunked body does not depend on the lengths, so lengths in doubt only matter without it.
+    ReadTransferCodings(TransferCodings(headers));
+    // A transfer coding frames the body by itself, so lengths in doubt only matter without one.
     try {
       response_.ContentLength = AnnouncedContentLength(headers);
     } catch (const HttpError&) {
-      if (!IsChunked()) throw;
+      if (!transfer_coded_) throw;
     }
     response_.Connection = HeaderValue(headers, QLatin1String("Connection"));
     response_.ProxyConnection = HeaderValue(headers, QLatin1String("Proxy-Connection"));
+    connection_options_ = HeaderListMembers(headers, QLatin1String("Connection")) +
+                          HeaderListMembers(headers, QLatin1String("Proxy-Connection"));
+    persistent_by_default_ = IsPersistentByDefault(response_.StatusLine);
+    content_codings_ = ContentCodings(headers);
     response_.Location = HeaderValue(headers, QLatin1String("Location"));
 
     // Cookies are stored for every response, before its status is looked at.
@@ -386,23 +428,53 @@ void HttpClient::ReadResponseHead(const Url& url) {
 
 void HttpClient::ReadHeaderBlock(QStringList& lines) {
   // More lines than the limit fail: read as body they would be handed on as content. A line
-  // holding a control character fails too (see IsCleanHeaderLine).
-  QByteArray line;
+  // holding a control character fails too (see IsCleanHeaderLine), and so does a folded one.
+  QByteArray& line = line_;
   int count = 0;
   while (input_.ReadLine(line) && !line.isEmpty()) {
     if (MaxHeaderLines > 0 && count >= MaxHeaderLines) throw HttpError(QString::fromLatin1(kTooManyHeaderLines));
     if (!IsCleanHeaderLine(line)) throw HttpError(QString::fromLatin1(kInvalidHeader));
+    // A line that starts with white space continues the field before it (an obsolete line
+    // folding). Read as a field of its own it would be a second header hidden in the first
+    // ("X-Long: a" then " Content-Length: 5"), so the answer is refused.
+    if (line.startsWith(' ') || line.startsWith('\t')) throw HttpError(QString::fromLatin1(kInvalidHeader));
     lines.append(HeaderLineText(line));
     ++count;
   }
 }
 
-bool HttpClient::IsChunked() const {
-  return response_.TransferEncoding.contains(QLatin1String("chunked"), Qt::CaseInsensitive);
+void HttpClient::ReadTransferCodings(const QStringList& codings) {
+  // Only chunked is decoded, and only once, as the last coding; a body in any other coding
+  // cannot be read, let alone handed on as content.
+  transfer_coded_ = !codings.isEmpty();
+  chunked_ = codings.size() == 1 && codings.front() == QLatin1String("chunked");
+  unsupported_transfer_coding_.clear();
+  if (transfer_coded_ && !chunked_) {
+    for (const QString& coding : codings) {
+      if (coding != QLatin1String("chunked")) {
+        unsupported_transfer_coding_ = coding;
+        break;
+      }
+    }
+    if (unsupported_transfer_coding_.isEmpty()) unsupported_transfer_coding_ = QStringLiteral("chunked");
+  }
+}
+
+void HttpClient::RequireAskedContentCodings() const {
+  // The body is handed on as it came: one in a content coding that no one asked for would be
+  // taken for the content itself.
+  for (const QString& coding : content_codings_) {
+    if (!IsAskedCoding(Request.AcceptEncoding, coding)) {
+      throw HttpError(QString::fromLatin1(kUnsupportedContentCoding) + coding);
+    }
+  }
 }
 
 void HttpClient::ReadBody(BodySink& sink, bool redirect) {
-  const bool chunked = IsChunked();
+  if (!unsupported_transfer_coding_.isEmpty()) {
+    throw HttpError(QString::fromLatin1(kUnsupportedTransferCoding) + unsupported_transfer_coding_);
+  }
+  const bool chunked = chunked_;
   if (!chunked && response_.ContentLength == 0) return;
   // A redirect's body is read only when it starts arriving soon.
   if (redirect) {
@@ -436,9 +508,10 @@ void HttpClient::ReadBody(BodySink& sink, bool redirect) {
 }
 
 void HttpClient::ReadChunked(BodySink& sink) {
-  QByteArray line;
+  QByteArray& line = line_;
+  qint64 extension_budget = kMaxChunkExtensionBytes;
   for (;;) {
-    if (!input_.ReadLine(line)) throw HttpError(QString::fromLatin1(kClosedGracefully));
+    if (!input_.ReadChunkSizeLine(line, extension_budget)) throw HttpError(QString::fromLatin1(kClosedGracefully));
     const qint64 size = ParseChunkSize(line);
     if (size == 0) break;
     sink.Announce(size);
@@ -459,8 +532,8 @@ void HttpClient::ReadBodyDeclarations(const QByteArray& body) {
     return;
   }
   const qsizetype slash = media_type_.indexOf(QLatin1Char('/'));
-  const QString family = media_type_.left(slash);
-  const QString subtype = slash >= 0 ? media_type_.mid(slash + 1) : QString();
+  const QStringView family = QStringView(media_type_).left(slash);
+  const QStringView subtype = slash >= 0 ? QStringView(media_type_).sliced(slash + 1) : QStringView();
   if (media_type_ == QLatin1String("application/xml") ||
       media_type_ == QLatin1String("application/xml-external-parsed-entity") ||
       media_type_ == QLatin1String("application/xml-dtd") ||

@@ -28,7 +28,14 @@
 // peer) and RequestTimeout (lookup to last byte). A kept connection found dead before the
 // first byte of the answer is replaced once, and the request sent again; a connection whose
 // answer carried both Transfer-Encoding and Content-Length, or was followed by bytes nobody
-// asked for, is never used again.
+// asked for, is never used again; nor is one whose answer was of HTTP/1.0 without
+// "keep-alive", or named "close" among its connection options.
+//
+// An answer whose end or content is in doubt fails instead of handing on a wrong body: a
+// Content-Length that is not plain digits ("Invalid Content-Length"), a transfer coding other
+// than chunked ("Unsupported transfer coding: gzip"), and in a 2xx answer a content coding
+// that Request.AcceptEncoding did not ask for ("Unsupported content coding: gzip"), and a
+// header line folded onto the one before ("Invalid header").
 
 #include "service/cookie_jar.h"
 #include "service/http/byte_stream.h"
@@ -161,16 +168,21 @@ class HttpClient {
   // Whether Abort was called for the request under way (an aborted request is never retried).
   bool AbortRequested();
   void ApplyRequestRules(bool https);
-  QByteArray BuildRequest(const Url& url, int port);
-  // Sends the request and reads the answer; returns the error of a status other than 2xx.
-  std::optional<HttpProtocolError> Exchange(const QByteArray& request, const Url& url, QByteArray& out, QString* text);
+  // Writes the request line and header lines into request_.
+  void BuildRequest(const Url& url, int port);
+  // Sends request_ and reads the answer; returns the error of a status other than 2xx.
+  std::optional<HttpProtocolError> Exchange(const Url& url, QByteArray& out, QString* text);
   void DecideKeepAlive();
   void ReadResponseHead(const Url& url);
   // Reads header lines up to the empty line that ends them (or the peer's close), at most
   // MaxHeaderLines of them. Throws HttpError "Too many header lines" beyond that, and
-  // "Invalid header" for a line that holds a control character other than HTAB.
+  // "Invalid header" for a line that holds a control character other than HTAB, or that starts
+  // with white space (folded onto the line before).
   void ReadHeaderBlock(QStringList& lines);
-  bool IsChunked() const;
+  // Takes the answer's transfer codings: whether they frame the body, and whether as chunks.
+  void ReadTransferCodings(const QStringList& codings);
+  // Throws HttpError "Unsupported content coding: <name>" for a coding the request did not accept.
+  void RequireAskedContentCodings() const;
   void ReadBody(BodySink& sink, bool redirect);
   void ReadChunked(BodySink& sink);
   void ReadBodyDeclarations(const QByteArray& body);
@@ -186,8 +198,18 @@ class HttpClient {
   Clock::time_point idle_since_;  // when the kept connection's last answer ended
   bool body_left_unread_ = false;  // a redirect's body was not waited for: the connection is not reused
   bool framed_twice_ = false;      // the answer had Transfer-Encoding and Content-Length: not reused
+  bool transfer_coded_ = false;    // the answer names a transfer coding: its lengths do not count
+  bool chunked_ = false;           // ... and it is chunked alone, the one coding read
+  QString unsupported_transfer_coding_;  // the first coding that cannot be read, if any
+  QStringList content_codings_;
+  QStringList connection_options_;  // of the Connection and Proxy-Connection lines
+  bool persistent_by_default_ = false;  // the answer's version keeps connections without asking
 
   InputBuffer input_;
+  // Kept from request to request, so that their room is made once: the request being sent,
+  // and the line being read (status, header or chunk-size line).
+  QByteArray request_;
+  QByteArray line_;
   WaitLimits limits_;
   HttpResponseInfo response_;
   QString media_type_;

@@ -49,6 +49,10 @@ inline constexpr const char* kTooManyHeaderLines = "Too many header lines";
 inline constexpr const char* kInvalidChunkSize = "Invalid chunk size";
 inline constexpr const char* kInvalidContentLength = "Invalid Content-Length";
 inline constexpr const char* kInvalidHeader = "Invalid header";
+inline constexpr const char* kChunkExtensionsTooLarge = "Chunk extensions too large";
+// Followed by the coding's name: "Unsupported transfer coding: gzip".
+inline constexpr const char* kUnsupportedTransferCoding = "Unsupported transfer coding: ";
+inline constexpr const char* kUnsupportedContentCoding = "Unsupported content coding: ";
 inline constexpr const char* kInvalidUrlCharacter = "Invalid character in URL";
 inline constexpr const char* kRequestAborted = "Request aborted";
 

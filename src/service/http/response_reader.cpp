@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 namespace orvelle::http {
 
@@ -70,7 +72,7 @@ bool InputBuffer::Fill() {
 }
 
 bool InputBuffer::ReadLine(QByteArray& line) {
-  line.clear();
+  line.truncate(0);  // keeps the room for the next line
   bool any = false;
   for (;;) {
     if (Buffered() == 0 && !Fill()) {
@@ -91,6 +93,44 @@ bool InputBuffer::ReadLine(QByteArray& line) {
       ++begin_;
       if (line.endsWith('\r')) line.chop(1);
       if (line.size() > kMaxLineLength) throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
+      return true;
+    }
+  }
+}
+
+bool InputBuffer::ReadChunkSizeLine(QByteArray& size_text, qint64& extension_budget) {
+  size_text.truncate(0);
+  bool any = false;
+  bool in_extension = false;
+  for (;;) {
+    if (Buffered() == 0 && !Fill()) {
+      if (!any) return false;
+      ThrowClosed();
+    }
+    any = true;
+    const char* start = storage_.data() + begin_;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', Buffered()));
+    size_t take = lf ? static_cast<size_t>(lf - start) : Buffered();
+    if (!in_extension) {
+      const char* semicolon = static_cast<const char*>(std::memchr(start, ';', take));
+      const size_t size_part = semicolon ? static_cast<size_t>(semicolon - start) : take;
+      if (size_text.size() + static_cast<qsizetype>(size_part) > kMaxLineLength + 1) {
+        throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
+      }
+      size_text.append(start, static_cast<qsizetype>(size_part));
+      begin_ += size_part;
+      take -= size_part;
+      in_extension = semicolon != nullptr;
+    }
+    if (in_extension) {
+      extension_budget -= static_cast<qint64>(take);
+      if (extension_budget < 0) throw HttpError(QString::fromLatin1(kChunkExtensionsTooLarge));
+      begin_ += take;
+    }
+    if (lf) {
+      ++begin_;
+      if (!in_extension && size_text.endsWith('\r')) size_text.chop(1);
+      if (size_text.size() > kMaxLineLength) throw HttpError(QString::fromLatin1(kMaxLineLengthExceeded));
       return true;
     }
   }
@@ -198,12 +238,9 @@ bool IsCleanHeaderLine(const QByteArray& line) {
 int ParseStatusCode(const QString& status_line) {
   const qsizetype space = status_line.indexOf(QLatin1Char(' '));
   if (space < 0) return -1;
-  QString rest = status_line.mid(space + 1);
-  qsizetype first = 0;
-  while (first < rest.size() && rest[first] == QLatin1Char(' ')) ++first;
-  qsizetype last = rest.size();
-  while (last > first && rest[last - 1] == QLatin1Char(' ')) --last;
-  rest = rest.mid(first, last - first);
+  QStringView rest = QStringView(status_line).sliced(space + 1);
+  while (rest.startsWith(QLatin1Char(' '))) rest = rest.sliced(1);
+  while (rest.endsWith(QLatin1Char(' '))) rest.chop(1);
   const qsizetype next = rest.indexOf(QLatin1Char(' '));
   if (next >= 0) rest.truncate(next);
   const qsizetype dot = rest.indexOf(QLatin1Char('.'));
@@ -213,48 +250,115 @@ int ParseStatusCode(const QString& status_line) {
   return ok ? code : -1;
 }
 
+namespace {
+
+// The value of `line` when it is a field called `name` (matched without regard to case),
+// trimmed; nothing otherwise. A view into the line: no copy is made.
+std::optional<QStringView> FieldValue(const QString& line, QLatin1String name) {
+  const qsizetype colon = line.indexOf(QLatin1Char(':'));
+  if (colon < 0) return std::nullopt;
+  const QStringView view(line);
+  if (view.first(colon).trimmed().compare(name, Qt::CaseInsensitive) != 0) return std::nullopt;
+  return view.sliced(colon + 1).trimmed();
+}
+
+}  // namespace
+
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found) {
   for (const QString& line : lines) {
-    const qsizetype colon = line.indexOf(QLatin1Char(':'));
-    if (colon < 0) continue;
-    if (QStringView(line).left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+    if (const std::optional<QStringView> value = FieldValue(line, name)) {
       if (found) *found = true;
-      return line.mid(colon + 1).trimmed();
+      return value->toString();
     }
   }
   if (found) *found = false;
   return QString();
 }
 
+bool HasHeader(const QStringList& lines, QLatin1String name) {
+  return std::any_of(lines.cbegin(), lines.cend(),
+                     [name](const QString& line) { return FieldValue(line, name).has_value(); });
+}
+
 QStringList HeaderValues(const QStringList& lines, QLatin1String name) {
   QStringList values;
   for (const QString& line : lines) {
-    const qsizetype colon = line.indexOf(QLatin1Char(':'));
-    if (colon < 0) continue;
-    if (QStringView(line).left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
-      values.append(line.mid(colon + 1).trimmed());
-    }
+    if (const std::optional<QStringView> value = FieldValue(line, name)) values.append(value->toString());
   }
   return values;
 }
 
-qint64 AnnouncedContentLength(const QStringList& lines) {
+QStringList HeaderListMembers(const QStringList& lines, QLatin1String name) {
   QStringList members;
-  for (const QString& value : HeaderValues(lines, QLatin1String("Content-Length"))) {
+  for (const QString& value : HeaderValues(lines, name)) {
     for (const QString& member : value.split(QLatin1Char(','))) {
-      if (!member.trimmed().isEmpty()) members.append(member.trimmed());
+      const QString trimmed = member.trimmed();
+      if (!trimmed.isEmpty()) members.append(trimmed);
     }
   }
-  if (members.isEmpty()) return -1;
-  bool first_ok = false;
-  const qint64 first = members[0].toLongLong(&first_ok);
-  for (const QString& member : members) {
-    bool ok = false;
-    const qint64 value = member.toLongLong(&ok);
-    const bool same = first_ok ? ok && value == first : member == members[0];
-    if (!same) throw HttpError(QString::fromLatin1(kInvalidContentLength));
+  return members;
+}
+
+namespace {
+
+// A Content-Length value: decimal digits only. Beyond 18 significant digits the number
+// cannot be held; it counts as the largest, which is far beyond the body limit anyway.
+std::optional<qint64> DecimalLength(QStringView text) {
+  if (text.isEmpty()) return std::nullopt;
+  qint64 value = 0;
+  int significant = 0;
+  for (const QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    if (value == 0 && c == QLatin1Char('0')) continue;
+    if (++significant > 18) value = std::numeric_limits<qint64>::max();
+    else value = value * 10 + (c.unicode() - '0');
   }
-  return first_ok && first >= 0 ? first : -1;
+  return value;
+}
+
+// The codings of a coding list: lower case, parameters after ";" dropped, "identity" left out.
+QStringList Codings(const QStringList& lines, QLatin1String name) {
+  QStringList codings;
+  for (const QString& member : HeaderListMembers(lines, name)) {
+    const QString coding = member.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
+    if (!coding.isEmpty() && coding != QLatin1String("identity")) codings.append(coding);
+  }
+  return codings;
+}
+
+}  // namespace
+
+qint64 AnnouncedContentLength(const QStringList& lines) {
+  std::optional<qint64> length;
+  for (const QString& line : lines) {
+    const std::optional<QStringView> value = FieldValue(line, QLatin1String("Content-Length"));
+    if (!value) continue;
+    // "5, 5" repeats one length; an empty value or member announces none.
+    for (const QStringView member : value->tokenize(QLatin1Char(','))) {
+      const std::optional<qint64> announced = DecimalLength(member.trimmed());
+      if (!announced || (length && *length != *announced)) throw HttpError(QString::fromLatin1(kInvalidContentLength));
+      length = announced;
+    }
+  }
+  return length ? *length : -1;
+}
+
+QStringList TransferCodings(const QStringList& lines) { return Codings(lines, QLatin1String("Transfer-Encoding")); }
+
+QStringList ContentCodings(const QStringList& lines) { return Codings(lines, QLatin1String("Content-Encoding")); }
+
+bool IsPersistentByDefault(const QString& status_line) {
+  if (!status_line.startsWith(QLatin1String("HTTP/"))) return false;
+  const QStringView rest = QStringView(status_line).sliced(5);
+  const qsizetype space = rest.indexOf(QLatin1Char(' '));
+  const QStringView version = space >= 0 ? rest.left(space) : rest;
+  const qsizetype dot = version.indexOf(QLatin1Char('.'));
+  bool major_ok = false;
+  bool minor_ok = false;
+  const int major = version.left(dot).toInt(&major_ok);
+  const int minor = dot >= 0 ? version.sliced(dot + 1).toInt(&minor_ok) : 0;
+  if (!major_ok || (dot >= 0 && !minor_ok)) return false;
+  return major > 1 || (major == 1 && minor >= 1);
 }
 
 qint64 ParseChunkSize(const QByteArray& line) {
@@ -286,6 +390,11 @@ QString Unquote(QString value) {
 
 ContentTypeParts ParseContentType(const QString& value) {
   ContentTypeParts parts;
+  if (!value.contains(QLatin1Char(';'))) {
+    parts.content_type = value.trimmed();
+    parts.media_type = parts.content_type.toLower();
+    return parts;
+  }
   const QStringList pieces = value.split(QLatin1Char(';'));
   parts.media_type = pieces.value(0).trimmed().toLower();
   QStringList kept;

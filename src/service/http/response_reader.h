@@ -16,6 +16,9 @@ inline constexpr int kMaxInterimResponses = 16;              // 1xx answers (oth
 inline constexpr qsizetype kMaxLineLength = 16384;           // status, header and chunk-size lines
 inline constexpr size_t kReceiveBufferSize = 32768;          // the most one read takes from the stream
 inline constexpr int kDefaultMaxHeaderLines = 255;
+// Chunk extensions carry nothing the client uses: they are skipped, not kept, and counted
+// apart from the lines, up to this many bytes per body.
+inline constexpr qint64 kMaxChunkExtensionBytes = 1024 * 1024;
 
 // Collects body bytes at the end of a byte array, refusing more than kMaxBodyBytes.
 // When the limit is passed, everything this sink added is removed again.
@@ -73,6 +76,12 @@ class InputBuffer {
   // closed before the line's first byte. A close inside the line throws "Connection Closed
   // Gracefully."; a line longer than kMaxLineLength throws "Max line length exceeded.".
   bool ReadLine(QByteArray& line);
+  // Reads a chunk-size line: the text before its first ";" goes to `size_text` (a CR before
+  // the LF removed), bound by kMaxLineLength like a line; the extensions after the ";" are
+  // skipped, each byte taken from `extension_budget`. Returns false when the peer closed
+  // before the line's first byte. Throws like ReadLine, and "Chunk extensions too large"
+  // once the budget is spent.
+  bool ReadChunkSizeLine(QByteArray& size_text, qint64& extension_budget);
   // Reads up to `count` bytes into the sink; fewer only when the peer closes first.
   qint64 ReadUpTo(qint64 count, BodySink& sink);
   // Reads exactly `count` bytes or throws "Connection Closed Gracefully.".
@@ -126,12 +135,28 @@ int ParseStatusCode(const QString& status_line);
 // trimmed; `found` tells whether there was one.
 QString HeaderValue(const QStringList& lines, QLatin1String name, bool* found = nullptr);
 QStringList HeaderValues(const QStringList& lines, QLatin1String name);
+bool HasHeader(const QStringList& lines, QLatin1String name);
 
-// The body length that the Content-Length header lines announce, or -1 when there is none,
-// or it is negative or not a number (it then counts as absent). Lines or list members
-// ("5, 5") that announce different lengths leave the framing in doubt: they throw HttpError
-// "Invalid Content-Length".
+// The members of the comma-separated lists of every line called `name`, trimmed, in order;
+// empty members are left out.
+QStringList HeaderListMembers(const QStringList& lines, QLatin1String name);
+
+// The body length that the Content-Length header lines announce, or -1 when there is none.
+// A length is decimal digits only (leading zeros allowed); one too large for 64 bits counts
+// as the largest number. Anything else ("5 5", "+5", "-1", "0x5", an empty value), or lines
+// and list members ("5, 6") that announce different lengths, leave the body's end unknown:
+// they throw HttpError "Invalid Content-Length".
 qint64 AnnouncedContentLength(const QStringList& lines);
+
+// The transfer codings that the Transfer-Encoding lines name, in the order applied, in lower
+// case, without parameters; "identity", which changes nothing, is left out.
+QStringList TransferCodings(const QStringList& lines);
+// The content codings that the Content-Encoding lines name, the same way.
+QStringList ContentCodings(const QStringList& lines);
+
+// True when the status line names HTTP/1.1 or a later version. An answer of HTTP/1.0, or of
+// no HTTP version at all, keeps its connection open only when it says "keep-alive".
+bool IsPersistentByDefault(const QString& status_line);
 
 // The size on a chunk-size line: hexadecimal digits only, then optional spaces or tabs and
 // an extension after ";". Anything else throws HttpError "Invalid chunk size".

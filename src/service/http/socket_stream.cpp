@@ -196,10 +196,13 @@ size_t SocketStream::Read(char* data, size_t size, const WaitLimits& limits) {
   }
   for (;;) {
     const ssize_t n = ::recv(fd_, data, size, 0);
-    if (n > 0) AcknowledgeAtOnce(fd_);
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowSocketError(errno);
+    // Bytes received so far are acknowledged before waiting for more, so that a server
+    // holding its next bytes until then (Nagle's rule) is not kept waiting for a delayed
+    // acknowledgement. An answer that came whole needs none: the next request carries it.
+    AcknowledgeAtOnce(fd_);
     if (!WaitForSocket(fd_, POLLIN, limits)) throw HttpError(QString::fromLatin1(kReadTimedOut));
   }
 }

@@ -78,8 +78,9 @@ class SocketStream : public ByteStream {
 // Acknowledges what the socket has received at once instead of after the delayed-ACK wait
 // (40 ms on Linux). A server that writes an answer's head and body separately, with Nagle's
 // algorithm on, holds the body back until the head is acknowledged: without this every such
-// answer would stall by the delayed-ACK wait. Called after each receive that brought data, as the
-// kernel leaves quick acknowledgement again on its own.
+// answer would stall by the delayed-ACK wait. Switching quick acknowledgement on sends an
+// acknowledgement that is due at once; the kernel leaves the mode again on its own, so it is
+// switched on whenever a plain read is about to wait for more, and after each TLS receive.
 void AcknowledgeAtOnce(int fd);
 
 // Throws the SocketError for an errno value.

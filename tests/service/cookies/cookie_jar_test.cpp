@@ -161,6 +161,10 @@ TEST(CookieJar, Scenarios) {
         SetCookie{service, "q=3; Path=/J/V2/PLAYLIST"}, Expect{service, "p=1; d=2"}, Expect{lyric, "d=2"},
         Expect{"https://kestra.fm/j/v2/playlistx", "d=2"}, Expect{"https://kestra.fm/j/v2/playlist/more", "p=1; d=2"},
         Expect{"https://kestra.fm/J/V2/PLAYLIST", "q=3"}}},
+      {"a path is matched as the request sends it, percent-encoded",
+       {SetCookie{"http://h.example/caf\xc3\xa9/set", "e=1; Path=/caf%C3%A9"},
+        SetCookie{"http://h.example/caf\xc3\xa9/set", "d=2"}, Expect{"http://h.example/caf\xc3\xa9/echo", "e=1; d=2"},
+        Expect{"http://h.example/caf%C3%A9/echo", "e=1; d=2"}, Expect{"http://h.example/cafe/echo", ""}}},
       {"no cookie for a public suffix",
        {SetCookie{"http://www.example.org/", "a=1; Domain=.org; Path=/"}, SetCookie{service, "b=2; Domain=FM; Path=/"},
         SetCookie{"http://a.b.co.uk/", "c=3; Domain=co.uk; Path=/"},
@@ -184,12 +188,12 @@ TEST(CookieJar, Scenarios) {
     CookieJar jar([&now] { return now; });
     for (const Step& step : scenario.steps) {
       if (const auto* set = std::get_if<SetCookie>(&step)) {
-        jar.StoreSetCookie(QString::fromLatin1(set->set_cookie), ParseUrl(QString::fromLatin1(set->url)));
+        jar.StoreSetCookie(QString::fromLatin1(set->set_cookie), ParseUrl(QString::fromUtf8(set->url)));
       } else if (const auto* advance = std::get_if<Advance>(&step)) {
         now += advance->seconds * 1000LL;
       } else {
         const auto& expect = std::get<Expect>(step);
-        EXPECT_EQ(jar.CookieLine(ParseUrl(QString::fromLatin1(expect.url))), QString::fromLatin1(expect.cookie_line))
+        EXPECT_EQ(jar.CookieLine(ParseUrl(QString::fromUtf8(expect.url))), QString::fromLatin1(expect.cookie_line))
             << "request " << expect.url;
       }
     }

@@ -89,6 +89,56 @@ QByteArray RequestFor(HttpClient& client, const QString& address, MemoryServer& 
   return *server.written;
 }
 
+TEST(ResolveReference, FollowsTheRulesOfReferenceResolution) {
+  // The examples of RFC 3986, section 5.4, against its base.
+  const char* base = "http://a/b/c/d;p?q";
+  const std::pair<const char*, const char*> cases[] = {
+      {"g:h", "g:h"},          {"g", "http://a/b/c/g"},      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"},        {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"}, {"#s", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/g#s"}, {";x", "http://a/b/c/;x"},  {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},  {"./", "http://a/b/c/"},       {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"}, {"../..", "http://a/"},       {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"}, {"/./g", "http://a/g"},    {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."}, {"..g", "http://a/b/c/..g"},  {"./../g", "http://a/b/g"},
+      {"g/./h", "http://a/b/c/g/h"}, {"g/../h", "http://a/b/c/h"}, {"g;x=1/../y", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/g?y/./x"}, {"g#s/../x", "http://a/b/c/g#s/../x"}, {"http:g", "http:g"},
+  };
+  for (const auto& [reference, target] : cases) {
+    EXPECT_EQ(ResolveReference(base, reference), target) << reference;
+  }
+}
+
+TEST(ResolveHttpAddress, PictureAddressesAgainstThePlaylistAddress) {
+  const QString playlist = "https://kestra.fm/j/v2/playlist?channel=-10&sid=1234567";
+  const struct {
+    const char* reference;
+    std::optional<QString> address;
+  } cases[] = {
+      {"//img.example/view/x.jpg", "https://img.example/view/x.jpg"},
+      {"/view/x.jpg", "https://kestra.fm/view/x.jpg"},
+      {"x.jpg", "https://kestra.fm/j/v2/x.jpg"},
+      {"../../p/./x.jpg", "https://kestra.fm/p/x.jpg"},
+      {"http://img.example:8080/x.jpg?s=1", "http://img.example:8080/x.jpg?s=1"},
+      {"HTTPS://Img.Example/x.jpg", "HTTPS://Img.Example/x.jpg"},
+      {"  //img.example/x.jpg\n", "https://img.example/x.jpg"},
+      {"", std::nullopt},
+      {"   ", std::nullopt},
+      {"ftp://img.example/x.jpg", std::nullopt},
+      {"file:///etc/passwd", std::nullopt},
+      {"javascript:alert(1)", std::nullopt},
+      {"data:image/png;base64,iVBORw0KGgo=", std::nullopt},
+      {"http:x.jpg", std::nullopt},
+      {"http:///x.jpg", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResolveHttpAddress(playlist, QString::fromLatin1(c.reference)), c.address) << c.reference;
+  }
+  // Against a plain http service, "//host" stays plain.
+  EXPECT_EQ(ResolveHttpAddress("http://127.0.0.1:8765/j/v2/playlist?channel=1", "//127.0.0.1:9/a.png"),
+            QStringLiteral("http://127.0.0.1:9/a.png"));
+}
+
 TEST(Request, TargetAndHostOnTheWire) {
   struct Case {
     QString address;
