@@ -45,10 +45,13 @@ def control_centre(name):
 
 
 def cpu_percent_over(pid, seconds):
-    start_ticks, start = ds.process_ticks(pid), time.monotonic()
+    """The whole process's CPU and that of its audio threads (ds.is_audio_thread), in % of a core."""
+    start_ticks, start_threads, start = ds.process_ticks(pid), ds.thread_figures(pid), time.monotonic()
     time.sleep(seconds)
-    ticks, wall = ds.process_ticks(pid) - start_ticks, time.monotonic() - start
-    return 100.0 * ticks / ds.CLOCK_TICKS / wall
+    ticks, threads, wall = ds.process_ticks(pid) - start_ticks, ds.thread_figures(pid), time.monotonic() - start
+    audio_ticks = sum(t - (start_threads[tid][1] if tid in start_threads else 0)
+                      for tid, (name, t, _, _) in threads.items() if ds.is_audio_thread(name))
+    return 100.0 * ticks / ds.CLOCK_TICKS / wall, 100.0 * audio_ticks / ds.CLOCK_TICKS / wall
 
 
 def run_round(desktop, service, program, command, args, x, skip_point=None):
@@ -66,10 +69,10 @@ def run_round(desktop, service, program, command, args, x, skip_point=None):
             raise RuntimeError(f"{program['name']}: no audio was requested")
         playing_since = time.monotonic()
         time.sleep(args.settle)
-        cpu = cpu_percent_over(process.pid, args.cpu_seconds)
+        cpu, audio_cpu = cpu_percent_over(process.pid, args.cpu_seconds)
         time.sleep(max(0.0, args.memory_at - (time.monotonic() - playing_since)))
         rss, pss = ds.memory_kib(process.pid)
-        figures = {"map_ms": map_ms, "cpu": cpu, "rss": rss / 1024, "pss": pss / 1024}
+        figures = {"map_ms": map_ms, "cpu": cpu, "audio_cpu": audio_cpu, "rss": rss / 1024, "pss": pss / 1024}
         if skip_point:
             figures["skips_ms"] = time_skips(service, x, mapped[1], skip_point, args.skips)
         if process.poll() is not None:
@@ -113,7 +116,8 @@ def main():
         ]
         results = {p["name"]: [] for p in programs}
         skip_point = control_centre("nextButton") if args.skips else None
-        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}  skips ms")
+        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'audio %':>7} {'RSS MB':>7} {'PSS MB':>7}"
+              "  skips ms")
         for number in range(1, args.rounds + 1):
             for program in programs:
                 # A fresh service per round: every round starts on the same song of the first
@@ -132,7 +136,7 @@ def main():
                 results[program["name"]].append(figures)
                 skips = " ".join(f"{s:.0f}" for s in figures.get("skips_ms", []))
                 print(f"{number:>5} {program['name']:<10} {figures['map_ms']:>9.0f} {figures['cpu']:>6.2f} "
-                      f"{figures['rss']:>7.1f} {figures['pss']:>7.1f}  {skips}", flush=True)
+                      f"{figures['audio_cpu']:>7.2f} {figures['rss']:>7.1f} {figures['pss']:>7.1f}  {skips}", flush=True)
         report(results)
     finally:
         if service:
@@ -171,16 +175,19 @@ def find_first_detail(node):
 
 
 def report(results):
-    medians = {name: {key: statistics.median(r[key] for r in rounds) for key in ("map_ms", "cpu", "rss", "pss")}
+    keys = ("map_ms", "cpu", "audio_cpu", "rss", "pss")
+    medians = {name: {key: statistics.median(r[key] for r in rounds) for key in keys}
                for name, rounds in results.items()}
     print()
-    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'RSS MB':>7} {'PSS MB':>7}")
+    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'audio %':>7} {'RSS MB':>7} {'PSS MB':>7}")
     for name, m in medians.items():
-        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['rss']:>7.1f} {m['pss']:>7.1f}")
+        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['audio_cpu']:>7.2f} {m['rss']:>7.1f} {m['pss']:>7.1f}")
     o, g = medians["orvelle"], medians["goodvibes"]
     ratio = {key: (o[key] / g[key] if g[key] else float("inf")) for key in o}
-    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {ratio['rss']:>7.2f} "
+    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {'':>7} {ratio['rss']:>7.2f} "
           f"{ratio['pss']:>7.2f}")
+    print(f"orvelle's audio threads / goodvibes' whole process, CPU: {o['audio_cpu'] / g['cpu']:.2f}"
+          if g["cpu"] else "goodvibes used no CPU")
     skips = [s for r in results["orvelle"] for s in r.get("skips_ms", [])]
     if skips:
         print(f"skip release -> audio request: median {statistics.median(skips):.0f} ms "

@@ -12,7 +12,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <mutex>
+#include <future>
 
 namespace orvelle {
 namespace {
@@ -31,23 +31,26 @@ constexpr gint64 kSinkSegmentMicroseconds = 50000;
 constexpr char kStarvedMessage[] = "orvelle-starved";
 constexpr char kFedMessage[] = "orvelle-fed";
 
-// GStreamer is made ready once per process; later calls only check how that went.
-void InitializeGStreamer() {
-  static std::once_flag once;
-  static QString failure;
-  std::call_once(once, [] {
-    QElapsedTimer timing;
-    timing.start();
-    GError* error = nullptr;
-    if (!gst_init_check(nullptr, nullptr, &error)) {
-      failure = QString::fromUtf8(error ? error->message : "unknown reason");
-      if (error) g_error_free(error);
-      qCWarning(lcPlayer).noquote() << "GStreamer could not be started:" << failure;
-      return;
-    }
-    qCDebug(lcPlayer) << "GStreamer started in" << timing.elapsed() << "ms";
-  });
-  if (!failure.isEmpty()) throw Error(QStringLiteral("The media player could not be created: %1").arg(failure));
+// GStreamer starts once per process, on a thread of its own: it loads its registry of plugins,
+// which takes a tenth of a second when the registry is cached and over a second when it must be
+// rebuilt (the first start after an installation), and nothing needs it before the first song is
+// ready to play. The result is the reason it failed, empty when it started.
+QString StartGStreamer() {
+  QElapsedTimer timing;
+  timing.start();
+  GError* error = nullptr;
+  if (!gst_init_check(nullptr, nullptr, &error)) {
+    QString failure = QString::fromUtf8(error ? error->message : "unknown reason");
+    if (error) g_error_free(error);
+    return failure;
+  }
+  qCDebug(lcPlayer) << "GStreamer started in" << timing.elapsed() << "ms";
+  return QString();
+}
+
+const std::shared_future<QString>& GStreamerStarted() {
+  static const std::shared_future<QString> started = std::async(std::launch::async, StartGStreamer).share();
+  return started;
 }
 
 // The address with its scheme in lower case; throws when the scheme is not "http" or "https"
@@ -134,18 +137,38 @@ const char* KindName(PlaybackFailure::Kind kind) {
 }  // namespace
 
 GstMediaPlayer::GstMediaPlayer() {
-  InitializeGStreamer();
+  GStreamerStarted();
   if (const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
       dispatcher && !dispatcher->inherits("QEventDispatcherGlib")) {
     qCWarning(lcPlayer) << "the event loop does not run GLib's main context (QT_NO_GLIB?):"
                         << "the player will not hear of failures";
   }
-  playbin_ = gst_element_factory_make("playbin", "orvelle-player");
-  if (!playbin_) {
+}
+
+GstMediaPlayer::~GstMediaPlayer() {
+  if (!playbin_) return;
+  Close();
+  g_source_remove(bus_watch_);
+  gst_element_set_state(playbin_, GST_STATE_NULL);
+  gst_object_unref(playbin_);
+}
+
+void GstMediaPlayer::MakePipeline() {
+  if (playbin_) return;
+  QElapsedTimer waiting;
+  waiting.start();
+  const QString failure = GStreamerStarted().get();
+  if (!failure.isEmpty()) {
+    qCWarning(lcPlayer).noquote() << "GStreamer could not be started:" << failure;
+    throw Error(QStringLiteral("The media player could not be created: %1").arg(failure));
+  }
+  qCDebug(lcPlayer) << "waited" << waiting.elapsed() << "ms for GStreamer";
+  GstElement* playbin = gst_element_factory_make("playbin", "orvelle-player");
+  if (!playbin) {
     qCWarning(lcPlayer) << "playbin (gstreamer1.0-plugins-base) is missing";
     throw Error(QStringLiteral("The media player could not be created: playbin is missing"));
   }
-  gst_object_ref_sink(playbin_);
+  playbin_ = GST_ELEMENT(gst_object_ref_sink(playbin));
   GstElement* sink = MakeAudioSink();
   const unsigned flags = kPlayAudio | (HasProperty(sink, "volume") ? 0u : kPlaySoftVolume);
   g_object_set(playbin_, "audio-sink", sink, "flags", flags, "uri", "appsrc://", nullptr);
@@ -155,14 +178,7 @@ GstMediaPlayer::GstMediaPlayer() {
       bus, [](GstBus* b, GstMessage* m, gpointer self) { return static_cast<gboolean>(OnBusMessage(b, m, self)); },
       this);
   gst_object_unref(bus);
-  SetVolume(volume_);
-}
-
-GstMediaPlayer::~GstMediaPlayer() {
-  Close();
-  g_source_remove(bus_watch_);
-  gst_element_set_state(playbin_, GST_STATE_NULL);
-  gst_object_unref(playbin_);
+  ApplyVolume();
 }
 
 void GstMediaPlayer::SetURL(const QString& url) {
@@ -195,6 +211,10 @@ int GstMediaPlayer::Volume() const { return volume_; }
 void GstMediaPlayer::SetVolume(int volume) {
   // Below 0 is silence and above the maximum is the maximum.
   volume_ = std::clamp(volume, 0, kVolumeMax);
+  if (playbin_) ApplyVolume();
+}
+
+void GstMediaPlayer::ApplyVolume() {
   gst_stream_volume_set_volume(GST_STREAM_VOLUME(playbin_), GST_STREAM_VOLUME_FORMAT_CUBIC, volume_ / 100.0);
 }
 
@@ -209,6 +229,7 @@ std::int64_t GstMediaPlayer::PositionMicroseconds() const {
 double GstMediaPlayer::PositionSeconds() const { return static_cast<double>(PositionMicroseconds()) / 1e6; }
 
 void GstMediaPlayer::Open() {
+  MakePipeline();
   Close();
   ++opening_;
   starved_ = false;
@@ -229,7 +250,7 @@ void GstMediaPlayer::Open() {
 }
 
 void GstMediaPlayer::Close() {
-  if (!open_ && !source_) return;
+  if (!playbin_ || (!open_ && !source_)) return;
   open_ = false;
   // The playbin first: its source stops taking data, which frees a download waiting to hand
   // data over; then the download can stop.
@@ -237,6 +258,15 @@ void GstMediaPlayer::Close() {
   download_.reset();
   if (source_) gst_object_unref(source_);
   source_ = nullptr;
+  DropPendingMessages();
+}
+
+void GstMediaPlayer::DropPendingMessages() {
+  // What the closed address posted and the bus watch has not yet dispatched (an error of its
+  // pipeline) must not be taken for news of the next address.
+  GstBus* bus = gst_element_get_bus(playbin_);
+  while (GstMessage* message = gst_bus_pop(bus)) gst_message_unref(message);
+  gst_object_unref(bus);
 }
 
 bool GstMediaPlayer::ApplyState() {

@@ -41,7 +41,9 @@ class GstMediaPlayer : public MediaPlayer {
   // whole file): two seconds of a song at 128 kbit/s.
   static constexpr std::uint64_t kResumeBytes = 32 * 1024;
 
-  // Throws orvelle::Error when GStreamer or its playbin cannot be had.
+  // Starts GStreamer on a thread of its own (once per process); the pipeline is made at the first
+  // address or Play, which wait for it and throw orvelle::Error when GStreamer or its playbin
+  // cannot be had. Until then the volume is kept here and applied when the pipeline is made.
   GstMediaPlayer();
   ~GstMediaPlayer() override;
   GstMediaPlayer(const GstMediaPlayer&) = delete;
@@ -64,8 +66,11 @@ class GstMediaPlayer : public MediaPlayer {
   bool WaitingForData() const { return starved_; }
 
  private:
+  void MakePipeline();
+  void ApplyVolume();
   void Open();
   void Close();
+  void DropPendingMessages();
   bool ApplyState();
   static int OnBusMessage(GstBus* bus, GstMessage* message, void* player);
   static void OnSourceSetup(GstElement* playbin, GstElement* source, void* player);
