@@ -27,6 +27,9 @@ constexpr unsigned kPlaySoftVolume = 1u << 4;
 // pause is heard at once (pausing stops the output where it is, whatever the buffer holds).
 constexpr gint64 kSinkBufferMicroseconds = 500000;
 constexpr gint64 kSinkSegmentMicroseconds = 50000;
+// Playback is held this long before what has come would run out, so that the output does not
+// run dry first.
+constexpr double kHoldMarginSeconds = 0.1;
 // The application messages the streaming threads post on the playbin's bus.
 constexpr char kStarvedMessage[] = "orvelle-starved";
 constexpr char kFedMessage[] = "orvelle-fed";
@@ -138,6 +141,8 @@ const char* KindName(PlaybackFailure::Kind kind) {
 
 GstMediaPlayer::GstMediaPlayer() {
   GStreamerStarted();
+  hold_timer_.setSingleShot(true);
+  QObject::connect(&hold_timer_, &QTimer::timeout, [this] { HoldForData(true); });
   if (const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
       dispatcher && !dispatcher->inherits("QEventDispatcherGlib")) {
     qCWarning(lcPlayer) << "the event loop does not run GLib's main context (QT_NO_GLIB?):"
@@ -233,6 +238,8 @@ void GstMediaPlayer::Open() {
   Close();
   ++opening_;
   starved_ = false;
+  holding_for_data_ = false;
+  hold_timer_.stop();
   download_complete_ = false;
   qCDebug(lcPlayer).noquote() << "opening" << AddressForLog(url_);
   // Makes the playbin's source (source-setup) and waits in PAUSED for the first data.
@@ -271,7 +278,7 @@ void GstMediaPlayer::DropPendingMessages() {
 
 bool GstMediaPlayer::ApplyState() {
   if (!open_) return true;
-  const GstState target = play_wanted_ && !starved_ ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+  const GstState target = play_wanted_ && !holding_for_data_ ? GST_STATE_PLAYING : GST_STATE_PAUSED;
   return gst_element_set_state(playbin_, target) != GST_STATE_CHANGE_FAILURE;
 }
 
@@ -336,11 +343,35 @@ void GstMediaPlayer::OnApplicationMessage(GstMessage* message) {
   const GstStructure* body = gst_message_get_structure(message);
   guint opening = 0;
   if (!gst_structure_get_uint(body, "opening", &opening) || opening != opening_ || !open_) return;
-  if (gst_structure_has_name(body, kStarvedMessage)) {
-    qCDebug(lcPlayer) << "waiting for data at" << PositionSeconds() << "s";
-  } else {
-    qCDebug(lcPlayer) << "data again at" << PositionSeconds() << "s";
-  }
+  if (gst_structure_has_name(body, kStarvedMessage)) return OnStarved();
+  hold_timer_.stop();
+  HoldForData(false);
+}
+
+void GstMediaPlayer::OnStarved() {
+  if (!starved_) return;  // data came meanwhile
+  // The source has handed on all it had; the decoder and the output still hold some. Playback
+  // is held once that is played, so that nothing that came is held back.
+  const double still = SecondsStillToPlay();
+  qCDebug(lcPlayer) << "all data taken at" << PositionSeconds() << "s," << still << "s still to play";
+  if (still <= kHoldMarginSeconds) return HoldForData(true);
+  hold_timer_.start(static_cast<int>((still - kHoldMarginSeconds) * 1000));
+}
+
+double GstMediaPlayer::SecondsStillToPlay() const {
+  gint64 duration = 0;
+  const std::uint64_t size = download_ ? download_->Size() : 0;
+  if (size == 0 || !gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) || duration <= 0) return 0;
+  // The part of the song that has come, as a time: exact for a constant bit rate, near for another.
+  const double arrived = static_cast<double>(duration) / GST_SECOND * static_cast<double>(download_->Received()) /
+                         static_cast<double>(size);
+  return arrived - PositionSeconds();
+}
+
+void GstMediaPlayer::HoldForData(bool hold) {
+  if (hold == holding_for_data_) return;
+  holding_for_data_ = hold;
+  qCDebug(lcPlayer) << (hold ? "waiting for data at" : "data again at") << PositionSeconds() << "s";
   if (!ApplyState()) qCWarning(lcPlayer) << "the pipeline did not change its state";
 }
 

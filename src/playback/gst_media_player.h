@@ -4,6 +4,7 @@
 #include "playback/song_download.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -63,7 +64,7 @@ class GstMediaPlayer : public MediaPlayer {
   // Whether playback is held by the listener (after SetURL or Pause, until Play).
   bool Paused() const { return !play_wanted_; }
   // Whether playback waits for data of a broken or slow download.
-  bool WaitingForData() const { return starved_; }
+  bool WaitingForData() const { return holding_for_data_; }
 
  private:
   void MakePipeline();
@@ -78,6 +79,9 @@ class GstMediaPlayer : public MediaPlayer {
   void OnFed(std::uint64_t waiting, bool complete);
   void PostToBus(const char* name);
   void OnApplicationMessage(GstMessage* message);
+  void OnStarved();
+  double SecondsStillToPlay() const;
+  void HoldForData(bool hold);
   void OnError(GstMessage* message);
   void OnDownloadFailed(SongDownload::Failure failure, const QString& reason);
   void Report(PlaybackFailure::Kind kind, const QString& reason);
@@ -91,6 +95,9 @@ class GstMediaPlayer : public MediaPlayer {
   bool open_ = false;
   bool play_wanted_ = false;
   bool reported_ = false;
+  // Playback is held until data comes again; set once what had come is played.
+  bool holding_for_data_ = false;
+  QTimer hold_timer_;
   int volume_ = 100;
   FailureHandler failure_handler_;
 

@@ -171,9 +171,8 @@ void SongDownload::OnError(GstMessage* message) {
 
 void SongDownload::OnEndOfStream() {
   // A connection closed before the whole file came is a break like any other.
-  const std::uint64_t total = TotalBytes();
-  if (total > 0 && received_ < total) {
-    return Reopen(QStringLiteral("the connection closed at byte %1 of %2").arg(received_).arg(total));
+  if (size_ > 0 && received_ < size_) {
+    return Reopen(QStringLiteral("the connection closed at byte %1 of %2").arg(received_).arg(size_));
   }
   complete_ = true;
   gst_app_src_end_of_stream(destination_);
@@ -222,11 +221,15 @@ int SongDownload::OnNewSample(GstAppSink* sink, void* download) {
   if (pushed != GST_FLOW_OK) return pushed;
   self->received_ += size;
   self->any_data_since_open_ = true;
+  if (self->size_ == 0 && (self->size_ = self->SizeFromSource()) > 0) {
+    // Knowing the size, the player's parser can tell the song's duration from its bit rate.
+    gst_app_src_set_size(self->destination_, static_cast<gint64>(self->size_.load()));
+  }
   if (self->handlers_.fed) self->handlers_.fed(gst_app_src_get_current_level_bytes(self->destination_), false);
   return GST_FLOW_OK;
 }
 
-std::uint64_t SongDownload::TotalBytes() const {
+std::uint64_t SongDownload::SizeFromSource() const {
   gint64 size = 0;
   // The source knows the file's size from Content-Length (or Content-Range after a re-open).
   if (source_ && gst_element_query_duration(source_, GST_FORMAT_BYTES, &size) && size > 0) {

@@ -59,6 +59,8 @@ class SongDownload {
   bool Complete() const { return complete_; }
   // How many bytes have been handed on.
   std::uint64_t Received() const { return received_; }
+  // The file's size, 0 while unknown (before the first byte, or when the server does not say).
+  std::uint64_t Size() const { return size_; }
 
  private:
   void Open();
@@ -69,7 +71,7 @@ class SongDownload {
   void Reopen(const QString& why);
   void Fail(Failure failure, const QString& reason);
   static int OnNewSample(GstAppSink* sink, void* download);
-  std::uint64_t TotalBytes() const;
+  std::uint64_t SizeFromSource() const;
 
   const QString url_;
   GstAppSrc* const destination_;
@@ -80,6 +82,7 @@ class SongDownload {
 
   // Written on the streaming thread, read on the user-interface thread.
   std::atomic<std::uint64_t> received_{0};
+  std::atomic<std::uint64_t> size_{0};
   std::atomic<bool> complete_{false};
   std::atomic<bool> any_data_since_open_{false};
 
