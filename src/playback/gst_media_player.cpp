@@ -146,7 +146,7 @@ GstMediaPlayer::GstMediaPlayer() {
   if (const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
       dispatcher && !dispatcher->inherits("QEventDispatcherGlib")) {
     qCWarning(lcPlayer) << "the event loop does not run GLib's main context (QT_NO_GLIB?):"
-                        << "the player will not hear of failures";
+                        << "the player will not hear of failures, nor wait for a download that runs dry";
   }
 }
 
@@ -253,7 +253,12 @@ void GstMediaPlayer::Open() {
   handlers.fed = [this](std::uint64_t waiting, bool complete) { OnFed(waiting, complete); };
   download_ = std::make_unique<SongDownload>(url_, source_, std::move(handlers));
   open_ = true;
-  download_->Start();
+  try {
+    download_->Start();
+  } catch (...) {
+    Close();
+    throw;
+  }
 }
 
 void GstMediaPlayer::Close() {

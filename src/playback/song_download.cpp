@@ -47,10 +47,10 @@ QString ErrorText(GstMessage* message, GError** kept = nullptr) {
   gst_message_parse_error(message, &error, &debug);
   QString text = QString::fromUtf8(error->message);
   if (debug) {
-    // The detail carries the server's words ("Not Found (404), URL: ...") or the system's.
-    const QString detail = QString::fromUtf8(debug);
-    const qsizetype colon = detail.lastIndexOf(QLatin1String("):"));
-    text += QLatin1String(" - ") + (colon < 0 ? detail : detail.mid(colon + 2).trimmed());
+    // The detail's last line carries the server's words ("Not Found (404), URL: ...") or the
+    // system's, after the place in GStreamer's code it came from.
+    const QString detail = QString::fromUtf8(debug).trimmed();
+    text += QLatin1String(" - ") + detail.mid(detail.lastIndexOf(QLatin1Char('\n')) + 1);
   }
   g_free(debug);
   if (kept) {
@@ -97,7 +97,9 @@ void SongDownload::Open() {
   // Breaks are re-opened here, at the byte reached, with pauses between the attempts; a read
   // that waits too long for data counts as a break.
   g_object_set(source_, "location", location.constData(), "retries", 0, "timeout", kNoDataSeconds, nullptr);
-  g_object_set(source_, "ssl-ca-file", CaFile().constData(), nullptr);
+  // Only an HTTPS address needs the trust store: loading it (and GLib's TLS backend) for a plain
+  // one would cost memory for nothing.
+  if (url_.startsWith(QLatin1String("https:"))) g_object_set(source_, "ssl-ca-file", CaFile().constData(), nullptr);
   // The data goes on as it comes: no clock, and no queue of its own beyond one piece.
   g_object_set(sink, "sync", FALSE, "max-buffers", 1u, nullptr);
   GstAppSinkCallbacks callbacks{};
@@ -164,7 +166,8 @@ void SongDownload::OnError(GstMessage* message) {
   g_error_free(error);
   qCDebug(lcPlayer).noquote() << "download of" << AddressForLog(url_) << "failed at byte" << received_ << "-"
                               << reason;
-  if (received_ > 0 || waitedForData) return Reopen(reason);
+  if (waitedForData) return Reopen(QStringLiteral("no data came for %1 s").arg(kNoDataSeconds));
+  if (received_ > 0) return Reopen(reason);
   const unsigned status = HttpStatusOf(message);
   Fail(status >= 400 ? Failure::HttpError : Failure::CannotOpen, reason);
 }
