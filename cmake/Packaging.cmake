@@ -51,10 +51,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the program loads at run time and dpkg-shlibdeps cannot see: Qt's window-system plugins,
-# libmpv (loaded once the window is on its way) and the fonts the windows name (Tahoma from Wine's
-# fonts, the Chinese glyphs). The session bus and
+# GStreamer's plugins the player builds its pipeline from (the HTTP source, MP3 parsing and
+# decoding, the PulseAudio output; TLS for HTTPS through glib-networking) and the fonts the windows
+# name (Tahoma from Wine's fonts, the Chinese glyphs). The session bus and
 # the portal are optional: without them the program runs as before.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libmpv2, fonts-wine, fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, glib-networking, fonts-wine, fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dbus-user-session, xdg-desktop-portal")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -21,12 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop_session as ds  # noqa: E402
 from desktop_bench import ROOT, control_centre  # noqa: E402
 
-# Threads that carry the sound: libmpv's decoding and output, PulseAudio's client loop.
-AUDIO_THREAD_PREFIXES = ("mpv", "ao", "demux", "dec", "threaded-ml", "pulse", "audio", "cache")
-
-
-def is_audio_thread(name):
-    return name.lower().startswith(AUDIO_THREAD_PREFIXES)
+is_audio_thread = ds.is_audio_thread
 
 
 def watch(pid, seconds):
@@ -71,7 +66,7 @@ def main():
     parser.add_argument("--pointer-on", metavar="NAME",
                         help="rest the pointer on this control of the main window while paused (default: outside)")
     parser.add_argument("--audio-output", metavar="AO",
-                        help="mpv's audio output for Orvelle (ORVELLE_AUDIO_OUTPUT), e.g. null; default: PulseAudio's "
+                        help="the audio output for Orvelle (ORVELLE_AUDIO_OUTPUT), e.g. null; default: PulseAudio's "
                              "null sink")
     parser.add_argument("--between-songs", action="store_true",
                         help="start the minimised watch as a new song starts (use with --seconds 20 or less), so "

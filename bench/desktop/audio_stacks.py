@@ -41,7 +41,7 @@ def run_round(desktop, program, address, args):
         time.sleep(args.settle)
         if process.poll() is not None:
             raise SystemExit(f"{program} ended early")
-        cpu = cpu_percent_over(process.pid, args.cpu_seconds)
+        cpu, _ = cpu_percent_over(process.pid, args.cpu_seconds)
         rss, pss = ds.memory_kib(process.pid)
         threads = len(os.listdir(f"/proc/{process.pid}/task"))
         return {"cpu": cpu, "rss": rss / 1024, "pss": pss / 1024, "threads": threads}

@@ -47,10 +47,13 @@ def control_centre(name):
 
 
 def cpu_percent_over(pid, seconds):
-    start_ticks, start = ds.process_ticks(pid), time.monotonic()
+    """The whole process's CPU and that of its audio threads (ds.is_audio_thread), in % of a core."""
+    start_ticks, start_threads, start = ds.process_ticks(pid), ds.thread_figures(pid), time.monotonic()
     time.sleep(seconds)
-    ticks, wall = ds.process_ticks(pid) - start_ticks, time.monotonic() - start
-    return 100.0 * ticks / ds.CLOCK_TICKS / wall
+    ticks, threads, wall = ds.process_ticks(pid) - start_ticks, ds.thread_figures(pid), time.monotonic() - start
+    audio_ticks = sum(t - (start_threads[tid][1] if tid in start_threads else 0)
+                      for tid, (name, t, _, _) in threads.items() if ds.is_audio_thread(name))
+    return 100.0 * ticks / ds.CLOCK_TICKS / wall, 100.0 * audio_ticks / ds.CLOCK_TICKS / wall
 
 
 def cpu_shares_over(pid, x_server_pid, seconds):
@@ -60,11 +63,15 @@ def cpu_shares_over(pid, x_server_pid, seconds):
     def sample():
         return ds.process_ticks(pid), ds.thread_cpu_ns(pid).get(pid, 0), sum(ds.thread_cpu_ns(x_server_pid).values())
 
-    (ticks0, ui0, x0), start = sample(), time.monotonic()
+    (ticks0, ui0, x0), threads0, start = sample(), ds.thread_figures(pid), time.monotonic()
     time.sleep(seconds)
-    (ticks1, ui1, x1), wall = sample(), time.monotonic() - start
+    (ticks1, ui1, x1), threads1, wall = sample(), ds.thread_figures(pid), time.monotonic() - start
+    # The audio threads (ds.is_audio_thread), counted from their clock ticks; a thread started
+    # within the window counts from zero.
+    audio_ticks = sum(t - (threads0[tid][1] if tid in threads0 else 0)
+                      for tid, (name, t, _, _) in threads1.items() if ds.is_audio_thread(name))
     return {"cpu": 100.0 * (ticks1 - ticks0) / ds.CLOCK_TICKS / wall, "ui_cpu": 100.0 * (ui1 - ui0) / 1e9 / wall,
-            "x_cpu": 100.0 * (x1 - x0) / 1e9 / wall}
+            "x_cpu": 100.0 * (x1 - x0) / 1e9 / wall, "audio_cpu": 100.0 * audio_ticks / ds.CLOCK_TICKS / wall}
 
 
 def run_round(desktop, service, program, command, args, x, skip_point=None):
@@ -129,8 +136,8 @@ def main():
         ]
         results = {p["name"]: [] for p in programs}
         skip_point = control_centre("nextButton") if args.skips else None
-        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'UI %':>6} {'X %':>6} {'RSS MB':>7} "
-              f"{'PSS MB':>7} {'anon MB':>7}  skips ms")
+        print(f"{'round':>5} {'program':<10} {'mapped ms':>9} {'CPU %':>6} {'audio %':>7} {'UI %':>6} {'X %':>6} "
+              f"{'RSS MB':>7} {'PSS MB':>7} {'anon MB':>7}  skips ms")
         for number in range(1, args.rounds + 1):
             for program in programs:
                 # A fresh service per round: every round starts on the same song of the first
@@ -149,8 +156,8 @@ def main():
                 results[program["name"]].append(figures)
                 skips = " ".join(f"{s:.0f}" for s in figures.get("skips_ms", []))
                 print(f"{number:>5} {program['name']:<10} {figures['map_ms']:>9.0f} {figures['cpu']:>6.2f} "
-                      f"{figures['ui_cpu']:>6.2f} {figures['x_cpu']:>6.2f} {figures['rss']:>7.1f} {figures['pss']:>7.1f} "
-                      f"{figures['anon']:>7.1f}  {skips}", flush=True)
+                      f"{figures['audio_cpu']:>7.2f} {figures['ui_cpu']:>6.2f} {figures['x_cpu']:>6.2f} {figures['rss']:>7.1f} "
+                      f"{figures['pss']:>7.1f} {figures['anon']:>7.1f}  {skips}", flush=True)
         report(results)
     finally:
         if service:
@@ -189,20 +196,23 @@ def find_first_detail(node):
 
 
 def report(results):
-    keys = ("map_ms", "cpu", "ui_cpu", "x_cpu", "rss", "pss", "anon")
+    keys = ("map_ms", "cpu", "audio_cpu", "ui_cpu", "x_cpu", "rss", "pss", "anon")
     medians = {name: {key: statistics.median(r[key] for r in rounds) for key in keys} for name, rounds in results.items()}
     print()
-    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'UI %':>6} {'X %':>6} {'RSS MB':>7} {'PSS MB':>7} {'anon MB':>7}")
+    print(f"{'median':<16} {'mapped ms':>9} {'CPU %':>6} {'audio %':>7} {'UI %':>6} {'X %':>6} {'RSS MB':>7} {'PSS MB':>7} "
+          f"{'anon MB':>7}")
     for name, m in medians.items():
-        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['ui_cpu']:>6.2f} {m['x_cpu']:>6.2f} {m['rss']:>7.1f} "
-              f"{m['pss']:>7.1f} {m['anon']:>7.1f}")
+        print(f"{name:<16} {m['map_ms']:>9.0f} {m['cpu']:>6.2f} {m['audio_cpu']:>7.2f} {m['ui_cpu']:>6.2f} {m['x_cpu']:>6.2f} "
+              f"{m['rss']:>7.1f} {m['pss']:>7.1f} {m['anon']:>7.1f}")
     o, g = medians["orvelle"], medians["goodvibes"]
     ratio = {key: (o[key] / g[key] if g[key] else float("inf")) for key in o}
     # Goodvibes' user-interface thread and X server rest while it plays: those columns have no ratio.
-    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {'':>6} {'':>6} {ratio['rss']:>7.2f} "
+    print(f"{'orvelle/goodvibes':<16} {ratio['map_ms']:>9.2f} {ratio['cpu']:>6.2f} {'':>7} {'':>6} {'':>6} {ratio['rss']:>7.2f} "
           f"{ratio['pss']:>7.2f} {ratio['anon']:>7.2f}")
     print(f"X server for Orvelle's frames (its CPU in Orvelle's rounds above Goodvibes'): "
           f"{o['x_cpu'] - g['x_cpu']:.2f} % of a core")
+    print(f"orvelle's audio threads / goodvibes' whole process, CPU: {o['audio_cpu'] / g['cpu']:.2f}"
+          if g["cpu"] else "goodvibes used no CPU")
     skips = [s for r in results["orvelle"] for s in r.get("skips_ms", [])]
     if skips:
         print(f"skip release -> audio request: median {statistics.median(skips):.0f} ms "

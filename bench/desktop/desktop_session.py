@@ -162,6 +162,18 @@ def process_ticks(pid):
     return int(fields[11]) + int(fields[12])
 
 
+# Threads that carry the sound in Orvelle: GStreamer's streaming threads (named after the element
+# and pad they run: the download "souphttpsrc0:src", the player's source "source:src", the output's
+# queue "aqueue:src", the decoder's queues and type finding), GStreamer's task pool, PulseAudio's
+# client loop.
+AUDIO_THREAD_PREFIXES = ("souphttpsrc", "source:", "aqueue", "multiqueue", "typefind", "queue", "pool-",
+                         "threaded-ml", "pulse", "audiosink")
+
+
+def is_audio_thread(name):
+    return name.lower().startswith(AUDIO_THREAD_PREFIXES)
+
+
 def thread_figures(pid):
     """Per thread: {tid: (name, CPU ticks, voluntary context switches, involuntary ones)}."""
     threads = {}

@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include "playback/mpv_media_player.h"
+#include "playback/gst_media_player.h"
 #include "radio/lyrics_request.h"
 #include "service/error.h"
 #include "service/log.h"
@@ -116,7 +116,7 @@ QImage HolderImage(const PictureContainer& picture) {
 
 }  // namespace
 
-std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer() { return std::make_unique<MpvMediaPlayer>(); }
+std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer() { return std::make_unique<GstMediaPlayer>(); }
 
 MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent)
     : Form(parent),

@@ -25,8 +25,8 @@ Keys in the main window:
 Environment:
   ORVELLE_SERVICE_URL   The radio service's address (scheme, host and optional
                         port) in place of https://kestra.fm, for tests.
-  ORVELLE_AUDIO_OUTPUT  The audio output of the player (an mpv audio output,
-                        for example "pulse", "alsa" or "null").
+  ORVELLE_AUDIO_OUTPUT  The audio output of the player: "pulse" for PulseAudio,
+                        "null" for none (silent); unset, the desktop's own.
   SSL_CERT_FILE         Certificates to trust for the service's encrypted
                         connections in place of the system's.
   XDG_CONFIG_HOME       Where the settings file is (default: ~/.config).

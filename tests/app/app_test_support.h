@@ -7,7 +7,7 @@
 #include "../radio/radio_test_support.h"
 #include "../support/modal_watcher.h"
 #include "app/start_up.h"
-#include "playback/mpv_media_player.h"
+#include "playback/gst_media_player.h"
 #include "toolkit/focus.h"
 
 #include <QEnterEvent>
@@ -75,7 +75,7 @@ class OrvelleTest : public testing::Test {
   void Create(MediaPlayerFactory factory = {}) {
     if (!factory) {
       factory = [this] {
-        auto made = std::make_unique<MpvMediaPlayer>();
+        auto made = std::make_unique<GstMediaPlayer>();
         player = made.get();
         return std::unique_ptr<MediaPlayer>(std::move(made));
       };
@@ -115,7 +115,7 @@ class OrvelleTest : public testing::Test {
   ProgramWindows windows;
   MainWindow* main_window = nullptr;
   NoticeWindow* notice_window = nullptr;
-  MpvMediaPlayer* player = nullptr;
+  GstMediaPlayer* player = nullptr;
   // The settings the windows remember into; none unless the test sets them before Create.
   ListenerSettings* settings = nullptr;
 };

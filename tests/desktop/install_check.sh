@@ -5,7 +5,7 @@
 # in the hicolor theme, scalable and at every pixel size, each PNG of the size its folder names.
 # the manual page, the copyright and the changelog, and the metainfo's licence and releases (from
 # the changelog). With the program, it also builds the Debian package and checks that its
-# dependencies, found by dpkg-shlibdeps, name libmpv and Qt, and, when lintian is installed, that
+# dependencies, found by dpkg-shlibdeps, name GStreamer and Qt, and, when lintian is installed, that
 # lintian finds no error and no warning in it.
 set -euo pipefail
 build=$1
@@ -69,7 +69,9 @@ if [[ $with_program == 1 ]]; then
   deb=$(ls "$work"/package/orvelle_*.deb)
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
-  [[ $depends == *libmpv2* ]] || fail "the package does not depend on libmpv2"
+  [[ $depends == *libgstreamer1.0-0* ]] || fail "the package does not depend on GStreamer"
+  [[ $depends == *gstreamer1.0-plugins-good* ]] || fail "the package does not depend on GStreamer's HTTP source"
+  [[ $depends != *libmpv* ]] || fail "the package still depends on libmpv"
   [[ $depends == *libqt6widgets6* ]] || fail "the package does not depend on Qt's widgets"
   contents=$(dpkg-deb -c "$deb")
   grep -q "\./usr/bin/orvelle$" <<<"$contents" || fail "the package does not hold /usr/bin/orvelle"

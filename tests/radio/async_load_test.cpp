@@ -94,7 +94,7 @@ TEST_F(AsyncLoadTest, ANewLoadAbandonsTheOneUnderWay) {
   EXPECT_LT(clock.elapsed(), 2500) << "the second load waited for the first one's answer";
   QTest::qWait(3000);
   EXPECT_EQ(view.ends, std::vector<SongView::LoadEnd>{SongView::LoadEnd::SongShown});
-  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + DemoServiceEnvironment::Base() + "/audio/1010.wav", "Play"}));
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + DemoServiceEnvironment::Base() + "/audio/1010.mp3", "Play"}));
 }
 
 // Paused while the song was on its way: it is shown and opened in the player, not started.
@@ -103,7 +103,7 @@ TEST_F(AsyncLoadTest, ASongThatComesWhilePausedIsShownButNotStarted) {
   view.held = true;
   loader->LoadNextSong();
   ASSERT_TRUE(LoadEnds());
-  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + DemoServiceEnvironment::Base() + "/audio/1010.wav"}));
+  EXPECT_EQ(player.Calls(), QStringList({"SetURL " + DemoServiceEnvironment::Base() + "/audio/1010.mp3"}));
   EXPECT_TRUE(view.calls.contains(QStringLiteral("title さくら通りの午後")));
   EXPECT_FALSE(view.calls.contains("countdown on"));
   EXPECT_FALSE(view.calls.contains("rotate on"));

@@ -36,7 +36,7 @@ QStringList LoadedSongCalls() {
           "rotate on"};
 }
 
-QString AudioAddress() { return DemoServiceEnvironment::Base() + "/audio/1010.wav"; }
+QString AudioAddress() { return DemoServiceEnvironment::Base() + "/audio/1010.mp3"; }
 
 // A loopback address where nothing listens: a port that the kernel handed out and was let go.
 QString ClosedLoopbackBase() {

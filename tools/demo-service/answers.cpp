@@ -12,7 +12,9 @@ std::string singerPicturePath(const Singer& singer) {
   return "/img/singers/" + singer.id + "." + std::string(extensionOf(singer.avatarFormat));
 }
 
-std::string audioPath(const Song& song) { return "/audio/" + song.sid + ".wav"; }
+std::string audioPath(const Song& song, AudioFormat format) {
+  return "/audio/" + song.sid + (format == AudioFormat::Mp3 ? ".mp3" : ".wav");
+}
 
 namespace {
 
@@ -36,7 +38,7 @@ void writeSong(JsonWriter& json, const Catalogue& catalogue, const Song& song,
   json.beginObject();
   json.key("albumtitle").string(song.albumTitle);
   json.key("url").string(std::string(baseUrl) + audioPath(song));
-  json.key("file_ext").string("wav");
+  json.key("file_ext").string("mp3");
   json.key("album").string("/subject/" + aid + "/");
   json.key("ssid").string(song.ssid);
   json.key("title").string(song.title);

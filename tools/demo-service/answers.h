@@ -11,7 +11,10 @@ namespace orvelle::demo {
 // Addresses below the service's base address (scheme, host and port, no trailing slash).
 std::string coverPath(const Song& song);
 std::string singerPicturePath(const Singer& singer);
-std::string audioPath(const Song& song);
+// The song's audio comes as MP3, as the real service sends it (the address the playlist names),
+// and as WAV for tests that need its exact samples.
+enum class AudioFormat { Mp3, Wav };
+std::string audioPath(const Song& song, AudioFormat format = AudioFormat::Mp3);
 
 struct PlaylistOptions {
   int singersPerSong = 1;  // 0, 1 or 2: a song object's "singers" array holds this many

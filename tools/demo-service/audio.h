@@ -17,18 +17,37 @@ constexpr int kSampleRate = 22050;
 // complete WAV file (RIFF, PCM, 16-bit, mono, kSampleRate samples per second).
 std::string synthesizeSong(const Song& song, int sampleRate = kSampleRate);
 
-// The WAV file of each song, synthesized on first use and kept; safe to use from several threads.
+// The MP3 bit rate and sample rate the songs are encoded with: what the real service sends.
+constexpr int kMp3KilobitsPerSecond = 128;
+constexpr int kMp3SampleRate = 44100;
+
+// The song's WAV file (as synthesizeSong makes it) encoded as MP3 with LAME: MPEG-1 layer III,
+// mono, kMp3SampleRate, constant kMp3KilobitsPerSecond, no tag frames. Throws orvelle::Error when
+// the encoder fails.
+std::string encodeMp3(const std::string& wav);
+
+// An audio file the service serves, and its media type.
+struct AudioFile {
+  std::shared_ptr<const std::string> bytes;
+  const char* mediaType = nullptr;
+};
+
+// Each song's audio, synthesized (and encoded) on first use and kept; safe to use from several
+// threads.
 class AudioStore {
  public:
   explicit AudioStore(const Catalogue& catalogue) : catalogue_(catalogue) {}
 
-  // The WAV file at this path ("/audio/<sid>.wav"), or nullptr when it names no song.
-  std::shared_ptr<const std::string> find(std::string_view path);
+  // The file at this path ("/audio/<sid>.mp3" or "/audio/<sid>.wav"); no bytes when it names no
+  // song.
+  AudioFile find(std::string_view path);
 
  private:
+  std::shared_ptr<const std::string> wav(const Song& song);
+
   const Catalogue& catalogue_;
   std::mutex mutex_;
-  std::map<std::string, std::shared_ptr<const std::string>, std::less<>> files_;
+  std::map<std::string, std::shared_ptr<const std::string>, std::less<>> files_;  // by path
 };
 
 }  // namespace orvelle::demo

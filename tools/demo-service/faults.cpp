@@ -22,7 +22,7 @@ constexpr std::array<std::pair<FaultTarget, std::string_view>, 4> kTargets{{
     {FaultTarget::Audio, "audio"},
 }};
 
-constexpr std::array<std::pair<FaultKind, std::string_view>, 10> kKinds{{
+constexpr std::array<std::pair<FaultKind, std::string_view>, 11> kKinds{{
     {FaultKind::Status, "status"},
     {FaultKind::Delay, "delay"},
     {FaultKind::Malformed, "malformed"},
@@ -33,6 +33,7 @@ constexpr std::array<std::pair<FaultKind, std::string_view>, 10> kKinds{{
     {FaultKind::Empty, "empty"},
     {FaultKind::OneByte, "one_byte"},
     {FaultKind::Garbage, "garbage"},
+    {FaultKind::Outage, "outage"},
 }};
 
 bool supports(FaultTarget target, FaultKind kind) {
@@ -46,7 +47,7 @@ bool supports(FaultTarget target, FaultKind kind) {
     case FaultTarget::Picture:
       return kind == FaultKind::Empty || kind == FaultKind::OneByte || kind == FaultKind::Garbage;
     case FaultTarget::Audio:
-      return false;
+      return kind == FaultKind::Outage;
   }
   return false;
 }
@@ -87,7 +88,8 @@ Fault parseFault(std::string_view json) {
   if (error.error != QJsonParseError::NoError || !document.isObject())
     throw Error(QStringLiteral("A fault is a JSON object"));
   const QJsonObject object = document.object();
-  static constexpr std::array<const char*, 6> kMembers{"target", "kind", "status", "delay_ms", "count", "match"};
+  static constexpr std::array<const char*, 7> kMembers{"target", "kind",  "status", "delay_ms",
+                                                       "after_bytes", "count", "match"};
   for (const QString& key : object.keys())
     if (std::none_of(kMembers.begin(), kMembers.end(), [&](const char* m) { return key == QLatin1String(m); }))
       throw Error(QStringLiteral("Unknown fault member \"%1\"").arg(key));
@@ -106,6 +108,7 @@ Fault parseFault(std::string_view json) {
   const bool errorsAreServerSide = fault.target == FaultTarget::Playlist || fault.target == FaultTarget::Lyric;
   fault.status = integerMember(object, "status", errorsAreServerSide ? 500 : 404, 100, 599);
   fault.delayMs = integerMember(object, "delay_ms", 1000, 0, 600000);
+  fault.afterBytes = integerMember(object, "after_bytes", 0, 0, 1000000000);
   fault.count = integerMember(object, "count", 1, 1, 10000);
   const QJsonValue match = object.value(QLatin1String("match"));
   if (!match.isUndefined() && !match.isString()) throw Error(QStringLiteral("Fault member \"match\" must be a text"));
@@ -119,7 +122,8 @@ std::string describeFault(const Fault& fault) {
   json.key("target").string(nameOf(kTargets, fault.target));
   json.key("kind").string(nameOf(kKinds, fault.kind));
   if (fault.kind == FaultKind::Status) json.key("status").number(fault.status);
-  if (fault.kind == FaultKind::Delay) json.key("delay_ms").number(fault.delayMs);
+  if (fault.kind == FaultKind::Delay || fault.kind == FaultKind::Outage) json.key("delay_ms").number(fault.delayMs);
+  if (fault.kind == FaultKind::Outage) json.key("after_bytes").number(fault.afterBytes);
   json.key("count").number(fault.count);
   if (!fault.match.empty()) json.key("match").string(fault.match);
   json.endObject();

@@ -23,13 +23,15 @@ enum class FaultKind {
   Empty,       // picture: 200 with an empty body
   OneByte,     // picture: 200 with a body of one byte
   Garbage,     // picture: 200 with bytes that no picture decoder recognises
+  Outage,      // audio: the body stops after after_bytes, and the service is out for delay_ms
 };
 
 struct Fault {
   FaultTarget target = FaultTarget::Playlist;
   FaultKind kind = FaultKind::Status;
   int status = 0;     // for Status
-  int delayMs = 0;    // for Delay
+  int delayMs = 0;    // for Delay and Outage
+  int afterBytes = 0; // for Outage
   int count = 1;      // how many of the matching requests it still applies to
   std::string match;  // when not empty, only requests whose path contains it
 };
@@ -37,8 +39,9 @@ struct Fault {
 // Parses one fault from its JSON form, for example
 //   {"target":"picture","kind":"status","status":404,"count":3,"match":"/covers/"}
 // Members: target (playlist, lyric, picture, audio), kind (status, delay, malformed,
-// two_singers, no_singers, no_songs, two_songs, empty, one_byte, garbage), and optional
-// status (100..599), delay_ms (0..600000), count (1..10000, default 1) and match.
+// two_singers, no_singers, no_songs, two_songs, empty, one_byte, garbage, outage), and optional
+// status (100..599), delay_ms (0..600000), after_bytes (0..1000000000, default 0), count
+// (1..10000, default 1) and match.
 // Throws orvelle::Error naming what is wrong, including a kind the target does not support.
 Fault parseFault(std::string_view json);
 

@@ -5,6 +5,8 @@
 #include "service/error.h"
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <thread>
 
 namespace orvelle::demo {
@@ -63,10 +65,18 @@ httplib::Ranges takeRanges(const httplib::Request& request) {
   return ranges;
 }
 
+// Where an answer's body breaks off: after this many bytes of it, `then` runs on the answering
+// thread and the connection closes without the rest.
+struct BodyCut {
+  size_t afterBytes = 0;
+  std::function<void()> then;
+};
+
 // Answers with the bytes, whole or the one range asked for: Content-Length always,
 // Accept-Ranges, 206 with Content-Range for a range, 416 for a range outside the bytes.
 void serveBytes(const httplib::Ranges& ranges, httplib::Response& response,
-                std::shared_ptr<const std::string> bytes, const std::string& mediaType) {
+                std::shared_ptr<const std::string> bytes, const std::string& mediaType,
+                std::optional<BodyCut> cut = std::nullopt) {
   response.set_header("Accept-Ranges", "bytes");
   const ByteRange range = resolveRange(ranges, bytes->size());
   if (range.unsatisfiable) {
@@ -86,9 +96,14 @@ void serveBytes(const httplib::Ranges& ranges, httplib::Response& response,
     return;
   }
   response.set_content_provider(
-      range.length, mediaType.c_str(), [bytes, range](size_t offset, size_t length, httplib::DataSink& sink) {
+      range.length, mediaType.c_str(), [bytes, range, cut](size_t offset, size_t length, httplib::DataSink& sink) {
+        if (cut && offset >= cut->afterBytes) {
+          cut->then();
+          return false;
+        }
         const size_t begin = range.first + offset;
-        const size_t end = std::min(range.first + range.length, begin + length);
+        size_t end = std::min(range.first + range.length, begin + length);
+        if (cut) end = std::min(end, range.first + cut->afterBytes);
         if (begin < end) sink.write(bytes->data() + begin, end - begin);
         return true;
       });
@@ -202,12 +217,35 @@ void DemoService::picture(const httplib::Request& request, httplib::Response& re
 
 void DemoService::audio(const httplib::Request& request, httplib::Response& response) {
   const httplib::Ranges ranges = takeRanges(request);
-  std::shared_ptr<const std::string> file = audio_.find(request.path);
-  if (!file) return answerStatus(response, 404, "no such song");
+  AudioFile file = audio_.find(request.path);
+  if (!file.bytes) return answerStatus(response, 404, "no such song");
+  waitOutOutage();
   const std::optional<Fault> fault = faults_.take(FaultTarget::Audio, request.target);
   if (fault && fault->kind == FaultKind::Status) return answerStatus(response, fault->status);
   if (fault && fault->kind == FaultKind::Delay) pause(*fault);
-  serveBytes(ranges, response, std::move(file), "audio/wav");
+  std::optional<BodyCut> cut;
+  if (fault && fault->kind == FaultKind::Outage) {
+    const auto length = std::chrono::milliseconds(fault->delayMs);
+    cut = BodyCut{static_cast<size_t>(fault->afterBytes), [this, length] {
+                    startOutage(length);
+                    std::this_thread::sleep_for(length);
+                  }};
+  }
+  serveBytes(ranges, response, std::move(file.bytes), file.mediaType, std::move(cut));
+}
+
+void DemoService::startOutage(std::chrono::milliseconds length) {
+  std::lock_guard lock(outageMutex_);
+  outageEnds_ = std::chrono::steady_clock::now() + length;
+}
+
+void DemoService::waitOutOutage() {
+  std::chrono::steady_clock::time_point ends;
+  {
+    std::lock_guard lock(outageMutex_);
+    ends = outageEnds_;
+  }
+  std::this_thread::sleep_until(ends);
 }
 
 void DemoService::log(const httplib::Request& request, const httplib::Response& response) {

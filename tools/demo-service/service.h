@@ -7,6 +7,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -27,7 +28,7 @@ ByteRange resolveRange(const httplib::Ranges& ranges, size_t size);
 //   GET  /j/v2/playlist?channel=..   one song of the channel
 //   GET  /j/v2/lyric?sid=..&ssid=..  the song's lyrics
 //   GET  /img/covers/<sid>.<ext>, /img/singers/<id>.<ext>   pictures
-//   GET  /audio/<sid>.wav            audio, with byte ranges
+//   GET  /audio/<sid>.mp3, .wav      audio, with byte ranges
 //   GET|POST|DELETE /_demo/faults    list, add, clear fault switches
 //   GET|DELETE /_demo/requests       the log of requests received (newest last), or clear it
 class DemoService {
@@ -48,6 +49,11 @@ class DemoService {
   void audio(const httplib::Request& request, httplib::Response& response);
   void log(const httplib::Request& request, const httplib::Response& response);
   std::string describeLog() const;
+  // An outage: the service answers no audio request until `length` from now has passed.
+  void startOutage(std::chrono::milliseconds length);
+  // Holds an audio request until the outage under way, if any, has ended, as a request sent
+  // while the network is down goes through once it is back.
+  void waitOutOutage();
 
   const Catalogue& catalogue_;
   const PictureStore& pictures_;
@@ -57,6 +63,9 @@ class DemoService {
 
   std::mutex cursorMutex_;
   std::map<std::string, size_t> cursors_;  // next song of each channel
+
+  std::mutex outageMutex_;
+  std::chrono::steady_clock::time_point outageEnds_;
 
   mutable std::mutex logMutex_;
   std::deque<std::string> log_;  // one JSON object per request

@@ -17,10 +17,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -237,6 +239,45 @@ TEST_F(DemoService, AudioIsServedWholeAndInByteRanges) {
     }
   }
   EXPECT_EQ(get("/audio/0000.wav")->status, 404);
+
+  // The MP3 the playlist names is served the same way.
+  const auto mp3 = get("/audio/1012.mp3");
+  ASSERT_TRUE(mp3);
+  EXPECT_EQ(mp3->get_header_value("Content-Type"), "audio/mpeg");
+  const auto tail = get("/audio/1012.mp3", {{"Range", "bytes=1000-"}});
+  ASSERT_TRUE(tail);
+  EXPECT_EQ(tail->status, 206);
+  EXPECT_EQ(tail->body, mp3->body.substr(1000));
+}
+
+// An outage: the answer breaks off after the bytes asked for, and a request sent meanwhile is
+// answered (whole) once the outage is over.
+TEST_F(DemoService, AnAudioOutageBreaksTheAnswerOffAndHoldsRequestsUntilItEnds) {
+  ASSERT_EQ(client_->Post("/_demo/faults", R"({"target":"audio","kind":"outage","after_bytes":5000,"delay_ms":1500})",
+                          "application/json")
+                ->status,
+            200);
+  std::string broken;
+  std::atomic<size_t> arrived{0};
+  std::thread first([&] {
+    httplib::Client client(*base_);
+    client.Get("/audio/1001.mp3", [&](const char* data, size_t length) {
+      broken.append(data, length);
+      arrived += length;
+      return true;
+    });
+  });
+  // The second request is sent once the first one has broken off.
+  for (int i = 0; i < 200 && arrived < 5000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const auto started = std::chrono::steady_clock::now();
+  const auto whole = get("/audio/1001.mp3");
+  const auto waited = std::chrono::steady_clock::now() - started;
+  first.join();
+  EXPECT_EQ(broken.size(), 5000u);
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->status, 200);
+  EXPECT_EQ(broken, whole->body.substr(0, 5000));
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
 }
 
 TEST_F(DemoService, PlaylistFaultsApplyToTheNamedRequestsThenClear) {

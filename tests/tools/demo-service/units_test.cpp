@@ -149,7 +149,7 @@ TEST(Answers, PlaylistHoldsTheMembersTheProgramReads) {
     EXPECT_EQ(object.value("title").toString(), QString::fromUtf8("Say \"Hello\" Again"));
     EXPECT_TRUE(object.value("length").isDouble());
     EXPECT_EQ(object.value("length").toInt(), song.lengthSeconds);
-    EXPECT_EQ(object.value("url").toString(), "http://127.0.0.1:9/audio/1003.wav");
+    EXPECT_EQ(object.value("url").toString(), "http://127.0.0.1:9/audio/1003.mp3");
     EXPECT_EQ(object.value("picture").toString(), "http://127.0.0.1:9/img/covers/1003.gif");
     const QJsonArray singerList = object.value("singers").toArray();
     ASSERT_EQ(singerList.size(), singers);
@@ -159,7 +159,7 @@ TEST(Answers, PlaylistHoldsTheMembersTheProgramReads) {
     }
     if (singers == 2) { EXPECT_NE(singerList.at(1).toObject().value("name"), singerList.at(0).toObject().value("name")); }
     // Addresses are written with escaped slashes, as the real service writes them.
-    EXPECT_NE(text.find(R"("url":"http:\/\/127.0.0.1:9\/audio\/1003.wav")"), std::string::npos);
+    EXPECT_NE(text.find(R"("url":"http:\/\/127.0.0.1:9\/audio\/1003.mp3")"), std::string::npos);
     EXPECT_EQ(text.find("//"), std::string::npos);
   }
 }
@@ -227,11 +227,31 @@ TEST(Audio, EachSongIsAPlayableWavOfItsOwnLength) {
 TEST(Audio, StoreFindsSongsByPathAndKeepsOneCopy) {
   const Catalogue catalogue;
   AudioStore store(catalogue);
-  const auto first = store.find("/audio/1002.wav");
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(store.find("/audio/1002.wav").get(), first.get());
-  EXPECT_EQ(store.find("/audio/9999.wav"), nullptr);
-  EXPECT_EQ(store.find("/audio/1002.mp3"), nullptr);
+  const AudioFile first = store.find("/audio/1002.wav");
+  ASSERT_NE(first.bytes, nullptr);
+  EXPECT_STREQ(first.mediaType, "audio/wav");
+  EXPECT_EQ(store.find("/audio/1002.wav").bytes.get(), first.bytes.get());
+  const AudioFile mp3 = store.find("/audio/1002.mp3");
+  ASSERT_NE(mp3.bytes, nullptr);
+  EXPECT_STREQ(mp3.mediaType, "audio/mpeg");
+  EXPECT_EQ(store.find("/audio/1002.mp3").bytes.get(), mp3.bytes.get());
+  for (const char* missing : {"/audio/9999.wav", "/audio/9999.mp3", "/audio/1002.ogg"})
+    EXPECT_EQ(store.find(missing).bytes, nullptr) << missing;
+}
+
+// The MP3 starts with a frame header of MPEG-1 layer III at 128 kbit/s and 44.1 kHz (no tag in
+// front), and at that constant rate lasts as long as the song.
+TEST(Audio, Mp3IsConstantBitRateAndAsLongAsTheSong) {
+  const Catalogue catalogue;
+  const Song& song = catalogue.songs().front();
+  const std::string mp3 = encodeMp3(synthesizeSong(song));
+  ASSERT_GT(mp3.size(), 4u);
+  EXPECT_EQ(static_cast<unsigned char>(mp3[0]), 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(mp3[1]) & 0xFE, 0xFA);  // sync, MPEG-1, layer III
+  EXPECT_EQ(static_cast<unsigned char>(mp3[2]) >> 4, 9);       // 128 kbit/s
+  EXPECT_EQ((static_cast<unsigned char>(mp3[2]) >> 2) & 3, 0);  // 44.1 kHz
+  const double seconds = mp3.size() / (kMp3KilobitsPerSecond * 1000.0 / 8);
+  EXPECT_NEAR(seconds, song.lengthSeconds, 0.5);
 }
 
 TEST(ByteRanges, ResolveAgainstTheFileSize) {
