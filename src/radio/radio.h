@@ -86,8 +86,10 @@ class Radio : public QObject {
   // The one HTTP client of the program: playlist, lyrics and pictures.
   http::HttpClient& Http() { return http_; }
   bool HasPlayer() const { return player_ != nullptr; }
-  // Whether the one-second countdown of the song runs.
+  // Whether the one-second countdown of the song runs, and how long it sleeps between wake-ups
+  // (a second while seen; unseen, up to the song's end).
   bool CountdownRunning() const { return countdown_.Enabled(); }
+  int CountdownWakeInterval() const { return countdown_.Interval(); }
   bool LoadUnderWay() const { return loader_.Loading(); }
 
   // Makes the media player and reads its volume. Throws Error when it cannot be made; every later
