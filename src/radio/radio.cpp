@@ -218,7 +218,7 @@ void Radio::GiveUp(const QString& reason) {
   state_.give_up_reason = reason;
   state_.next_try = RadioState::Clock::now() + delay;
   scheduler_->Schedule(delay, [this] { Application::RunGuarded([this] { LoadNextSong(LoadCause::Retry); }); });
-  retry_count_.start();
+  if (seen_) retry_count_.start();
   SetPhase(PlayPhase::GivenUp);
   emit CountdownMoved();
 }
@@ -277,10 +277,19 @@ void Radio::RunCountdown(bool run) {
 }
 
 void Radio::SetSeen(bool seen) {
+  seen_ = seen;
   if (seen) {
     unseen_count_.End(countdown_);
   } else {
     unseen_count_.Begin(countdown_);
+  }
+  // The count to the next try moves only for whoever sees it.
+  if (state_.phase != PlayPhase::GivenUp) return;
+  if (seen) {
+    retry_count_.start();
+    emit CountdownMoved();
+  } else {
+    retry_count_.stop();
   }
 }
 

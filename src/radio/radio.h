@@ -181,8 +181,9 @@ class Radio : public QObject {
   Timer countdown_;
   // Mutable: reading the state brings an unseen count up to the present.
   mutable UnseenCountdown unseen_count_;
-  // Given up: moves the count to the next try once a second.
+  // Given up: moves the count to the next try once a second while it is seen.
   QTimer retry_count_;
+  bool seen_ = true;
   // Failed attempts in a row, and give-ups in a row: both start again when the player's position
   // shows that a song really plays, and when the listener or a song's end asks for the next.
   int failed_attempts_ = 0;
