@@ -42,8 +42,10 @@ constexpr char16_t kConnectingText[] = u"正在连接…";
 // The space kept between a give-up's reason and the disc.
 constexpr int kGapBeforeDisc = 16;
 
-// What the remaining-time label says after a give-up: when the next try comes and how to try now.
-QString NextTryText(int seconds) { return QStringLiteral("%1 秒后重试 · 按播放键或空格立即重试").arg(seconds); }
+// After a give-up the singer label says why and how to try at once (a click on the play image or
+// Space), and the remaining-time label, short of the mute button, when the next try comes.
+constexpr char16_t kTryNowHint[] = u"，按 ▶ 或空格重试";
+QString NextTryText(int seconds) { return QStringLiteral("%1 秒后重试").arg(seconds); }
 constexpr char16_t kRetryingText[] = u"正在重试…";
 
 void ShowImages(TscGPButton* button, ImagePair images) {
@@ -303,7 +305,7 @@ void MainWindow::ShowGivenUp() {
   // The reason is cut to the room left of the disc rather than running under it.
   const QFontMetrics metrics(singerLabel->font());
   const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
-  singerLabel->SetCaption(metrics.elidedText(state.give_up_reason, Qt::ElideRight, room));
+  singerLabel->SetCaption(metrics.elidedText(state.give_up_reason + QString::fromUtf16(kTryNowHint), Qt::ElideRight, room));
   StopDisc();
   disc->SetPicture(nullptr);
   coverHolder->SetPicture(QImage());

@@ -28,7 +28,7 @@ namespace orvelle {
 // The texts shown when loads keep failing: the heading, and the reason of an answer that does
 // not hold one song.
 inline constexpr char16_t kNoStationText[] = u"无法连接到电台";
-inline constexpr char16_t kAnswerNotUnderstoodText[] = u"电台回答无法识别";
+inline constexpr char16_t kAnswerNotUnderstoodText[] = u"电台回答有误";
 
 // The playlist request's address for a channel and request number.
 QString PlaylistAddress(const QString& channel_id, const QString& request_sid);
