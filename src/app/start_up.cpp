@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QIcon>
 
+#include <malloc.h>
+
 namespace orvelle {
 
 QIcon ProgramIcon() {
@@ -50,6 +52,9 @@ int RunProgram() {
   // Made before the windows and gone after them: the main window remembers into it until it goes.
   ListenerSettings settings;
   ProgramWindows windows = CreateProgramWindows(MakeProgramMediaPlayer, &settings);
+  // What a song held (its pictures, the player's buffers) is given back to the system when the
+  // next one is shown, so that the freed memory does not stay resident.
+  QObject::connect(&windows.main_window->Radio(), &Radio::SongShown, [] { malloc_trim(0); });
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
   auto desktop = std::make_unique<DesktopIntegration>(*windows.main_window);
   qCDebug(lcUi) << "start-up: the desktop's services ready";
