@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/close_request.h"
 #include "playback/gst_media_player.h"
-#include "radio/lyrics_request.h"
 #include "service/error.h"
 #include "service/log.h"
 #include "service/service_text.h"
@@ -41,6 +41,12 @@ constexpr char16_t kConnectingText[] = u"正在连接…";
 
 // The space kept between a give-up's reason and the disc.
 constexpr int kGapBeforeDisc = 16;
+
+// After a give-up the singer label says why and how to try at once (a click on the play image or
+// Space), and the remaining-time label, short of the mute button, when the next try comes.
+constexpr char16_t kTryNowHint[] = u"，按 ▶ 或空格重试";
+QString NextTryText(int seconds) { return QStringLiteral("%1 秒后重试").arg(seconds); }
+constexpr char16_t kRetryingText[] = u"正在重试…";
 
 void ShowImages(TscGPButton* button, ImagePair images) {
   button->SetImageIndex(images.normal);
@@ -118,38 +124,27 @@ QImage HolderImage(const PictureContainer& picture) {
 
 std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer() { return std::make_unique<GstMediaPlayer>(); }
 
-MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent)
-    : Form(parent),
-      state_(state),
-      make_player_(std::move(make_player)),
-      requests_(http_),
-      loader_(state_, requests_, *this),
-      unseen_count_([this] { return TakeCountdownStep(); }, [this] { return CountdownStepsToRunOut(); }) {
-  cover_picture_.OnChange = [this] {
-    if (coverHolder) coverHolder->SetPicture(HolderImage(cover_picture_));
-    RemoteStateMayHaveChanged();
-  };
-  singer_picture_.OnChange = [this] {
-    if (singerPictureHolder) singerPictureHolder->SetPicture(HolderImage(singer_picture_));
-  };
+MainWindow::MainWindow(MediaPlayerFactory make_player, QWidget* parent)
+    : Form(parent), radio_(std::move(make_player)) {
+  connect(&radio_, &Radio::SongShown, this, [this] { Application::RunGuarded([this] { ShowSong(); }); });
+  connect(&radio_, &Radio::PhaseChanged, this, [this] { Application::RunGuarded([this] { ShowPhase(); }); });
+  connect(&radio_, &Radio::CountdownMoved, this, [this] { Application::RunGuarded([this] { ShowCountdown(); }); });
+  connect(&radio_, &Radio::VolumeChanged, this, [this] { Application::RunGuarded([this] { ShowVolume(); }); });
   connect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
   remote_announcement_.setSingleShot(true);
-  connect(&remote_announcement_, &QTimer::timeout, this, [this] {
-    // Half-way through a load the play state already holds parts of the next song: the desktop
-    // hears of it once the load has ended (LoadEnded announces), never of the steps between.
-    if (!loader_.Loading()) NotifyRemoteStateChanged();
-  });
+  connect(&remote_announcement_, &QTimer::timeout, this, [this] { NotifyRemoteStateChanged(); });
   connecting_notice_.setSingleShot(true);
   connecting_notice_.setInterval(kConnectingNoticeMilliseconds);
   connect(&connecting_notice_, &QTimer::timeout, this, &MainWindow::ShowConnecting);
+  close_requests_ = new CloseRequests(*this, [this] { Quit(); });
 }
 
 MainWindow::~MainWindow() {
-  AbandonRequests();
+  radio_.Shutdown();
   // The controls go before the window's own connections do: focus changes while they go are not
   // the slider's business.
   disconnect(qApp, &QApplication::focusChanged, this, &MainWindow::VolumeSliderFollowsFocus);
-  if (state_.MediaPlayer == media_player_.get()) state_.MediaPlayer = nullptr;
+  disconnect(&radio_, nullptr, this, nullptr);
 }
 
 // ---- start-up and close ----
@@ -165,9 +160,9 @@ void MainWindow::FormShow(QObject*) {
   shown_ = true;
   QElapsedTimer creating;
   creating.start();
-  CreateMediaPlayer();
+  radio_.CreatePlayer();
   qCDebug(lcUi) << "start-up: the first show made the media player in" << creating.elapsed() << "ms";
-  volumeSlider->SetMaxValue(Player().Volume() + 100);
+  volumeSlider->SetMaxValue(radio_.State().volume + 100);
   titleLabel->SetCaption(QString());
   singerLabel->SetCaption(QString());
   remainingTimeLabel->SetCaption(QString());
@@ -179,163 +174,76 @@ void MainWindow::FormShow(QObject*) {
   // The keyboard starts where reading starts: the channel list.
   SetFocus(channelList);
   connecting_notice_.start();
-  loader_.LoadNextSong();
+  radio_.Start();
 }
 
 void MainWindow::ShowConnecting() {
-  if (song_shown_ || !loader_.Loading()) return;
+  if (radio_.State().song_number > 0 || radio_.State().phase != PlayPhase::Loading) return;
   titleLabel->SetCaption(QString::fromUtf16(kConnectingText));
   singerLabel->SetCaption(ServiceBase());
 }
 
-void MainWindow::CreateMediaPlayer() {
-  try {
-    media_player_ = make_player_();
-  } catch (const Error& error) {
-    qCWarning(lcUi) << "the media player could not be created:" << error.Message();
-    throw;
-  }
-  state_.MediaPlayer = media_player_.get();
-}
-
 void MainWindow::FormCloseQuery(QObject*, bool*) {
   // The window always closes, at once: what waits for the network is dropped, so nothing more
-  // is shown, and the audio stops. A player that is missing or fails to stop does not hold the
-  // closing up.
-  AbandonRequests();
-  if (!state_.MediaPlayer) {
-    qCDebug(lcPlayer) << "closing without a media player";
-    return;
-  }
-  try {
-    state_.MediaPlayer->Stop();
-  } catch (const std::exception& error) {
-    qCDebug(lcPlayer) << "stopping the player at close failed:" << error.what();
-  }
-}
-
-// ---- the playback cycle ----
-
-void MainWindow::countdownTimerTick(QObject*) {
-  if (unseen_count_.Active()) {
-    unseen_count_.Tick(*countdownTimer);
-    return;
-  }
-  unseen_count_.NoteSeenTick(*countdownTimer);
-  TakeCountdownStep();
-}
-
-bool MainWindow::TakeCountdownStep() {
-  // A load under way has the next song on its way; the count waits for it.
-  if (loader_.Loading()) return false;
-  if (state_.RemainingSeconds <= 0) {
-    loader_.LoadNextSong();
-  } else {
-    remainingTimeLabel->SetCaption(loader_.CountDown());
-  }
-  return !loader_.Loading();
-}
-
-int MainWindow::CountdownStepsToRunOut() const {
-  // The count runs down to zero, and the step after zero loads the next song.
-  return state_.RemainingSeconds > 0 ? state_.RemainingSeconds + 1 : 1;
-}
-
-void MainWindow::RunCountdown(bool run) {
-  if (!run) unseen_count_.CatchUpWithoutLoading();
-  countdownTimer->SetEnabled(run);
-  if (run) unseen_count_.Restart(*countdownTimer);
-}
-
-PlayState& MainWindow::State() const {
-  // Read while the window is not seen, the count is brought up to the present first.
-  unseen_count_.CatchUpWithoutLoading();
-  return state_;
+  // is shown, the audio stops, and a box still open goes with the window. A player that is
+  // missing or fails to stop does not hold the closing up.
+  connecting_notice_.stop();
+  radio_.Shutdown();
+  if (QWidget* box = QApplication::activeModalWidget(); box && box != this) box->close();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   Form::showEvent(event);
-  if (countdownTimer) unseen_count_.End(*countdownTimer);
+  radio_.SetSeen(true);
 }
 
 void MainWindow::hideEvent(QHideEvent* event) {
   Form::hideEvent(event);
   // Also sent, spontaneously, when the window is minimised.
-  if (countdownTimer) unseen_count_.Begin(*countdownTimer);
+  radio_.SetSeen(false);
 }
+
+// ---- the playback cycle ----
 
 void MainWindow::playPauseButtonClick(QObject*) {
-  // While a song is on its way the button does what it shows; otherwise it pauses what plays.
-  const bool pause = loader_.Loading() ? playPauseButton->ImageIndex() == kPauseBars.normal : state_.IsPlaying == 1;
-  if (pause) {
-    Pause();
-  } else {
-    Resume();
+  const bool pausing = radio_.State().OffersPause();
+  radio_.PlayPause();
+  if (pausing) {
+    StopDisc();
+  } else if (radio_.State().phase == PlayPhase::Playing) {
+    TurnCover();
   }
-  // Checked while the button offers the pause: the music plays or is on its way.
-  playPauseButton->SetAccessibleChecked(playPauseButton->ImageIndex() == kPauseBars.normal);
-  RemoteStateMayHaveChanged();
   FocusSink();
-}
-
-void MainWindow::Pause() {
-  Player().Pause();
-  RunCountdown(false);
-  loader_.CancelRetry();
-  StopDisc();
-  state_.IsPlaying = 0;
-  ShowImages(playPauseButton, kPlayTriangle);
-  if (loader_.Loading()) paused_during_load_ = true;
-}
-
-void MainWindow::Resume() {
-  paused_during_load_ = false;
-  ShowImages(playPauseButton, kPauseBars);
-  const bool after_give_up = std::exchange(given_up_look_, false);
-  // A song on its way starts when it comes.
-  if (loader_.Loading()) return;
-  if (after_give_up) {
-    // Music asked for after a give-up: the next load is tried now.
-    loader_.LoadNextSong();
-    return;
-  }
-  Player().Play();
-  RunCountdown(true);
-  disc->SetPicture(&cover_picture_);
-  disc->SetRotateAnimation(true);
-  disc->SetRotationAngle(0);
-  state_.IsPlaying = 1;
 }
 
 void MainWindow::nextButtonClick(QObject*) {
   FocusSink();
   lyricsText->Clear();
-  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
-  paused_during_load_ = false;
-  loader_.LoadNextSong();
+  radio_.CancelLyrics();
+  radio_.Next();
 }
 
 void MainWindow::discClick(QObject*) { StopDisc(); }
 
 void MainWindow::titleLabelMouseEnter(QObject*) {
   StopDisc();
-  disc->SetPicture(&cover_picture_);
+  disc->SetPicture(&radio_.Cover());
 }
 
 void MainWindow::singerLabelMouseEnter(QObject*) {
   StopDisc();
-  disc->SetPicture(&singer_picture_);
+  disc->SetPicture(&radio_.SingerPicture());
 }
 
 void MainWindow::singerLabelMouseLeave(QObject*) {
-  if (state_.IsPlaying == 1) disc->SetRotateAnimation(true);
+  if (radio_.State().phase == PlayPhase::Playing) disc->SetRotateAnimation(true);
   disc->SetRotationAngle(0);
-  disc->SetPicture(&cover_picture_);
+  disc->SetPicture(&radio_.Cover());
 }
 
 void MainWindow::channelListChange(QObject*) {
-  loader_.ChannelChanged();
-  if (settings_) settings_->RememberChannel(state_.ChannelId);
+  radio_.ChooseChannel(ChosenChannelDetail());
+  if (settings_) settings_->RememberChannel(radio_.State().channel_id);
 }
 
 void MainWindow::StopDisc() {
@@ -343,41 +251,93 @@ void MainWindow::StopDisc() {
   disc->SetRotationAngle(0);
 }
 
+void MainWindow::TurnCover() {
+  disc->SetPicture(&radio_.Cover());
+  disc->SetRotateAnimation(true);
+  disc->SetRotationAngle(0);
+}
+
+// ---- what the radio shows ----
+
+void MainWindow::ShowSong() {
+  const RadioState& state = radio_.State();
+  connecting_notice_.stop();
+  titleLabel->SetCaption(DisplayCaption(state.song.title));
+  singerLabel->SetCaption(DisplayCaption(state.song.singer_name));
+  coverHolder->SetPicture(HolderImage(radio_.Cover()));
+  singerPictureHolder->SetPicture(HolderImage(radio_.SingerPicture()));
+  disc->SetPicture(&radio_.Cover());
+  // A song that starts sets the disc turning; its angle stays where it was.
+  if (state.play_wanted) disc->SetRotateAnimation(true);
+  songProgress->SetMaxValue(state.length_seconds);
+  songProgress->SetMinValue(0);
+  // The lyrics follow the song: the open panel shows the new song's.
+  if (lyricsPanel->Opened()) RequestPanelLyrics();
+  RemoteStateMayHaveChanged();
+}
+
+void MainWindow::ShowPhase() {
+  const RadioState& state = radio_.State();
+  ShowImages(playPauseButton, state.OffersPause() ? kPauseBars : kPlayTriangle);
+  // Checked while the button offers the pause: the music plays or is on its way.
+  playPauseButton->SetAccessibleChecked(state.OffersPause());
+  if (!state.audio_playing && state.phase != PlayPhase::Loading) StopDisc();
+  if (state.phase == PlayPhase::GivenUp) ShowGivenUp();
+  if (state.phase == PlayPhase::Loading && !state.give_up_reason.isEmpty()) {
+    remainingTimeLabel->SetCaption(QString::fromUtf16(kRetryingText));
+  }
+  RemoteStateMayHaveChanged();
+}
+
+void MainWindow::ShowCountdown() {
+  const RadioState& state = radio_.State();
+  if (state.phase == PlayPhase::GivenUp) {
+    remainingTimeLabel->SetCaption(NextTryText(state.SecondsToNextTry()));
+    return;
+  }
+  songProgress->SetValue(state.ProgressValue());
+  remainingTimeLabel->SetCaption(state.RemainingText());
+}
+
+void MainWindow::ShowGivenUp() {
+  const RadioState& state = radio_.State();
+  titleLabel->SetCaption(QString::fromUtf16(kNoStationText));
+  // The reason is cut to the room left of the disc rather than running under it.
+  const QFontMetrics metrics(singerLabel->font());
+  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
+  singerLabel->SetCaption(metrics.elidedText(state.give_up_reason + QString::fromUtf16(kTryNowHint), Qt::ElideRight, room));
+  StopDisc();
+  disc->SetPicture(nullptr);
+  coverHolder->SetPicture(QImage());
+  singerPictureHolder->SetPicture(QImage());
+  songProgress->SetValue(0);
+}
+
+void MainWindow::ShowVolume() {
+  const RadioState& state = radio_.State();
+  ShowImages(muteButton, state.muted ? kMutedLook : kUnmutedLook);
+  muteButton->SetAccessibleChecked(state.muted);
+  RememberVolume();
+  RemoteStateMayHaveChanged();
+}
+
 // ---- volume and mute ----
 
 void MainWindow::muteButtonClick(QObject*) {
-  if (!state_.IsMuted) {
-    state_.SavedVolume = Player().Volume();
-    state_.IsMuted = true;
-    ShowImages(muteButton, kMutedLook);
-    muteButton->SetAccessibleChecked(true);
-    Player().SetVolume(0);
-    volumeSlider->SetValue(0);
-  } else {
-    state_.IsMuted = false;
-    ShowImages(muteButton, kUnmutedLook);
-    muteButton->SetAccessibleChecked(false);
-    Player().SetVolume(state_.SavedVolume);
-    volumeSlider->SetValue(state_.SavedVolume);
-  }
+  radio_.ToggleMute();
+  volumeSlider->SetValue(radio_.State().volume);
   volumeSlider->SetVisible(false);
-  RememberVolume();
-  RemoteStateMayHaveChanged();
   FocusSink();
   // From the keyboard the focus stays on the button, and the slider with it.
   if (VolumeHasFocus()) muteButtonMouseEnter(muteButton);
 }
 
 void MainWindow::muteButtonMouseEnter(QObject*) {
-  volumeSlider->SetValue(Player().Volume());
+  volumeSlider->SetValue(radio_.PlayerVolume());
   volumeSlider->SetVisible(true);
 }
 
-void MainWindow::volumeSliderChange(QObject*) {
-  Player().SetVolume(volumeSlider->Value());
-  RememberVolume();
-  RemoteStateMayHaveChanged();
-}
+void MainWindow::volumeSliderChange(QObject*) { radio_.SetVolume(volumeSlider->Value()); }
 
 void MainWindow::volumeSliderMouseLeave(QObject*) {
   if (!VolumeHasFocus()) volumeSlider->SetVisible(false);
@@ -419,19 +379,7 @@ void MainWindow::ToggleLyricsPanel() {
 void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
 
 void MainWindow::RequestPanelLyrics() {
-  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
-  const ClientRequests::Id request = RequestLyrics(state_, requests_, [this](const QString& lyrics) {
-    lyrics_request_ = 0;
-    lyricsText->SetText(lyrics);
-  });
-  // 0 when the answer came at once (no song to ask for).
-  lyrics_request_ = request;
-}
-
-void MainWindow::AbandonRequests() {
-  loader_.Abandon();
-  connecting_notice_.stop();
-  if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
+  radio_.RequestLyrics([this](const QString& lyrics) { lyricsText->SetText(lyrics); });
 }
 
 void MainWindow::fontLargerButtonClick(QObject*) { LyricsFont().Enlarge(); }
@@ -494,23 +442,11 @@ void MainWindow::PlayPause() { playPauseButtonClick(playPauseButton); }
 void MainWindow::Next() { nextButtonClick(nextButton); }
 
 void MainWindow::Stop() {
-  if (state_.IsPlaying == 1) PlayPause();  // the countdown held, the disc still, the play look
-  Player().Stop();
-  // The song plays again from its beginning: the countdown and the progress stand where a load
-  // puts them.
-  if (!state_.CurrentSong.url.isEmpty()) {
-    state_.RemainingSeconds = TextToInt(state_.CurrentSong.length);
-    SetTimeCaption(loader_.CountDown());
-  }
-  stopped_ = true;
-  RemoteStateMayHaveChanged();
+  radio_.Stop();
+  StopDisc();
 }
 
-const PictureContainer& MainWindow::Cover() const {
-  const Graphic* cover = cover_picture_.Graphic();
-  if ((cover && !cover->Empty()) || !disc) return cover_picture_;
-  return *disc->Picture();
-}
+const PictureContainer& MainWindow::Cover() const { return radio_.Cover(); }
 
 void MainWindow::Raise() {
   if (isMinimized()) showNormal();
@@ -521,20 +457,12 @@ void MainWindow::Raise() {
 
 void MainWindow::Quit() { close(); }
 
-int MainWindow::Volume() const {
-  if (!state_.MediaPlayer) return volumeSlider->Value();
-  try {
-    return state_.MediaPlayer->Volume();
-  } catch (const Error& error) {
-    qCDebug(lcPlayer) << "the volume could not be read for the remote control:" << error.Message();
-    return volumeSlider->Value();
-  }
-}
+int MainWindow::Volume() const { return radio_.HasPlayer() ? radio_.State().volume : volumeSlider->Value(); }
 
 void MainWindow::SetVolume(int value) {
   // One volume for the window and the remote control: a volume set while muted is heard, so the
   // muting ends and the mute button shows it.
-  if (state_.IsMuted) LeaveMuted();
+  radio_.LeaveMuted();
   // The slider's change sets the player's volume; when the slider already stands there (it
   // shows the player's volume only once it has appeared), the player is set directly.
   const int before = volumeSlider->Value();
@@ -543,7 +471,6 @@ void MainWindow::SetVolume(int value) {
 }
 
 void MainWindow::RemoteStateMayHaveChanged() {
-  if (state_.IsPlaying == 1) stopped_ = false;
   if (!remote_announcement_.isActive()) remote_announcement_.start(0);
 }
 
@@ -570,13 +497,8 @@ void MainWindow::InstallShortcuts() {
 }
 
 void MainWindow::StepVolume(int step) {
-  const int heard = state_.IsMuted ? state_.SavedVolume : Volume();
-  SetVolume(heard + step);
-}
-
-void MainWindow::LeaveMuted() {
-  state_.IsMuted = false;
-  ShowImages(muteButton, kUnmutedLook);
+  const RadioState& state = radio_.State();
+  SetVolume((state.muted ? state.saved_volume : Volume()) + step);
 }
 
 // ---- what the listener chose in an earlier run ----
@@ -585,12 +507,12 @@ void MainWindow::ApplyRememberedListening() {
   if (!settings_) return;
   if (settings_->Channel()) ApplyRememberedChannel(*settings_->Channel());
   if (settings_->Volume() || settings_->Muted()) {
-    ApplyRememberedVolume(settings_->Volume().value_or(Player().Volume()), settings_->Muted().value_or(false));
+    ApplyRememberedVolume(settings_->Volume().value_or(radio_.PlayerVolume()), settings_->Muted().value_or(false));
   }
 }
 
 void MainWindow::ApplyRememberedChannel(const QString& channel_id) {
-  if (channel_id == state_.ChannelId) return;
+  if (channel_id == radio_.State().channel_id) return;
   const TscGPListBoxItems* items = channelList->Items();
   for (int index = 0; index < items->Count(); ++index) {
     if (items->Item(index)->Detail() == channel_id) {
@@ -604,82 +526,15 @@ void MainWindow::ApplyRememberedChannel(const QString& channel_id) {
 void MainWindow::ApplyRememberedVolume(int volume, bool muted) {
   const int heard = std::clamp(volume, volumeSlider->MinValue(), volumeSlider->MaxValue());
   if (muted) {
-    state_.SavedVolume = heard;
-    state_.IsMuted = true;
-    ShowImages(muteButton, kMutedLook);
-    Player().SetVolume(0);
+    radio_.RestoreMuted(heard);
   } else {
-    Player().SetVolume(heard);
+    radio_.SetVolume(heard);
   }
 }
 
 void MainWindow::RememberVolume() {
-  if (settings_ && state_.MediaPlayer) settings_->RememberVolume(state_.IsMuted ? state_.SavedVolume : Volume(), state_.IsMuted);
-}
-
-// ---- what a song load shows ----
-
-MediaPlayer& MainWindow::Player() const {
-  if (!state_.MediaPlayer) throw Error(QStringLiteral("The media player could not be created"));
-  return *state_.MediaPlayer;
-}
-
-void MainWindow::SetTitleCaption(const QString& text) {
-  titleLabel->SetCaption(DisplayCaption(text));
-  RemoteStateMayHaveChanged();
-}
-void MainWindow::SetSingerCaption(const QString& text) { singerLabel->SetCaption(DisplayCaption(text)); }
-void MainWindow::SetTimeCaption(const QString& text) { remainingTimeLabel->SetCaption(text); }
-PictureContainer& MainWindow::DiscPicture() { return *disc->Picture(); }
-void MainWindow::SetProgressValue(int value) { songProgress->SetValue(value); }
-void MainWindow::SetProgressMaxValue(int value) { songProgress->SetMaxValue(value); }
-void MainWindow::SetProgressMinValue(int value) { songProgress->SetMinValue(value); }
-void MainWindow::SetCountdownEnabled(bool enabled) {
-  RunCountdown(enabled);
-  RemoteStateMayHaveChanged();
-}
-void MainWindow::SetDiscRotating(bool rotating) {
-  disc->SetRotateAnimation(rotating);
-  // The disc starts turning when a song starts playing.
-  if (rotating) playPauseButton->SetAccessibleChecked(true);
-  RemoteStateMayHaveChanged();
-}
-
-void MainWindow::LoadEnded(LoadEnd end) {
-  connecting_notice_.stop();
-  if (end == LoadEnd::GaveUp) {
-    ShowGivenUp();
-  } else if (end == LoadEnd::SongShown) {
-    song_shown_ = true;
-    // A song that plays ends the give-up's look.
-    if (given_up_look_ && state_.IsPlaying == 1) {
-      given_up_look_ = false;
-      ShowImages(playPauseButton, kPauseBars);
-    }
-  }
-  paused_during_load_ = false;
-  // The lyrics follow the song: the open panel shows the new song's.
-  if (lyricsPanel->Opened()) RequestPanelLyrics();
-  RemoteStateMayHaveChanged();
-}
-
-void MainWindow::ShowGivenUp() {
-  // The reason is cut to the room left of the disc rather than running under it.
-  const QFontMetrics metrics(singerLabel->font());
-  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
-  singerLabel->SetCaption(metrics.elidedText(singerLabel->Caption(), Qt::ElideRight, room));
-  StopDisc();
-  given_up_look_ = true;
-  ShowImages(playPauseButton, kPlayTriangle);
-  playPauseButton->SetAccessibleChecked(false);
-  if (state_.IsPlaying == 1) {
-    state_.IsPlaying = 0;
-    try {
-      Player().Pause();
-    } catch (const Error& error) {
-      qCWarning(lcPlayer) << "pausing the player after a give-up failed:" << error.Message();
-    }
-  }
+  const RadioState& state = radio_.State();
+  if (settings_ && radio_.HasPlayer()) settings_->RememberVolume(state.muted ? state.saved_volume : state.volume, state.muted);
 }
 
 QString MainWindow::ChosenChannelDetail() const {

@@ -12,18 +12,13 @@
 #include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
-#include "radio/client_requests.h"
-#include "radio/play_state.h"
-#include "app/unseen_countdown.h"
-#include "radio/song_loading.h"
-#include "service/http/http_client.h"
+#include "radio/radio.h"
 #include "service/picture/picture_container.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/panel.h"
 #include "toolkit/picture_holder.h"
 #include "toolkit/push_button.h"
-#include "toolkit/timer.h"
 
 #include <QTimer>
 
@@ -33,16 +28,16 @@
 
 namespace orvelle {
 
-// Makes the media player when the main window is first shown; throws Error when it cannot.
-using MediaPlayerFactory = std::function<std::unique_ptr<MediaPlayer>()>;
+class CloseRequests;
 
 // The main window: the song on show (title, singer, remaining time, cover disc, progress), the
 // transport, volume and lyrics controls and the channel chooser, built from
-// ":/layouts/main_window.json".
+// ":/layouts/main_window.json". It owns the Radio, renders its state and forwards the listener's
+// input to it; it writes no play state of its own.
 // Its handlers are bound by the layout; each runs through the application's guard, so an error
 // it throws is shown in the default error box. The desktop's remote control (media keys, the sound
 // menu) sees it and works it as a RemoteControlTarget, through the same handlers.
-class MainWindow : public Form, public RemoteControlTarget, private SongView {
+class MainWindow : public Form, public RemoteControlTarget {
   Q_OBJECT
   Q_PROPERTY(orvelle::PictureHolder* coverHolder MEMBER coverHolder)
   Q_PROPERTY(orvelle::PictureHolder* singerPictureHolder MEMBER singerPictureHolder)
@@ -67,14 +62,13 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   Q_PROPERTY(orvelle::TscGPButton* fontSmallerButton MEMBER fontSmallerButton)
   Q_PROPERTY(orvelle::ImageList* speakerFontIcons MEMBER speakerFontIcons)
   Q_PROPERTY(orvelle::ImageList* transportIcons MEMBER transportIcons)
-  Q_PROPERTY(orvelle::Timer* countdownTimer MEMBER countdownTimer)
 
  public:
   static constexpr char kLayout[] = ":/layouts/main_window.json";
 
-  // `state` is the play state the window drives; `make_player` makes the media player at the
-  // first show (the program's is MakeProgramMediaPlayer).
-  MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget* parent = nullptr);
+  // `make_player` makes the media player at the first show (the program's is
+  // MakeProgramMediaPlayer).
+  explicit MainWindow(MediaPlayerFactory make_player, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The notice window that noticeButton shows; it becomes a dialog of this window.
@@ -86,11 +80,11 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // How far the Up and Down keys move the volume.
   static constexpr int kVolumeKeyStep = 5;
 
-  PlayState& State() const override;
+  // The playback cycle the window shows and works.
+  orvelle::Radio& Radio() { return radio_; }
+  const RadioState& State() const override { return radio_.State(); }
   // Whether a song load is under way.
-  bool LoadUnderWay() const { return loader_.Loading(); }
-  // The one HTTP client of the program: playlist, lyrics and pictures.
-  http::HttpClient& Http() { return http_; }
+  bool LoadUnderWay() const { return radio_.LoadUnderWay(); }
 
   PictureHolder* coverHolder = nullptr;
   PictureHolder* singerPictureHolder = nullptr;
@@ -115,7 +109,6 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   TscGPButton* fontSmallerButton = nullptr;
   ImageList* speakerFontIcons = nullptr;
   ImageList* transportIcons = nullptr;
-  Timer* countdownTimer = nullptr;
 
  public slots:
   // Start-up and close.
@@ -124,7 +117,6 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void FormCloseQuery(QObject* sender, bool* canClose);
 
   // The playback cycle.
-  void countdownTimerTick(QObject* sender);
   void playPauseButtonClick(QObject* sender);
   void nextButtonClick(QObject* sender);
   void discClick(QObject* sender);
@@ -155,7 +147,6 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void PlayPause() override;
   void Next() override;
   void Stop() override;
-  bool Stopped() const override { return stopped_; }
   void Raise() override;
   void Quit() override;
   int Volume() const override;
@@ -167,49 +158,26 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  // One countdown step, as a tick takes it while the window is seen; tells whether the count goes
-  // on (no load began or is under way).
-  bool TakeCountdownStep();
-  int CountdownStepsToRunOut() const;
-  // Starts or holds the countdown; held, the seconds counted unseen are brought up to date first.
-  void RunCountdown(bool run);
-
-  // What a song load shows and drives.
-  void SetTitleCaption(const QString& text) override;
-  void SetSingerCaption(const QString& text) override;
-  void SetTimeCaption(const QString& text) override;
-  PictureContainer& CoverPicture() override { return cover_picture_; }
-  PictureContainer& SingerPicture() override { return singer_picture_; }
-  PictureContainer& DiscPicture() override;
-  void SetProgressValue(int value) override;
-  void SetProgressMaxValue(int value) override;
-  void SetProgressMinValue(int value) override;
-  void SetCountdownEnabled(bool enabled) override;
-  void SetDiscRotating(bool rotating) override;
-  QString ChosenChannelDetail() const override;
-  bool PlaybackHeld() const override { return paused_during_load_; }
-  void LoadEnded(LoadEnd end) override;
-
-  // The player; throws Error when it was never created.
-  MediaPlayer& Player() const;
-  void CreateMediaPlayer();
-  void Pause();
-  void Resume();
-  // The give-up's look: the disc still, the play image, the player paused.
+  // What the radio publishes, rendered: a new song, the phase, the count, the volume.
+  void ShowSong();
+  void ShowPhase();
+  void ShowCountdown();
+  void ShowVolume();
+  // The give-up's look: its heading and reason, no pictures.
   void ShowGivenUp();
   // Until the first song has come: after a second without it, says that the service is being
   // reached.
   void ShowConnecting();
   // Stops the disc's turning and sets it upright.
   void StopDisc();
+  // The disc shows the cover again, turning from upright.
+  void TurnCover();
   void ToggleLyricsPanel();
   // Requests the current song's lyrics for the panel, dropping an earlier request's answer.
   void RequestPanelLyrics();
-  // Abandons whatever waits for the network: the load, the lyrics.
-  void AbandonRequests();
   LyricsFontSize& LyricsFont();
   void FocusSink();
-  // Makes the notice window a dialog of this one for the window system (kept above it).
+  // Makes the notice window a dialog of this window for the window system (kept above it).
   void TieNoticeToThisWindow();
   bool VolumeHasFocus() const;
   void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
@@ -219,53 +187,30 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void InstallShortcuts();
   // Moves the volume the listener hears by `step`, unmuting.
   void StepVolume(int step);
-  // Forgets the muting and shows the unmuted look; the caller sets the volume.
-  void LeaveMuted();
   // The listener's choices of an earlier run, taken back at the first show before the first load.
   void ApplyRememberedListening();
   void ApplyRememberedChannel(const QString& channel_id);
   void ApplyRememberedVolume(int volume, bool muted);
   // Remembers the volume the listener hears when not muted, and the muting.
   void RememberVolume();
+  // The detail text (channel id) of the channel list's chosen row.
+  QString ChosenChannelDetail() const;
   // Tells the remote control, from the event loop, that what it shows may have changed: the
-  // changes of one handler come as one announcement, those of a load once it has ended.
+  // changes of one handler come as one announcement.
   void RemoteStateMayHaveChanged();
 
-  PlayState& state_;
-  MediaPlayerFactory make_player_;
-  std::unique_ptr<MediaPlayer> media_player_;
-  http::HttpClient http_;
-  // The client's requests, one at a time off the user-interface thread; before the loader, which
-  // uses them, and after the client, which they use.
-  ClientRequests requests_;
-  // The pictures of the hidden holders coverHolder and singerPictureHolder; each change is
-  // shown in its holder.
-  PictureContainer cover_picture_;
-  PictureContainer singer_picture_;
-  SongLoader loader_;
-  // The countdown while the window is minimised or hidden. Mutable: reading the play state brings
-  // the count up to the present.
-  mutable UnseenCountdown unseen_count_;
+  orvelle::Radio radio_;
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
   ListenerSettings* settings_ = nullptr;
+  CloseRequests* close_requests_ = nullptr;
   bool shown_ = false;
-  // The lyrics request whose answer the panel waits for, 0 when none.
-  ClientRequests::Id lyrics_request_ = 0;
-  // Whether the listener paused while the load under way ran: its song is shown but not started.
-  bool paused_during_load_ = false;
-  // Whether the play/pause button shows the play image because the last load gave up.
-  bool given_up_look_ = false;
-  // Whether a song has been shown since the start.
-  bool song_shown_ = false;
   QTimer connecting_notice_;
-  // Stop has stopped the player; cleared when playing starts again.
-  bool stopped_ = false;
   // Runs AnnounceRemoteState from the event loop.
   QTimer remote_announcement_;
 };
 
-// The program's media player: libmpv.
+// The program's media player.
 std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer();
 
 }  // namespace orvelle

@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QIcon>
 
+#include <malloc.h>
+
 namespace orvelle {
 
 QIcon ProgramIcon() {
@@ -22,7 +24,7 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player, ListenerSettings* settings) {
+ProgramWindows CreateProgramWindows(MediaPlayerFactory make_player, ListenerSettings* settings) {
   // Each step's time is logged at debug level (QT_LOGGING_RULES="orvelle.ui.debug=true") for a
   // listener's "it takes long to start".
   QElapsedTimer starting;
@@ -34,7 +36,7 @@ ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_pl
   SetStyle(QStringLiteral("Glow"), true);
   qCDebug(lcUi) << "start-up: icon and theme after" << starting.elapsed() << "ms";
   ProgramWindows windows;
-  windows.main_window = std::make_unique<MainWindow>(state, std::move(make_player));
+  windows.main_window = std::make_unique<MainWindow>(std::move(make_player));
   Application::SetMainForm(windows.main_window.get());
   windows.main_window->Load(QString::fromLatin1(MainWindow::kLayout));
   qCDebug(lcUi) << "start-up: main window loaded after" << starting.elapsed() << "ms";
@@ -49,7 +51,10 @@ ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_pl
 int RunProgram() {
   // Made before the windows and gone after them: the main window remembers into it until it goes.
   ListenerSettings settings;
-  ProgramWindows windows = CreateProgramWindows(ProgramPlayState(), MakeProgramMediaPlayer, &settings);
+  ProgramWindows windows = CreateProgramWindows(MakeProgramMediaPlayer, &settings);
+  // What a song held (its pictures, the player's buffers) is given back to the system when the
+  // next one is shown, so that the freed memory does not stay resident.
+  QObject::connect(&windows.main_window->Radio(), &Radio::SongShown, [] { malloc_trim(0); });
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
   auto desktop = std::make_unique<DesktopIntegration>(*windows.main_window);
   qCDebug(lcUi) << "start-up: the desktop's services ready";

@@ -24,8 +24,7 @@ QIcon ProgramIcon();
 // look), the main window from its layout (its creation runs FormCreate) and the notice window,
 // hidden. With `settings`, the main window takes the listener's channel and volume back from them
 // when it is first shown, and remembers them there (see MainWindow::SetListenerSettings).
-ProgramWindows CreateProgramWindows(PlayState& state, MediaPlayerFactory make_player,
-                                    ListenerSettings* settings = nullptr);
+ProgramWindows CreateProgramWindows(MediaPlayerFactory make_player, ListenerSettings* settings = nullptr);
 
 // The whole program: start-up with the listener's settings file (ListenerSettings::DefaultPath()),
 // the main window on the desktop's remote control (MPRIS) and idle inhibit, then the event loop

@@ -12,7 +12,7 @@ DesktopIntegration::DesktopIntegration(RemoteControlTarget& target, QDBusConnect
 }
 
 void DesktopIntegration::FollowPlaying() {
-  inhibitor_.SetPlaying(target_.State().IsPlaying == 1, target_.State().CurrentSong.sid);
+  inhibitor_.SetPlaying(target_.State().audio_playing, target_.State().song.sid);
 }
 
 }  // namespace orvelle

@@ -13,7 +13,6 @@ namespace {
 constexpr qint64 kMicrosecondsPerSecond = 1000000;
 constexpr char kTrackPathPrefix[] = "/org/orvelle/track/";
 
-bool SongLoaded(const PlayState& state) { return !state.CurrentSong.sid.isEmpty() || !state.CurrentSong.url.isEmpty(); }
 
 bool PathElementCharacter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -21,9 +20,10 @@ bool PathElementCharacter(char c) {
 
 }  // namespace
 
-QString PlaybackStatus(const PlayState& state, bool stopped) {
-  if (state.IsPlaying == 1) return QStringLiteral("Playing");
-  return SongLoaded(state) && !stopped ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+QString PlaybackStatus(const RadioState& state) {
+  if (state.audio_playing) return QStringLiteral("Playing");
+  const bool held = state.phase == PlayPhase::Paused || (state.phase == PlayPhase::Loading && !state.play_wanted);
+  return held && state.HasSong() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
 }
 
 QDBusObjectPath TrackId(const QString& sid) {
@@ -47,9 +47,9 @@ qint64 LengthMicroseconds(const CurrentSongRecord& song) {
   return seconds * kMicrosecondsPerSecond;
 }
 
-QVariantMap Metadata(const PlayState& state, const QString& art_url) {
-  if (!SongLoaded(state)) return {};
-  const CurrentSongRecord& song = state.CurrentSong;
+QVariantMap Metadata(const RadioState& state, const QString& art_url) {
+  if (!state.HasSong()) return {};
+  const CurrentSongRecord& song = state.song;
   QVariantMap metadata{
       {QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId(song.sid))},
       {QStringLiteral("xesam:title"), song.title},
@@ -62,10 +62,11 @@ QVariantMap Metadata(const PlayState& state, const QString& art_url) {
   return metadata;
 }
 
-qint64 PositionMicroseconds(const PlayState& state) {
-  const qint64 length = LengthMicroseconds(state.CurrentSong);
+qint64 PositionMicroseconds(const RadioState& state) {
+  if (!state.HasSong()) return 0;
+  const qint64 length = LengthMicroseconds(state.song);
   if (length <= 0) return 0;
-  const qint64 position = length - qint64{state.RemainingSeconds} * kMicrosecondsPerSecond;
+  const qint64 position = length - qint64{state.remaining_seconds} * kMicrosecondsPerSecond;
   return std::clamp<qint64>(position, 0, length);
 }
 

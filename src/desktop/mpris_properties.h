@@ -1,6 +1,6 @@
 #pragma once
 
-#include "radio/play_state.h"
+#include "radio/radio_state.h"
 
 #include <QDBusObjectPath>
 #include <QString>
@@ -11,9 +11,10 @@ namespace orvelle::mpris {
 
 inline constexpr char kNoTrackPath[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
-// "Playing" while IsPlaying is 1; otherwise "Stopped" before the first song and while `stopped`
-// (the player's stop), "Paused" after a pause.
-QString PlaybackStatus(const PlayState& state, bool stopped);
+// "Playing" only while the player plays; "Paused" while a song is held (paused, or paused while
+// the next one is on its way); otherwise "Stopped" (nothing asked for yet, stopped, a song on its
+// way with nothing playing meanwhile, given up).
+QString PlaybackStatus(const RadioState& state);
 
 // The track's object path, /org/orvelle/track/ followed by the song's sid. Bytes other than
 // letters and digits are written as "_" and their two hexadecimal digits ("_" being the one other
@@ -27,11 +28,11 @@ qint64 LengthMicroseconds(const CurrentSongRecord& song);
 // The metadata map of the current song: empty before the first song; otherwise its track id,
 // title, artist (the singer), album, length (when known) and, when `art_url` is not empty, the
 // cover's address.
-QVariantMap Metadata(const PlayState& state, const QString& art_url);
+QVariantMap Metadata(const RadioState& state, const QString& art_url);
 
 // How far the countdown has come: the song's length less the remaining seconds, in microseconds,
 // never below 0 nor past the length.
-qint64 PositionMicroseconds(const PlayState& state);
+qint64 PositionMicroseconds(const RadioState& state);
 
 // MPRIS volume (1.0 normal) from and to the slider's value (100 normal). A negative or
 // non-number volume gives 0; a volume too large for the slider gives the largest value.

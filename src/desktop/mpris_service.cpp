@@ -18,7 +18,7 @@ constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 // Names the cover of the current song: its sid and the picture the cover holder holds.
 QString CoverKey(const RemoteControlTarget& target) {
   const Graphic* cover = target.Cover().Graphic();
-  return target.State().CurrentSong.sid + QLatin1Char('/') +
+  return QString::number(target.State().song_number) + QLatin1Char('/') +
          QString::number(reinterpret_cast<quintptr>(cover), 16);
 }
 
@@ -82,7 +82,7 @@ void MprisService::Announce(const char* interface, const QVariantMap& changed) {
   if (!bus_.send(signal)) qCWarning(lcDesktop) << "Cannot announce a change of" << changed.keys() << "on the bus";
 }
 
-QString MprisService::PlaybackStatus() const { return mpris::PlaybackStatus(target_.State(), target_.Stopped()); }
+QString MprisService::PlaybackStatus() const { return mpris::PlaybackStatus(target_.State()); }
 
 QVariantMap MprisService::Metadata() {
   const QString art_url = cover_file_.Update(CoverKey(target_), [this] {
@@ -122,13 +122,13 @@ void MprisService::PlayPause() {
 
 void MprisService::Play() {
   Run([this] {
-    if (target_.State().IsPlaying != 1) target_.PlayPause();
+    if (!target_.State().OffersPause()) target_.PlayPause();
   });
 }
 
 void MprisService::Pause() {
   Run([this] {
-    if (target_.State().IsPlaying == 1) target_.PlayPause();
+    if (target_.State().OffersPause()) target_.PlayPause();
   });
 }
 

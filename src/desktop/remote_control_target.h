@@ -1,6 +1,6 @@
 #pragma once
 
-#include "radio/play_state.h"
+#include "radio/radio_state.h"
 #include "service/picture/picture_container.h"
 
 #include <QObject>
@@ -31,8 +31,6 @@ class RemoteControlTarget {
   // back to the song's beginning, the disc still. Playing again (PlayPause) plays the current song
   // from its beginning.
   virtual void Stop() = 0;
-  // Whether playing stands stopped by Stop, not started again since.
-  virtual bool Stopped() const = 0;
   // Brings the main window to the front and activates it.
   virtual void Raise() = 0;
   // Closes the main window as its close button does.
@@ -43,10 +41,9 @@ class RemoteControlTarget {
   // Moves the volume slider to `value`, as dragging it there would (the slider clamps it).
   virtual void SetVolume(int value) = 0;
 
-  // The play state the window drives: IsPlaying, CurrentSong, RemainingSeconds.
-  virtual const PlayState& State() const = 0;
-  // The current song's cover as the window shows it: the cover holder's picture, or the disc's
-  // own download of it when the holder's failed.
+  // The radio's state the window shows: the song, its countdown, the phase, the volume.
+  virtual const RadioState& State() const = 0;
+  // The current song's cover as the window shows it (empty when it could not be had).
   virtual const PictureContainer& Cover() const = 0;
 
   // Emits Changed whenever NotifyRemoteStateChanged is called.

@@ -24,4 +24,9 @@ ClientRequests::Id ClientRequests::GetBytes(const QString& url, Prepare prepare,
       });
 }
 
+ClientRequests::Id ClientRequests::Configure(Prepare prepare, std::function<void()> done) {
+  return queue_.Submit([this, prepare = std::move(prepare)] { prepare(client_); },
+                       [done = std::move(done)](std::exception_ptr) { done(); });
+}
+
 }  // namespace orvelle

@@ -29,6 +29,8 @@ class ClientRequests {
 
   Id GetText(const QString& url, TextDone done);
   Id GetBytes(const QString& url, Prepare prepare, BytesDone done);
+  // Runs `prepare` on the client in its turn, without a request; `done` follows.
+  Id Configure(Prepare prepare, std::function<void()> done);
   // The request's answer is dropped; a running request is aborted.
   void Cancel(Id id) { queue_.Cancel(id); }
 

@@ -29,31 +29,25 @@ std::optional<QString> LyricsOfAnswer(const QString& answer) {
 
 }  // namespace
 
-ClientRequests::Id RequestLyrics(PlayState& state, ClientRequests& requests, LyricsDone done) {
-  if (state.CurrentSong.sid.isEmpty() || state.CurrentSong.ssid.isEmpty()) {
+ClientRequests::Id RequestLyrics(const CurrentSongRecord& song, ClientRequests& requests, LyricsDone done) {
+  if (song.sid.isEmpty() || song.ssid.isEmpty()) {
     done(NoLyrics());
     return 0;
   }
-  const QString address = ServiceBase() + QStringLiteral("/j/v2/lyric?sid=") + state.CurrentSong.sid +
-                          QStringLiteral("&ssid=") + state.CurrentSong.ssid;
-  return requests.GetText(address, [&state, done = std::move(done)](const QString& text, std::exception_ptr error) {
+  const QString address =
+      ServiceBase() + QStringLiteral("/j/v2/lyric?sid=") + song.sid + QStringLiteral("&ssid=") + song.ssid;
+  return requests.GetText(address, [done = std::move(done)](const QString& text, std::exception_ptr error) {
     if (error) {
+      // Another song's answer must never stand in for this one's: a failed request has no lyrics.
       try {
         std::rethrow_exception(error);
       } catch (const std::exception& failure) {
         qCWarning(lcLyrics) << "lyrics request failed:" << failure.what();
       }
-      // The answer the parse reads is the last one the service gave.
-    } else {
-      state.ResponseText = text;
-    }
-    const std::optional<QString> lyrics = LyricsOfAnswer(state.ResponseText);
-    if (!lyrics) {
       done(NoLyrics());
       return;
     }
-    state.ResponseText = *lyrics;
-    done(state.ResponseText);
+    done(LyricsOfAnswer(text).value_or(NoLyrics()));
   });
 }
 

@@ -76,9 +76,9 @@ ClientRequests::Id DownloadPicture(ClientRequests& requests, PictureContainer& i
   return Download(requests, image, url, kPlainPictureUserAgent, std::move(done));
 }
 
-ClientRequests::Id DownloadDiscPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
-                                       PictureDone done) {
-  return Download(requests, image, url, kDiscPictureUserAgent, std::move(done));
+ClientRequests::Id LeaveDiscPictureSettings(ClientRequests& requests, std::function<void()> done) {
+  return requests.Configure([](http::HttpClient& client) { SetPictureRequestSettings(client, kDiscPictureUserAgent); },
+                            std::move(done));
 }
 
 }  // namespace orvelle

@@ -30,8 +30,8 @@ using PictureDone = std::function<void(std::exception_ptr error)>;
 // the request unless it is cancelled. For the plain picture holders.
 ClientRequests::Id DownloadPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
                                    PictureDone done);
-// The same for the rotating disc, with the second User-Agent text.
-ClientRequests::Id DownloadDiscPicture(ClientRequests& requests, PictureContainer& image, const QString& url,
-                                       PictureDone done);
+// Leaves on the client the settings a download for the rotating disc leaves (the second
+// User-Agent text), without a request: the disc shows the picture the cover's download brought.
+ClientRequests::Id LeaveDiscPictureSettings(ClientRequests& requests, std::function<void()> done);
 
 }  // namespace orvelle

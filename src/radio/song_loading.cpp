@@ -1,17 +1,15 @@
 #include "radio/song_loading.h"
 
-#include "playback/media_player.h"
 #include "radio/picture_download.h"
 #include "radio/service_answers.h"
+#include "service/http/http_error.h"
 #include "service/http/url.h"
 #include "service/json.h"
 #include "service/log.h"
 #include "service/service_text.h"
 #include "toolkit/application.h"
-#include "toolkit/timer.h"
 
-#include <algorithm>
-#include <limits>
+#include <cerrno>
 #include <random>
 
 namespace orvelle {
@@ -19,32 +17,6 @@ namespace {
 
 constexpr int kFirstRequestSid = 1000000;
 constexpr int kLastRequestSid = 9999998;
-
-// One shot of the toolkit's timer.
-class TimerRetryScheduler : public RetryScheduler {
- public:
-  TimerRetryScheduler() {
-    timer_.SetEnabled(false);
-    QObject::connect(&timer_, &Timer::OnTimer, [this] {
-      timer_.SetEnabled(false);
-      if (action_) std::exchange(action_, {})();
-    });
-  }
-  void Schedule(std::chrono::milliseconds delay, std::function<void()> action) override {
-    action_ = std::move(action);
-    timer_.SetEnabled(false);
-    timer_.SetInterval(static_cast<int>(delay.count()));
-    timer_.SetEnabled(true);
-  }
-  void Cancel() override {
-    timer_.SetEnabled(false);
-    action_ = {};
-  }
-
- private:
-  Timer timer_;
-  std::function<void()> action_;
-};
 
 // The trimmed text parsed as one JSON object; throws with `what` named otherwise.
 json::Value ParseObject(const QString& text, const char* what) {
@@ -65,19 +37,17 @@ const json::Value& Member(const json::Value& object, const char* name) {
 QString FieldText(const json::Value& object, const char* name) { return ValueText(Member(object, name)); }
 
 // The text with a space for each line break (CR LF, CR or LF): a failure's reason of several
-// lines (a socket error's number, then its description) shown on the one line of a label.
+// lines (a socket error's number, then its description) on one line of the log.
 QString OnOneLine(QString text) {
   return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
 }
 
-// The only element of the array member `name`, which must be an object. The member's text form
-// without its brackets is left in ResponseText, as the intermediate text of the parse.
-const json::Value& OnlyElement(PlayState& state, const json::Value& object, const char* name, const char* what) {
+// The only element of the array member `name`, which must be an object.
+const json::Value& OnlyElement(const json::Value& object, const char* name) {
   const json::Value& array = Member(object, name);
-  state.ResponseText = WithoutEnds(json::ToString(array));
   if (array.kind != json::Kind::Array || array.elements.size() != 1 ||
       array.elements.front().kind != json::Kind::Object) {
-    throw Error(QStringLiteral("%1 is not one JSON object").arg(QLatin1String(what)));
+    throw Error(QStringLiteral("\"%1\" is not an array of one JSON object").arg(QLatin1String(name)));
   }
   return array.elements.front();
 }
@@ -86,21 +56,7 @@ long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The text of a failure, on one line.
-QString ReasonOf(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const Error& failure) {
-    return OnOneLine(failure.Message());
-  } catch (const std::exception& failure) {
-    return OnOneLine(QString::fromUtf8(failure.what()));
-  } catch (...) {
-    return QStringLiteral("unknown failure");
-  }
-}
-
-void ReadSongFields(PlayState& state, const json::Value& song) {
-  CurrentSongRecord& s = state.CurrentSong;
+void ReadSongFields(CurrentSongRecord& s, const json::Value& song) {
   s.albumtitle = FieldText(song, "albumtitle");
   s.url = FieldText(song, "url");
   s.album = FieldText(song, "album");
@@ -123,9 +79,23 @@ QString PictureAddress(const QString& written) {
   return http::ResolveHttpAddress(PlaylistAddress(QString(), QString()), written).value_or(written);
 }
 
-}  // namespace
+// A socket error in a few words, by its number (name look-up failures have numbers below 0).
+QString SocketReason(int number) {
+  if (number < 0) return QStringLiteral("找不到服务器");
+  switch (number) {
+    case ECONNREFUSED:
+      return QStringLiteral("连接被拒绝");
+    case ETIMEDOUT:
+      return QStringLiteral("连接超时");
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+      return QStringLiteral("网络不可达");
+    default:
+      return QStringLiteral("网络错误 %1").arg(number);
+  }
+}
 
-std::unique_ptr<RetryScheduler> MakeTimerRetryScheduler() { return std::make_unique<TimerRetryScheduler>(); }
+}  // namespace
 
 QString PlaylistAddress(const QString& channel_id, const QString& request_sid) {
   return ServiceBase() + QStringLiteral("/j/v2/playlist?channel=") + channel_id +
@@ -140,211 +110,135 @@ QString DrawRequestSid() {
   return QString::number(range(generator));
 }
 
-void ParseSongAnswer(PlayState& state) {
-  const json::Value answer = ParseObject(state.ResponseText, "the answer");
-  const json::Value& song = OnlyElement(state, answer, "song", "\"song\" minus its brackets");
-  ReadSongFields(state, song);
-  state.RemainingSeconds = TextToInt(state.CurrentSong.length);
-  const json::Value& singer = OnlyElement(state, song, "singers", "\"singers\" minus its brackets");
-  state.CurrentSong.singer_name = FieldText(singer, "name");
-  state.CurrentSong.singer_avatar = FieldText(singer, "avatar");
+CurrentSongRecord ParseSongAnswer(const QString& answer) {
+  const json::Value root = ParseObject(answer, "the answer");
+  const json::Value& song = OnlyElement(root, "song");
+  CurrentSongRecord record;
+  ReadSongFields(record, song);
+  TextToInt(record.length);  // the length must be a whole number
+  const json::Value& singer = OnlyElement(song, "singers");
+  record.singer_name = FieldText(singer, "name");
+  record.singer_avatar = FieldText(singer, "avatar");
+  return record;
 }
 
-SongLoader::SongLoader(PlayState& state, ClientRequests& requests, SongView& view,
-                       std::unique_ptr<RetryScheduler> scheduler)
-    : state_(state), requests_(requests), view_(view), scheduler_(std::move(scheduler)) {
-  if (!scheduler_) scheduler_ = MakeTimerRetryScheduler();
+QString ShortReason(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const http::SocketError& failure) {
+    return SocketReason(failure.LastError());
+  } catch (const http::HttpProtocolError& failure) {
+    return QStringLiteral("服务器错误 %1").arg(failure.ErrorCode());
+  } catch (const Error& failure) {
+    if (failure.Message() == QLatin1String(http::kReadTimedOut)) return QStringLiteral("连接超时");
+    if (failure.Message().startsWith(QLatin1String(http::kSslConnectFailed))) return QStringLiteral("安全连接失败");
+    if (dynamic_cast<const http::HttpError*>(&failure)) return QStringLiteral("网络错误");
+    return QString::fromUtf16(kAnswerNotUnderstoodText);
+  } catch (...) {
+    return QStringLiteral("网络错误");
+  }
 }
+
+QString ReasonForLog(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Error& failure) {
+    return OnOneLine(failure.Message());
+  } catch (const std::exception& failure) {
+    return OnOneLine(QString::fromUtf8(failure.what()));
+  } catch (...) {
+    return QStringLiteral("unknown failure");
+  }
+}
+
+SongLoader::SongLoader(ClientRequests& requests, Outcome outcome)
+    : requests_(requests), outcome_(std::move(outcome)) {}
 
 SongLoader::~SongLoader() { Abandon(); }
 
 template <class Step>
-auto SongLoader::InThisLoad(Step step) {
-  return [this, load = load_number_, step = std::move(step)](auto&&... arguments) {
-    if (load != load_number_ || !loading_) return;
+auto SongLoader::InThisAttempt(Step step) {
+  return [this, attempt = attempt_number_, step = std::move(step)](auto&&... arguments) {
+    if (attempt != attempt_number_ || !loading_) return;
     step(std::forward<decltype(arguments)>(arguments)...);
   };
 }
 
 void SongLoader::Abandon() {
-  ++load_number_;
+  ++attempt_number_;
   if (request_ != 0) requests_.Cancel(std::exchange(request_, 0));
   if (loading_) qCDebug(lcLoad) << "load abandoned";
   loading_ = false;
 }
 
-void SongLoader::LoadNextSong() {
+void SongLoader::Load(const QString& channel_id) {
   Abandon();
-  // A load that starts stands in for the one a give-up scheduled.
-  scheduler_->Cancel();
   loading_ = true;
-  given_up_ = false;
-  attempt_ = 1;
-  load_started_ = std::chrono::steady_clock::now();
-  StartAttempt();
-}
-
-void SongLoader::StartAttempt() {
-  state_.CurrentSong.sid.clear();
-  state_.CurrentSong.ssid.clear();
-  const QString address = PlaylistAddress(state_.ChannelId, DrawRequestSid());
-  request_ = requests_.GetText(address, InThisLoad([this](const QString& text, std::exception_ptr error) {
+  started_ = std::chrono::steady_clock::now();
+  const QString address = PlaylistAddress(channel_id, DrawRequestSid());
+  request_ = requests_.GetText(address, InThisAttempt([this](const QString& text, std::exception_ptr error) {
                                  request_ = 0;
                                  PlaylistAnswered(text, error);
                                }));
 }
 
 void SongLoader::PlaylistAnswered(const QString& text, std::exception_ptr error) {
-  QString request_failure;
   if (error) {
-    // Dropped: the parse works on what ResponseText still holds.
-    request_failure = ReasonOf(error);
-    qCWarning(lcLoad).noquote() << "playlist request failed:" << request_failure;
-  } else {
-    state_.ResponseText = text;
+    const AttemptFailure failure{ShortReason(error), ReasonForLog(error)};
+    qCWarning(lcLoad).noquote() << "playlist request failed:" << failure.detail;
+    return Fail(failure);
   }
-  QString reason;
   try {
-    ParseSongAnswer(state_);
-  } catch (const std::exception& failure) {
-    qCWarning(lcLoad) << "playlist answer not understood:" << failure.what();
-    reason = request_failure.isEmpty() ? QString::fromUtf16(kAnswerNotUnderstoodText) : request_failure;
+    song_ = ParseSongAnswer(text);
+  } catch (...) {
+    const AttemptFailure failure{ShortReason(std::current_exception()), ReasonForLog(std::current_exception())};
+    qCWarning(lcLoad).noquote() << "playlist answer not understood:" << failure.detail;
+    return Fail(failure);
   }
-  if (reason.isEmpty()) {
-    qCDebug(lcLoad) << "playlist answered after" << MillisecondsSince(load_started_) << "ms";
-    scheduler_->Cancel();
-    next_retry_delay_ = kFirstRetryDelay;
-    DownloadCover();
-    return;
-  }
-  qCDebug(lcLoad) << "attempt" << attempt_ << "of" << kMaxAttempts << "failed:" << reason;
-  if (attempt_ == kMaxAttempts) {
-    GiveUp(reason);
-    return;
-  }
-  ++attempt_;
-  StartAttempt();
-}
-
-void SongLoader::RestartCountdownStoppedByGiveUp() {
-  // A load that stops at a picture or the player leaves the countdown as it was, so that it runs
-  // down the new song and the next load follows at zero. After a give-up it was stopped, and
-  // nothing else would start a load again.
-  if (!countdown_stopped_by_give_up_) return;
-  countdown_stopped_by_give_up_ = false;
-  qCDebug(lcLoad) << "load stopped by an error after a give-up: the countdown runs again";
-  view_.SetCountdownEnabled(true);
-}
-
-void SongLoader::GiveUp(const QString& reason) {
-  view_.SetTitleCaption(QString::fromUtf16(kNoStationText));
-  view_.SetSingerCaption(reason);
-  view_.SetTimeCaption(QString());
-  // The countdown must not run down a song that did not load, nor start loads of its own before
-  // the retry.
-  view_.SetCountdownEnabled(false);
-  countdown_stopped_by_give_up_ = true;
-  state_.RemainingSeconds = 0;
-  qCWarning(lcLoad).noquote() << "gave up after" << kMaxAttempts << "attempts:" << reason << "- next load in"
-                              << next_retry_delay_.count() / 1000.0 << "s";
-  scheduler_->Schedule(next_retry_delay_, [this] { Application::RunGuarded([this] { LoadNextSong(); }); });
-  next_retry_delay_ = std::min(next_retry_delay_ * 2, kMaxRetryDelay);
-  given_up_ = true;
-  End(SongView::LoadEnd::GaveUp);
+  qCDebug(lcLoad) << "playlist answered after" << MillisecondsSince(started_) << "ms";
+  DownloadCover();
 }
 
 auto SongLoader::AfterPicture(const char* picture, void (SongLoader::*next)()) {
   step_started_ = std::chrono::steady_clock::now();
-  return InThisLoad([this, picture, next](std::exception_ptr error) {
+  return InThisAttempt([this, picture, next](std::exception_ptr error) {
     request_ = 0;
-    qCDebug(lcLoad).nospace() << picture << " picture in after " << MillisecondsSince(load_started_) << " ms ("
+    qCDebug(lcLoad).nospace() << picture << " picture in after " << MillisecondsSince(started_) << " ms ("
                               << MillisecondsSince(step_started_) << " ms for its request and decoding)";
-    if (error) return Fail(error);
+    if (error) {
+      // The picture stays empty and its error is shown; the song comes all the same.
+      qCWarning(lcPicture).noquote() << "the" << picture << "picture cannot be shown:" << ReasonForLog(error);
+      Application::HandleException(error);
+    }
     (this->*next)();
   });
 }
 
 void SongLoader::DownloadCover() {
-  request_ = DownloadPicture(requests_, view_.CoverPicture(), PictureAddress(state_.CurrentSong.picture),
-                             AfterPicture("cover", &SongLoader::DownloadSingerPicture));
+  request_ = DownloadPicture(requests_, cover_, PictureAddress(song_.picture), AfterPicture("cover", &SongLoader::DownloadSingerPicture));
 }
 
 void SongLoader::DownloadSingerPicture() {
-  request_ = DownloadPicture(requests_, view_.SingerPicture(), PictureAddress(state_.CurrentSong.singer_avatar),
-                             AfterPicture("singer", &SongLoader::DownloadDisc));
+  request_ = DownloadPicture(requests_, singer_picture_, PictureAddress(song_.singer_avatar),
+                             AfterPicture("singer", &SongLoader::LeaveDiscSettings));
 }
 
-void SongLoader::DownloadDisc() {
-  request_ = DownloadDiscPicture(requests_, view_.DiscPicture(), PictureAddress(state_.CurrentSong.picture),
-                                 AfterPicture("disc", &SongLoader::FinishLoad));
+void SongLoader::LeaveDiscSettings() {
+  request_ = LeaveDiscPictureSettings(requests_, InThisAttempt([this] {
+                                        request_ = 0;
+                                        Arrive();
+                                      }));
 }
 
-void SongLoader::FinishLoad() {
-  try {
-    ShowLoadedSong();
-  } catch (...) {
-    return Fail(std::current_exception());
-  }
-  End(SongView::LoadEnd::SongShown);
-}
-
-void SongLoader::ShowLoadedSong() {
-  view_.SetTitleCaption(state_.CurrentSong.title);
-  view_.SetSingerCaption(state_.CurrentSong.singer_name);
-  view_.SetTimeCaption(CountDown());
-  view_.SetProgressMaxValue(TextToInt(state_.CurrentSong.length));
-  view_.SetProgressMinValue(0);
-  if (view_.PlaybackHeld()) {
-    // Paused while the song came: it is opened, and the resume plays it.
-    if (!state_.MediaPlayer) throw Error(QStringLiteral("The media player could not be created"));
-    state_.MediaPlayer->SetURL(state_.CurrentSong.url);
-    countdown_stopped_by_give_up_ = false;
-    qCDebug(lcLoad) << "song shown paused after" << MillisecondsSince(load_started_) << "ms";
-    return;
-  }
-  const auto handing_over = std::chrono::steady_clock::now();
-  StartPlayback();
-  qCDebug(lcLoad) << "song started after" << MillisecondsSince(load_started_) << "ms (the player took"
-                  << MillisecondsSince(handing_over) << "ms)";
-}
-
-void SongLoader::Fail(std::exception_ptr error) {
-  qCWarning(lcLoad).noquote() << "the song could not be shown or played:" << ReasonOf(error);
-  RestartCountdownStoppedByGiveUp();
-  End(SongView::LoadEnd::Failed);
-  Application::HandleException(error);
-}
-
-void SongLoader::End(SongView::LoadEnd end) {
+void SongLoader::Arrive() {
   loading_ = false;
-  request_ = 0;
-  view_.LoadEnded(end);
+  qCDebug(lcLoad) << "song in after" << MillisecondsSince(started_) << "ms";
+  outcome_.arrived();
 }
 
-QString SongLoader::CountDown() {
-  // The lowest count stays where it is: a count that has run out stays run out, so that the next
-  // tick loads the next song, instead of wrapping round to the highest.
-  if (state_.RemainingSeconds > std::numeric_limits<qint32>::min()) --state_.RemainingSeconds;
-  const qint32 remaining = state_.RemainingSeconds;
-  view_.SetProgressValue(static_cast<int>(static_cast<qint64>(TextToInt(state_.CurrentSong.length)) - remaining));
-  return QString::asprintf("- %d :%.2d", remaining / 60, remaining % 60);
-}
-
-void SongLoader::StartPlayback() {
-  if (!state_.MediaPlayer) throw Error(QStringLiteral("The media player could not be created"));
-  state_.MediaPlayer->SetURL(state_.CurrentSong.url);
-  state_.MediaPlayer->Play();
-  view_.SetCountdownEnabled(true);
-  countdown_stopped_by_give_up_ = false;
-  view_.SetDiscRotating(true);
-  state_.IsPlaying = 1;
-}
-
-void SongLoader::ChannelChanged() { state_.ChannelId = view_.ChosenChannelDetail(); }
-
-void SongLoader::CancelRetry() {
-  if (given_up_) qCDebug(lcLoad) << "paused after a give-up: the next load waits for the resume";
-  scheduler_->Cancel();
+void SongLoader::Fail(const AttemptFailure& failure) {
+  loading_ = false;
+  outcome_.failed(failure);
 }
 
 }  // namespace orvelle

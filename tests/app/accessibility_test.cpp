@@ -153,16 +153,16 @@ TEST_F(AccessibilityTest, PressActionsRunTheButtonsAndLeaveTheFocusWhereItIs) {
   QWidget* focused = QApplication::focusWidget();
 
   ASSERT_NO_FATAL_FAILURE(Press(w.playPauseButton));
-  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(state().audio_playing);
   EXPECT_FALSE(Accessible(w.playPauseButton)->state().checked) << "paused";
   EXPECT_TRUE(Accessible(w.playPauseButton)->state().checkable);
   ASSERT_NO_FATAL_FAILURE(Press(w.playPauseButton));
-  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_TRUE(state().audio_playing);
   EXPECT_TRUE(Accessible(w.playPauseButton)->state().checked) << "playing";
 
-  const QString sid = state.CurrentSong.sid;
+  const QString sid = state().song.sid;
   ASSERT_NO_FATAL_FAILURE(Press(w.nextButton));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return state.CurrentSong.sid != sid && state.IsPlaying == 1; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state().song.sid != sid && state().audio_playing; }, 20000));
 
   ASSERT_NO_FATAL_FAILURE(Press(w.lyricsButton));
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.lyricsPanel->Opened(); }, 5000));
@@ -186,7 +186,7 @@ TEST_F(AccessibilityTest, ANewSongIsAnnouncedAndTheCountDownIsNot) {
   Heard().clear();
   const QString title = w.titleLabel->Caption();
   Click(w.nextButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.titleLabel->Caption() != title && state.IsPlaying == 1; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.titleLabel->Caption() != title && state().audio_playing; }, 20000));
   EXPECT_GE(CountHeard(w.titleLabel, QAccessible::NameChanged), 1);
   EXPECT_GE(CountHeard(w.singerLabel, QAccessible::NameChanged), 1);
   EXPECT_EQ(Name(w.titleLabel), w.titleLabel->Caption());
@@ -215,7 +215,7 @@ TEST_F(AccessibilityTest, TheVolumeIsSetThroughTheSliderAndMutingIsAnnounced) {
 
   Heard().clear();
   ASSERT_NO_FATAL_FAILURE(Press(w.muteButton));
-  EXPECT_TRUE(state.IsMuted);
+  EXPECT_TRUE(state().muted);
   EXPECT_TRUE(Accessible(w.muteButton)->state().checked);
   const auto checked_change = std::find_if(Heard().begin(), Heard().end(), [&](const Announcement& a) {
     return a.object == w.muteButton && a.type == QAccessible::StateChanged && a.changed.checked;
@@ -271,11 +271,11 @@ TEST_F(AccessibilityTest, RemoteCommandsMoveNeitherTheFocusNorTheActiveWindow) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(notice_window));
 
   w.PlayPause();
-  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(state().audio_playing);
   w.PlayPause();
-  const QString sid = state.CurrentSong.sid;
+  const QString sid = state().song.sid;
   w.Next();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return state.CurrentSong.sid != sid && state.IsPlaying == 1; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state().song.sid != sid && state().audio_playing; }, 20000));
   EXPECT_EQ(QApplication::activeWindow(), notice_window);
   EXPECT_EQ(w.focusWidget(), w.nextButton);
 }

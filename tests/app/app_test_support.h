@@ -1,7 +1,7 @@
 #pragma once
 
 // What the end-to-end tests share: the demo service for the whole program, Orvelle's windows
-// made as the program makes them (on a play state of the test's own) with the real player, and
+// made as the program makes them with the real player, and
 // input as the listener gives it.
 
 #include "../radio/radio_test_support.h"
@@ -11,9 +11,15 @@
 #include "toolkit/focus.h"
 
 #include <QEnterEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 // Texts in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -54,12 +60,64 @@ inline void Click(QWidget* widget) {
   Leave(widget);
 }
 
-// Orvelle's windows on the test's play state, shown as the event loop shows them at start.
+// A service in front of the demo service that answers the first playlist requests with a song
+// of the given length, and passes the lyrics requests on; everything else, and the song's pictures and audio, come from the demo
+// service. While it lives, the program asks it instead of the demo service.
+class ShortSongService {
+ public:
+  ShortSongService(int length, int answers) : length_(length), answers_left_(answers) {
+    server_.Get("/j/v2/lyric", [](const httplib::Request& request, httplib::Response& response) {
+      httplib::Client demo(DemoServiceEnvironment::Base().toStdString());
+      auto answer = demo.Get(request.target);
+      response.status = answer ? answer->status : 502;
+      if (answer) response.set_content(answer->body, "application/json; charset=utf-8");
+    });
+    server_.Get("/j/v2/playlist", [this](const httplib::Request& request, httplib::Response& response) {
+      httplib::Client demo(DemoServiceEnvironment::Base().toStdString());
+      auto answer = demo.Get(request.target);
+      if (!answer) {
+        response.status = 502;
+        return;
+      }
+      std::string body = answer->body;
+      ++playlist_requests_;
+      if (answers_left_-- > 0) {
+        QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+        QJsonArray songs = root.value("song").toArray();
+        QJsonObject song = songs.at(0).toObject();
+        song.insert("length", length_);
+        songs.replace(0, song);
+        root.insert("song", songs);
+        body = QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
+      }
+      response.set_content(body, "application/json; charset=utf-8");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    qputenv("ORVELLE_SERVICE_URL", QStringLiteral("http://127.0.0.1:%1").arg(port_).toUtf8());
+  }
+  ~ShortSongService() {
+    qputenv("ORVELLE_SERVICE_URL", DemoServiceEnvironment::Base().toUtf8());
+    server_.stop();
+    thread_.join();
+  }
+  int PlaylistRequests() const { return playlist_requests_; }
+
+ private:
+  httplib::Server server_;
+  int length_;
+  std::atomic<int> answers_left_;
+  std::atomic<int> playlist_requests_{0};
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// Orvelle's windows, shown as the event loop shows them at start.
 class OrvelleTest : public testing::Test {
  protected:
   void SetUp() override { DemoServiceEnvironment::Reset(); }
 
-  // Also between the cases of a table: the windows go, the play state starts again.
+  // Also between the cases of a table: the windows go, and the radio with them.
   void TearDown() override {
     if (main_window) main_window->close();
     windows = {};
@@ -67,7 +125,6 @@ class OrvelleTest : public testing::Test {
     notice_window = nullptr;
     player = nullptr;
     settings = nullptr;
-    state = PlayState();
     DemoServiceEnvironment::Reset();
   }
 
@@ -80,7 +137,7 @@ class OrvelleTest : public testing::Test {
         return std::unique_ptr<MediaPlayer>(std::move(made));
       };
     }
-    windows = CreateProgramWindows(state, std::move(factory), settings);
+    windows = CreateProgramWindows(std::move(factory), settings);
     main_window = windows.main_window.get();
     notice_window = windows.notice_window.get();
   }
@@ -88,9 +145,9 @@ class OrvelleTest : public testing::Test {
   // Makes the windows and shows the main one, which loads and plays the first song.
   void Start(const char* channel = nullptr) {
     Create();
-    if (channel) state.ChannelId = QString::fromLatin1(channel);
+    if (channel) main_window->Radio().ChooseChannel(QString::fromLatin1(channel));
     main_window->SetVisible(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 20000)) << "no song started";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state().audio_playing; }, 20000)) << "no song started";
   }
 
   // Waits until the load under way has ended.
@@ -111,7 +168,9 @@ class OrvelleTest : public testing::Test {
 
   QString Lyrics() const { return main_window->lyricsText->Text(); }
 
-  PlayState state;
+  // What the radio shows.
+  const RadioState& state() const { return main_window->State(); }
+
   ProgramWindows windows;
   MainWindow* main_window = nullptr;
   NoticeWindow* notice_window = nullptr;

@@ -37,8 +37,7 @@ double ShareOfFinerDetail(const QImage& fine, const QImage& coarse, const QRect&
 
 TEST(HighDensity, TheMainWindowIsDrawnAtTheScreensResolution) {
   ASSERT_EQ(qApp->devicePixelRatio(), 2.0) << "run with QT_SCALE_FACTOR=2";
-  PlayState state;
-  ProgramWindows windows = CreateProgramWindows(state, {});
+  ProgramWindows windows = CreateProgramWindows({});
   MainWindow* form = windows.main_window.get();
   form->titleLabel->SetCaption(QStringLiteral("Paper Lanterns"));
   form->singerLabel->SetCaption(QStringLiteral("林晓岚"));

@@ -31,10 +31,10 @@ TEST_F(OrvelleTest, TheMainWindowsKeysPlaySkipMuteSetTheVolumeOpenTheLyricsAndQu
   main_window->focusSink->setFocus();
 
   Press(main_window, Qt::Key_Space);
-  EXPECT_EQ(state.IsPlaying, 0);
+  EXPECT_FALSE(state().audio_playing);
   EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
   Press(main_window, Qt::Key_Space);
-  EXPECT_EQ(state.IsPlaying, 1);
+  EXPECT_TRUE(state().audio_playing);
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
 
   for (const int key : {Qt::Key_Right, Qt::Key_N}) {
@@ -50,12 +50,12 @@ TEST_F(OrvelleTest, TheMainWindowsKeysPlaySkipMuteSetTheVolumeOpenTheLyricsAndQu
   EXPECT_EQ(player->Volume(), 100 + MainWindow::kVolumeKeyStep);
 
   Press(main_window, Qt::Key_M);
-  EXPECT_TRUE(state.IsMuted);
+  EXPECT_TRUE(state().muted);
   EXPECT_EQ(player->Volume(), 0);
   EXPECT_EQ(Images(main_window->muteButton), kMutedLook);
   // Up while muted: the volume heard before muting, one step up, and no longer muted.
   Press(main_window, Qt::Key_Up);
-  EXPECT_FALSE(state.IsMuted);
+  EXPECT_FALSE(state().muted);
   EXPECT_EQ(player->Volume(), 100 + 2 * MainWindow::kVolumeKeyStep);
   EXPECT_EQ(Images(main_window->muteButton), kUnmutedLook);
 
@@ -83,17 +83,17 @@ TEST_F(OrvelleTest, TheChannelListKeepsItsKeysWhileItHasTheFocus) {
 
   Press(main_window, Qt::Key_Down);
   EXPECT_EQ(channels->ItemIndex(), index + 1) << "Down moves through the list";
-  EXPECT_EQ(state.ChannelId, channels->Items()->Item(index + 1)->Detail());
+  EXPECT_EQ(state().channel_id, channels->Items()->Item(index + 1)->Detail());
   EXPECT_EQ(player->Volume(), 100) << "Down is the list's, not the volume's";
   Press(main_window, Qt::Key_Right);
   Press(main_window, Qt::Key_N);
   Press(main_window, Qt::Key_M);
   QTest::qWait(200);
   EXPECT_EQ(PlaylistRequests(), requests) << "no skip while the list has the focus";
-  EXPECT_FALSE(state.IsMuted);
+  EXPECT_FALSE(state().muted);
 
   Press(main_window, Qt::Key_Space);
-  EXPECT_EQ(state.IsPlaying, 0) << "Space is the window's";
+  EXPECT_FALSE(state().audio_playing) << "Space is the window's";
 }
 
 // A focused button keeps Space and Enter, the volume slider its arrows: the keyboard works each
@@ -103,10 +103,10 @@ TEST_F(OrvelleTest, AFocusedButtonOrTheVolumeSliderKeepsItsKeys) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(main_window));
   main_window->muteButton->setFocus(Qt::TabFocusReason);
   Press(main_window, Qt::Key_Space);
-  EXPECT_TRUE(state.IsMuted) << "Space pressed the mute button";
-  EXPECT_EQ(state.IsPlaying, 1) << "and not the window's play/pause";
+  EXPECT_TRUE(state().muted) << "Space pressed the mute button";
+  EXPECT_TRUE(state().audio_playing) << "and not the window's play/pause";
   Press(main_window, Qt::Key_Return);
-  EXPECT_FALSE(state.IsMuted) << "Enter pressed it again";
+  EXPECT_FALSE(state().muted) << "Enter pressed it again";
 
   main_window->volumeSlider->setFocus(Qt::TabFocusReason);
   ASSERT_TRUE(main_window->volumeSlider->hasFocus());
@@ -134,8 +134,8 @@ TEST_F(OrvelleTest, TheChannelAndTheVolumeOfTheLastRunComeBack) {
   EXPECT_TRUE(playlist.first().contains("channel=17&")) << "the first request: " << playlist.first().toStdString();
   TscGPComboBox* channels = main_window->channelList;
   EXPECT_EQ(channels->Items()->Item(channels->ItemIndex())->Detail(), "17") << "the drop-down shows it";
-  EXPECT_TRUE(state.IsMuted);
-  EXPECT_EQ(state.SavedVolume, 60);
+  EXPECT_TRUE(state().muted);
+  EXPECT_EQ(state().saved_volume, 60);
   EXPECT_EQ(player->Volume(), 0);
   EXPECT_EQ(Images(main_window->muteButton), kMutedLook);
   EXPECT_EQ(main_window->volumeSlider->MaxValue(), 200) << "the range is still the player's own volume plus 100";

@@ -58,6 +58,9 @@ constexpr int kClientWidth = 649;
 constexpr int kClientHeight = 266;
 constexpr int kPlayPauseX = 171 + 87 / 2, kPlayPauseY = 183 + 35 / 2;
 constexpr int kNextX = 282 + 87 / 2, kNextY = 183 + 35 / 2;
+// The play/pause button's rectangle, and a place where the pointer rests on no control.
+constexpr int kPlayPauseLeft = 171, kPlayPauseTop = 183, kPlayPauseWidth = 87, kPlayPauseHeight = 35;
+constexpr int kRestX = 10, kRestY = 250;
 constexpr char kWindowTitle[] = "Orvelle";
 
 constexpr char kPlayer[] = "org.mpris.MediaPlayer2.orvelle";
@@ -444,6 +447,23 @@ class ListenerTest : public testing::Test {
     return service->WaitUntilFaultsTaken();
   }
 
+  // The play/pause button as the X server shows it, with the pointer resting elsewhere.
+  std::vector<unsigned long> PlayPauseLook() {
+    Desktop::X().MoveTo(origin_x_ + kRestX, origin_y_ + kRestY);
+    std::this_thread::sleep_for(milliseconds(400));  // any hover fading has ended
+    return Desktop::X().Pixels(window, kPlayPauseLeft, kPlayPauseTop, kPlayPauseWidth, kPlayPauseHeight);
+  }
+
+  // Waits until the player's status on the bus is `status`.
+  bool StatusBecomes(const char* status, Clock::duration limit = kServiceLimit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    while (PlaybackStatus() != QString::fromLatin1(status)) {
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+    return true;
+  }
+
   std::unique_ptr<DemoService> service;
   std::unique_ptr<Child> program;
   XServer::WindowId window = 0;
@@ -553,6 +573,57 @@ TEST_F(ListenerTest, TwoSkipsDuringOneHeldLoadMakeExactlyOneFurtherPlaylistReque
   covers.removeDuplicates();
   EXPECT_EQ(covers.size(), 1) << "covers fetched after the skips: " << covers.join(", ").toStdString();
   EXPECT_EQ(PlaybackStatus(), QStringLiteral("Playing")) << "the second skip's song plays";
+}
+
+// A box (a picture that cannot be decoded) holds the window's input; the window manager's close
+// and Ctrl+Q typed into the box still end the program within a second, the box with it.
+TEST_F(ListenerTest, CloseAndCtrlQEndTheProgramWithinASecondWhileABoxIsOpen) {
+  for (const bool by_key : {false, true}) {
+    SCOPED_TRACE(by_key ? "Ctrl+Q" : "window manager's close");
+    ASSERT_NO_FATAL_FAILURE(StartPlaying());
+    service->AddFault(R"({"target":"picture","kind":"garbage","match":"/covers/"})");
+    ClickAt(kNextX, kNextY);
+    const Clock::time_point deadline = Clock::now() + kServiceLimit;
+    while (Desktop::X().CountWindows(program->Pid(), kWindowTitle) < 2 && Clock::now() < deadline) {
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+    ASSERT_EQ(Desktop::X().CountWindows(program->Pid(), kWindowTitle), 2) << "no box over the window";
+    std::this_thread::sleep_for(milliseconds(300));  // the box has the focus
+
+    if (by_key) {
+      Desktop::X().TypeKey("q", true);
+    } else {
+      Desktop::X().RequestClose(window);
+    }
+    const Clock::time_point asked = Clock::now();
+    const bool ended_in_time = program->WaitForEnd(seconds(1));
+    const bool ended = ended_in_time || program->WaitForEnd(seconds(10));
+    const double took = Seconds((ended ? program->EndedAt() : Clock::now()) - asked);
+    RecordProperty(by_key ? "ctrl_q_with_box_ms" : "close_with_box_ms", static_cast<int>(took * 1000));
+    EXPECT_TRUE(ended_in_time) << "the program " << (ended ? "ended " : "still ran ") << took << " s after the close";
+    if (ended) {
+      EXPECT_TRUE(WIFEXITED(program->Status()) && WEXITSTATUS(program->Status()) == 0) << Describe(program->Status());
+    }
+    program.reset();
+    const Clock::time_point released_by = Clock::now() + seconds(10);
+    while (PlayerNameTaken() && Clock::now() < released_by) std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+// Paused, then skipped: the next song plays and the play/pause button shows the pause again, the
+// same look as while the first song played.
+TEST_F(ListenerTest, AfterPauseThenSkipTheButtonShowsThePauseAgain) {
+  ASSERT_NO_FATAL_FAILURE(StartPlaying());
+  const std::vector<unsigned long> playing = PlayPauseLook();
+  ASSERT_FALSE(playing.empty()) << "the window's pixels cannot be read";
+
+  ClickAt(kPlayPauseX, kPlayPauseY);
+  ASSERT_TRUE(StatusBecomes("Paused"));
+  EXPECT_NE(PlayPauseLook(), playing) << "paused, the button must offer play";
+
+  ClickAt(kNextX, kNextY);
+  ASSERT_TRUE(StatusBecomes("Playing")) << "the skip's song does not play";
+  EXPECT_EQ(PlayPauseLook(), playing) << "the button offers play while the song plays";
 }
 
 }  // namespace

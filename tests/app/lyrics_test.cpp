@@ -23,14 +23,14 @@ TEST_F(OrvelleTest, OpeningThePanelFetchesTheLyricsEveryTime) {
   ASSERT_TRUE(OpenedWithin(main_window));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   EXPECT_NE(Lyrics(), QString::fromUtf16(kNoLyricsText));
-  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
+  EXPECT_EQ(LyricRequestsFor(state().song.sid).size(), 1);
 
   Click(main_window->lyricsCloseButton);  // closes; the text stays
   ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->lyricsPanel->width() == 0; }, 5000));
   EXPECT_FALSE(Lyrics().isEmpty());
   Click(main_window->lyricsButton);
   ASSERT_TRUE(OpenedWithin(main_window));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 2; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state().song.sid).size() == 2; }, 5000));
 }
 
 TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
@@ -40,7 +40,7 @@ TEST_F(OrvelleTest, ASkipWhileThePanelIsOpenBringsTheNextSongsLyrics) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   const QString first_lyrics = Lyrics();
   Skip();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 1; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state().song.sid).size() == 1; }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   EXPECT_NE(Lyrics(), first_lyrics);
 }
@@ -51,24 +51,25 @@ TEST_F(OrvelleTest, LyricsAskedForBeforeASkipAreDropped) {
   DemoServiceEnvironment::AddFault(R"({"target":"lyric","kind":"delay","delay_ms":1500})");
   Click(main_window->lyricsButton);
   ASSERT_TRUE(OpenedWithin(main_window));
-  const QString first_sid = state.CurrentSong.sid;
+  const QString first_sid = state().song.sid;
   Skip();
-  ASSERT_NE(state.CurrentSong.sid, first_sid);
+  ASSERT_NE(state().song.sid, first_sid);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty(); }, 5000));
   const QString next_lyrics = Lyrics();
   QTest::qWait(2000);
   EXPECT_EQ(Lyrics(), next_lyrics);
-  EXPECT_EQ(LyricRequestsFor(state.CurrentSong.sid).size(), 1);
+  EXPECT_EQ(LyricRequestsFor(state().song.sid).size(), 1);
 }
 
 // A song that comes by the countdown while the panel is open brings its own lyrics.
 TEST_F(OrvelleTest, TheOpenPanelFollowsASongLoadedByTheCountdown) {
+  ShortSongService service(3, 1);
   Start(kOneSongChannel);
   Click(main_window->lyricsButton);
   ASSERT_TRUE(OpenedWithin(main_window));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 1; }, 5000));
-  state.RemainingSeconds = 0;  // the song has run out: the next tick loads the next one
-  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state.CurrentSong.sid).size() == 2; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state().song.sid).size() == 1; }, 5000));
+  // The three seconds run out, and the next tick loads the next song.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LyricRequestsFor(state().song.sid).size() == 2; }, 10000));
 }
 
 TEST_F(OrvelleTest, ASecondClickWhileThePanelOpensLeavesItOpening) {

@@ -21,8 +21,8 @@ TEST_F(OrvelleTest, MuteAndUnmuteWithTheSlider) {
   EXPECT_EQ(slider->Value(), 100);
 
   Click(main_window->muteButton);  // mute
-  EXPECT_TRUE(state.IsMuted);
-  EXPECT_EQ(state.SavedVolume, 100);
+  EXPECT_TRUE(state().muted);
+  EXPECT_EQ(state().saved_volume, 100);
   EXPECT_EQ(player->Volume(), 0);
   EXPECT_EQ(slider->Value(), 0);
   EXPECT_FALSE(slider->isVisible());
@@ -34,13 +34,13 @@ TEST_F(OrvelleTest, MuteAndUnmuteWithTheSlider) {
   EXPECT_EQ(slider->Value(), 0);
   slider->SetValue(150);  // dragged beyond 100 while muted: the volume amplifies, still muted
   EXPECT_EQ(player->Volume(), 150);
-  EXPECT_TRUE(state.IsMuted);
+  EXPECT_TRUE(state().muted);
   EXPECT_EQ(Images(main_window->muteButton), (ImagePair{1, 2}));
   Leave(slider);
   EXPECT_FALSE(slider->isVisible());
 
   Click(main_window->muteButton);  // unmute: back to the volume from before muting, not the dragged one
-  EXPECT_FALSE(state.IsMuted);
+  EXPECT_FALSE(state().muted);
   EXPECT_EQ(player->Volume(), 100);
   EXPECT_EQ(slider->Value(), 100);
   EXPECT_FALSE(slider->isVisible());
@@ -55,7 +55,7 @@ TEST_F(OrvelleTest, TheSliderRunsToThePlayersStartVolumePlusOneHundred) {
     return std::unique_ptr<MediaPlayer>(std::move(made));
   });
   main_window->SetVisible(true);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state().audio_playing; }, 20000));
   EXPECT_EQ(main_window->volumeSlider->MaxValue(), 150);
   recording->ClearCalls();
   main_window->volumeSlider->SetValue(140);

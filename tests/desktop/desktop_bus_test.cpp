@@ -73,11 +73,11 @@ TEST_F(MprisTest, PlayerctlShowsTheSongWithItsCover) {
 TEST_F(MprisTest, PlayerctlPausesResumesSkipsAndSetsTheVolume) {
   PropertiesListener listener("listener");
   ASSERT_EQ(Playerctl({"play-pause"}).exit_code, 0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 0; }, kWaitMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !target.state.audio_playing; }, kWaitMs));
   EXPECT_EQ(Playerctl({"status"}).output, "Paused");
   Playerctl({"pause"});
   Playerctl({"play"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 1; }, kWaitMs));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.audio_playing; }, kWaitMs));
   EXPECT_EQ(target.play_pause_clicks, 2) << "pause while paused does nothing";
 
   Playerctl({"next"});
@@ -99,7 +99,7 @@ TEST_F(MprisTest, PlayerctlPausesResumesSkipsAndSetsTheVolume) {
   EXPECT_EQ(Playerctl({"status"}).output, "Stopped");
   EXPECT_EQ(target.skips, 1) << "there is no previous song";
   Playerctl({"play"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.IsPlaying == 1; }, kWaitMs)) << "play after stop";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return target.state.audio_playing; }, kWaitMs)) << "play after stop";
   EXPECT_EQ(Playerctl({"status"}).output, "Playing");
 }
 

@@ -37,25 +37,50 @@ namespace {
 // How long a test waits for something that happens through the event loop.
 constexpr int kWaitMs = 5000;
 
-PlayState SongState(const QString& sid, const QString& length, qint32 remaining, int playing) {
-  PlayState state;
-  state.CurrentSong.sid = sid;
-  state.CurrentSong.url = QStringLiteral("http://127.0.0.1/a.mp3");
-  state.CurrentSong.title = QStringLiteral("Blue Line");
-  state.CurrentSong.singer_name = QStringLiteral("Ana Mar");
-  state.CurrentSong.albumtitle = QStringLiteral("Harbour");
-  state.CurrentSong.album = QStringLiteral("/subject/77/");
-  state.CurrentSong.length = length;
-  state.RemainingSeconds = remaining;
-  state.IsPlaying = playing;
+// A song shown in the given phase; the player plays it while the phase is Playing.
+RadioState SongState(const QString& sid, const QString& length, qint32 remaining,
+                     PlayPhase phase = PlayPhase::Playing) {
+  RadioState state;
+  state.song.sid = sid;
+  state.song.url = QStringLiteral("http://127.0.0.1/a.mp3");
+  state.song.title = QStringLiteral("Blue Line");
+  state.song.singer_name = QStringLiteral("Ana Mar");
+  state.song.albumtitle = QStringLiteral("Harbour");
+  state.song.album = QStringLiteral("/subject/77/");
+  state.song.length = length;
+  state.song_number = 1;
+  state.remaining_seconds = remaining;
+  state.phase = phase;
+  state.audio_playing = phase == PlayPhase::Playing;
   return state;
 }
 
-TEST(MprisProperties, PlaybackStatusIsStoppedBeforeTheFirstSongAndAfterAStop) {
-  EXPECT_EQ(mpris::PlaybackStatus(PlayState{}, false), "Stopped");
-  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 1), false), "Playing");
-  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 0), false), "Paused");
-  EXPECT_EQ(mpris::PlaybackStatus(SongState("1", "200", 100, 0), true), "Stopped");
+// "Playing" only while the player plays: never while a song is on its way with nothing playing,
+// after the player failed, or after a give-up.
+TEST(MprisProperties, PlaybackStatusSaysPlayingOnlyWhileThePlayerPlays) {
+  const auto with = [](PlayPhase phase, bool play_wanted, bool audio_playing, bool song = true) {
+    RadioState state = song ? SongState("1", "200", 100, phase) : RadioState{};
+    state.phase = phase;
+    state.play_wanted = play_wanted;
+    state.audio_playing = audio_playing;
+    return state;
+  };
+  const struct {
+    const char* name;
+    RadioState state;
+    const char* status;
+  } cases[] = {
+      {"before the first song", RadioState{}, "Stopped"},
+      {"playing", with(PlayPhase::Playing, true, true), "Playing"},
+      {"paused", with(PlayPhase::Paused, false, false), "Paused"},
+      {"stopped", with(PlayPhase::Stopped, false, false), "Stopped"},
+      {"the next song on its way, the one before playing on", with(PlayPhase::Loading, true, true), "Playing"},
+      {"the next song on its way after the player failed", with(PlayPhase::Loading, true, false), "Stopped"},
+      {"paused while the next song is on its way", with(PlayPhase::Loading, false, false), "Paused"},
+      {"the first song on its way", with(PlayPhase::Loading, true, false, false), "Stopped"},
+      {"given up", with(PlayPhase::GivenUp, true, false, false), "Stopped"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(mpris::PlaybackStatus(c.state), c.status) << c.name;
 }
 
 TEST(MprisProperties, TrackIdsAreValidDistinctPathsForAnySid) {
@@ -79,7 +104,7 @@ TEST(MprisProperties, TrackIdsAreValidDistinctPathsForAnySid) {
 }
 
 TEST(MprisProperties, MetadataOfTheCurrentSong) {
-  const QVariantMap metadata = mpris::Metadata(SongState("1001", "244", 100, 1), "file:///run/cover.png");
+  const QVariantMap metadata = mpris::Metadata(SongState("1001", "244", 100), "file:///run/cover.png");
   EXPECT_EQ(metadata.value("mpris:trackid").value<QDBusObjectPath>().path(), "/org/orvelle/track/1001");
   EXPECT_EQ(metadata.value("xesam:title").toString(), "Blue Line");
   EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{"Ana Mar"});
@@ -87,8 +112,8 @@ TEST(MprisProperties, MetadataOfTheCurrentSong) {
   EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 244'000'000);
   EXPECT_EQ(metadata.value("mpris:artUrl").toString(), "file:///run/cover.png");
 
-  EXPECT_TRUE(mpris::Metadata(PlayState{}, "file:///run/cover.png").isEmpty()) << "no song yet";
-  const QVariantMap odd = mpris::Metadata(SongState("1001", "4:04", 100, 1), "");
+  EXPECT_TRUE(mpris::Metadata(RadioState{}, "file:///run/cover.png").isEmpty()) << "no song yet";
+  const QVariantMap odd = mpris::Metadata(SongState("1001", "4:04", 100), "");
   EXPECT_FALSE(odd.contains("mpris:length")) << "a length that is no number of seconds is left out";
   EXPECT_FALSE(odd.contains("mpris:artUrl")) << "no cover, no address";
 }
@@ -107,7 +132,7 @@ TEST(MprisProperties, PositionFollowsTheCountdownWithinTheSong) {
       {"x", 10, 0},               // no length known
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(mpris::PositionMicroseconds(SongState("1", c.length, c.remaining, 1)), c.position)
+    EXPECT_EQ(mpris::PositionMicroseconds(SongState("1", c.length, c.remaining)), c.position)
         << c.length.toStdString() << " " << c.remaining;
   }
 }

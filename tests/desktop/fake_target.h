@@ -20,7 +20,7 @@ inline QByteArray CoverPng(QColor colour, int size = 40) {
   return bytes;
 }
 
-// A main window as the remote control sees it: the play/pause button toggles IsPlaying, the skip
+// A main window as the remote control sees it: the play/pause button plays or pauses, the skip
 // button loads the next of two songs, and every action is counted.
 class FakeTarget : public RemoteControlTarget {
  public:
@@ -32,17 +32,19 @@ class FakeTarget : public RemoteControlTarget {
       fail_next_click = false;
       throw Error(QStringLiteral("The player failed"));
     }
-    state.IsPlaying = state.IsPlaying == 1 ? 0 : 1;
-    stopped = false;
+    const bool play = !state.OffersPause();
+    state.phase = play ? PlayPhase::Playing : PlayPhase::Paused;
+    state.play_wanted = play;
+    state.audio_playing = play;
     NotifyRemoteStateChanged();
   }
   void Stop() override {
     ++stops;
-    state.IsPlaying = 0;
-    stopped = true;
+    state.phase = PlayPhase::Stopped;
+    state.play_wanted = false;
+    state.audio_playing = false;
     NotifyRemoteStateChanged();
   }
-  bool Stopped() const override { return stopped; }
   void Next() override {
     ++skips;
     LoadSong(skips % 2);
@@ -54,21 +56,25 @@ class FakeTarget : public RemoteControlTarget {
     volume = value;
     NotifyRemoteStateChanged();
   }
-  const PlayState& State() const override { return state; }
+  const RadioState& State() const override { return state; }
   const PictureContainer& Cover() const override { return cover; }
 
   // Loads song 0 ("Blue Line" by Ana Mar, red cover) or song 1 ("小河" by 李白, green cover) and
   // plays it, as a load does.
   void LoadSong(int index) {
-    CurrentSongRecord& song = state.CurrentSong;
+    CurrentSongRecord& song = state.song;
     song.sid = index == 0 ? QStringLiteral("1001") : QStringLiteral("1002");
     song.title = index == 0 ? QStringLiteral("Blue Line") : QStringLiteral("小河");
     song.singer_name = index == 0 ? QStringLiteral("Ana Mar") : QStringLiteral("李白");
     song.albumtitle = index == 0 ? QStringLiteral("Harbour") : QStringLiteral("山");
     song.url = QStringLiteral("http://127.0.0.1/song/%1.mp3").arg(song.sid);
     song.length = index == 0 ? QStringLiteral("244") : QStringLiteral("180");
-    state.RemainingSeconds = song.length.toInt() - 1;
-    state.IsPlaying = 1;
+    ++state.song_number;
+    state.length_seconds = song.length.toInt();
+    state.remaining_seconds = state.length_seconds - 1;
+    state.phase = PlayPhase::Playing;
+    state.play_wanted = true;
+    state.audio_playing = true;
     QByteArray png = CoverPng(index == 0 ? Qt::red : Qt::green);
     QBuffer stream(&png);
     stream.open(QIODevice::ReadOnly);
@@ -76,12 +82,11 @@ class FakeTarget : public RemoteControlTarget {
     NotifyRemoteStateChanged();
   }
 
-  PlayState state;
+  RadioState state;
   PictureContainer cover;
   int volume = 100;
   int play_pause_clicks = 0;
   int stops = 0;
-  bool stopped = false;
   int skips = 0;
   int raises = 0;
   int quits = 0;

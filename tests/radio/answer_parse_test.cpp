@@ -1,4 +1,4 @@
-// The playlist answer's parse, the whole-number conversion and the countdown step, on texts
+// The playlist answer's parse, the whole-number conversion and the countdown's texts, on texts
 // made here.
 
 #include "radio_test_support.h"
@@ -21,10 +21,7 @@ QString Answer(const QString& song_members = {}, const QString& singers = QStrin
 }
 
 TEST(AnswerParse, FillsTheSongFromAnAnswerOfOneSongWithOneSinger) {
-  PlayState state;
-  state.ResponseText = QStringLiteral("\x01\t ") + Answer() + QStringLiteral(" \x1f\r\n");
-  ParseSongAnswer(state);
-  const CurrentSongRecord& s = state.CurrentSong;
+  const CurrentSongRecord s = ParseSongAnswer(QStringLiteral("\x01\t ") + Answer() + QStringLiteral(" \x1f\r\n"));
   EXPECT_EQ(s.albumtitle, "Album");
   EXPECT_EQ(s.url, "http://h/a.wav");
   EXPECT_EQ(s.album, "/subject/1/");
@@ -38,9 +35,6 @@ TEST(AnswerParse, FillsTheSongFromAnAnswerOfOneSongWithOneSinger) {
   EXPECT_EQ(s.ssid, "b7e2");
   EXPECT_EQ(s.singer_name, "Mara");
   EXPECT_EQ(s.singer_avatar, "http://h/s.png");
-  EXPECT_EQ(state.RemainingSeconds, 245);
-  // What the parse leaves behind: the singer object's text form.
-  EXPECT_EQ(state.ResponseText, R"({"name":"Mara","avatar":"http://h/s.png","id":"7"})");
 }
 
 TEST(AnswerParse, MembersAndShapes) {
@@ -83,30 +77,16 @@ TEST(AnswerParse, MembersAndShapes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    PlayState state;
-    state.ResponseText = c.answer;
     if (!c.parses) {
-      EXPECT_THROW(ParseSongAnswer(state), Error);
+      EXPECT_THROW(ParseSongAnswer(c.answer), Error);
       continue;
     }
-    ASSERT_NO_THROW(ParseSongAnswer(state));
-    EXPECT_EQ(state.RemainingSeconds, c.remaining);
-    EXPECT_EQ(state.CurrentSong.title, c.title);
-    EXPECT_EQ(state.CurrentSong.albumtitle, c.albumtitle);
+    CurrentSongRecord song;
+    ASSERT_NO_THROW(song = ParseSongAnswer(c.answer));
+    EXPECT_EQ(TextToInt(song.length), c.remaining);
+    EXPECT_EQ(song.title, c.title);
+    EXPECT_EQ(song.albumtitle, c.albumtitle);
   }
-}
-
-// Fields read before the failing member stay, and so do the ids cleared by the load.
-TEST(AnswerParse, AFailureKeepsWhatWasStoredBeforeIt) {
-  PlayState state;
-  state.CurrentSong.title = "previous";
-  state.RemainingSeconds = 9;
-  state.ResponseText = R"({"song":[{"albumtitle":"New","url":"u","album":"a","file_ext":"mp3","title":"T"}]})";
-  EXPECT_THROW(ParseSongAnswer(state), Error);
-  EXPECT_EQ(state.CurrentSong.albumtitle, "New");
-  EXPECT_EQ(state.CurrentSong.title, "T");
-  EXPECT_EQ(state.RemainingSeconds, 9);
-  EXPECT_EQ(state.ResponseText, R"({"albumtitle":"New","url":"u","album":"a","file_ext":"mp3","title":"T"})");
 }
 
 // What a label may be given: one line, no direction controls, at most 500 characters and "…".
@@ -155,45 +135,27 @@ TEST(TextToInt, Forms) {
   }
 }
 
-TEST(Countdown, StepTextAndProgress) {
+// The remaining-time text and the progress of a count: minutes and seconds both truncated
+// toward zero, the seconds written with at least two digits after any minus sign.
+TEST(Countdown, RemainingTextAndProgress) {
   struct Case {
-    const char* length;
-    qint32 remaining_before;
+    qint32 length;
+    qint32 remaining;
     const char* text;
     int progress;
   };
   const Case cases[] = {
-      {"245", 245, "- 4 :04", 1},  {"1", 1, "- 0 :00", 1},   {"0", 0, "- 0 :-01", 1},
-      {"245", 61, "- 1 :00", 185}, {"30", -60, "- -1 :-01", 91},
+      {245, 244, "- 4 :04", 1},  {1, 0, "- 0 :00", 1},     {0, -1, "- 0 :-01", 1},
+      {245, 60, "- 1 :00", 185}, {30, -61, "- -1 :-01", 91}, {INT32_MIN, INT32_MIN, "- -35791394 :-08", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    PlayState state;
-    http::HttpClient client;
-    ClientRequests requests(client);
-    RecordingView view;
-    SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
-    state.CurrentSong.length = c.length;
-    state.RemainingSeconds = c.remaining_before;
-    EXPECT_EQ(loader.CountDown(), c.text);
-    EXPECT_EQ(state.RemainingSeconds, c.remaining_before - 1);
-    EXPECT_EQ(view.calls, QStringList{QStringLiteral("progress %1").arg(c.progress)});
+    RadioState state;
+    state.length_seconds = c.length;
+    state.remaining_seconds = c.remaining;
+    EXPECT_EQ(state.RemainingText(), c.text);
+    EXPECT_EQ(state.ProgressValue(), c.progress);
   }
-}
-
-// A song of the lowest length runs out like every song of length 0 or below: its count stays at
-// the lowest, so the next tick loads the next song, instead of wrapping round to 68 years.
-TEST(Countdown, TheLowestCountStaysRunOut) {
-  PlayState state;
-  http::HttpClient client;
-  ClientRequests requests(client);
-  RecordingView view;
-  SongLoader loader(state, requests, view, std::make_unique<ManualRetryClock>());
-  state.CurrentSong.length = "-2147483648";
-  state.RemainingSeconds = INT32_MIN;
-  EXPECT_EQ(loader.CountDown(), "- -35791394 :-08");
-  EXPECT_EQ(state.RemainingSeconds, INT32_MIN);
-  EXPECT_EQ(view.calls, QStringList{"progress 0"});
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #pragma once
 
-// What the radio client's tests share: the demo service started once per test program, a
-// recording main window and player, and a retry clock driven by hand.
+// What the radio's tests share: the demo service started once per test program, a radio on a
+// recording player, and a retry clock driven by hand.
 
 #include "../support/demo_service_process.h"
 #include "../support/recording_player.h"
 #include "radio/client_requests.h"
-#include "radio/play_state.h"
+#include "radio/radio.h"
 #include "radio/song_loading.h"
 #include "service/http/http_client.h"
 
@@ -24,33 +24,6 @@
 #include <vector>
 
 namespace orvelle::test {
-
-// The main window as a load sees it: every call recorded as a line, the three pictures held.
-class RecordingView : public SongView {
- public:
-  void SetTitleCaption(const QString& text) override { calls.append(QStringLiteral("title ") + text); }
-  void SetSingerCaption(const QString& text) override { calls.append(QStringLiteral("singer ") + text); }
-  void SetTimeCaption(const QString& text) override { calls.append(QStringLiteral("time ") + text); }
-  PictureContainer& CoverPicture() override { return cover; }
-  PictureContainer& SingerPicture() override { return singer; }
-  PictureContainer& DiscPicture() override { return disc; }
-  void SetProgressValue(int value) override { calls.append(QStringLiteral("progress %1").arg(value)); }
-  void SetProgressMaxValue(int value) override { calls.append(QStringLiteral("max %1").arg(value)); }
-  void SetProgressMinValue(int value) override { calls.append(QStringLiteral("min %1").arg(value)); }
-  void SetCountdownEnabled(bool enabled) override { calls.append(enabled ? "countdown on" : "countdown off"); }
-  void SetDiscRotating(bool rotating) override { calls.append(rotating ? "rotate on" : "rotate off"); }
-  QString ChosenChannelDetail() const override { return channel_detail; }
-  bool PlaybackHeld() const override { return held; }
-  void LoadEnded(LoadEnd end) override { ends.push_back(end); }
-
-  QStringList calls;
-  std::vector<LoadEnd> ends;
-  bool held = false;
-  PictureContainer cover;
-  PictureContainer singer;
-  PictureContainer disc;
-  QString channel_detail;
-};
 
 // Keeps the scheduled action until the test fires it; records every delay asked for.
 class ManualRetryClock : public RetryScheduler {
@@ -135,42 +108,45 @@ class DemoServiceEnvironment : public testing::Environment {
   static inline QString base_;
 };
 
-// A loader on a recording window and player, a fresh play state and client, and the demo
-// service with no faults and an empty request log.
+// A radio on a recording player (made, its volume read and its calls cleared) and a retry clock
+// of the test's own, the demo service with no faults and an empty request log. Every signal of
+// the radio but the count is recorded by name.
 class RadioTest : public testing::Test {
  protected:
   void SetUp() override { Fresh(); }
 
   // Everything as at the start of a test, for tests that run several cases.
   void Fresh() {
+    radio.reset();
     DemoServiceEnvironment::Reset();
-    state = PlayState();
-    state.MediaPlayer = &player;
-    player.ClearCalls();
-    player.FailOn(QString());
-    view.calls.clear();
-    view.ends.clear();
-    view.held = false;
-    for (PictureContainer* picture : {&view.cover, &view.singer, &view.disc}) {
-      picture->Assign(static_cast<const PictureContainer*>(nullptr));
-    }
     auto clock = std::make_unique<ManualRetryClock>();
     retry_clock = clock.get();
-    loader = std::make_unique<SongLoader>(state, requests, view, std::move(clock));
+    radio = std::make_unique<Radio>(
+        [this] {
+          auto made = std::make_unique<RecordingPlayer>();
+          player = made.get();
+          return std::unique_ptr<MediaPlayer>(std::move(made));
+        },
+        std::move(clock));
+    radio->CreatePlayer();
+    player->ClearCalls();
+    announced.clear();
+    QObject::connect(radio.get(), &Radio::SongShown, [this] { announced.append("song"); });
+    QObject::connect(radio.get(), &Radio::PhaseChanged, [this] { announced.append("phase"); });
+    QObject::connect(radio.get(), &Radio::VolumeChanged, [this] { announced.append("volume"); });
   }
+
+  const RadioState& State() const { return radio->State(); }
 
   // Waits until the load under way has ended.
   bool LoadEnds(int milliseconds = 60000) {
-    return QTest::qWaitFor([&] { return !loader->Loading(); }, milliseconds);
+    return QTest::qWaitFor([&] { return !radio->LoadUnderWay(); }, milliseconds);
   }
 
-  PlayState state;
-  http::HttpClient client;
-  ClientRequests requests{client};
-  RecordingView view;
-  RecordingPlayer player;
+  std::unique_ptr<Radio> radio;
+  RecordingPlayer* player = nullptr;
   ManualRetryClock* retry_clock = nullptr;
-  std::unique_ptr<SongLoader> loader;
+  QStringList announced;
 };
 
 }  // namespace orvelle::test

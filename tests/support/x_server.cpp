@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 
 #include <poll.h>
@@ -70,6 +71,24 @@ struct XServer::Connection {
     return title;
   }
 
+  void Collect(Window parent, pid_t pid, const char* title, int depth, std::vector<Window>& found) {
+    Window root_of = 0, parent_of = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, parent, &root_of, &parent_of, &children, &count)) return;
+    for (unsigned i = 0; i < count; ++i) {
+      const Window window = children[i];
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) continue;
+      if (Property32(window, "_NET_WM_PID", XA_CARDINAL) == static_cast<unsigned long>(pid) && Title(window) == title) {
+        found.push_back(window);
+      } else if (depth < 3) {
+        Collect(window, pid, title, depth + 1, found);
+      }
+    }
+    if (children) XFree(children);
+  }
+
   std::optional<Window> Search(Window parent, pid_t pid, const char* title, int depth) {
     Window root_of = 0, parent_of = 0;
     Window* children = nullptr;
@@ -128,6 +147,14 @@ std::optional<XServer::WindowId> XServer::FindWindow(pid_t pid, const char* titl
   if (!Available()) return std::nullopt;
   connection_->Drain();
   return connection_->Search(connection_->root, pid, title, 0);
+}
+
+int XServer::CountWindows(pid_t pid, const char* title) {
+  if (!Available()) return 0;
+  connection_->Drain();
+  std::vector<Window> found;
+  connection_->Collect(connection_->root, pid, title, 0, found);
+  return static_cast<int>(found.size());
 }
 
 std::optional<std::pair<XServer::WindowId, XServer::Clock::time_point>> XServer::WaitForWindow(
@@ -196,6 +223,30 @@ void XServer::Release() {
   if (!Available()) return;
   XTestFakeButtonEvent(connection_->display, 1, False, CurrentTime);
   XSync(connection_->display, False);
+}
+
+void XServer::TypeKey(const char* keysym, bool control) {
+  if (!Available()) return;
+  ::Display* display = connection_->display;
+  const KeyCode key = XKeysymToKeycode(display, XStringToKeysym(keysym));
+  const KeyCode control_key = XKeysymToKeycode(display, XK_Control_L);
+  if (control) XTestFakeKeyEvent(display, control_key, True, CurrentTime);
+  XTestFakeKeyEvent(display, key, True, CurrentTime);
+  XTestFakeKeyEvent(display, key, False, CurrentTime);
+  if (control) XTestFakeKeyEvent(display, control_key, False, CurrentTime);
+  XSync(display, False);
+}
+
+std::vector<unsigned long> XServer::Pixels(WindowId window, int x, int y, int width, int height) {
+  std::vector<unsigned long> pixels;
+  if (!Available()) return pixels;
+  XImage* image = XGetImage(connection_->display, window, x, y, width, height, AllPlanes, ZPixmap);
+  if (!image) return pixels;
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) pixels.push_back(XGetPixel(image, column, row));
+  }
+  XDestroyImage(image);
+  return pixels;
 }
 
 }  // namespace orvelle::test

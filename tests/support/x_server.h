@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace orvelle::test {
 
@@ -30,6 +31,8 @@ class XServer {
   // The viewable client window of the process `pid` with the title `title` (_NET_WM_NAME, else
   // WM_NAME), searched below the root and the window manager's frames.
   std::optional<WindowId> FindWindow(pid_t pid, const char* title);
+  // How many such windows there are (a window and the message box over it share a title).
+  int CountWindows(pid_t pid, const char* title);
   // Waits for that window, looking again at every change of the root's children (frames
   // appearing, mapped, going) and at least every 20 ms. Returns the window and the moment it was
   // seen.
@@ -55,6 +58,12 @@ class XServer {
   void MoveTo(int x, int y);
   void Press();
   void Release();
+  // Presses and lets go of the key of `keysym` (an X keysym name, "q"), with Control held when
+  // asked, as the keyboard does; the window with the focus gets it.
+  void TypeKey(const char* keysym, bool control);
+
+  // The pixel values of a rectangle of the window (its own coordinates), row by row.
+  std::vector<unsigned long> Pixels(WindowId window, int x, int y, int width, int height);
 
  private:
   struct Connection;

@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
   const int play_seconds = ArgumentAfter(arguments, QStringLiteral("--play-seconds"), 0);
 
   orvelle::ProgramWindows windows =
-      orvelle::CreateProgramWindows(orvelle::ProgramPlayState(), orvelle::MakeProgramMediaPlayer);
+      orvelle::CreateProgramWindows(orvelle::MakeProgramMediaPlayer);
   orvelle::MainWindow* main_window = windows.main_window.get();
   int exit_code = 0;
 
@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
   QElapsedTimer waited;
   waited.start();
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (!main_window->titleLabel->Caption().isEmpty() && main_window->State().IsPlaying == 1) {
+    if (!main_window->titleLabel->Caption().isEmpty() && main_window->State().audio_playing) {
       poll.stop();
       std::printf("title shown after %lld ms since process start: %s\n", MillisecondsSinceProcessStart(),
                   qPrintable(main_window->titleLabel->Caption()));

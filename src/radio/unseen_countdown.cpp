@@ -1,4 +1,4 @@
-#include "app/unseen_countdown.h"
+#include "radio/unseen_countdown.h"
 
 #include "service/log.h"
 #include "toolkit/timer.h"
