@@ -27,7 +27,7 @@ import time
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_test import SKIP, fail, skip, start_accessibility_bus, start_demo_service  # noqa: E402
+from atspi_test import fail, skip, start_accessibility_bus, start_demo_service  # noqa: E402
 
 # How long Orca gets to speak after a key before the step's speech is read.
 SETTLE_SECONDS = 1.5
