@@ -278,7 +278,12 @@ void TscGPComboBox::DropDown() {
   SizeList();
   list_->Show(ListOrigin(list_->size()));
   StartObserving();
-  if (hasFocus()) AnnounceSelectedRow();
+  if (hasFocus()) {
+    // The open list takes the focus as a list would (named as the drop-down), then its row.
+    QAccessibleEvent list_focused(list_, QAccessible::Focus);
+    QAccessible::updateAccessibility(&list_focused);
+    AnnounceSelectedRow();
+  }
 }
 
 void TscGPComboBox::CloseUp(bool accept) {
