@@ -22,15 +22,24 @@
 namespace orvelle {
 namespace {
 
-// The image pairs (normal, hot) of the play/pause and mute buttons.
-struct ImagePair {
+// The looks of the play/pause and mute buttons: their images (normal, hot) and the name a screen
+// reader speaks, which says what a press does, so that the listener hears the new state on every
+// press.
+struct ButtonLook {
   int normal;
   int hot;
+  const char16_t* name;
 };
-constexpr ImagePair kPauseBars{2, 3};
-constexpr ImagePair kPlayTriangle{11, 12};
-constexpr ImagePair kMutedLook{1, 2};
-constexpr ImagePair kUnmutedLook{3, 0};
+constexpr ButtonLook kPauseBars{2, 3, u"暂停"};
+constexpr ButtonLook kPlayTriangle{11, 12, u"播放"};
+constexpr ButtonLook kMutedLook{1, 2, u"取消静音"};
+constexpr ButtonLook kUnmutedLook{3, 0, u"静音"};
+
+// What is announced when a press (of the button or its key) switches the state.
+constexpr char16_t kPausedAnnouncement[] = u"已暂停";
+constexpr char16_t kPlayingAnnouncement[] = u"正在播放";
+constexpr char16_t kMutedAnnouncement[] = u"已静音";
+constexpr char16_t kUnmutedAnnouncement[] = u"已取消静音";
 
 // Where FormCreate puts the focus sink: far above the visible area.
 constexpr int kFocusSinkTop = -2000;
@@ -42,12 +51,13 @@ constexpr char16_t kConnectingText[] = u"正在连接…";
 // The space kept between a give-up's reason and the disc.
 constexpr int kGapBeforeDisc = 16;
 
-void ShowImages(TscGPButton* button, ImagePair images) {
-  button->SetImageIndex(images.normal);
-  button->SetHotImageIndex(images.hot);
+void ShowImages(TscGPButton* button, ButtonLook look) {
+  button->SetImageIndex(look.normal);
+  button->SetHotImageIndex(look.hot);
   // Focused, the button shows what it shows at rest (its focus frame marks the focus): the hot
   // image of the mute button is the other state's.
-  button->SetFocusedImageIndex(images.normal);
+  button->SetFocusedImageIndex(look.normal);
+  button->SetAccessibleName(QString::fromUtf16(look.name));
 }
 
 // Whether the key moves through a list or along a slider: the arrows and the page keys.
@@ -124,6 +134,8 @@ MainWindow::MainWindow(PlayState& state, MediaPlayerFactory make_player, QWidget
       make_player_(std::move(make_player)),
       requests_(http_),
       loader_(state_, requests_, *this),
+      announcer_(new Announcer(this)),
+      song_announcer_(*this, *announcer_),
       unseen_count_([this] { return TakeCountdownStep(); }, [this] { return CountdownStepsToRunOut(); }) {
   cover_picture_.OnChange = [this] {
     if (coverHolder) coverHolder->SetPicture(HolderImage(cover_picture_));
@@ -157,6 +169,8 @@ MainWindow::~MainWindow() {
 void MainWindow::FormCreate(QObject*) {
   focusSink->SetTop(kFocusSinkTop);
   InstallShortcuts();
+  // The first window looks as designed, without a focus frame, until the keyboard is used.
+  ShowFocusOnlyAfterKeyboard();
 }
 
 void MainWindow::FormShow(QObject*) {
@@ -173,11 +187,14 @@ void MainWindow::FormShow(QObject*) {
   remainingTimeLabel->SetCaption(QString());
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
-  playPauseButton->SetAccessibleChecked(false);
-  muteButton->SetAccessibleChecked(false);
+  // The music is on its way: the button offers the pause.
+  ShowImages(playPauseButton, kPauseBars);
+  lyricsButton->SetAccessibleExpanded(false);
+  song_announcer_.NothingShown();
   ApplyRememberedListening();
-  // The keyboard starts where reading starts: the channel list.
-  SetFocus(channelList);
+  // The keyboard starts on the play/pause button, where none of the window's keys is taken by
+  // the control itself.
+  SetFocus(playPauseButton);
   connecting_notice_.start();
   loader_.LoadNextSong();
 }
@@ -231,7 +248,7 @@ bool MainWindow::TakeCountdownStep() {
   if (state_.RemainingSeconds <= 0) {
     loader_.LoadNextSong();
   } else {
-    remainingTimeLabel->SetCaption(loader_.CountDown());
+    SetTimeCaption(loader_.CountDown());
   }
   return !loader_.Loading();
 }
@@ -272,8 +289,7 @@ void MainWindow::playPauseButtonClick(QObject*) {
   } else {
     Resume();
   }
-  // Checked while the button offers the pause: the music plays or is on its way.
-  playPauseButton->SetAccessibleChecked(playPauseButton->ImageIndex() == kPauseBars.normal);
+  announcer_->Announce(QString::fromUtf16(pause ? kPausedAnnouncement : kPlayingAnnouncement));
   RemoteStateMayHaveChanged();
   FocusSink();
 }
@@ -350,17 +366,16 @@ void MainWindow::muteButtonClick(QObject*) {
     state_.SavedVolume = Player().Volume();
     state_.IsMuted = true;
     ShowImages(muteButton, kMutedLook);
-    muteButton->SetAccessibleChecked(true);
     Player().SetVolume(0);
     volumeSlider->SetValue(0);
   } else {
     state_.IsMuted = false;
     ShowImages(muteButton, kUnmutedLook);
-    muteButton->SetAccessibleChecked(false);
     Player().SetVolume(state_.SavedVolume);
     volumeSlider->SetValue(state_.SavedVolume);
   }
   volumeSlider->SetVisible(false);
+  announcer_->Announce(QString::fromUtf16(state_.IsMuted ? kMutedAnnouncement : kUnmutedAnnouncement));
   RememberVolume();
   RemoteStateMayHaveChanged();
   FocusSink();
@@ -381,6 +396,27 @@ void MainWindow::volumeSliderChange(QObject*) {
 
 void MainWindow::volumeSliderMouseLeave(QObject*) {
   if (!VolumeHasFocus()) volumeSlider->SetVisible(false);
+}
+
+QWidget* MainWindow::PreviousTabStop() const {
+  QWidget* from = focusWidget();
+  if (!from) return nullptr;
+  for (QWidget* w = from->previousInFocusChain(); w && w != from; w = w->previousInFocusChain()) {
+    if (w == volumeSlider) return w;
+    if (w->window() == this && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) return w;
+  }
+  return nullptr;
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+  if (!next && volumeSlider && !volumeSlider->isVisible() && PreviousTabStop() == volumeSlider) {
+    Application::RunGuarded([this] { muteButtonMouseEnter(muteButton); });
+    if (volumeSlider->isVisible()) {
+      volumeSlider->setFocus(Qt::BacktabFocusReason);
+      return true;
+    }
+  }
+  return Form::focusNextPrevChild(next);
 }
 
 bool MainWindow::VolumeHasFocus() const { return muteButton->hasFocus() || volumeSlider->hasFocus(); }
@@ -414,6 +450,8 @@ void MainWindow::ToggleLyricsPanel() {
   // The panel's controls go with it: a focus inside it goes back to the lyrics button.
   if (closing && lyricsPanel->isAncestorOf(QApplication::focusWidget())) lyricsButton->setFocus(Qt::OtherFocusReason);
   lyricsPanel->SetOpened(!closing);
+  // The lyrics button tells whether the panel is open (or opening).
+  lyricsButton->SetAccessibleExpanded(!closing);
 }
 
 void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
@@ -629,7 +667,13 @@ void MainWindow::SetTitleCaption(const QString& text) {
   RemoteStateMayHaveChanged();
 }
 void MainWindow::SetSingerCaption(const QString& text) { singerLabel->SetCaption(DisplayCaption(text)); }
-void MainWindow::SetTimeCaption(const QString& text) { remainingTimeLabel->SetCaption(text); }
+void MainWindow::SetTimeCaption(const QString& text) {
+  remainingTimeLabel->SetCaption(text);
+  // Read as a time; a screen reader does not speak a label's changes, so nothing is heard per
+  // second, only the time when the label is reached.
+  remainingTimeLabel->SetAccessibleName(text.isEmpty() ? SpokenRemainingTimeNone()
+                                                       : SpokenRemainingTime(state_.RemainingSeconds));
+}
 PictureContainer& MainWindow::DiscPicture() { return *disc->Picture(); }
 void MainWindow::SetProgressValue(int value) { songProgress->SetValue(value); }
 void MainWindow::SetProgressMaxValue(int value) { songProgress->SetMaxValue(value); }
@@ -640,16 +684,17 @@ void MainWindow::SetCountdownEnabled(bool enabled) {
 }
 void MainWindow::SetDiscRotating(bool rotating) {
   disc->SetRotateAnimation(rotating);
-  // The disc starts turning when a song starts playing.
-  if (rotating) playPauseButton->SetAccessibleChecked(true);
   RemoteStateMayHaveChanged();
 }
 
 void MainWindow::LoadEnded(LoadEnd end) {
   connecting_notice_.stop();
   if (end == LoadEnd::GaveUp) {
+    // The whole reason, before the label cuts it.
+    song_announcer_.GaveUp(titleLabel->Caption(), singerLabel->Caption());
     ShowGivenUp();
   } else if (end == LoadEnd::SongShown) {
+    song_announcer_.SongShown(DisplayCaption(state_.CurrentSong.title), DisplayCaption(state_.CurrentSong.singer_name));
     song_shown_ = true;
     // A song that plays ends the give-up's look.
     if (given_up_look_ && state_.IsPlaying == 1) {
@@ -671,7 +716,6 @@ void MainWindow::ShowGivenUp() {
   StopDisc();
   given_up_look_ = true;
   ShowImages(playPauseButton, kPlayTriangle);
-  playPauseButton->SetAccessibleChecked(false);
   if (state_.IsPlaying == 1) {
     state_.IsPlaying = 0;
     try {

@@ -14,10 +14,12 @@
 #include "playback/media_player.h"
 #include "radio/client_requests.h"
 #include "radio/play_state.h"
+#include "app/song_announcer.h"
 #include "app/unseen_countdown.h"
 #include "radio/song_loading.h"
 #include "service/http/http_client.h"
 #include "service/picture/picture_container.h"
+#include "toolkit/announcer.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/panel.h"
@@ -165,6 +167,9 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Shift+Tab reaches the volume slider as Tab does: going back from the control after it, the
+  // slider shows and takes the focus (Tab reaches it through the mute button, which shows it).
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // One countdown step, as a tick takes it while the window is seen; tells whether the count goes
@@ -212,6 +217,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // Makes the notice window a dialog of this one for the window system (kept above it).
   void TieNoticeToThisWindow();
   bool VolumeHasFocus() const;
+  // The control Shift+Tab goes to from the focused one, the hidden volume slider included.
+  QWidget* PreviousTabStop() const;
   void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
   // The keys of the window: Space, Right or N, M, Up and Down, L, Ctrl+Q. A control with the focus
   // keeps the keys it uses itself: the channel list its moves and letters, the volume slider its
@@ -243,6 +250,9 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   PictureContainer cover_picture_;
   PictureContainer singer_picture_;
   SongLoader loader_;
+  // Speaks what happens away from the focus (a child of this window).
+  Announcer* announcer_;
+  SongAnnouncer song_announcer_;
   // The countdown while the window is minimised or hidden. Mutable: reading the play state brings
   // the count up to the present.
   mutable UnseenCountdown unseen_count_;

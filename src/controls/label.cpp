@@ -2,6 +2,7 @@
 
 #include "controls/caption_text.h"
 #include "controls/glow_text.h"
+#include "toolkit/focus.h"
 #include "toolkit/theme.h"
 
 #include <QEvent>
@@ -135,7 +136,7 @@ void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   painter.setPen(text_color);
   draw_text(painter, r);
   // A label that the keyboard reaches (a tab stop) shows the focus as dots around its caption.
-  if (hasFocus()) DrawFocusDots(painter, rect(), text_color, ScaleFactor() >= 1.5 ? 2 : 1);
+  if (ShowsFocus(this)) DrawFocusDots(painter, rect(), text_color, ScaleFactor() >= 1.5 ? 2 : 1);
 }
 
 void TscLabel::focusInEvent(QFocusEvent* event) {

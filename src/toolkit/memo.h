@@ -10,6 +10,10 @@ namespace orvelle {
 
 // The native multi-line edit inside a Memo: Qt's plain-text editor, with the area the text is
 // laid out in (its formatting rectangle) settable from outside.
+//
+// Read-only, it is read with the keyboard as a screen reader expects: the caret moves through the
+// text (arrows, Home, End, Page Up and Page Down, with Shift to select) and the window's shortcuts
+// on those keys wait while it has the focus; every other key (letters, Space) is the window's.
 class MemoEditor : public QPlainTextEdit {
   Q_OBJECT
  public:
@@ -17,6 +21,11 @@ class MemoEditor : public QPlainTextEdit {
   // Lays the text out inside the editor minus these margins.
   void SetFormattingMargins(const QMargins& margins) { setViewportMargins(margins); }
   QMargins FormattingMargins() const { return viewportMargins(); }
+
+ protected:
+  bool event(QEvent* event) override;
+  // A read-only text shows its caret only while the focus cue shows (see ShowsFocus).
+  void paintEvent(QPaintEvent* event) override;
 };
 
 // The toolkit's multi-line edit control: text lines, caret, selection, clipboard, keyboard and
@@ -43,8 +52,8 @@ class Memo : public Control {
   QString Text() const;
   void SetText(const QString& text);
   void Clear() { SetText(QString()); }
-  // A read-only memo shows no caret and takes no typing; its text can still be selected with the
-  // pointer and copied.
+  // A read-only memo takes no typing; its text can still be read with the caret keys, selected and
+  // copied.
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool value);
   bool WordWrap() const { return word_wrap_; }
