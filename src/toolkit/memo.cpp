@@ -1,6 +1,9 @@
 #include "toolkit/memo.h"
 
+#include <QMouseEvent>
 #include <QScrollBar>
+
+#include <utility>
 
 namespace orvelle {
 
@@ -17,6 +20,7 @@ Memo::Memo(QWidget* parent) : Control(parent), editor_(new MemoEditor(this)) {
   editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setGeometry(rect());
+  editor_->viewport()->installEventFilter(this);
 }
 
 QStringList Memo::Lines() const {
@@ -72,6 +76,20 @@ void Memo::SetBorderStyle(TBorderStyle value) {
 void Memo::resizeEvent(QResizeEvent* event) {
   Control::resizeEvent(event);
   editor_->setGeometry(rect());
+}
+
+bool Memo::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == editor_->viewport()) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+      text_pressed_ = true;
+    } else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+               std::exchange(text_pressed_, false) &&
+               editor_->viewport()->rect().contains(mouse->position().toPoint())) {
+      Click();
+    }
+  }
+  return Control::eventFilter(watched, event);
 }
 
 }  // namespace orvelle
