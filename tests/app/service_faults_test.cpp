@@ -105,8 +105,9 @@ TEST_F(OrvelleTest, APauseDuringALoadHoldsTheSongThatComes) {
   EXPECT_TRUE(PositionAdvances(0.2));
 }
 
-// The window shows at once; until the first song comes the labels are empty and the disc still,
-// and after a second without an answer the title says the service is being reached.
+// The window shows at once; until the first song comes the labels are empty, the disc still and
+// the progress bar empty, and after a second without an answer the title says the service is
+// being reached.
 TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   Create();
   DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"delay","delay_ms":2500})");
@@ -118,6 +119,7 @@ TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !main_window->titleLabel->Caption().isEmpty(); }, 2000));
   EXPECT_EQ(main_window->titleLabel->Caption(), QStringLiteral("正在连接…"));
   EXPECT_EQ(main_window->singerLabel->Caption(), DemoServiceEnvironment::Base());
+  EXPECT_EQ(main_window->songProgress->Value(), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 10000));
   EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
 }
