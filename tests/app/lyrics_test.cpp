@@ -92,11 +92,11 @@ TEST_F(OrvelleTest, FailedLyricsSaySoAndAClickOrReopeningThePanelTriesAgain) {
   DemoServiceEnvironment::AddFault(R"({"target":"lyric","kind":"status","count":2})");
   Click(main_window->lyricsButton);
   ASSERT_TRUE(OpenedWithin(main_window));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics().toStdString();
 
   QTest::mouseClick(text_area, Qt::LeftButton, {}, text_area->rect().center());
   EXPECT_TRUE(QTest::qWaitFor([&] { return requests() == 2; }, 5000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics().toStdString();
 
   Click(main_window->lyricsCloseButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->lyricsPanel->width() == 0; }, 5000));
