@@ -318,7 +318,7 @@ TEST(SongNotifications, EachSongReplacesTheLastWithItsTitleSingerAndCover) {
   cover.fill(qRgb(200, 10, 20));
   notifier.Show({"Blue Line", "Ana & <Mar>", cover});
   ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.shown.size() == 1; }, kWaitMs));
-  const FakeNotificationService::Shown& first = desktop.shown[0];
+  const FakeNotificationService::Shown first = desktop.shown[0];  // a copy: the list grows
   EXPECT_EQ(first.app_name, "Orvelle");
   EXPECT_EQ(first.replaces_id, 0u);
   EXPECT_EQ(first.app_icon, "org.orvelle.Orvelle");
