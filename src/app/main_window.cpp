@@ -704,6 +704,7 @@ void MainWindow::LoadEnded(LoadEnd end) {
 
 void MainWindow::ShowGivenUp() {
   StopDisc();
+  songProgress->SetValue(0);  // no song is under way
   given_up_look_ = true;
   ShowImages(playPauseButton, kPlayTriangle);
   playPauseButton->SetAccessibleChecked(false);

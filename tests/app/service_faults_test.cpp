@@ -36,7 +36,8 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxWhileTheSongPlays) {
 }
 
 // After five failed attempts the window says so: the reason fits its label, the disc stands
-// still and the button shows the play image; the next load comes by itself and plays.
+// still, the progress bar is empty and the button shows the play image; the next load comes by
+// itself and plays.
 TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
@@ -47,6 +48,7 @@ TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   const TscLabel* reason = main_window->singerLabel;
   EXPECT_FALSE(reason->Caption().isEmpty());
   EXPECT_LT(reason->geometry().right(), main_window->disc->x()) << "the reason runs under the disc";
+  EXPECT_EQ(main_window->songProgress->Value(), 0) << "no song is under way";
   EXPECT_FALSE(main_window->countdownTimer->Enabled());
   EXPECT_FALSE(main_window->disc->RotateAnimation());
   EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
