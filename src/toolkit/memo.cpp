@@ -79,14 +79,16 @@ void Memo::resizeEvent(QResizeEvent* event) {
 }
 
 bool Memo::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == editor_->viewport()) {
+  const bool press = event->type() == QEvent::MouseButtonPress;
+  const bool release = event->type() == QEvent::MouseButtonRelease;
+  if (watched == editor_->viewport() && (press || release)) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-      text_pressed_ = true;
-    } else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
-               std::exchange(text_pressed_, false) &&
-               editor_->viewport()->rect().contains(mouse->position().toPoint())) {
-      Click();
+    if (mouse->button() == Qt::LeftButton) {
+      if (press) {
+        text_pressed_ = true;
+      } else if (std::exchange(text_pressed_, false) && editor_->viewport()->rect().contains(mouse->position().toPoint())) {
+        Click();
+      }
     }
   }
   return Control::eventFilter(watched, event);
