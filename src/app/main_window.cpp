@@ -8,8 +8,6 @@
 #include "toolkit/application.h"
 #include "toolkit/focus.h"
 
-#include <QFontMetrics>
-
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -48,7 +46,7 @@ constexpr int kFocusSinkTop = -2000;
 constexpr int kConnectingNoticeMilliseconds = 1000;
 constexpr char16_t kConnectingText[] = u"正在连接…";
 
-// The space kept between a give-up's reason and the disc.
+// The space kept between the title or singer and the disc.
 constexpr int kGapBeforeDisc = 16;
 
 void ShowImages(TscGPButton* button, ButtonLook look) {
@@ -168,9 +166,16 @@ MainWindow::~MainWindow() {
 
 void MainWindow::FormCreate(QObject*) {
   focusSink->SetTop(kFocusSinkTop);
+  FitCaptionsBeforeDisc();
   InstallShortcuts();
   // The first window looks as designed, without a focus frame, until the keyboard is used.
   ShowFocusOnlyAfterKeyboard();
+}
+
+void MainWindow::FitCaptionsBeforeDisc() {
+  // A long title, singer or give-up reason is cut with "…" where the disc begins rather than
+  // running under it and off the window, which cannot be widened.
+  for (TscLabel* label : {titleLabel, singerLabel}) label->SetElideWidth(disc->x() - label->x() - kGapBeforeDisc);
 }
 
 void MainWindow::FormShow(QObject*) {
@@ -185,6 +190,7 @@ void MainWindow::FormShow(QObject*) {
   titleLabel->SetCaption(QString());
   singerLabel->SetCaption(QString());
   remainingTimeLabel->SetCaption(QString());
+  songProgress->SetValue(0);  // empty until the first song gives it a range
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
   // The music is on its way: the button offers the pause.
@@ -458,12 +464,22 @@ void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
 
 void MainWindow::RequestPanelLyrics() {
   if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
-  const ClientRequests::Id request = RequestLyrics(state_, requests_, [this](const QString& lyrics) {
+  const ClientRequests::Id request = RequestLyrics(state_, requests_, [this](const LyricsAnswer& answer) {
     lyrics_request_ = 0;
-    lyricsText->SetText(lyrics);
+    lyrics_failed_ = answer.failed;
+    lyricsText->SetText(answer.text);
   });
   // 0 when the answer came at once (no song to ask for).
   lyrics_request_ = request;
+}
+
+void MainWindow::lyricsTextClick(QObject*) {
+  // The failure's text asks for a click to try again; a click elsewhere in the lyrics is only a
+  // click into the text.
+  if (!lyrics_failed_ || lyrics_request_ != 0) return;
+  lyrics_failed_ = false;
+  lyricsText->Clear();
+  RequestPanelLyrics();
 }
 
 void MainWindow::AbandonRequests() {
@@ -472,13 +488,31 @@ void MainWindow::AbandonRequests() {
   if (lyrics_request_ != 0) requests_.Cancel(std::exchange(lyrics_request_, 0));
 }
 
-void MainWindow::fontLargerButtonClick(QObject*) { LyricsFont().Enlarge(); }
+void MainWindow::fontLargerButtonClick(QObject*) {
+  LyricsFont().Enlarge();
+  LyricsSizeChanged();
+}
 
-void MainWindow::fontSmallerButtonClick(QObject*) { LyricsFont().Shrink(); }
+void MainWindow::fontSmallerButtonClick(QObject*) {
+  LyricsFont().Shrink();
+  LyricsSizeChanged();
+}
 
 LyricsFontSize& MainWindow::LyricsFont() {
   if (!lyrics_font_) lyrics_font_.emplace(*lyricsText->GetFont());
   return *lyrics_font_;
+}
+
+void MainWindow::LyricsSizeChanged() {
+  ShowLyricsSizeBounds();
+  if (settings_) settings_->RememberLyricsSize(LyricsFont().Pixels());
+}
+
+void MainWindow::ShowLyricsSizeBounds() {
+  // A button that has reached its bound is disabled: it looks so, assistive technology hears so,
+  // and the keyboard focus moves on from it.
+  fontLargerButton->SetEnabled(LyricsFont().CanEnlarge());
+  fontSmallerButton->SetEnabled(LyricsFont().CanShrink());
 }
 
 void MainWindow::SetNoticeWindow(Form* notice) {
@@ -625,6 +659,10 @@ void MainWindow::ApplyRememberedListening() {
   if (settings_->Volume() || settings_->Muted()) {
     ApplyRememberedVolume(settings_->Volume().value_or(Player().Volume()), settings_->Muted().value_or(false));
   }
+  if (settings_->LyricsSize()) {
+    LyricsFont().SetPixels(*settings_->LyricsSize());
+    ShowLyricsSizeBounds();
+  }
 }
 
 void MainWindow::ApplyRememberedChannel(const QString& channel_id) {
@@ -696,6 +734,7 @@ void MainWindow::LoadEnded(LoadEnd end) {
   } else if (end == LoadEnd::SongShown) {
     song_announcer_.SongShown(DisplayCaption(state_.CurrentSong.title), DisplayCaption(state_.CurrentSong.singer_name));
     song_shown_ = true;
+    emit SongShown();
     // A song that plays ends the give-up's look.
     if (given_up_look_ && state_.IsPlaying == 1) {
       given_up_look_ = false;
@@ -709,11 +748,8 @@ void MainWindow::LoadEnded(LoadEnd end) {
 }
 
 void MainWindow::ShowGivenUp() {
-  // The reason is cut to the room left of the disc rather than running under it.
-  const QFontMetrics metrics(singerLabel->font());
-  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
-  singerLabel->SetCaption(metrics.elidedText(singerLabel->Caption(), Qt::ElideRight, room));
   StopDisc();
+  songProgress->SetValue(0);  // no song is under way
   given_up_look_ = true;
   ShowImages(playPauseButton, kPlayTriangle);
   if (state_.IsPlaying == 1) {

@@ -81,8 +81,9 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
 
   // The notice window that noticeButton shows; it becomes a dialog of this window.
   void SetNoticeWindow(Form* notice);
-  // Where the window remembers the chosen channel and the volume with its muting, and from where
-  // it takes them back when it is first shown; none (the default): nothing is remembered.
+  // Where the window remembers the chosen channel, the volume with its muting and the lyrics' size,
+  // and from where it takes them back when it is first shown; none (the default): nothing is
+  // remembered.
   void SetListenerSettings(ListenerSettings* settings) { settings_ = settings; }
 
   // How far the Up and Down keys move the volume.
@@ -146,6 +147,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   void lyricsCloseButtonClick(QObject* sender);
   void lyricsPanelClick(QObject* sender);
   void lyricsPanelOpened(QObject* sender);
+  // A click on the lyrics asks for them again after a failure.
+  void lyricsTextClick(QObject* sender);
   void fontLargerButtonClick(QObject* sender);
   void fontSmallerButtonClick(QObject* sender);
   void noticeButtonClick(QObject* sender);
@@ -163,6 +166,10 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   int Volume() const override;
   void SetVolume(int value) override;
   const PictureContainer& Cover() const override;
+
+ signals:
+  // A load has shown a new song: its title, singer and cover are on show.
+  void SongShown();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -205,6 +212,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // Until the first song has come: after a second without it, says that the service is being
   // reached.
   void ShowConnecting();
+  // Cuts the title and the singer at the room left of the disc.
+  void FitCaptionsBeforeDisc();
   // Stops the disc's turning and sets it upright.
   void StopDisc();
   void ToggleLyricsPanel();
@@ -213,6 +222,10 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   // Abandons whatever waits for the network: the load, the lyrics.
   void AbandonRequests();
   LyricsFontSize& LyricsFont();
+  // After a font button's press: the buttons follow the bounds, and the size is remembered.
+  void LyricsSizeChanged();
+  // Disables the font button whose bound the size has reached.
+  void ShowLyricsSizeBounds();
   void FocusSink();
   // Makes the notice window a dialog of this one for the window system (kept above it).
   void TieNoticeToThisWindow();
@@ -262,6 +275,8 @@ class MainWindow : public Form, public RemoteControlTarget, private SongView {
   bool shown_ = false;
   // The lyrics request whose answer the panel waits for, 0 when none.
   ClientRequests::Id lyrics_request_ = 0;
+  // Whether the lyrics view shows that the lyrics could not be had.
+  bool lyrics_failed_ = false;
   // Whether the listener paused while the load under way ran: its song is shown but not started.
   bool paused_during_load_ = false;
   // Whether the play/pause button shows the play image because the last load gave up.

@@ -1,10 +1,15 @@
 #include "desktop/mpris_properties.h"
 
+#include "playback/media_player.h"
+#include "service/error.h"
+#include "service/log.h"
+
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace orvelle::mpris {
 
@@ -12,6 +17,16 @@ namespace {
 
 constexpr qint64 kMicrosecondsPerSecond = 1000000;
 constexpr char kTrackPathPrefix[] = "/org/orvelle/track/";
+
+// The player's own position, or nothing when it cannot tell (logged).
+std::optional<qint64> PlayerPosition(const MediaPlayer& player) {
+  try {
+    return player.PositionMicroseconds();
+  } catch (const Error& error) {
+    qCDebug(lcDesktop) << "the player's position could not be read for the remote control:" << error.Message();
+    return std::nullopt;
+  }
+}
 
 bool SongLoaded(const PlayState& state) { return !state.CurrentSong.sid.isEmpty() || !state.CurrentSong.url.isEmpty(); }
 
@@ -64,6 +79,11 @@ QVariantMap Metadata(const PlayState& state, const QString& art_url) {
 
 qint64 PositionMicroseconds(const PlayState& state) {
   const qint64 length = LengthMicroseconds(state.CurrentSong);
+  if (state.IsPlaying == 1 && state.MediaPlayer) {
+    if (const std::optional<qint64> played = PlayerPosition(*state.MediaPlayer)) {
+      return length >= 0 ? std::clamp<qint64>(*played, 0, length) : std::max<qint64>(*played, 0);
+    }
+  }
   if (length <= 0) return 0;
   const qint64 position = length - qint64{state.RemainingSeconds} * kMicrosecondsPerSecond;
   return std::clamp<qint64>(position, 0, length);

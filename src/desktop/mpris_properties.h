@@ -29,8 +29,10 @@ qint64 LengthMicroseconds(const CurrentSongRecord& song);
 // cover's address.
 QVariantMap Metadata(const PlayState& state, const QString& art_url);
 
-// How far the countdown has come: the song's length less the remaining seconds, in microseconds,
-// never below 0 nor past the length.
+// How far the song has come, in microseconds: while it plays, the player's own position, which
+// moves smoothly for a desktop's progress bar; otherwise (or when the player cannot tell) how far
+// the countdown has come, the song's length less the remaining seconds. Never below 0 nor past
+// the length.
 qint64 PositionMicroseconds(const PlayState& state);
 
 // MPRIS volume (1.0 normal) from and to the slider's value (100 normal). A negative or

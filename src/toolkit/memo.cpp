@@ -3,7 +3,10 @@
 #include "toolkit/focus.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
+
+#include <utility>
 
 namespace orvelle {
 namespace {
@@ -56,6 +59,7 @@ Memo::Memo(QWidget* parent) : Control(parent), editor_(new MemoEditor(this)) {
   editor_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor_->setGeometry(rect());
+  editor_->viewport()->installEventFilter(this);
 }
 
 QStringList Memo::Lines() const {
@@ -112,6 +116,22 @@ void Memo::SetBorderStyle(TBorderStyle value) {
 void Memo::resizeEvent(QResizeEvent* event) {
   Control::resizeEvent(event);
   editor_->setGeometry(rect());
+}
+
+bool Memo::eventFilter(QObject* watched, QEvent* event) {
+  const bool press = event->type() == QEvent::MouseButtonPress;
+  const bool release = event->type() == QEvent::MouseButtonRelease;
+  if (watched == editor_->viewport() && (press || release)) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      if (press) {
+        text_pressed_ = true;
+      } else if (std::exchange(text_pressed_, false) && editor_->viewport()->rect().contains(mouse->position().toPoint())) {
+        Click();
+      }
+    }
+  }
+  return Control::eventFilter(watched, event);
 }
 
 }  // namespace orvelle

@@ -30,7 +30,8 @@ class MemoEditor : public QPlainTextEdit {
 
 // The toolkit's multi-line edit control: text lines, caret, selection, clipboard, keyboard and
 // scrolling are the native editor's; the control positions it and publishes its settings. Kit
-// text views derive from it to draw their own background behind the editor's glyphs.
+// text views derive from it to draw their own background behind the editor's glyphs. A left
+// button pressed and released over the text raises OnClick, as on any control.
 class Memo : public Control {
   Q_OBJECT
   Q_PROPERTY(QStringList Lines READ Lines WRITE SetLines)
@@ -84,6 +85,9 @@ class Memo : public Control {
   // ScrollBars changed.
   virtual void ScrollBarsChanged() {}
   void resizeEvent(QResizeEvent* event) override;
+  // Watches the editor's text area for clicks; a view that filters the editor's events itself
+  // hands the ones it does not take on to this.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyScrollBarPolicies();
@@ -94,6 +98,7 @@ class Memo : public Control {
   TScrollStyle scroll_bars_ = ssNone;
   bool own_scroll_bars_ = false;
   TBorderStyle border_style_ = bsSingle;
+  bool text_pressed_ = false;
 };
 
 }  // namespace orvelle

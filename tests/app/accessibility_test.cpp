@@ -256,6 +256,26 @@ TEST_F(AccessibilityTest, TheVolumeIsSetThroughTheSliderAndMutingIsAnnounced) {
   EXPECT_EQ(Announced(), u"已取消静音"_qs);
 }
 
+// A screen reader pressing the larger-text button up to the largest size hears it become
+// disabled; it then offers no press.
+TEST_F(AccessibilityTest, AFontButtonAtItsBoundIsAnnouncedDisabled) {
+  ASSERT_NO_FATAL_FAILURE(StartActive(kOneSongChannel));
+  if (!Announcing()) GTEST_SKIP() << "Qt's accessibility bridge is off (no X server or accessibility bus)";
+  MainWindow& w = *main_window;
+  ASSERT_NO_FATAL_FAILURE(Press(w.lyricsButton));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.lyricsPanel->Opened(); }, 5000));
+  Heard().clear();
+  for (int press = 0; press < 11; ++press) ASSERT_NO_FATAL_FAILURE(Press(w.fontLargerButton));  // 11 to 40 pixels
+  EXPECT_EQ(w.lyricsText->GetFont()->Height(), 40);
+  EXPECT_TRUE(Accessible(w.fontLargerButton)->state().disabled);
+  const auto disabled = std::find_if(Heard().begin(), Heard().end(), [&](const Announcement& a) {
+    return a.object == w.fontLargerButton && a.type == QAccessible::StateChanged && a.changed.disabled;
+  });
+  EXPECT_NE(disabled, Heard().end()) << "reaching the bound is announced";
+  EXPECT_FALSE(Accessible(w.fontLargerButton)->actionInterface()->actionNames().contains(
+      QAccessibleActionInterface::pressAction()));
+}
+
 TEST_F(AccessibilityTest, TheKeyboardReachesTheVolumeThroughTheMuteButton) {
   ASSERT_NO_FATAL_FAILURE(StartActive());
   MainWindow& w = *main_window;

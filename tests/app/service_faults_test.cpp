@@ -36,7 +36,8 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxWhileTheSongPlays) {
 }
 
 // After five failed attempts the window says so: the reason fits its label, the disc stands
-// still and the button shows the play image; the next load comes by itself and plays.
+// still, the progress bar is empty and the button shows the play image; the next load comes by
+// itself and plays.
 TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
@@ -47,6 +48,7 @@ TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   const TscLabel* reason = main_window->singerLabel;
   EXPECT_FALSE(reason->Caption().isEmpty());
   EXPECT_LT(reason->geometry().right(), main_window->disc->x()) << "the reason runs under the disc";
+  EXPECT_EQ(main_window->songProgress->Value(), 0) << "no song is under way";
   EXPECT_FALSE(main_window->countdownTimer->Enabled());
   EXPECT_FALSE(main_window->disc->RotateAnimation());
   EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
@@ -105,8 +107,9 @@ TEST_F(OrvelleTest, APauseDuringALoadHoldsTheSongThatComes) {
   EXPECT_TRUE(PositionAdvances(0.2));
 }
 
-// The window shows at once; until the first song comes the labels are empty and the disc still,
-// and after a second without an answer the title says the service is being reached.
+// The window shows at once; until the first song comes the labels are empty, the disc still and
+// the progress bar empty, and after a second without an answer the title says the service is
+// being reached.
 TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   Create();
   DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"delay","delay_ms":2500})");
@@ -118,6 +121,7 @@ TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !main_window->titleLabel->Caption().isEmpty(); }, 2000));
   EXPECT_EQ(main_window->titleLabel->Caption(), QStringLiteral("正在连接…"));
   EXPECT_EQ(main_window->singerLabel->Caption(), DemoServiceEnvironment::Base());
+  EXPECT_EQ(main_window->songProgress->Value(), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return state.IsPlaying == 1; }, 10000));
   EXPECT_EQ(main_window->titleLabel->Caption(), state.CurrentSong.title);
 }

@@ -4,6 +4,8 @@
 #include "service/error.h"
 #include "toolkit/application.h"
 
+#include <QAccessible>
+
 namespace orvelle::test {
 namespace {
 
@@ -52,6 +54,20 @@ TEST_F(OrvelleTest, AnAmpersandInATitleIsShownAsItself) {
     const int without = label->width();
     label->SetCaption(QStringLiteral("R&B"));
     EXPECT_GT(label->width(), without) << label->objectName().toStdString();
+  }
+}
+
+// A title or singer too long for the room left of the disc is cut before it, whole in the
+// tooltip and for assistive technology; the window cannot be widened to show more.
+TEST_F(OrvelleTest, ALongTitleOrSingerIsCutBeforeTheDisc) {
+  Create();
+  const QString whole = QStringLiteral("The Longest Road Home Runs Through Every Town We Ever Swore We Would Never See");
+  for (TscLabel* label : {main_window->titleLabel, main_window->singerLabel}) {
+    label->SetCaption(whole);
+    EXPECT_LT(label->geometry().right(), main_window->disc->x()) << label->objectName().toStdString();
+    EXPECT_TRUE(label->CaptionCut());
+    EXPECT_EQ(label->toolTip(), whole);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), whole);
   }
 }
 
