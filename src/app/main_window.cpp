@@ -8,8 +8,6 @@
 #include "toolkit/application.h"
 #include "toolkit/focus.h"
 
-#include <QFontMetrics>
-
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -22,15 +20,24 @@
 namespace orvelle {
 namespace {
 
-// The image pairs (normal, hot) of the play/pause and mute buttons.
-struct ImagePair {
+// The looks of the play/pause and mute buttons: their images (normal, hot) and the name a screen
+// reader speaks, which says what a press does, so that the listener hears the new state on every
+// press.
+struct ButtonLook {
   int normal;
   int hot;
+  const char16_t* name;
 };
-constexpr ImagePair kPauseBars{2, 3};
-constexpr ImagePair kPlayTriangle{11, 12};
-constexpr ImagePair kMutedLook{1, 2};
-constexpr ImagePair kUnmutedLook{3, 0};
+constexpr ButtonLook kPauseBars{2, 3, u"暂停"};
+constexpr ButtonLook kPlayTriangle{11, 12, u"播放"};
+constexpr ButtonLook kMutedLook{1, 2, u"取消静音"};
+constexpr ButtonLook kUnmutedLook{3, 0, u"静音"};
+
+// What is announced when a press (of the button or its key) switches the state.
+constexpr char16_t kPausedAnnouncement[] = u"已暂停";
+constexpr char16_t kPlayingAnnouncement[] = u"正在播放";
+constexpr char16_t kMutedAnnouncement[] = u"已静音";
+constexpr char16_t kUnmutedAnnouncement[] = u"已取消静音";
 
 // Where FormCreate puts the focus sink: far above the visible area.
 constexpr int kFocusSinkTop = -2000;
@@ -39,7 +46,7 @@ constexpr int kFocusSinkTop = -2000;
 constexpr int kConnectingNoticeMilliseconds = 1000;
 constexpr char16_t kConnectingText[] = u"正在连接…";
 
-// The space kept between a give-up's reason and the disc.
+// The space kept between the title or singer and the disc.
 constexpr int kGapBeforeDisc = 16;
 
 // After a give-up the singer label says why and how to try at once (a click on the play image or
@@ -48,12 +55,13 @@ constexpr char16_t kTryNowHint[] = u"，按 ▶ 或空格重试";
 QString NextTryText(int seconds) { return QStringLiteral("%1 秒后重试").arg(seconds); }
 constexpr char16_t kRetryingText[] = u"正在重试…";
 
-void ShowImages(TscGPButton* button, ImagePair images) {
-  button->SetImageIndex(images.normal);
-  button->SetHotImageIndex(images.hot);
+void ShowImages(TscGPButton* button, ButtonLook look) {
+  button->SetImageIndex(look.normal);
+  button->SetHotImageIndex(look.hot);
   // Focused, the button shows what it shows at rest (its focus frame marks the focus): the hot
   // image of the mute button is the other state's.
-  button->SetFocusedImageIndex(images.normal);
+  button->SetFocusedImageIndex(look.normal);
+  button->SetAccessibleName(QString::fromUtf16(look.name));
 }
 
 // Whether the key moves through a list or along a slider: the arrows and the page keys.
@@ -125,7 +133,7 @@ QImage HolderImage(const PictureContainer& picture) {
 std::unique_ptr<MediaPlayer> MakeProgramMediaPlayer() { return std::make_unique<GstMediaPlayer>(); }
 
 MainWindow::MainWindow(MediaPlayerFactory make_player, QWidget* parent)
-    : Form(parent), radio_(std::move(make_player)) {
+    : Form(parent), radio_(std::move(make_player)), announcer_(new Announcer(this)), song_announcer_(*this, *announcer_) {
   connect(&radio_, &Radio::SongShown, this, [this] { Application::RunGuarded([this] { ShowSong(); }); });
   connect(&radio_, &Radio::PhaseChanged, this, [this] { Application::RunGuarded([this] { ShowPhase(); }); });
   connect(&radio_, &Radio::CountdownMoved, this, [this] { Application::RunGuarded([this] { ShowCountdown(); }); });
@@ -151,7 +159,16 @@ MainWindow::~MainWindow() {
 
 void MainWindow::FormCreate(QObject*) {
   focusSink->SetTop(kFocusSinkTop);
+  FitCaptionsBeforeDisc();
   InstallShortcuts();
+  // The first window looks as designed, without a focus frame, until the keyboard is used.
+  ShowFocusOnlyAfterKeyboard();
+}
+
+void MainWindow::FitCaptionsBeforeDisc() {
+  // A long title, singer or give-up reason is cut with "…" where the disc begins rather than
+  // running under it and off the window, which cannot be widened.
+  for (TscLabel* label : {titleLabel, singerLabel}) label->SetElideWidth(disc->x() - label->x() - kGapBeforeDisc);
 }
 
 void MainWindow::FormShow(QObject*) {
@@ -166,13 +183,18 @@ void MainWindow::FormShow(QObject*) {
   titleLabel->SetCaption(QString());
   singerLabel->SetCaption(QString());
   remainingTimeLabel->SetCaption(QString());
+  songProgress->SetValue(0);  // empty until the first song gives it a range
   disc->SetPicture(nullptr);
   lyricsPanel->SetOpened(false);
-  playPauseButton->SetAccessibleChecked(false);
-  muteButton->SetAccessibleChecked(false);
+  // The music is on its way: the button offers the pause.
+  ShowImages(playPauseButton, kPauseBars);
+  lyricsButton->SetAccessibleExpanded(false);
+  song_announcer_.NothingShown();
+  remainingTimeLabel->SetAccessibleName(SpokenRemainingTimeNone());
   ApplyRememberedListening();
-  // The keyboard starts where reading starts: the channel list.
-  SetFocus(channelList);
+  // The keyboard starts on the play/pause button, where none of the window's keys is taken by
+  // the control itself.
+  SetFocus(playPauseButton);
   connecting_notice_.start();
   radio_.Start();
 }
@@ -213,6 +235,7 @@ void MainWindow::playPauseButtonClick(QObject*) {
   } else if (radio_.State().phase == PlayPhase::Playing) {
     TurnCover();
   }
+  announcer_->Announce(QString::fromUtf16(pausing ? kPausedAnnouncement : kPlayingAnnouncement));
   FocusSink();
 }
 
@@ -273,18 +296,19 @@ void MainWindow::ShowSong() {
   songProgress->SetMinValue(0);
   // The lyrics follow the song: the open panel shows the new song's.
   if (lyricsPanel->Opened()) RequestPanelLyrics();
+  song_announcer_.SongShown(DisplayCaption(state.song.title), DisplayCaption(state.song.singer_name));
   RemoteStateMayHaveChanged();
+  emit SongShown();
 }
 
 void MainWindow::ShowPhase() {
   const RadioState& state = radio_.State();
   ShowImages(playPauseButton, state.OffersPause() ? kPauseBars : kPlayTriangle);
-  // Checked while the button offers the pause: the music plays or is on its way.
-  playPauseButton->SetAccessibleChecked(state.OffersPause());
   if (!state.audio_playing && state.phase != PlayPhase::Loading) StopDisc();
   if (state.phase == PlayPhase::GivenUp) ShowGivenUp();
   if (state.phase == PlayPhase::Loading && !state.give_up_reason.isEmpty()) {
     remainingTimeLabel->SetCaption(QString::fromUtf16(kRetryingText));
+    remainingTimeLabel->SetAccessibleName(remainingTimeLabel->Caption());
   }
   RemoteStateMayHaveChanged();
 }
@@ -293,19 +317,24 @@ void MainWindow::ShowCountdown() {
   const RadioState& state = radio_.State();
   if (state.phase == PlayPhase::GivenUp) {
     remainingTimeLabel->SetCaption(NextTryText(state.SecondsToNextTry()));
+    remainingTimeLabel->SetAccessibleName(remainingTimeLabel->Caption());
     return;
   }
   songProgress->SetValue(state.ProgressValue());
   remainingTimeLabel->SetCaption(state.RemainingText());
+  // Read as a time; a screen reader does not speak a label's changes, so nothing is heard per
+  // second, only the time when the label is reached.
+  remainingTimeLabel->SetAccessibleName(SpokenRemainingTime(state.remaining_seconds));
 }
 
 void MainWindow::ShowGivenUp() {
   const RadioState& state = radio_.State();
-  titleLabel->SetCaption(QString::fromUtf16(kNoStationText));
-  // The reason is cut to the room left of the disc rather than running under it.
-  const QFontMetrics metrics(singerLabel->font());
-  const int room = disc->x() - singerLabel->x() - kGapBeforeDisc;
-  singerLabel->SetCaption(metrics.elidedText(state.give_up_reason + QString::fromUtf16(kTryNowHint), Qt::ElideRight, room));
+  const QString heading = QString::fromUtf16(kNoStationText);
+  // The label cuts the reason before the disc, keeping the whole for its tooltip and for
+  // assistive technology; the announcement speaks heading and reason once.
+  titleLabel->SetCaption(heading);
+  singerLabel->SetCaption(state.give_up_reason + QString::fromUtf16(kTryNowHint));
+  song_announcer_.GaveUp(heading, state.give_up_reason);
   StopDisc();
   disc->SetPicture(nullptr);
   coverHolder->SetPicture(QImage());
@@ -316,7 +345,6 @@ void MainWindow::ShowGivenUp() {
 void MainWindow::ShowVolume() {
   const RadioState& state = radio_.State();
   ShowImages(muteButton, state.muted ? kMutedLook : kUnmutedLook);
-  muteButton->SetAccessibleChecked(state.muted);
   RememberVolume();
   RemoteStateMayHaveChanged();
 }
@@ -327,6 +355,7 @@ void MainWindow::muteButtonClick(QObject*) {
   radio_.ToggleMute();
   volumeSlider->SetValue(radio_.State().volume);
   volumeSlider->SetVisible(false);
+  announcer_->Announce(QString::fromUtf16(radio_.State().muted ? kMutedAnnouncement : kUnmutedAnnouncement));
   FocusSink();
   // From the keyboard the focus stays on the button, and the slider with it.
   if (VolumeHasFocus()) muteButtonMouseEnter(muteButton);
@@ -341,6 +370,27 @@ void MainWindow::volumeSliderChange(QObject*) { radio_.SetVolume(volumeSlider->V
 
 void MainWindow::volumeSliderMouseLeave(QObject*) {
   if (!VolumeHasFocus()) volumeSlider->SetVisible(false);
+}
+
+QWidget* MainWindow::PreviousTabStop() const {
+  QWidget* from = focusWidget();
+  if (!from) return nullptr;
+  for (QWidget* w = from->previousInFocusChain(); w && w != from; w = w->previousInFocusChain()) {
+    if (w == volumeSlider) return w;
+    if (w->window() == this && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) return w;
+  }
+  return nullptr;
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+  if (!next && volumeSlider && !volumeSlider->isVisible() && PreviousTabStop() == volumeSlider) {
+    Application::RunGuarded([this] { muteButtonMouseEnter(muteButton); });
+    if (volumeSlider->isVisible()) {
+      volumeSlider->setFocus(Qt::BacktabFocusReason);
+      return true;
+    }
+  }
+  return Form::focusNextPrevChild(next);
 }
 
 bool MainWindow::VolumeHasFocus() const { return muteButton->hasFocus() || volumeSlider->hasFocus(); }
@@ -374,21 +424,53 @@ void MainWindow::ToggleLyricsPanel() {
   // The panel's controls go with it: a focus inside it goes back to the lyrics button.
   if (closing && lyricsPanel->isAncestorOf(QApplication::focusWidget())) lyricsButton->setFocus(Qt::OtherFocusReason);
   lyricsPanel->SetOpened(!closing);
+  // The lyrics button tells whether the panel is open (or opening).
+  lyricsButton->SetAccessibleExpanded(!closing);
 }
 
 void MainWindow::lyricsPanelOpened(QObject*) { RequestPanelLyrics(); }
 
 void MainWindow::RequestPanelLyrics() {
-  radio_.RequestLyrics([this](const QString& lyrics) { lyricsText->SetText(lyrics); });
+  radio_.RequestLyrics([this](const LyricsAnswer& answer) {
+    lyrics_failed_ = answer.failed;
+    lyricsText->SetText(answer.text);
+  });
 }
 
-void MainWindow::fontLargerButtonClick(QObject*) { LyricsFont().Enlarge(); }
+void MainWindow::lyricsTextClick(QObject*) {
+  // The failure's text asks for a click to try again; a click elsewhere in the lyrics is only a
+  // click into the text.
+  if (!lyrics_failed_ || radio_.LyricsUnderWay()) return;
+  lyrics_failed_ = false;
+  lyricsText->Clear();
+  RequestPanelLyrics();
+}
 
-void MainWindow::fontSmallerButtonClick(QObject*) { LyricsFont().Shrink(); }
+void MainWindow::fontLargerButtonClick(QObject*) {
+  LyricsFont().Enlarge();
+  LyricsSizeChanged();
+}
+
+void MainWindow::fontSmallerButtonClick(QObject*) {
+  LyricsFont().Shrink();
+  LyricsSizeChanged();
+}
 
 LyricsFontSize& MainWindow::LyricsFont() {
   if (!lyrics_font_) lyrics_font_.emplace(*lyricsText->GetFont());
   return *lyrics_font_;
+}
+
+void MainWindow::LyricsSizeChanged() {
+  ShowLyricsSizeBounds();
+  if (settings_) settings_->RememberLyricsSize(LyricsFont().Pixels());
+}
+
+void MainWindow::ShowLyricsSizeBounds() {
+  // A button that has reached its bound is disabled: it looks so, assistive technology hears so,
+  // and the keyboard focus moves on from it.
+  fontLargerButton->SetEnabled(LyricsFont().CanEnlarge());
+  fontSmallerButton->SetEnabled(LyricsFont().CanShrink());
 }
 
 void MainWindow::SetNoticeWindow(Form* notice) {
@@ -447,6 +529,16 @@ void MainWindow::Stop() {
 }
 
 const PictureContainer& MainWindow::Cover() const { return radio_.Cover(); }
+
+std::optional<qint64> MainWindow::PlayerPosition() const {
+  if (!radio_.HasPlayer()) return std::nullopt;
+  try {
+    return radio_.PlayerPositionMicroseconds();
+  } catch (const Error& error) {
+    qCDebug(lcDesktop) << "the player's position could not be read for the remote control:" << error.Message();
+    return std::nullopt;
+  }
+}
 
 void MainWindow::Raise() {
   if (isMinimized()) showNormal();
@@ -508,6 +600,10 @@ void MainWindow::ApplyRememberedListening() {
   if (settings_->Channel()) ApplyRememberedChannel(*settings_->Channel());
   if (settings_->Volume() || settings_->Muted()) {
     ApplyRememberedVolume(settings_->Volume().value_or(radio_.PlayerVolume()), settings_->Muted().value_or(false));
+  }
+  if (settings_->LyricsSize()) {
+    LyricsFont().SetPixels(*settings_->LyricsSize());
+    ShowLyricsSizeBounds();
   }
 }
 

@@ -12,8 +12,10 @@
 #include "desktop/remote_control_target.h"
 #include "lyrics/lyrics_font_size.h"
 #include "playback/media_player.h"
+#include "app/song_announcer.h"
 #include "radio/radio.h"
 #include "service/picture/picture_container.h"
+#include "toolkit/announcer.h"
 #include "toolkit/form.h"
 #include "toolkit/image_list.h"
 #include "toolkit/panel.h"
@@ -73,8 +75,9 @@ class MainWindow : public Form, public RemoteControlTarget {
 
   // The notice window that noticeButton shows; it becomes a dialog of this window.
   void SetNoticeWindow(Form* notice);
-  // Where the window remembers the chosen channel and the volume with its muting, and from where
-  // it takes them back when it is first shown; none (the default): nothing is remembered.
+  // Where the window remembers the chosen channel, the volume with its muting and the lyrics' size,
+  // and from where it takes them back when it is first shown; none (the default): nothing is
+  // remembered.
   void SetListenerSettings(ListenerSettings* settings) { settings_ = settings; }
 
   // How far the Up and Down keys move the volume.
@@ -136,6 +139,8 @@ class MainWindow : public Form, public RemoteControlTarget {
   void lyricsCloseButtonClick(QObject* sender);
   void lyricsPanelClick(QObject* sender);
   void lyricsPanelOpened(QObject* sender);
+  // A click on the lyrics asks for them again after a failure.
+  void lyricsTextClick(QObject* sender);
   void fontLargerButtonClick(QObject* sender);
   void fontSmallerButtonClick(QObject* sender);
   void noticeButtonClick(QObject* sender);
@@ -152,10 +157,18 @@ class MainWindow : public Form, public RemoteControlTarget {
   int Volume() const override;
   void SetVolume(int value) override;
   const PictureContainer& Cover() const override;
+  std::optional<qint64> PlayerPosition() const override;
+
+ signals:
+  // A load has shown a new song: its title, singer and cover are on show.
+  void SongShown();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Shift+Tab reaches the volume slider as Tab does: going back from the control after it, the
+  // slider shows and takes the focus (Tab reaches it through the mute button, which shows it).
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // What the radio publishes, rendered: a new song, the phase, the count, the volume.
@@ -168,6 +181,8 @@ class MainWindow : public Form, public RemoteControlTarget {
   // Until the first song has come: after a second without it, says that the service is being
   // reached.
   void ShowConnecting();
+  // Cuts the title and the singer at the room left of the disc.
+  void FitCaptionsBeforeDisc();
   // Stops the disc's turning and sets it upright.
   void StopDisc();
   // The disc shows the cover again, turning from upright.
@@ -176,10 +191,16 @@ class MainWindow : public Form, public RemoteControlTarget {
   // Requests the current song's lyrics for the panel, dropping an earlier request's answer.
   void RequestPanelLyrics();
   LyricsFontSize& LyricsFont();
+  // After a font button's press: the buttons follow the bounds, and the size is remembered.
+  void LyricsSizeChanged();
+  // Disables the font button whose bound the size has reached.
+  void ShowLyricsSizeBounds();
   void FocusSink();
   // Makes the notice window a dialog of this window for the window system (kept above it).
   void TieNoticeToThisWindow();
   bool VolumeHasFocus() const;
+  // The control Shift+Tab goes to from the focused one, the hidden volume slider included.
+  QWidget* PreviousTabStop() const;
   void VolumeSliderFollowsFocus(QWidget* before, QWidget* now);
   // The keys of the window: Space, Right or N, M, Up and Down, L, Ctrl+Q. A control with the focus
   // keeps the keys it uses itself: the channel list its moves and letters, the volume slider its
@@ -200,11 +221,16 @@ class MainWindow : public Form, public RemoteControlTarget {
   void RemoteStateMayHaveChanged();
 
   orvelle::Radio radio_;
+  // Speaks what happens away from the focus (a child of this window).
+  Announcer* announcer_;
+  SongAnnouncer song_announcer_;
   std::optional<LyricsFontSize> lyrics_font_;
   Form* notice_ = nullptr;
   ListenerSettings* settings_ = nullptr;
   CloseRequests* close_requests_ = nullptr;
   bool shown_ = false;
+  // Whether the lyrics view shows that the lyrics could not be had.
+  bool lyrics_failed_ = false;
   QTimer connecting_notice_;
   // Runs AnnounceRemoteState from the event loop.
   QTimer remote_announcement_;

@@ -1,5 +1,6 @@
 #include "app/start_up.h"
 
+#include "app/song_notifications.h"
 #include "desktop/desktop_integration.h"
 #include "desktop/termination_signals.h"
 
@@ -57,6 +58,10 @@ int RunProgram() {
   QObject::connect(&windows.main_window->Radio(), &Radio::SongShown, [] { malloc_trim(0); });
   // The media keys, the sound menu and the idle inhibit, for as long as the main window lives.
   auto desktop = std::make_unique<DesktopIntegration>(*windows.main_window);
+  // Each new song told to the desktop while the listener is in another window.
+  SongNotifier notifier(QDBusConnection::sessionBus(), QStringLiteral("Orvelle"),
+                        QString::fromLatin1(DesktopIntegration::kDesktopEntry));
+  if (settings.NotificationsWanted()) NotifyNewSongs(*windows.main_window, notifier);
   qCDebug(lcUi) << "start-up: the desktop's services ready";
   // Asked to end from outside, the program still leaves through what follows the loop.
   const TerminationSignals termination_signals;

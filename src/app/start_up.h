@@ -27,8 +27,8 @@ QIcon ProgramIcon();
 ProgramWindows CreateProgramWindows(MediaPlayerFactory make_player, ListenerSettings* settings = nullptr);
 
 // The whole program: start-up with the listener's settings file (ListenerSettings::DefaultPath()),
-// the main window on the desktop's remote control (MPRIS) and idle inhibit, then the event loop
-// until the main window closes.
+// the main window on the desktop's remote control (MPRIS), idle inhibit and song notifications
+// (unless the settings file turns them off), then the event loop until the main window closes.
 int RunProgram();
 
 }  // namespace orvelle

@@ -31,6 +31,11 @@ QAccessible::State TscAccessible::state() const {
     state.checkable = true;
     state.checked = *checked;
   }
+  if (const auto expanded = Control()->AccessibleExpanded()) {
+    state.expandable = true;
+    state.expanded = *expanded;
+    state.collapsed = !*expanded;
+  }
   // A value that assistive technology cannot set is read-only (a progress bar).
   if (Control()->AccessibleValue() && !Control()->AccessibleValueSettable()) state.readOnly = true;
   return state;

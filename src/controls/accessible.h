@@ -17,7 +17,8 @@ QString StripAccessKeyMarkers(const QString& caption);
 // states through TscCustomControl's Accessible* virtuals. A control with a value (a progress
 // bar, a track bar) also answers the value interface; only a control that lets the user set its
 // value (a track bar) takes a value from it. A pressable control (a button) offers the press
-// action, and a control that switches something on and off shows it as checkable and checked.
+// action, a control that switches something on and off shows it as checkable and checked, and
+// one that opens something (a panel) as expandable and expanded.
 //
 // A control that needs more (a drop-down listing its items) subclasses this and installs its own
 // factory with QAccessible::installFactory for its class name: Qt asks the factories for the

@@ -28,6 +28,18 @@ void TscCustomControl::SetAccessibleChecked(bool checked) {
   QAccessible::updateAccessibility(&event);
 }
 
+void TscCustomControl::SetAccessibleExpanded(bool expanded) {
+  if (accessible_expanded_ == expanded) return;
+  const bool was_expandable = accessible_expanded_.has_value();
+  accessible_expanded_ = expanded;
+  QAccessible::State changed;
+  changed.expanded = true;
+  changed.collapsed = true;
+  changed.expandable = !was_expandable;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
+}
+
 void TscCustomControl::NotifyAccessibleNameChanged() {
   QAccessibleEvent event(this, QAccessible::NameChanged);
   QAccessible::updateAccessibility(&event);

@@ -60,6 +60,10 @@ class TscCustomControl : public Control {
   // announced as a state change.
   void SetAccessibleChecked(bool checked);
   std::optional<bool> AccessibleChecked() const { return accessible_checked_; }
+  // A control that opens and closes something (a panel) tells assistive technology whether it is
+  // open: from the first call it is expandable, and expanded while open; a change is announced.
+  void SetAccessibleExpanded(bool expanded);
+  std::optional<bool> AccessibleExpanded() const { return accessible_expanded_; }
 
   // scsDisabled when the control is disabled, else scsNormal.
   virtual TscsCtrlState GetCtrlState() const;
@@ -171,6 +175,7 @@ class TscCustomControl : public Control {
   int scale_percent_ = 100;
   double scale_factor_ = 1.0;
   std::optional<bool> accessible_checked_;
+  std::optional<bool> accessible_expanded_;
 };
 
 }  // namespace orvelle

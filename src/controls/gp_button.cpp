@@ -2,6 +2,7 @@
 
 #include "controls/caption_text.h"
 #include "controls/value_range.h"
+#include "toolkit/focus.h"
 #include "toolkit/form.h"
 #include "toolkit/theme.h"
 
@@ -319,7 +320,7 @@ TscsCtrlState TscCustomButtonControl::GetCtrlState() const {
   if (menu_dropped_down_) return scsHot;
   if ((MouseIn() && pressed_) || space_down_) return scsPressed;
   if (MouseIn() || ActiveDefault()) return scsHot;
-  if (hasFocus() && CanFocused()) return scsFocused;
+  if (ShowsFocus(this) && CanFocused()) return scsFocused;
   return scsNormal;
 }
 

@@ -4,6 +4,7 @@
 #include "controls/caption_text.h"
 #include "controls/gp_button.h"
 #include "service/log.h"
+#include "toolkit/focus.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -29,22 +30,50 @@ QPointer<TscGPComboBox>& ObservingCombo() {
   return combo;
 }
 
-// The drop-down as assistive technology sees it: a combo box whose value is its item's caption
-// and whose one child, while the list is open, is that list with its rows.
-class ComboAccessible : public TscAccessible {
+// The drop-down as assistive technology sees it: a combo box whose value and text are its item's
+// caption and whose one child is its list with the rows (hidden while the list is closed). Qt's
+// bridge to the desktop offers no selection interface, so the chosen row is told as the keyboard's
+// focus: each move of the selection focuses its row, which a screen reader speaks ("新歌", its
+// place in the list), with the list closed as while it is open.
+class ComboAccessible : public TscAccessible, public QAccessibleTextInterface {
  public:
   explicit ComboAccessible(TscGPComboBox* combo) : TscAccessible(combo) {}
 
-  int childCount() const override { return Combo()->IsPopupVisible() ? 1 : 0; }
+  int childCount() const override { return 1; }
   QAccessibleInterface* child(int index) const override {
-    return index == 0 && childCount() == 1 ? QAccessible::queryAccessibleInterface(Combo()->ListBox()) : nullptr;
+    return index == 0 ? QAccessible::queryAccessibleInterface(Combo()->ListBox()) : nullptr;
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
-    return childCount() == 1 && child && child->object() == Combo()->ListBox() ? 0 : -1;
+    return child && child->object() == Combo()->ListBox() ? 0 : -1;
+  }
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return TscAccessible::interface_cast(type);
+  }
+
+  // The text: the shown item's caption, read-only, without caret or selection.
+  QString text(QAccessible::Text t) const override { return TscAccessible::text(t); }
+  QString text(int start, int end) const override { return Shown().mid(start, end - start); }
+  int characterCount() const override { return int(Shown().size()); }
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  void selection(int, int* start, int* end) const override { *start = *end = 0; }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  QRect characterRect(int) const override { return {}; }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int, int* start, int* end) const override {
+    *start = 0;
+    *end = characterCount();
+    return {};
   }
 
  private:
   TscGPComboBox* Combo() const { return static_cast<TscGPComboBox*>(Control()); }
+  QString Shown() const { return TscAccessible::text(QAccessible::Value); }
 };
 
 QAccessibleInterface* ComboAccessibleFactory(const QString& className, QObject* object) {
@@ -172,11 +201,32 @@ void TscGPComboBox::AnnounceValue() {
   QAccessible::updateAccessibility(&event);
 }
 
+void TscGPComboBox::AnnounceSelectedRow() {
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(list_);
+  QAccessibleInterface* row = list ? list->child(ItemIndex()) : nullptr;
+  if (!row) return;
+  QAccessibleEvent event(row, QAccessible::Focus);
+  QAccessible::updateAccessibility(&event);
+}
+
+void TscGPComboBox::AnnounceFocusBack() {
+  if (!hasFocus()) return;
+  QAccessibleEvent event(this, QAccessible::Focus);
+  QAccessible::updateAccessibility(&event);
+}
+
+void TscGPComboBox::SetAccessibleName(const QString& name) {
+  TscCustomActiveControl::SetAccessibleName(name);
+  // The open list is named as the drop-down it belongs to.
+  list_->SetAccessibleName(name);
+}
+
 void TscGPComboBox::SetItemIndex(int value) {
   list_->SetItemIndex(value);
   old_item_index_ = list_->ItemIndex();
   RePaintControl();
   AnnounceValue();
+  if (hasFocus()) AnnounceSelectedRow();
   if (Loading()) return;
   Click();
   Change();
@@ -228,6 +278,12 @@ void TscGPComboBox::DropDown() {
   SizeList();
   list_->Show(ListOrigin(list_->size()));
   StartObserving();
+  if (hasFocus()) {
+    // The open list takes the focus as a list would (named as the drop-down), then its row.
+    QAccessibleEvent list_focused(list_, QAccessible::Focus);
+    QAccessible::updateAccessibility(&list_focused);
+    AnnounceSelectedRow();
+  }
 }
 
 void TscGPComboBox::CloseUp(bool accept) {
@@ -241,6 +297,7 @@ void TscGPComboBox::CloseUp(bool accept) {
     old_item_index_ = ItemIndex();
     RePaintControl();
     AnnounceValue();
+    AnnounceFocusBack();
     emit OnCloseUp(this);
     Click();
     Change();
@@ -248,6 +305,7 @@ void TscGPComboBox::CloseUp(bool accept) {
   }
   list_->InitItemIndex(old_item_index_);
   RePaintControl();
+  AnnounceFocusBack();
 }
 
 bool TscGPComboBox::CanCancelDropDown() const {
@@ -511,7 +569,7 @@ void TscGPComboBox::changeEvent(QEvent* event) {
 
 TscsCtrlState TscGPComboBox::GetCtrlState() const {
   if (drop_down_) return scsPressed;
-  if (hasFocus()) return scsFocused;
+  if (ShowsFocus(this)) return scsFocused;
   return TscCustomActiveControl::GetCtrlState();
 }
 

@@ -167,6 +167,8 @@ class TscGPComboBox : public TscCustomActiveControl {
   // OnClick and OnChange follow; otherwise the item selected before opening comes back, silently.
   void CloseUp(bool accept);
   bool IsPopupVisible() const { return drop_down_; }
+  // Also names the list for assistive technology.
+  void SetAccessibleName(const QString& name) override;
   // The list is open and the pointer is not over the face.
   bool CanCancelDropDown() const;
 
@@ -258,6 +260,10 @@ class TscGPComboBox : public TscCustomActiveControl {
   QString CheckedCaptions() const;
   // Tells assistive technology that the shown item changed.
   void AnnounceValue();
+  // While the keyboard works the drop-down: focuses the selected row, so that it is spoken.
+  void AnnounceSelectedRow();
+  // After the list closed: the drop-down itself has the keyboard's focus again.
+  void AnnounceFocusBack();
 
   TscGPPopupListBox* list_;
   TscGPComboOptions* options_;

@@ -738,6 +738,12 @@ void TscGPCustomListBox::ScalePixelOptions(int m, int d) {
 
 namespace {
 
+bool KeyboardWorks(const TscGPCustomListBox& list) {
+  if (list.hasFocus()) return true;
+  const QWidget* owner = list.isWindow() ? list.parentWidget() : nullptr;
+  return owner && owner->hasFocus();
+}
+
 // One row of a kit item list as assistive technology sees it: a list item named by its caption
 // ("&" is part of the text), selected when it is the list's selection, disabled with its item.
 class ListItemAccessible : public QAccessibleInterface {
@@ -770,6 +776,10 @@ class ListItemAccessible : public QAccessibleInterface {
     if (!item) return state;
     state.selectable = item->Selectable();
     state.selected = index_ == list_->ItemIndex();
+    // The selected row has the keyboard's focus while the list has it: a popup list is worked
+    // through the keyboard of the control that opened it.
+    state.focusable = item->Selectable();
+    state.focused = state.selected && KeyboardWorks(*list_);
     state.disabled = !item->Enabled();
     state.invisible = !item->IsVisible();
     return state;

@@ -1,7 +1,9 @@
 #include "controls/label.h"
 
+#include "controls/accessible.h"
 #include "controls/caption_text.h"
 #include "controls/glow_text.h"
+#include "toolkit/focus.h"
 #include "toolkit/theme.h"
 
 #include <QEvent>
@@ -61,6 +63,11 @@ void TscLabel::SetShowAccelChar(bool value) {
   RePaintControl();
 }
 
+void TscLabel::SetElideWidth(int value) {
+  if (value < 0 || !StoreAndRepaint(elide_width_, value)) return;
+  AdjustBounds();
+}
+
 void TscLabel::SetFocusControl(Control* control) {
   focus_control_ = control;
   UpdateAccessKey();
@@ -86,6 +93,7 @@ CaptionFormat TscLabel::Format() const {
   format.access_markers = show_accel_char_;
   format.word_wrap = word_wrap_;
   format.alignment = DrawnAlignment();
+  format.elide_right = elide_width_ > 0;
   return format;
 }
 
@@ -96,7 +104,8 @@ void TscLabel::AdjustBounds() {
   if (text.isEmpty() || (show_accel_char_ && text == QLatin1String("&"))) text = QStringLiteral(" ");
   measured_caption_.Update(text, font(), Format(), width());
   const QSize measured = measured_caption_.Size();
-  int w = measured.width();
+  NoteCaptionCut(measured.width());
+  int w = caption_cut_ ? elide_width_ : measured.width();
   int h = measured.height();
   if (glow_->Enabled()) {
     w += 2 * glow_->GlowSize() + glow_->Offset();
@@ -104,6 +113,12 @@ void TscLabel::AdjustBounds() {
   }
   const int left = alignment_ == taRightJustify ? Left() + Width() - w : Left();
   SetBounds(left, Top(), w, h);
+}
+
+void TscLabel::NoteCaptionCut(int measured_width) {
+  caption_cut_ = elide_width_ > 0 && !word_wrap_ && measured_width > elide_width_;
+  // The whole text where the label shows only its beginning.
+  setToolTip(caption_cut_ ? (show_accel_char_ ? StripAccessKeyMarkers(caption_) : caption_) : QString());
 }
 
 orvelle::Color TscLabel::TextColor(TscsCtrlState state) const {
@@ -135,7 +150,7 @@ void TscLabel::DrawControl(QPainter& painter, TscsCtrlState state) {
   painter.setPen(text_color);
   draw_text(painter, r);
   // A label that the keyboard reaches (a tab stop) shows the focus as dots around its caption.
-  if (hasFocus()) DrawFocusDots(painter, rect(), text_color, ScaleFactor() >= 1.5 ? 2 : 1);
+  if (ShowsFocus(this)) DrawFocusDots(painter, rect(), text_color, ScaleFactor() >= 1.5 ? 2 : 1);
 }
 
 void TscLabel::focusInEvent(QFocusEvent* event) {
@@ -158,8 +173,9 @@ void TscLabel::FontChanged() {
   RePaintControl();
 }
 
-void TscLabel::ScalePixelOptions(int, int) {
+void TscLabel::ScalePixelOptions(int m, int d) {
   // The bounds and the font have been scaled; the caption decides the size again.
+  elide_width_ = MulDiv(elide_width_, m, d);
   AdjustBounds();
 }
 

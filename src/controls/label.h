@@ -24,6 +24,7 @@ class TscLabel : public TscCustomControl {
   Q_PROPERTY(orvelle::TscGlowEffect* GlowEffect READ GlowEffect)
   Q_PROPERTY(bool DragForm READ DragForm WRITE SetDragForm)
   Q_PROPERTY(orvelle::Control* FocusControl READ FocusControl WRITE SetFocusControl)
+  Q_PROPERTY(int ElideWidth READ ElideWidth WRITE SetElideWidth)
 
  public:
   enum TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -58,6 +59,14 @@ class TscLabel : public TscCustomControl {
   void SetDragForm(bool value) { drag_form_ = value; }
   Control* FocusControl() const { return focus_control_; }
   void SetFocusControl(Control* control);
+  // The widest a single-line caption is shown, in pixels; 0 (the default): as wide as it is. A
+  // caption wider than this is cut at the end with "…", the label sized to this width while
+  // AutoSize is on, and the whole caption is the label's tooltip; assistive technology always
+  // reads the whole caption.
+  int ElideWidth() const { return elide_width_; }
+  void SetElideWidth(int value);
+  // Whether the caption is shown cut.
+  bool CaptionCut() const { return caption_cut_; }
 
   // Sizes the label to its caption when AutoSize is on and the label is not aligned to the top,
   // bottom or whole of its parent: the left edge stays (the right edge for right alignment); an
@@ -95,6 +104,8 @@ class TscLabel : public TscCustomControl {
   Qt::Alignment DrawnAlignment() const;
   CaptionFormat Format() const;
   void UpdateAccessKey();
+  // Whether a caption of this measured width is cut, and the tooltip that says so.
+  void NoteCaptionCut(int measured_width);
 
   QString caption_;
   // The caption as set for sizing the label and as set for drawing (they differ in width when
@@ -112,6 +123,8 @@ class TscLabel : public TscCustomControl {
   TscGlowEffect* glow_;
   bool drag_form_ = false;
   QPointer<Control> focus_control_;
+  int elide_width_ = 0;
+  bool caption_cut_ = false;
   int access_key_id_ = 0;
   bool dragging_form_ = false;
   QPoint drag_origin_;

@@ -1,5 +1,6 @@
 #include "controls/track_bar.h"
 
+#include "toolkit/focus.h"
 #include "toolkit/image_list.h"
 #include "toolkit/theme.h"
 
@@ -170,7 +171,7 @@ void TscCustomTrackBar::DrawControl(QPainter& painter, TscsCtrlState) {
   const Layout layout = ComputeLayout();
   DrawTrack(painter, layout);
   DrawThumb(painter, layout);
-  if (hasFocus() && CanFocused() && show_focus_rect_) DrawFocusRect(painter);
+  if (ShowsFocus(this) && CanFocused() && show_focus_rect_) DrawFocusRect(painter);
 }
 
 void TscCustomTrackBar::DrawImage(QPainter& painter, int index, const QRect& target) {
@@ -334,6 +335,11 @@ void TscCustomTrackBar::Step(int delta) {
   emit OnLastChange(this);
 }
 
+void TscCustomTrackBar::StepTo(int value) {
+  SetValue(value);
+  emit OnLastChange(this);
+}
+
 void TscCustomTrackBar::keyPressEvent(QKeyEvent* event) {
   if (!CanFocused() || read_only_) {
     TscCustomControl::keyPressEvent(event);
@@ -347,6 +353,18 @@ void TscCustomTrackBar::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Up:
       Step(1);
+      break;
+    case Qt::Key_PageUp:
+      Step(kPageStep);
+      break;
+    case Qt::Key_PageDown:
+      Step(-kPageStep);
+      break;
+    case Qt::Key_Home:
+      StepTo(MinValue());
+      break;
+    case Qt::Key_End:
+      StepTo(MaxValue());
       break;
     default:
       TscCustomControl::keyPressEvent(event);

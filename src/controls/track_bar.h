@@ -159,7 +159,8 @@ class TscTrackBarThumbOptions : public TscOptions {
 };
 
 // The kit's slider: a track with a filled part up to a rectangular thumb that the user drags, or
-// moves one step at a time with the arrow keys and the wheel.
+// moves one step at a time with the arrow keys and the wheel, a page (kPageStep) with Page Up and
+// Page Down, and to its ends with Home and End.
 //
 // OnChange follows every change of Value made through its setter (code, drag, keys, wheel, jump
 // click); OnLastChange ends a drag and follows every key and wheel step, moved or not. Range
@@ -179,6 +180,9 @@ class TscCustomTrackBar : public TscCustomControl {
   Q_PROPERTY(orvelle::TscTrackBarThumbOptions* ThumbOptions READ ThumbOptions)
 
  public:
+  // How far Page Up and Page Down move the value.
+  static constexpr int kPageStep = 10;
+
   // Where the parts lie for the current size, options and value.
   struct Layout {
     QRect track;     // TrackR
@@ -270,7 +274,10 @@ class TscCustomTrackBar : public TscCustomControl {
   void DrawImage(QPainter& painter, int index, const QRect& target);
   void PressThumb(const QPointF& position, Qt::MouseButton button);
   void SetMouseOverThumb(bool over);
+  // A key or wheel step: the value moves by `delta` (or to `value`) through the setter, then
+  // OnLastChange, also when it stood still.
   void Step(int delta);
+  void StepTo(int value);
   QColor ResolveOwn(orvelle::Color color) const;
 
   ValueRange range_{0, 100, 50};

@@ -37,7 +37,9 @@ Environment:
 
 Files:
   $XDG_CONFIG_HOME/orvelle/orvelle.conf
-                        The channel, the volume and the muting of the last run.
+                        The channel, the volume, the muting and the lyrics' size
+                        of the last run. A line "notify=false" turns off the
+                        desktop notification of each new song.
 )";
 
 // The help text names the program as it was started: the parser, running before the application

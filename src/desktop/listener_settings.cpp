@@ -1,5 +1,6 @@
 #include "desktop/listener_settings.h"
 
+#include "lyrics/lyrics_font_size.h"
 #include "service/log.h"
 
 #include <QDir>
@@ -19,6 +20,8 @@ namespace {
 constexpr char kChannelKey[] = "channel";
 constexpr char kVolumeKey[] = "volume";
 constexpr char kMutedKey[] = "muted";
+constexpr char kLyricsSizeKey[] = "lyrics_size";
+constexpr char kNotifyKey[] = "notify";
 
 // Whether `path` names a regular file (after symbolic links): a folder, a pipe or a device is
 // never opened, so that a pipe left in the file's place cannot hold the start up.
@@ -46,21 +49,29 @@ std::optional<QString> ChannelValue(const QVariant& value) {
   return text;
 }
 
+// A whole number, as the file writes it or as this process stored it.
+std::optional<int> WholeNumber(const QVariant& value) {
+  if (value.typeId() == QMetaType::Int) return value.toInt();
+  const std::optional<QString> text = TextValue(value);
+  bool ok = false;
+  const int number = text ? text->toInt(&ok) : 0;
+  if (!ok) return std::nullopt;
+  return number;
+}
+
 std::optional<int> VolumeValue(const QVariant& value) {
-  int volume = 0;
-  if (value.typeId() == QMetaType::Int) {
-    volume = value.toInt();
-  } else {
-    const std::optional<QString> text = TextValue(value);
-    bool ok = false;
-    if (text) volume = text->toInt(&ok);
-    if (!ok) return std::nullopt;
-  }
-  if (volume < 0 || volume > ListenerSettings::kMaxVolume) return std::nullopt;
+  const std::optional<int> volume = WholeNumber(value);
+  if (!volume || *volume < 0 || *volume > ListenerSettings::kMaxVolume) return std::nullopt;
   return volume;
 }
 
-std::optional<bool> MutedValue(const QVariant& value) {
+std::optional<int> LyricsSizeValue(const QVariant& value) {
+  const std::optional<int> pixels = WholeNumber(value);
+  if (!pixels || !LyricsFontSize::WithinBounds(*pixels)) return std::nullopt;
+  return pixels;
+}
+
+std::optional<bool> BooleanValue(const QVariant& value) {
   if (value.typeId() == QMetaType::Bool) return value.toBool();
   const std::optional<QString> text = TextValue(value);
   if (text == QLatin1String("true")) return true;
@@ -119,7 +130,9 @@ std::optional<QString> ListenerSettings::Read(QStringList& ignored_values) {
   }
   Take(settings, kChannelKey, ChannelValue, channel_, ignored_values);
   Take(settings, kVolumeKey, VolumeValue, volume_, ignored_values);
-  Take(settings, kMutedKey, MutedValue, muted_, ignored_values);
+  Take(settings, kMutedKey, BooleanValue, muted_, ignored_values);
+  Take(settings, kLyricsSizeKey, LyricsSizeValue, lyrics_size_, ignored_values);
+  Take(settings, kNotifyKey, BooleanValue, notify_, ignored_values);
   return std::nullopt;
 }
 
@@ -132,6 +145,11 @@ void ListenerSettings::RememberVolume(int volume, bool muted) {
   QSettings& writer = Writer();
   writer.setValue(QLatin1String(kVolumeKey), std::clamp(volume, 0, kMaxVolume));
   writer.setValue(QLatin1String(kMutedKey), muted);
+  WriteSoon();
+}
+
+void ListenerSettings::RememberLyricsSize(int pixels) {
+  Writer().setValue(QLatin1String(kLyricsSizeKey), pixels);
   WriteSoon();
 }
 
@@ -162,7 +180,7 @@ bool ListenerSettings::Write() {
   if (!write_failure_logged_) {
     write_failure_logged_ = true;
     qCWarning(lcDesktop).noquote() << "Cannot write the settings file" << path_
-                                   << "- the channel and the volume are not remembered";
+                                   << "- the listener's choices are not remembered";
   }
   return false;
 }

@@ -11,7 +11,9 @@ class QSettings;
 namespace orvelle {
 
 // What the listener chose in an earlier run, kept in an INI file (QSettings): the channel, the
-// volume and whether the sound was muted. The file is read once, when this object is made; each
+// volume, whether the sound was muted and the lyrics' size in pixels; and one choice the listener
+// writes into the file by hand: "notify=false" turns the desktop notification of each new song
+// off. The file is read once, when this object is made; each
 // value is taken only when it is sound, so that a damaged, foreign or hostile file (too large, not
 // a regular file, unreadable, binary, of wrong types or out of range) gives the start of a first
 // run, with one log line naming what was ignored, never a crash. Changes are written shortly after
@@ -22,9 +24,11 @@ namespace orvelle {
 //   channel=17
 //   volume=80
 //   muted=false
+//   lyrics_size=16
+//   notify=false
 class ListenerSettings {
  public:
-  // A file larger than this is not read: settings of three values take a few dozen bytes.
+  // A file larger than this is not read: settings of a few values take a few dozen bytes.
   static constexpr qint64 kMaxFileBytes = 64 * 1024;
   // The player's loudest volume; a volume above it, or below 0, is not taken.
   static constexpr int kMaxVolume = 200;
@@ -47,11 +51,18 @@ class ListenerSettings {
   const std::optional<QString>& Channel() const { return channel_; }
   const std::optional<int>& Volume() const { return volume_; }
   const std::optional<bool>& Muted() const { return muted_; }
+  // The lyrics font's height in pixels, within the lyrics' bounds (LyricsFontSize).
+  const std::optional<int>& LyricsSize() const { return lyrics_size_; }
+  // Whether each new song may be announced by a desktop notification: yes unless the file says
+  // "notify=false".
+  bool NotificationsWanted() const { return notify_.value_or(true); }
 
   // Keeps the chosen channel's id.
   void RememberChannel(const QString& channel_id);
   // Keeps the volume the listener hears when not muted (clamped to 0..kMaxVolume) and the muting.
   void RememberVolume(int volume, bool muted);
+  // Keeps the lyrics font's height in pixels.
+  void RememberLyricsSize(int pixels);
 
   // Writes the pending changes now; false, logged, when the file cannot be written.
   bool Write();
@@ -68,6 +79,8 @@ class ListenerSettings {
   std::optional<QString> channel_;
   std::optional<int> volume_;
   std::optional<bool> muted_;
+  std::optional<int> lyrics_size_;
+  std::optional<bool> notify_;
   // The file found at start was ignored as a whole: the first write replaces it instead of
   // reading it again.
   bool replace_file_ = false;

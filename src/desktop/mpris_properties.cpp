@@ -1,10 +1,12 @@
 #include "desktop/mpris_properties.h"
 
+
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace orvelle::mpris {
 
@@ -62,9 +64,12 @@ QVariantMap Metadata(const RadioState& state, const QString& art_url) {
   return metadata;
 }
 
-qint64 PositionMicroseconds(const RadioState& state) {
+qint64 PositionMicroseconds(const RadioState& state, std::optional<qint64> player_position) {
   if (!state.HasSong()) return 0;
   const qint64 length = LengthMicroseconds(state.song);
+  if (state.audio_playing && player_position) {
+    return length >= 0 ? std::clamp<qint64>(*player_position, 0, length) : std::max<qint64>(*player_position, 0);
+  }
   if (length <= 0) return 0;
   const qint64 position = length - qint64{state.remaining_seconds} * kMicrosecondsPerSecond;
   return std::clamp<qint64>(position, 0, length);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <optional>
+
 // How the play state reads as MPRIS player properties.
 namespace orvelle::mpris {
 
@@ -30,9 +32,11 @@ qint64 LengthMicroseconds(const CurrentSongRecord& song);
 // cover's address.
 QVariantMap Metadata(const RadioState& state, const QString& art_url);
 
-// How far the countdown has come: the song's length less the remaining seconds, in microseconds,
-// never below 0 nor past the length.
-qint64 PositionMicroseconds(const RadioState& state);
+// How far the song has come, in microseconds: while the player plays, its own position
+// (`player_position`, none when it cannot tell), which moves smoothly for a desktop's progress
+// bar; otherwise how far the countdown has come, the song's length less the remaining seconds.
+// Never below 0 nor past the length.
+qint64 PositionMicroseconds(const RadioState& state, std::optional<qint64> player_position = std::nullopt);
 
 // MPRIS volume (1.0 normal) from and to the slider's value (100 normal). A negative or
 // non-number volume gives 0; a volume too large for the slider gives the largest value.

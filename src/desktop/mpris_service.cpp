@@ -100,7 +100,7 @@ QVariantMap MprisService::Metadata() {
 
 double MprisService::Volume() const { return mpris::VolumeFromSliderValue(target_.Volume()); }
 
-qlonglong MprisService::Position() const { return mpris::PositionMicroseconds(target_.State()); }
+qlonglong MprisService::Position() const { return mpris::PositionMicroseconds(target_.State(), target_.PlayerPosition()); }
 
 void MprisService::Run(std::function<void()> command) {
   gate_.Submit(

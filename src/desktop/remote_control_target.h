@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 namespace orvelle {
 
 // Announces that something a RemoteControlTarget shows may have changed.
@@ -45,6 +47,8 @@ class RemoteControlTarget {
   virtual const RadioState& State() const = 0;
   // The current song's cover as the window shows it (empty when it could not be had).
   virtual const PictureContainer& Cover() const = 0;
+  // How far the player has come in the song, in microseconds; none when it cannot tell.
+  virtual std::optional<qint64> PlayerPosition() const = 0;
 
   // Emits Changed whenever NotifyRemoteStateChanged is called.
   RemoteStateNotifier& StateNotifier() { return notifier_; }

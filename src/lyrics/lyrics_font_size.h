@@ -4,28 +4,36 @@ namespace orvelle {
 
 class Font;
 
-// The lyrics view's font size as the larger-text and smaller-text buttons count it, in points.
-// The count starts at the font's size when the first button is pressed and goes on by whole
-// steps without a bound, below zero too; the font itself is given at least kSmallestDrawnPoints,
-// since a text of zero or fewer points cannot be drawn (and the font would take the size's
-// magnitude, turning -4 into 4).
+// The lyrics view's font size as the larger-text and smaller-text buttons set it: each press
+// moves it by two points, and it stays between kSmallestPixels and kLargestPixels high (6 and 30
+// points at 96 pixels per inch), so that the lyrics never shrink to an unreadable speck and never
+// grow past a few words a line. At a bound the button that would pass it has nothing left to do
+// (CanEnlarge, CanShrink), and a press there changes nothing.
 class LyricsFontSize {
  public:
   static constexpr int kStepPoints = 2;
-  static constexpr int kSmallestDrawnPoints = 1;
+  static constexpr int kSmallestPixels = 8;
+  static constexpr int kLargestPixels = 40;
 
-  explicit LyricsFontSize(Font& font);
+  explicit LyricsFontSize(Font& font) : font_(font) {}
+
+  // Whether a height is one the lyrics may be shown at.
+  static bool WithinBounds(int pixels) { return pixels >= kSmallestPixels && pixels <= kLargestPixels; }
 
   void Enlarge() { Step(kStepPoints); }
   void Shrink() { Step(-kStepPoints); }
-  // The counted size, which may be zero or negative.
-  int Points() const { return points_; }
+  bool CanEnlarge() const { return Pixels() < kLargestPixels; }
+  bool CanShrink() const { return Pixels() > kSmallestPixels; }
+
+  // The font's height in pixels.
+  int Pixels() const;
+  // Gives the font this height, brought within the bounds.
+  void SetPixels(int pixels);
 
  private:
   void Step(int points);
 
   Font& font_;
-  int points_;
 };
 
 }  // namespace orvelle

@@ -10,21 +10,28 @@
 namespace orvelle {
 namespace {
 
-QString NoLyrics() { return QString::fromUtf16(kNoLyricsText); }
+LyricsAnswer NoLyrics() { return {QString::fromUtf16(kNoLyricsText), false}; }
+LyricsAnswer LyricsFailed() { return {QString::fromUtf16(kLyricsFailedText), true}; }
 
-// The lyrics text of an answer, or none.
-std::optional<QString> LyricsOfAnswer(const QString& answer) {
+// The lyrics the answer holds, or what stands for none or for a failure.
+LyricsAnswer LyricsOfAnswer(const QString& answer) {
   const std::optional<json::Value> root = json::ParseJSONValue(TrimControlAndSpace(answer));
   if (!root || root->kind != json::Kind::Object) {
     qCWarning(lcLyrics) << "lyrics answer is not a JSON object";
-    return std::nullopt;
+    return LyricsFailed();
   }
   const json::Value* lyric = json::GetValue(*root, QStringLiteral("lyric"));
   if (!lyric) {
     qCDebug(lcLyrics) << "lyrics answer has no \"lyric\" member";
-    return std::nullopt;
+    return NoLyrics();
   }
-  return ValueText(*lyric);
+  // A null or an empty text is a song without lyrics, not lyrics reading "null" or nothing.
+  const QString text = lyric->kind == json::Kind::Null ? QString() : ValueText(*lyric);
+  if (text.isEmpty()) {
+    qCDebug(lcLyrics) << "lyrics answer has no text in its \"lyric\" member";
+    return NoLyrics();
+  }
+  return {text, false};
 }
 
 }  // namespace
@@ -44,10 +51,10 @@ ClientRequests::Id RequestLyrics(const CurrentSongRecord& song, ClientRequests& 
       } catch (const std::exception& failure) {
         qCWarning(lcLyrics) << "lyrics request failed:" << failure.what();
       }
-      done(NoLyrics());
+      done(LyricsFailed());
       return;
     }
-    done(LyricsOfAnswer(text).value_or(NoLyrics()));
+    done(LyricsOfAnswer(text));
   });
 }
 

@@ -416,11 +416,11 @@ void Radio::LeaveMuted() {
 
 // ---- lyrics and the end ----
 
-void Radio::RequestLyrics(std::function<void(const QString&)> done) {
+void Radio::RequestLyrics(std::function<void(const LyricsAnswer&)> done) {
   CancelLyrics();
-  lyrics_request_ = orvelle::RequestLyrics(state_.song, requests_, [this, done = std::move(done)](const QString& lyrics) {
+  lyrics_request_ = orvelle::RequestLyrics(state_.song, requests_, [this, done = std::move(done)](const LyricsAnswer& answer) {
     lyrics_request_ = 0;
-    done(lyrics);
+    done(answer);
   });
 }
 

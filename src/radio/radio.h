@@ -29,6 +29,7 @@
 
 #include "playback/media_player.h"
 #include "radio/client_requests.h"
+#include "radio/lyrics_request.h"
 #include "radio/radio_state.h"
 #include "radio/song_loading.h"
 #include "radio/unseen_countdown.h"
@@ -120,9 +121,11 @@ class Radio : public QObject {
   // Forgets the muting without changing the volume (the caller sets the volume next).
   void LeaveMuted();
 
-  // Requests the lyrics of the song shown; `done` gets them or "无歌词" (from the event loop, or
-  // at once when the song has none to ask for). A request still under way is dropped.
-  void RequestLyrics(std::function<void(const QString&)> done);
+  // Requests the lyrics of the song shown; `done` gets them, or "无歌词" for a song without, or
+  // the failure's text marked failed (from the event loop, or at once when the song has none to
+  // ask for). A request still under way is dropped.
+  void RequestLyrics(std::function<void(const LyricsAnswer&)> done);
+  bool LyricsUnderWay() const { return lyrics_request_ != 0; }
   void CancelLyrics();
 
   // Whether anyone sees the countdown: unseen, it wakes once at the song's end instead of every

@@ -1,5 +1,6 @@
 #include "toolkit/accessibility.h"
 
+#include "toolkit/announcer.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "toolkit/panel.h"
@@ -52,6 +53,8 @@ QAccessibleInterface* ToolkitAccessibleFactory(const QString& className, QObject
     if (auto* form = qobject_cast<Form*>(object)) return new FormAccessible(form);
   } else if (className == QLatin1String(PushButton::staticMetaObject.className())) {
     if (auto* button = qobject_cast<PushButton*>(object)) return new PushButtonAccessible(button);
+  } else if (className == QLatin1String(Announcer::staticMetaObject.className())) {
+    if (auto* announcer = qobject_cast<Announcer*>(object)) return new QAccessibleWidget(announcer, QAccessible::Notification);
   } else if (className == QLatin1String(Panel::staticMetaObject.className())) {
     if (auto* panel = qobject_cast<Panel*>(object)) return new ContainerAccessible(panel, QAccessible::Pane);
   }

@@ -11,6 +11,7 @@ namespace orvelle {
 //    its caption;
 //  - a push button is a button named by its AccessibleName (else its caption) that can be
 //    pressed, as Enter presses it;
+//  - an announcer is a notification named by the text it announces;
 //  - a panel lists only the controls that lie at least partly inside it (ShownChildren).
 // Installed once, by the first control made; later calls do nothing.
 void InstallToolkitAccessibility();

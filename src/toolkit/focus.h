@@ -16,4 +16,12 @@ bool Focused(const QWidget* control);
 // The control that has (or will get when its window activates) the focus in a window.
 QWidget* ActiveControl(const QWidget* window);
 
+// The focus cue: whether a control with the keyboard focus shows it (a focus frame, a focused
+// look). By default it always does. ShowFocusOnlyAfterKeyboard switches the whole program to the
+// rule of browsers and GTK 4 (focus-visible): the cue appears once a key is pressed and goes again
+// at the next pointer press, so that a window met with the pointer looks as designed.
+bool ShowsFocus(const QWidget* control);
+bool FocusCueVisible();
+void ShowFocusOnlyAfterKeyboard();
+
 }  // namespace orvelle

@@ -344,7 +344,9 @@ void Builder::ApplyTabOrders() {
     QList<Control*> ordered;
     for (QObject* child : parent->children()) {
       auto* control = qobject_cast<Control*>(child);
-      if (control && control->TabOrder() >= 0) ordered.append(control);
+      // A control that takes no focus (a label that is no tab stop) has no place in the chain, and
+      // Qt would not link it: its neighbours are linked to each other.
+      if (control && control->TabOrder() >= 0 && control->focusPolicy() != Qt::NoFocus) ordered.append(control);
     }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const Control* a, const Control* b) { return a->TabOrder() < b->TabOrder(); });

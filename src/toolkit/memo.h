@@ -10,6 +10,10 @@ namespace orvelle {
 
 // The native multi-line edit inside a Memo: Qt's plain-text editor, with the area the text is
 // laid out in (its formatting rectangle) settable from outside.
+//
+// Read-only, it is read with the keyboard as a screen reader expects: the caret moves through the
+// text (arrows, Home, End, Page Up and Page Down, with Shift to select) and the window's shortcuts
+// on those keys wait while it has the focus; every other key (letters, Space) is the window's.
 class MemoEditor : public QPlainTextEdit {
   Q_OBJECT
  public:
@@ -17,11 +21,17 @@ class MemoEditor : public QPlainTextEdit {
   // Lays the text out inside the editor minus these margins.
   void SetFormattingMargins(const QMargins& margins) { setViewportMargins(margins); }
   QMargins FormattingMargins() const { return viewportMargins(); }
+
+ protected:
+  bool event(QEvent* event) override;
+  // A read-only text shows its caret only while the focus cue shows (see ShowsFocus).
+  void paintEvent(QPaintEvent* event) override;
 };
 
 // The toolkit's multi-line edit control: text lines, caret, selection, clipboard, keyboard and
 // scrolling are the native editor's; the control positions it and publishes its settings. Kit
-// text views derive from it to draw their own background behind the editor's glyphs.
+// text views derive from it to draw their own background behind the editor's glyphs. A left
+// button pressed and released over the text raises OnClick, as on any control.
 class Memo : public Control {
   Q_OBJECT
   Q_PROPERTY(QStringList Lines READ Lines WRITE SetLines)
@@ -43,8 +53,8 @@ class Memo : public Control {
   QString Text() const;
   void SetText(const QString& text);
   void Clear() { SetText(QString()); }
-  // A read-only memo shows no caret and takes no typing; its text can still be selected with the
-  // pointer and copied.
+  // A read-only memo takes no typing; its text can still be read with the caret keys, selected and
+  // copied.
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool value);
   bool WordWrap() const { return word_wrap_; }
@@ -75,6 +85,9 @@ class Memo : public Control {
   // ScrollBars changed.
   virtual void ScrollBarsChanged() {}
   void resizeEvent(QResizeEvent* event) override;
+  // Watches the editor's text area for clicks; a view that filters the editor's events itself
+  // hands the ones it does not take on to this.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyScrollBarPolicies();
@@ -85,6 +98,7 @@ class Memo : public Control {
   TScrollStyle scroll_bars_ = ssNone;
   bool own_scroll_bars_ = false;
   TBorderStyle border_style_ = bsSingle;
+  bool text_pressed_ = false;
 };
 
 }  // namespace orvelle

@@ -1,5 +1,6 @@
 #include "toolkit/push_button.h"
 
+#include "toolkit/focus.h"
 #include "toolkit/theme.h"
 
 #include <QKeyEvent>
@@ -66,7 +67,7 @@ void PushButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const bool enabled = isEnabled();
   const bool pressed = Pressed();
-  const bool focused = hasFocus();
+  const bool focused = ShowsFocus(this);
   QRect r = rect();
   painter.fillRect(r, ResolveColor(pressed ? clBtnShadow : clBtnFace, true));
   painter.setPen(ResolveColor((hot_ || pressed || focused) && enabled ? clHighlight : clBtnShadow, true));

@@ -5,6 +5,7 @@
 
 #include "../desktop/session_bus_support.h"
 #include "app_test_support.h"
+#include "app/song_notifications.h"
 #include "desktop/desktop_integration.h"
 
 #include <QDBusArgument>
@@ -176,6 +177,34 @@ TEST_F(DesktopTest, AfterAPictureBoxTheDesktopNamesTheSongThatPlays) {
   EXPECT_EQ(Shown("xesam:title"), main_window->titleLabel->Caption());
   EXPECT_TRUE(Shown("mpris:artUrl").isEmpty());
   EXPECT_EQ(Playerctl({"status"}).output, "Playing");
+}
+
+// A new song is told to the desktop while the listener is in another window, with the title and
+// singer the window shows and its cover; while the window is active it is not.
+TEST_F(DesktopTest, ANewSongIsAnnouncedWhileTheWindowIsNotActive) {
+  FakeNotificationService notifications;
+  ASSERT_NO_FATAL_FAILURE(StartOnTheDesktop());
+  SongNotifier notifier(QDBusConnection::sessionBus(), "Orvelle", DesktopIntegration::kDesktopEntry);
+  NotifyNewSongs(*main_window, notifier);
+  QWidget elsewhere;
+  elsewhere.show();
+  elsewhere.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+
+  main_window->Next();  // a media key
+  ASSERT_TRUE(LoadEnds());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notifications.shown.size() == 1; }, kWaitMs));
+  EXPECT_EQ(notifications.shown[0].summary, main_window->titleLabel->Caption());
+  EXPECT_EQ(notifications.shown[0].body, main_window->singerLabel->Caption());
+  ASSERT_TRUE(notifications.shown[0].Image());
+  EXPECT_GT(notifications.shown[0].Image()->width, 0);
+
+  main_window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(main_window));
+  main_window->Next();
+  ASSERT_TRUE(LoadEnds());
+  QTest::qWait(300);
+  EXPECT_EQ(notifications.shown.size(), 1);
 }
 
 TEST_F(DesktopTest, TheIdleInhibitFollowsThePlayPauseButtonAndEndsWithTheWindow) {

@@ -1,5 +1,4 @@
-// The lyrics font size count: whole steps of two points without a bound, the font given at
-// least one point.
+// The lyrics font size: steps of two points, kept between 8 and 40 pixels high.
 
 #include "lyrics/lyrics_font_size.h"
 #include "toolkit/font.h"
@@ -9,22 +8,51 @@
 namespace orvelle {
 namespace {
 
-TEST(LyricsFontSize, CountsBelowZeroAndGivesTheFontAtLeastOnePoint) {
+TEST(LyricsFontSize, StepsByTwoPointsAndStopsAtTheBounds) {
   Font font;  // Tahoma, 11 pixels: 8 points
   LyricsFontSize size(font);
-  ASSERT_EQ(size.Points(), 8);
-  struct Step {
-    bool enlarge;
-    int points;
-    int font_points;
-  };
-  const Step steps[] = {{true, 10, 10}, {false, 8, 8}, {false, 6, 6}, {false, 4, 4}, {false, 2, 2},
-                        {false, 0, 1},  {false, -2, 1}, {false, -4, 1}, {true, -2, 1}, {true, 0, 1}, {true, 2, 2}};
-  for (const Step& step : steps) {
-    step.enlarge ? size.Enlarge() : size.Shrink();
-    EXPECT_EQ(size.Points(), step.points);
-    EXPECT_EQ(font.Size(), step.font_points) << "at " << step.points << " points";
+  // Up from 11 pixels to the top, where a further press changes nothing.
+  const int up[] = {13, 16, 19, 21, 24, 27, 29, 32, 35, 37, 40};
+  for (const int pixels : up) {
+    EXPECT_TRUE(size.CanEnlarge()) << "before " << pixels;
+    size.Enlarge();
+    EXPECT_EQ(font.Height(), pixels);
   }
+  EXPECT_FALSE(size.CanEnlarge());
+  EXPECT_TRUE(size.CanShrink());
+  size.Enlarge();
+  EXPECT_EQ(font.Height(), 40);
+  // Down the same steps to the bottom, where a further press changes nothing either.
+  const int down[] = {37, 35, 32, 29, 27, 24, 21, 19, 16, 13, 11, 8, 8};
+  for (const int pixels : down) {
+    size.Shrink();
+    EXPECT_EQ(font.Height(), pixels);
+  }
+  EXPECT_FALSE(size.CanShrink());
+  EXPECT_TRUE(size.CanEnlarge());
+  size.Enlarge();
+  EXPECT_EQ(font.Height(), 11) << "back on the buttons' steps";
+}
+
+TEST(LyricsFontSize, AHeightSetFromOutsideIsBroughtWithinTheBounds) {
+  Font font;
+  LyricsFontSize size(font);
+  const struct {
+    int given;
+    int kept;
+  } rows[] = {{7, 8}, {8, 8}, {23, 23}, {40, 40}, {41, 40}, {-5, 8}};
+  for (const auto& row : rows) {
+    size.SetPixels(row.given);
+    EXPECT_EQ(font.Height(), row.kept) << "given " << row.given;
+  }
+  size.SetPixels(39);
+  EXPECT_TRUE(size.CanEnlarge());
+  size.Enlarge();
+  EXPECT_EQ(font.Height(), 40);
+  EXPECT_FALSE(LyricsFontSize::WithinBounds(7));
+  EXPECT_TRUE(LyricsFontSize::WithinBounds(8));
+  EXPECT_TRUE(LyricsFontSize::WithinBounds(40));
+  EXPECT_FALSE(LyricsFontSize::WithinBounds(41));
 }
 
 }  // namespace

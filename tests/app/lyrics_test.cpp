@@ -5,6 +5,10 @@
 
 #include "radio/lyrics_request.h"
 
+#include <QAccessible>
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace orvelle::test {
 namespace {
 
@@ -79,27 +83,77 @@ TEST_F(OrvelleTest, ASecondClickWhileThePanelOpensLeavesItOpening) {
   EXPECT_TRUE(OpenedWithin(main_window));
 }
 
-TEST_F(OrvelleTest, TheFontButtonsCountOnBelowZeroWhileTheViewDrawsAtLeastOnePoint) {
+// A failed request says so, apart from "无歌词"; a click on that text, or opening the panel again,
+// asks once more. A click on lyrics that came asks for nothing.
+TEST_F(OrvelleTest, FailedLyricsSaySoAndAClickOrReopeningThePanelTriesAgain) {
+  Start(kOneSongChannel);
+  const QString failed = QString::fromUtf16(kLyricsFailedText);
+  const auto requests = [&] { return LyricRequestsFor(state().song.sid).size(); };
+  QWidget* text_area = main_window->lyricsText->Editor()->viewport();
+  DemoServiceEnvironment::AddFault(R"({"target":"lyric","kind":"status","count":2})");
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics().toStdString();
+
+  QTest::mouseClick(text_area, Qt::LeftButton, {}, text_area->rect().center());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return requests() == 2; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Lyrics() == failed; }, 5000)) << Lyrics().toStdString();
+
+  Click(main_window->lyricsCloseButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main_window->lyricsPanel->width() == 0; }, 5000));
+  Click(main_window->lyricsButton);
+  ASSERT_TRUE(OpenedWithin(main_window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Lyrics().isEmpty() && Lyrics() != failed; }, 5000));
+  EXPECT_NE(Lyrics(), QString::fromUtf16(kNoLyricsText));
+  EXPECT_EQ(requests(), 3);
+
+  QTest::mouseClick(text_area, Qt::LeftButton, {}, text_area->rect().center());
+  QTest::qWait(500);
+  EXPECT_EQ(requests(), 3);
+}
+
+bool AccessiblyDisabled(QWidget* button) { return QAccessible::queryAccessibleInterface(button)->state().disabled; }
+
+// The size comes back from the last run; the buttons stop at 8 and 40 pixels, disabled there for
+// the pointer and for assistive technology, and the size reached is remembered.
+TEST_F(OrvelleTest, TheFontButtonsStopAtTheBoundsAndTheSizeIsRemembered) {
+  QTemporaryDir config;
+  const QString path = config.filePath("orvelle.conf");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("lyrics_size=37\n");
+  }
+  auto remembered = std::make_unique<ListenerSettings>(path);
+  settings = remembered.get();
   Start(kOneSongChannel);
   Click(main_window->lyricsButton);  // the buttons lie on the panel
   ASSERT_TRUE(OpenedWithin(main_window));
   const Font* font = main_window->lyricsText->GetFont();
-  ASSERT_EQ(font->Size(), 8);
-  struct Step {
-    TscGPButton* button;
-    int drawn_points;
-  };
   TscGPButton* larger = main_window->fontLargerButton;
   TscGPButton* smaller = main_window->fontSmallerButton;
-  // 8 -> 10 -> 12, then down to 0 and -2 (drawn at 1 point), and up again from -2.
-  const Step steps[] = {{larger, 10}, {larger, 12}, {smaller, 10}, {smaller, 8}, {smaller, 6}, {smaller, 4},
-                        {smaller, 2}, {smaller, 1}, {smaller, 1}, {larger, 1}, {larger, 2}};
-  int index = 0;
-  for (const Step& step : steps) {
-    SCOPED_TRACE(index++);
-    Click(step.button);
-    EXPECT_EQ(font->Size(), step.drawn_points);
-  }
+  EXPECT_EQ(font->Height(), 37);
+
+  Click(larger);
+  EXPECT_EQ(font->Height(), 40);
+  EXPECT_FALSE(larger->isEnabled());
+  EXPECT_TRUE(AccessiblyDisabled(larger));
+  Click(larger);
+  EXPECT_EQ(font->Height(), 40);
+
+  for (int press = 0; press < 20; ++press) Click(smaller);
+  EXPECT_EQ(font->Height(), 8);
+  EXPECT_FALSE(smaller->isEnabled());
+  EXPECT_TRUE(AccessiblyDisabled(smaller));
+  EXPECT_TRUE(larger->isEnabled());
+  EXPECT_FALSE(AccessiblyDisabled(larger));
+  Click(larger);
+  EXPECT_EQ(font->Height(), 11) << "one press up from the bottom, however often the bottom was pressed";
+  EXPECT_TRUE(smaller->isEnabled());
+
+  TearDown();
+  remembered.reset();
+  EXPECT_EQ(ListenerSettings(path).LyricsSize(), 11);
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ TEST_F(OrvelleTest, PictureFaultsShowTheirBoxWhileTheSongPlays) {
 }
 
 // After five failed attempts the window says so: the reason fits its label, a live count says when
-// the next try comes, the disc stands still and the button shows the play image; the next load
-// comes by itself and plays.
+// the next try comes, the disc stands still, the progress bar is empty and the button shows the
+// play image; the next load comes by itself and plays.
 TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   Start(kOneSongChannel);
   DemoServiceEnvironment::AddFault(
@@ -57,6 +57,7 @@ TEST_F(OrvelleTest, AServiceOutageIsShownAndTheProgramRecovers) {
   EXPECT_TRUE(reason->Caption().startsWith(QStringLiteral("服务器错误 500"))) << reason->Caption().toStdString();
   EXPECT_TRUE(reason->Caption().endsWith(QStringLiteral("空格重试"))) << "a hint that the listener may try at once";
   EXPECT_LT(reason->geometry().right(), main_window->disc->x()) << "the reason runs under the disc";
+  EXPECT_EQ(main_window->songProgress->Value(), 0) << "no song is under way";
   EXPECT_FALSE(main_window->Radio().CountdownRunning());
   EXPECT_FALSE(main_window->disc->RotateAnimation());
   EXPECT_EQ(Images(main_window->playPauseButton), kPlayTriangle);
@@ -120,8 +121,9 @@ TEST_F(OrvelleTest, APauseDuringALoadHoldsTheSongThatComes) {
   EXPECT_TRUE(PositionAdvances(0.2));
 }
 
-// The window shows at once; until the first song comes the labels are empty and the disc still,
-// and after a second without an answer the title says the service is being reached.
+// The window shows at once; until the first song comes the labels are empty, the disc still and
+// the progress bar empty, and after a second without an answer the title says the service is
+// being reached.
 TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   Create();
   DemoServiceEnvironment::AddFault(R"({"target":"playlist","kind":"delay","delay_ms":2500})");
@@ -133,6 +135,7 @@ TEST_F(OrvelleTest, TheWindowSaysItIsConnectingWhileTheFirstAnswerIsLate) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !main_window->titleLabel->Caption().isEmpty(); }, 2000));
   EXPECT_EQ(main_window->titleLabel->Caption(), QStringLiteral("正在连接…"));
   EXPECT_EQ(main_window->singerLabel->Caption(), DemoServiceEnvironment::Base());
+  EXPECT_EQ(main_window->songProgress->Value(), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return state().audio_playing; }, 10000));
   EXPECT_EQ(main_window->titleLabel->Caption(), state().song.title);
 }

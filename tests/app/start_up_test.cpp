@@ -4,6 +4,8 @@
 #include "service/error.h"
 #include "toolkit/application.h"
 
+#include <QAccessible>
+
 namespace orvelle::test {
 namespace {
 
@@ -17,7 +19,8 @@ TEST_F(OrvelleTest, FirstShowPlaysTheFirstSongOfTheDefaultChannel) {
   ASSERT_FALSE(playlist.isEmpty());
   EXPECT_TRUE(playlist.first().startsWith(QStringLiteral("/j/v2/playlist?channel=-10&"))) << playlist.first().toStdString();
 
-  EXPECT_EQ(main_window->Caption(), QStringLiteral("Orvelle"));
+  // The caption follows the song (task bars and screen readers show it).
+  EXPECT_EQ(main_window->Caption(), state().song.title + QStringLiteral(" – ") + state().song.singer_name);
   EXPECT_EQ(main_window->size(), QSize(649, 266));
   EXPECT_FALSE(notice_window->isVisible());
   EXPECT_FALSE(state().song.title.isEmpty());
@@ -34,11 +37,11 @@ TEST_F(OrvelleTest, FirstShowPlaysTheFirstSongOfTheDefaultChannel) {
   EXPECT_TRUE(main_window->disc->RotateAnimation());
   EXPECT_TRUE(main_window->Radio().CountdownRunning());
   // The slider runs to the player's volume plus 100; the focus sink is out of sight, and the
-  // keyboard starts at the channel list, where reading starts.
+  // keyboard starts on the play/pause button, where every key of the window works.
   EXPECT_EQ(main_window->volumeSlider->MaxValue(), player->Volume() + 100);
   EXPECT_FALSE(main_window->volumeSlider->isVisible());
   EXPECT_EQ(main_window->focusSink->Top(), -2000);
-  EXPECT_TRUE(Focused(main_window->channelList));
+  EXPECT_TRUE(Focused(main_window->playPauseButton));
   EXPECT_FALSE(main_window->lyricsPanel->Opened());
   EXPECT_TRUE(PositionAdvances(player->PositionSeconds()));
 }
@@ -51,6 +54,20 @@ TEST_F(OrvelleTest, AnAmpersandInATitleIsShownAsItself) {
     const int without = label->width();
     label->SetCaption(QStringLiteral("R&B"));
     EXPECT_GT(label->width(), without) << label->objectName().toStdString();
+  }
+}
+
+// A title or singer too long for the room left of the disc is cut before it, whole in the
+// tooltip and for assistive technology; the window cannot be widened to show more.
+TEST_F(OrvelleTest, ALongTitleOrSingerIsCutBeforeTheDisc) {
+  Create();
+  const QString whole = QStringLiteral("The Longest Road Home Runs Through Every Town We Ever Swore We Would Never See");
+  for (TscLabel* label : {main_window->titleLabel, main_window->singerLabel}) {
+    label->SetCaption(whole);
+    EXPECT_LT(label->geometry().right(), main_window->disc->x()) << label->objectName().toStdString();
+    EXPECT_TRUE(label->CaptionCut());
+    EXPECT_EQ(label->toolTip(), whole);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), whole);
   }
 }
 
@@ -79,8 +96,9 @@ TEST_F(OrvelleTest, TheHelpButtonShowsTheOneNoticeWindowAndGivesTheFocusBack) {
   EXPECT_TRUE(Focused(main_window->focusSink));
   EXPECT_EQ(notice_window->Caption(), QStringLiteral("声明"));
   EXPECT_EQ(notice_window->size(), QSize(551, 241));
+  // The leading empty line is shown as room above the text, so the caret starts on words.
   EXPECT_EQ(notice_window->noticeText->Lines(),
-            QStringList({"", "本软件为交流学习经验实验之用，歌曲及其他相关内容来自 \u201c Kestra",
+            QStringList({"本软件为交流学习经验实验之用，歌曲及其他相关内容来自 \u201c Kestra",
                          "FM \u201d ，如果您喜欢软件中的歌曲，", "", "请支持\u201cKestraFM\u201d", "",
                          "本软件只限 \u201cTolvane\u201d 网站 网友交流学习之用，请勿传播！"}));
   EXPECT_TRUE(notice_window->noticeText->ReadOnly());

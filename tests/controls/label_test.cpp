@@ -303,6 +303,45 @@ TEST_F(LabelTest, AccessibleNameIsTheCaptionWithoutMarkers) {
   EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Rock & Roll"));
 }
 
+// A caption wider than ElideWidth is cut with "…" at that width; the tooltip and assistive
+// technology have the whole caption. A caption that fits shows whole, without a tooltip.
+TEST_F(LabelTest, ACaptionWiderThanTheElideWidthIsCutAndWholeInTheTooltipAndName) {
+  const QString whole = QStringLiteral("A much, much longer title that runs on and on");
+  label_->SetElideWidth(100);
+  label_->SetCaption(whole);
+  EXPECT_EQ(label_->Width(), 100);
+  EXPECT_TRUE(label_->CaptionCut());
+  EXPECT_EQ(label_->toolTip(), whole);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(label_)->text(QAccessible::Name), whole);
+
+  // Drawn as the text cut by Qt's own elision, "…" included.
+  const QString cut = QFontMetrics(label_->font()).elidedText(whole, Qt::ElideRight, 100);
+  ASSERT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+  TscLabel reference;
+  reference.setParent(&form_);
+  reference.SetAutoSize(false);
+  reference.SetBounds(37, 40, label_->Width(), label_->Height());
+  reference.SetCaption(cut);
+  reference.show();
+  EXPECT_EQ(Shown(), test::GrabAsShown(&reference));
+
+  label_->SetCaption(QStringLiteral("Short"));
+  EXPECT_LT(label_->Width(), 100);
+  EXPECT_FALSE(label_->CaptionCut());
+  EXPECT_TRUE(label_->toolTip().isEmpty());
+
+  // Wider than the elide width only with its access-key marker: not cut; cut, the tooltip shows
+  // the caption as drawn.
+  label_->SetElideWidth(label_->Width());
+  label_->SetCaption(QStringLiteral("Shor&t"));
+  EXPECT_FALSE(label_->CaptionCut());
+  label_->SetCaption(QStringLiteral("&Rock && Roll forever and ever"));
+  EXPECT_EQ(label_->toolTip(), QStringLiteral("Rock & Roll forever and ever"));
+  label_->SetElideWidth(0);
+  EXPECT_FALSE(label_->CaptionCut());
+  EXPECT_GT(label_->Width(), 100);
+}
+
 TEST(LabelLayout, LoadsEveryPublishedOptionAndTheMainWindowSizes) {
   Application::RegisterFonts();
   Form form;

@@ -328,6 +328,22 @@ TEST_F(TrackBarTest, KeysAndWheelStepOnceAndAlwaysEndWithOnLastChange) {
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"change 198", "last"}));
 }
 
+// Page Up and Page Down move by a page of 10, clamped at the ends; Home and End go to the ends.
+TEST_F(TrackBarTest, PageKeysMoveByTenAndHomeAndEndGoToTheEnds) {
+  form_.activateWindow();
+  bar_->setFocus();
+  bar_->SetValue(195);
+  TakeEvents();
+  QTest::keyClick(bar_, Qt::Key_PageDown);
+  QTest::keyClick(bar_, Qt::Key_PageUp);
+  QTest::keyClick(bar_, Qt::Key_PageUp);  // 5 short of the maximum: stops there
+  QTest::keyClick(bar_, Qt::Key_Home);
+  QTest::keyClick(bar_, Qt::Key_Home);  // already there: no change, still the last change
+  QTest::keyClick(bar_, Qt::Key_End);
+  EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"change 185", "last", "change 195", "last", "change 200", "last",
+                                                    "change 0", "last", "last", "change 200", "last"}));
+}
+
 // OnKeyDown, OnKeyPress and OnKeyUp come before the slider's own key handling: a handler sees
 // each key, may swallow it (key 0) or turn it into another key that the slider then steps by.
 TEST_F(TrackBarTest, KeyEventsComeFirstAndMaySwallowOrChangeTheKey) {

@@ -304,6 +304,79 @@ TEST(IdleInhibit, AfterAFailureAResumeAsksAgain) {
   EXPECT_TRUE(WaitForHeld(inhibitor, false));
 }
 
+SongNotifier MakeNotifier() {
+  return SongNotifier(QDBusConnection::sessionBus(), "Orvelle", "org.orvelle.Orvelle");
+}
+
+// Each song's notification replaces the one before and carries the title, the singer (its markup
+// characters escaped, since the desktop reads markup in the body) and the cover fitted to 128
+// pixels as RGBA rows.
+TEST(SongNotifications, EachSongReplacesTheLastWithItsTitleSingerAndCover) {
+  FakeNotificationService desktop;
+  SongNotifier notifier = MakeNotifier();
+  QImage cover(300, 200, QImage::Format_RGB32);
+  cover.fill(qRgb(200, 10, 20));
+  notifier.Show({"Blue Line", "Ana & <Mar>", cover});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.shown.size() == 1; }, kWaitMs));
+  const FakeNotificationService::Shown first = desktop.shown[0];  // a copy: the list grows
+  EXPECT_EQ(first.app_name, "Orvelle");
+  EXPECT_EQ(first.replaces_id, 0u);
+  EXPECT_EQ(first.app_icon, "org.orvelle.Orvelle");
+  EXPECT_EQ(first.summary, "Blue Line");
+  EXPECT_EQ(first.body, "Ana &amp; &lt;Mar&gt;");
+  EXPECT_TRUE(first.actions.isEmpty());
+  EXPECT_EQ(first.expire_timeout, -1);
+  EXPECT_EQ(first.hints.value("desktop-entry").toString(), "org.orvelle.Orvelle");
+  const std::optional<NotificationImage> image = first.Image();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 128);
+  EXPECT_EQ(image->height, 85);
+  EXPECT_EQ(image->rowstride, 128 * 4);
+  EXPECT_TRUE(image->has_alpha);
+  EXPECT_EQ(image->bits_per_sample, 8);
+  EXPECT_EQ(image->channels, 4);
+  ASSERT_EQ(image->data.size(), 128 * 4 * 85);
+  EXPECT_EQ(image->data.left(4), QByteArray("\xC8\x0A\x14\xFF", 4)) << "R, G, B, A";
+
+  notifier.Show({"Harbour Song", "Ana Mar", QImage()});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.shown.size() == 2; }, kWaitMs));
+  EXPECT_EQ(desktop.shown[1].replaces_id, first.id);
+  EXPECT_EQ(desktop.shown[1].summary, "Harbour Song");
+  EXPECT_FALSE(desktop.shown[1].Image()) << "no cover, no image";
+}
+
+// Songs that come while the desktop has not answered yet are sent after its answer, the latest
+// only; a desktop that reads no markup gets the singer as written.
+TEST(SongNotifications, OnlyTheLatestOfSongsInQuickSuccessionIsShown) {
+  FakeNotificationService desktop({"body"});
+  SongNotifier notifier = MakeNotifier();
+  for (const char* title : {"One", "Two", "Three"}) notifier.Show({title, "R&B <Band>", QImage()});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.shown.isEmpty(); }, kWaitMs));
+  QTest::qWait(200);
+  ASSERT_EQ(desktop.shown.size(), 1);
+  EXPECT_EQ(desktop.shown[0].summary, "Three");
+  EXPECT_EQ(desktop.shown[0].body, "R&B <Band>");
+}
+
+// Without a notification service nothing is shown and one debug line says so; a service that
+// comes later shows the next song.
+TEST(SongNotifications, WithoutANotificationServiceOneDebugLineAndNothingElse) {
+  LogCapture log;
+  SongNotifier notifier = MakeNotifier();
+  notifier.Show({"One", "Ana Mar", QImage()});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !log.Matching("orvelle.desktop debug", "No song notifications").isEmpty(); },
+                              kWaitMs));
+  notifier.Show({"Two", "Ana Mar", QImage()});
+  QTest::qWait(300);
+  EXPECT_EQ(log.Matching("orvelle.desktop debug", "No song notifications").size(), 1) << log.Lines().join('\n').toStdString();
+  EXPECT_TRUE(log.Matching("orvelle.desktop warning").isEmpty()) << log.Lines().join('\n').toStdString();
+
+  FakeNotificationService desktop;
+  notifier.Show({"Three", "Ana Mar", QImage()});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.shown.size() == 1; }, kWaitMs));
+  EXPECT_EQ(desktop.shown[0].summary, "Three");
+}
+
 // The program without a session bus starts as before: the one-instance claim, the player and the
 // idle inhibit together log one line.
 TEST(DesktopWithoutABus, OneLineIsLoggedForAll) {

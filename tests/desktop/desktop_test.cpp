@@ -137,6 +137,19 @@ TEST(MprisProperties, PositionFollowsTheCountdownWithinTheSong) {
   }
 }
 
+// While the song plays the position is the player's, to the microsecond, within the song; paused
+// it is the countdown's again, and so is a position the player cannot give.
+TEST(MprisProperties, PositionIsThePlayersWhilePlaying) {
+  RadioState state = SongState("1", "244", 200);
+  EXPECT_EQ(mpris::PositionMicroseconds(state, 43'456'789), 43'456'789);
+  EXPECT_EQ(mpris::PositionMicroseconds(state, 250'000'000), 244'000'000) << "never past the length";
+  EXPECT_EQ(mpris::PositionMicroseconds(state, std::nullopt), 44'000'000) << "the player cannot tell: the countdown's";
+  state.song.length = "x";
+  EXPECT_EQ(mpris::PositionMicroseconds(state, 250'000'000), 250'000'000) << "no length known: the player's as it is";
+  state = SongState("1", "244", 200, PlayPhase::Paused);
+  EXPECT_EQ(mpris::PositionMicroseconds(state, 43'456'789), 44'000'000) << "paused: the countdown's";
+}
+
 TEST(MprisProperties, VolumeMapsToTheSliderWithOneHundredAsOne) {
   const struct {
     double volume;
@@ -396,6 +409,43 @@ TEST(ListenerSettings, AnUnsoundFileOrValueIsIgnoredWithOneLogLine) {
   }
 }
 
+// The lyrics' size comes back from the last run; "notify=false", written by the listener, turns the
+// song notifications off and stays when the program writes the file. Sizes outside the lyrics'
+// bounds and values that are not booleans are ignored like the others.
+TEST(ListenerSettings, KeepsTheLyricsSizeAndTheListenersNotificationChoice) {
+  SettingsFile f;
+  f.Write("[General]\nnotify=false\n");
+  {
+    ListenerSettings first_run(f.path);
+    EXPECT_FALSE(first_run.NotificationsWanted());
+    EXPECT_FALSE(first_run.LyricsSize());
+    first_run.RememberLyricsSize(24);
+  }
+  ListenerSettings second_run(f.path);
+  EXPECT_EQ(second_run.LyricsSize(), 24);
+  EXPECT_FALSE(second_run.NotificationsWanted()) << "the listener's line is kept";
+
+  const struct {
+    QByteArray line;
+    std::optional<int> lyrics_size;
+    bool notifications;
+  } rows[] = {
+      {"lyrics_size=8\nnotify=true", 8, true},     {"lyrics_size=40", 40, true},
+      {"lyrics_size=7\nnotify=no", {}, true},      {"lyrics_size=41\nnotify=0", {}, true},
+      {"lyrics_size=big\nnotify=FALSE", {}, true}, {"lyrics_size=-16", {}, true},
+  };
+  for (const auto& row : rows) {
+    SettingsFile g;
+    g.Write(row.line);
+    LogCapture log;
+    ListenerSettings settings(g.path);
+    EXPECT_EQ(settings.LyricsSize(), row.lyrics_size) << row.line.constData();
+    EXPECT_EQ(settings.NotificationsWanted(), row.notifications) << row.line.constData();
+    const bool unsound = !row.lyrics_size || (row.line.contains("notify=") && !row.line.contains("notify=true"));
+    EXPECT_EQ(log.Matching("orvelle.desktop warning", "values ignored").size(), unsound ? 1 : 0) << row.line.constData();
+  }
+}
+
 // The first change replaces a file that was ignored as a whole (QSettings would read it again).
 TEST(ListenerSettings, AnIgnoredFileIsReplacedAtTheFirstChange) {
   for (const bool pipe : {false, true}) {
@@ -503,7 +553,7 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOthersStartOrFail) {
   }
   const auto [code, help] = RunCommandLine({"--help"});
   for (const char* listed : {"ORVELLE_SERVICE_URL", "ORVELLE_AUDIO_OUTPUT", "XDG_CONFIG_HOME", "orvelle/orvelle.conf",
-                             "Space ", "Right, N ", "M ", "Up, Down ", "L ", "Ctrl+Q "}) {
+                             "notify=false", "Space ", "Right, N ", "M ", "Up, Down ", "L ", "Ctrl+Q "}) {
     EXPECT_NE(help.find(listed), std::string::npos) << "the help does not list " << listed;
   }
   EXPECT_EQ(help.find("platform"), std::string::npos) << "Qt's options stay out of the help";

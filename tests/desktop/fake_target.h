@@ -58,6 +58,7 @@ class FakeTarget : public RemoteControlTarget {
   }
   const RadioState& State() const override { return state; }
   const PictureContainer& Cover() const override { return cover; }
+  std::optional<qint64> PlayerPosition() const override { return player_position; }
 
   // Loads song 0 ("Blue Line" by Ana Mar, red cover) or song 1 ("小河" by 李白, green cover) and
   // plays it, as a load does.
@@ -85,6 +86,7 @@ class FakeTarget : public RemoteControlTarget {
   RadioState state;
   PictureContainer cover;
   int volume = 100;
+  std::optional<qint64> player_position;
   int play_pause_clicks = 0;
   int stops = 0;
   int skips = 0;

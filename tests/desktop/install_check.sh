@@ -48,7 +48,7 @@ manual=$prefix/share/man/man1/orvelle.1.gz
 manual_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$manual" 2>&1 >/dev/null)
 [[ -z $manual_warnings ]] || fail "the manual page has warnings: $manual_warnings"
 manual_text=$(MANWIDTH=80 man -l "$manual" 2>/dev/null)
-for listed in ORVELLE_SERVICE_URL ORVELLE_AUDIO_OUTPUT orvelle.conf Ctrl+Q EXAMPLES; do
+for listed in ORVELLE_SERVICE_URL ORVELLE_AUDIO_OUTPUT orvelle.conf notify=false Ctrl+Q EXAMPLES; do
   grep -q -- "$listed" <<<"$manual_text" || fail "the manual page does not name $listed"
 done
 

@@ -1,11 +1,13 @@
 #pragma once
 
 // What the tests on a private session bus (run under dbus-run-session) share: client programs run
-// while the test keeps answering the bus, a listener for the player's PropertiesChanged, and a
-// fake inhibit portal and screen saver that record what is asked of them.
+// while the test keeps answering the bus, a listener for the player's PropertiesChanged, a fake
+// inhibit portal and screen saver that record what is asked of them, and a fake notification
+// service that records the notifications.
 
 #include "desktop/idle_inhibitor.h"
 #include "desktop/mpris_service.h"
+#include "desktop/song_notifier.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -155,6 +157,59 @@ class Registration {
  private:
   QString service_;
   QString path_;
+};
+
+// A desktop's notification service, on a connection of its own as the real one is, recording
+// every notification it is asked to show.
+class FakeNotificationService : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  struct Shown {
+    QString app_name;
+    uint replaces_id;
+    QString app_icon;
+    QString summary;
+    QString body;
+    QStringList actions;
+    QVariantMap hints;
+    int expire_timeout;
+    uint id;  // the id answered
+    // The "image-data" hint, when there was one.
+    std::optional<NotificationImage> Image() const {
+      if (!hints.contains("image-data")) return std::nullopt;
+      return qdbus_cast<NotificationImage>(hints.value("image-data").value<QDBusArgument>());
+    }
+  };
+
+  explicit FakeNotificationService(QStringList capabilities = {"body", "body-markup", "icon-static"})
+      : capabilities_(std::move(capabilities)),
+        bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notification-service")) {
+    EXPECT_TRUE(bus_.registerObject(SongNotifier::kObjectPath, this, QDBusConnection::ExportScriptableSlots));
+    EXPECT_TRUE(bus_.registerService(SongNotifier::kServiceName));
+  }
+  ~FakeNotificationService() override {
+    bus_.unregisterService(SongNotifier::kServiceName);
+    QDBusConnection::disconnectFromBus(bus_.name());
+  }
+
+  QList<Shown> shown;
+
+ public slots:
+  Q_SCRIPTABLE QStringList GetCapabilities() { return capabilities_; }
+  Q_SCRIPTABLE uint Notify(const QString& app_name, uint replaces_id, const QString& app_icon, const QString& summary,
+                           const QString& body, const QStringList& actions, const QVariantMap& hints, int expire_timeout) {
+    const uint id = replaces_id != 0 ? replaces_id : ++last_id_;
+    shown.append({app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout, id});
+    return id;
+  }
+  Q_SCRIPTABLE void CloseNotification(uint) {}
+
+ private:
+  QStringList capabilities_;
+  QDBusConnection bus_;
+  uint last_id_ = 40;
 };
 
 inline bool WaitForHeld(IdleInhibitor& inhibitor, bool held) {

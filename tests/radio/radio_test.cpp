@@ -109,7 +109,7 @@ TEST_F(RadioTest, PictureDownloadsLeaveTheirSettingsOnEveryLaterRequest) {
   RunLoad(*radio);
   RunLoad(*radio);
   bool lyrics_came = false;
-  radio->RequestLyrics([&](const QString&) { lyrics_came = true; });
+  radio->RequestLyrics([&](const LyricsAnswer&) { lyrics_came = true; });
   ASSERT_TRUE(QTest::qWaitFor([&] { return lyrics_came; }, 10000));
   const std::vector<LoggedRequest> requests = DemoServiceEnvironment::Requests();
   ASSERT_EQ(requests.size(), 7u);

@@ -2,6 +2,7 @@
 #include "toolkit/application.h"
 #include "toolkit/focus.h"
 #include "toolkit/form.h"
+#include "toolkit/memo.h"
 #include "toolkit/message_box.h"
 #include "toolkit/panel.h"
 #include "toolkit/picture_holder.h"
@@ -68,6 +69,27 @@ TEST_F(ToolkitControls, PushButtonClicksByMouseSpaceAndEnter) {
   button->SetEnabled(false);
   QTest::mouseClick(button, Qt::LeftButton);
   EXPECT_EQ(clicks, 4);
+}
+
+// A click on a memo's text is the memo's click; pressed over the text and released away from it
+// (a selection dragged out) is none, nor is the right button.
+TEST_F(ToolkitControls, AClickOnAMemosTextIsItsClick) {
+  auto* memo = new Memo(&form_);
+  memo->SetBounds(10, 10, 200, 100);
+  memo->SetText(QStringLiteral("Some text"));
+  Show();
+  int clicks = 0;
+  QObject::connect(memo, &Control::OnClick, [&](QObject* sender) {
+    EXPECT_EQ(sender, memo);
+    ++clicks;
+  });
+  QWidget* text = memo->Editor()->viewport();
+  QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(20, 10));
+  EXPECT_EQ(clicks, 1);
+  QTest::mousePress(text, Qt::LeftButton, {}, QPoint(20, 10));
+  QTest::mouseRelease(text, Qt::LeftButton, {}, QPoint(500, 10));
+  QTest::mouseClick(text, Qt::RightButton, {}, QPoint(20, 10));
+  EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(ToolkitControls, PushButtonImageIndexFollowsTheState) {

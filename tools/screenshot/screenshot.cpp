@@ -1,4 +1,4 @@
-// orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]...
+// orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]... [--setting KEY=VALUE]...
 //
 // Starts Orvelle's two windows exactly as the program does (against ORVELLE_SERVICE_URL), and
 // once the first song's title is shown waits --settle-ms (default 2500, the disc turning), saves
@@ -6,10 +6,13 @@
 //   title shown after <ms> ms since process start
 //   resident memory after <s> s of playing: <KiB> KiB       (with --play-seconds)
 // Each --handler NAME runs that handler of the main window (lyricsButtonClick opens the lyrics panel,
-// singerLabelMouseEnter shows the singer's picture) right after the title is shown.
+// singerLabelMouseEnter shows the singer's picture) right after the title is shown. Each
+// --setting KEY=VALUE is a line of a settings file of its own that the windows start from, as from
+// an earlier run (channel=3 starts on that channel, lyrics_size=40 shows the lyrics at 40 pixels).
 // Exits 1 when no title is shown within 30 seconds.
 
 #include "app/start_up.h"
+#include "desktop/listener_settings.h"
 #include "toolkit/application.h"
 
 #include <QApplication>
@@ -17,12 +20,14 @@
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -53,21 +58,46 @@ int ArgumentAfter(const QStringList& arguments, const QString& name, int fallbac
   return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : fallback;
 }
 
+// The values after each occurrence of `name`.
+QStringList ArgumentsAfter(const QStringList& arguments, const QString& name) {
+  QStringList values;
+  for (int i = arguments.indexOf(name); i >= 0 && i + 1 < arguments.size(); i = arguments.indexOf(name, i + 1)) {
+    values << arguments.at(i + 1);
+  }
+  return values;
+}
+
+// Settings read from a file in `folder` that holds the given lines; none without lines.
+std::unique_ptr<orvelle::ListenerSettings> SettingsOf(const QStringList& lines, const QTemporaryDir& folder) {
+  if (lines.isEmpty()) return nullptr;
+  const QString path = folder.filePath(QStringLiteral("orvelle.conf"));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return nullptr;
+  file.write((lines.join(u'\n') + u'\n').toUtf8());
+  file.close();
+  return std::make_unique<orvelle::ListenerSettings>(path);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() < 2) {
-    std::fprintf(stderr, "usage: orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]...\n");
+    std::fprintf(stderr,
+                 "usage: orvelle-screenshot OUTPUT.png [--settle-ms N] [--play-seconds N] [--handler NAME]... "
+                 "[--setting KEY=VALUE]...\n");
     return 2;
   }
   const QString output = arguments.at(1);
   const int settle_ms = ArgumentAfter(arguments, QStringLiteral("--settle-ms"), 2500);
   const int play_seconds = ArgumentAfter(arguments, QStringLiteral("--play-seconds"), 0);
 
+  const QTemporaryDir settings_folder;
+  const std::unique_ptr<orvelle::ListenerSettings> settings =
+      SettingsOf(ArgumentsAfter(arguments, QStringLiteral("--setting")), settings_folder);
   orvelle::ProgramWindows windows =
-      orvelle::CreateProgramWindows(orvelle::MakeProgramMediaPlayer);
+      orvelle::CreateProgramWindows(orvelle::MakeProgramMediaPlayer, settings.get());
   orvelle::MainWindow* main_window = windows.main_window.get();
   int exit_code = 0;
 
@@ -97,9 +127,8 @@ int main(int argc, char* argv[]) {
       std::printf("title shown after %lld ms since process start: %s\n", MillisecondsSinceProcessStart(),
                   qPrintable(main_window->titleLabel->Caption()));
       std::fflush(stdout);
-      for (int i = arguments.indexOf(QStringLiteral("--handler")); i >= 0 && i + 1 < arguments.size();
-           i = arguments.indexOf(QStringLiteral("--handler"), i + 1)) {
-        const QByteArray handler = arguments.at(i + 1).toLatin1();
+      for (const QString& name : ArgumentsAfter(arguments, QStringLiteral("--handler"))) {
+        const QByteArray handler = name.toLatin1();
         if (!QMetaObject::invokeMethod(main_window, handler.constData(), Q_ARG(QObject*, main_window))) {
           std::fprintf(stderr, "no handler %s\n", handler.constData());
         }
