@@ -1,5 +1,6 @@
 #include "controls/server_frames.h"
 
+#include "controls/x11_connection.h"
 #include "service/log.h"
 
 #include <QGuiApplication>
@@ -16,12 +17,6 @@
 
 namespace orvelle {
 namespace {
-
-xcb_connection_t* Connection() {
-  if (!qGuiApp || QGuiApplication::platformName() != u"xcb") return nullptr;
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
 
 // The visual of the given id among the screens' depths, and the depth it belongs to.
 const xcb_visualtype_t* FindVisual(xcb_connection_t* connection, xcb_visualid_t id, std::uint8_t& depth) {
@@ -117,7 +112,7 @@ bool ServerFrames::LookAtWindow() {
   clip_set_ = false;
   window_ = static_cast<std::uint32_t>(control_->nativeParentWidget()->internalWinId());
   usable_ = false;
-  connection_ = Connection();
+  connection_ = X11Connection();
   xcb_connection_t* connection = connection_;
   if (!connection) return false;
   xcb_get_window_attributes_reply_t* attributes =
@@ -144,7 +139,7 @@ bool ServerFrames::LookAtWindow() {
 
 void ServerFrames::ReleaseGc() {
   if (!gc_) return;
-  if (xcb_connection_t* connection = Connection()) {
+  if (xcb_connection_t* connection = X11Connection()) {
     xcb_free_gc(connection, gc_);
     xcb_free_gc(connection, upload_gc_);
   }
@@ -219,7 +214,7 @@ void ServerFrames::ClipCopies(const QPoint& at, int ratio) {
 
 void ServerFrames::Clear() {
   if (pixmaps_.empty()) return;
-  if (xcb_connection_t* connection = Connection()) {
+  if (xcb_connection_t* connection = X11Connection()) {
     for (const auto& [key, pixmap] : pixmaps_) xcb_free_pixmap(connection, pixmap);
   }
   pixmaps_.clear();

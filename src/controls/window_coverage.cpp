@@ -1,5 +1,6 @@
 #include "controls/window_coverage.h"
 
+#include "controls/x11_connection.h"
 #include "service/log.h"
 
 #include <QAbstractNativeEventFilter>
@@ -14,12 +15,6 @@
 
 namespace orvelle {
 namespace {
-
-xcb_connection_t* Connection() {
-  if (!qGuiApp || QGuiApplication::platformName() != u"xcb") return nullptr;
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
 
 // Adds VisibilityChange to what this client asked the server to report for the window, keeping
 // what Qt asked for (the same connection: one event mask).
@@ -78,7 +73,7 @@ WindowCoverage::~WindowCoverage() {
 
 void WindowCoverage::Watch() {
   const QWidget* native = control_->nativeParentWidget();
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!native || !native->internalWinId() || !connection) return;
   const auto window = static_cast<std::uint32_t>(native->internalWinId());
   if (window == window_) return;
